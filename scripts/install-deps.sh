@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test, benchmark and run.
+# Idempotent: when everything is present it only checks and returns.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
+  # libraries
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libopenimageio-dev openimageio-tools
+  libopencv-imgproc-dev libopencv-core-dev
+  libpixman-1-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # fonts covering Latin, Greek, Cyrillic, Arabic, Hebrew and monochrome symbols/emoji
+  fontconfig fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
+  fonts-noto-core fonts-freefont-ttf fonts-symbola
+  # headless display for the editor and screenshots
+  xvfb xauth x11-utils
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all ${#PACKAGES[@]} packages present"
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

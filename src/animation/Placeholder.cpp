@@ -1,0 +1,1 @@
+namespace qv { int animationPlaceholder() { return 0; } }

@@ -1,0 +1,1 @@
+namespace qv { int modelPlaceholder() { return 0; } }
