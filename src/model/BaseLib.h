@@ -299,7 +299,7 @@ class TContainerObject : public TCustomContainerObject {
   // guarantees both are of the same class.
   virtual void Assign(const TContainerObject* Source);
   // The first child container whose Name and class name equal the arguments ignoring case.
-  virtual TContainerObject* GetObject(std::string_view Name, std::string_view ClassName) const;
+  virtual TContainerObject* GetObject(std::string_view Name, std::string_view ClassName);
 
  protected:
   TContainerObject() = default;

@@ -163,6 +163,22 @@ TEST_F(Binding, DisabledSlotsAreNotEvaluatedAndTheLastEnabledSlotDecides) {
   EXPECT_EQ(d.Value(), 7.0);
 }
 
+TEST_F(Binding, ASubscriberThatDropsTheTracksDuringEvaluationStopsIt) {
+  TDouble d;
+  am.Anims[1].enabled = true;
+  d.Animation(true, 0)->AddKey(0.0, 5.0);
+  d.Animation(true, 1)->AddKey(0.0, 9.0);
+  int key = 0, calls = 0;
+  d.AddChangeNotify(&key, [&](TBaseProperty* s, void*, const std::string&, std::int32_t) {
+    ++calls;
+    AnimationManager().Remove(s);
+  });
+  d.SetFrame(0);
+  EXPECT_EQ(d.Value(), 5.0);
+  EXPECT_EQ(calls, 1);
+  EXPECT_FALSE(d.HasAnimation(1));
+}
+
 TEST_F(Binding, StringTrackNotifiesOnEveryEvaluation) {
   TString s;
   Tkeys* k = s.Animation(true);
