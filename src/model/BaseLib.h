@@ -94,7 +94,7 @@ class TLineWriter {
 };
 
 // Collects the lines in memory.
-class TLinesWriter : public TLineWriter {
+class TMemoryLineWriter : public TLineWriter {
  public:
   void WriteLine(const std::string& Line) override { Lines.push_back(Line); }
   std::vector<std::string> Lines;

@@ -19,7 +19,7 @@ TEST_F(SaveToStream, ValueLineThenItsAnimationLines) {
   Tkeys* k = opacity.Animation(true);
   k->AddKey(0.0, 0.0);
   k->AddKey(25.0, 255.0);
-  TLinesWriter w;
+  TMemoryLineWriter w;
   opacity.SaveToStream("\t\t", w);
   EXPECT_EQ(w.Lines, (Lines{"\t\tOpacity = 0", "\t\tAnim0 Constant 0 0.0000 25 255.0000 "}));
 }
@@ -42,7 +42,7 @@ TEST_F(SaveToStream, OnlyTracksWithTwoDifferentValuesAreWrittenInSlotOrder) {
   flat->AddKey(0.0, 4.0);
   flat->AddKey(9.0, 4.0);
   d.Animation(true, 3);  // empty
-  TLinesWriter w;
+  TMemoryLineWriter w;
   d.SaveToStream("\t", w);
   EXPECT_EQ(w.Lines, (Lines{"\tSpeed = -1.50000000", "\tAnim0 RelRepeat 0 1.0000 10 2.0000 ",
                             "\tAnim5 PingPong 3 -1.2346 12 7.0000 "}));
@@ -61,7 +61,7 @@ TEST_F(SaveToStream, EveryValueClassWritesItsForm) {
   TTimeCode t;
   t.Name = "Duration";
   t.SetValue(10.0);
-  TLinesWriter w;
+  TMemoryLineWriter w;
   for (TBaseProperty* p : std::initializer_list<TBaseProperty*>{&s, &b, &e, &t}) p->SaveToStream("", w);
   EXPECT_EQ(w.Lines, (Lines{"layerName = img 000 = x", "Visible = True", "ShowTime = 2", "Duration = 10.00000000"}));
 }
@@ -71,7 +71,7 @@ TEST_F(SaveToStream, StringTracksAreNeverWritten) {
   s.Name = "Text";
   s.Animation(true)->AddKey(0.0, std::string("A"));
   s.Animation(true)->AddKey(10.0, std::string("B"));
-  TLinesWriter w;
+  TMemoryLineWriter w;
   s.SaveToStream("", w);
   EXPECT_EQ(w.Lines, (Lines{"Text = "}));
 }
@@ -85,7 +85,7 @@ TEST_F(SaveToStream, ContainerBlockWithNestedBlocksAndAnimation) {
   k->AddKey(50.0, 400.0);
   k->Foutat = atLoop;
   group->Color()->SetWinColor(0x0000FF00);
-  TLinesWriter w;
+  TMemoryLineWriter w;
   group->SaveToStream("\t", w);
   EXPECT_EQ(w.Lines, (Lines{
                          "\tObject 'Font':TGroup",
@@ -109,7 +109,7 @@ TEST_F(SaveToStream, LayerBlockInChildOrderWithAnEmptyName) {
   layer->Opacity()->Animation(true)->AddKey(25.0, 255.0);
   layer->X()->Animation(true)->AddKey(0.0, 0.0);
   layer->X()->Animation(true)->AddKey(50.0, 400.0);
-  TLinesWriter w;
+  TMemoryLineWriter w;
   layer->SaveToStream("\t", w);
   EXPECT_EQ(w.Lines, (Lines{
                          "\tObject '':TBaseLayer",
@@ -127,7 +127,7 @@ TEST_F(SaveToStream, VetoedAndUnnamedChildrenAreSkipped) {
   auto veto = Make<TVetoGroup>();
   veto->Name = "Shadow";
   veto->Color()->Name = "";  // an unnamed child
-  TLinesWriter w;
+  TMemoryLineWriter w;
   veto->SaveToStream("", w);
   EXPECT_EQ(w.Lines, (Lines{"Object 'Shadow':TVetoGroup", "End"}));
 }
