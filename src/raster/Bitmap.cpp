@@ -151,9 +151,11 @@ void TmemoryBitmap::Resize(int Width, int Height, bool ClearData) {
   };
 
   if (Width <= 0 || Height <= 0) {
+    // Empty. A zero side is kept (setting Width and Height one after the other through 0 must
+    // work); a negative one becomes 0.
     dropOld();
-    fwidth = 0;
-    fheight = 0;
+    fwidth = std::max(Width, 0);
+    fheight = std::max(Height, 0);
     return;
   }
   std::uint8_t* block;
