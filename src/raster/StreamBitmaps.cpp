@@ -161,7 +161,10 @@ TDecoded Decode(const std::string& name, const std::vector<std::uint8_t>* memory
   out.pixels.Resize(w, h, false);
   std::uint8_t* bits = out.pixels.Bits;
   const std::size_t count = std::size_t(w) * std::size_t(h);
-  const int a = spec.alpha_channel;
+  // Some readers report an alpha channel past the last one (GIF says 4 of 4); then the last of
+  // two or four channels is the alpha.
+  int a = spec.alpha_channel;
+  if (a >= nch) a = (nch == 2 || nch == 4) ? nch - 1 : -1;
   bool ok;
   bool hasAlpha;
   int used;
