@@ -230,6 +230,16 @@ TEST(Bitmap, CopyRectToClipsAgainstTheDestination) {
   }
 }
 
+TEST(Bitmap, CopyRectToWithinOneBitmap) {
+  for (auto [dx, dy] : {std::pair{0, 2}, {0, -2}, {2, 0}, {-2, 0}, {1, 1}, {-1, -1}}) {
+    TmemoryBitmap b = MarkedBitmap(8, 8);
+    b.CopyRectTo(b, 2 + dx, 2 + dy, 3, 3, 2, 2);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 3; ++x)
+        ASSERT_EQ(b.Pixel(2 + dx + x, 2 + dy + y), Marker(2 + x, 2 + y)) << dx << "," << dy << " at " << x << "," << y;
+  }
+}
+
 // ClipBlendRect: source first, then destination.
 struct ClipCase {
   int xd, yd, w, h, xs, ys;
