@@ -236,21 +236,36 @@ TEST_F(ImageFiles, DamagedFilesThrowAndLeaveTheBitmapAlone) {
     v.resize(keep);
     return v;
   };
-  // Corrupt a byte inside the first IDAT chunk's data: its checksum no longer matches.
-  auto badCrc = png;
-  {
-    const std::string idat = "IDAT";
-    auto it = std::search(badCrc.begin(), badCrc.end(), idat.begin(), idat.end());
-    ASSERT_NE(it, badCrc.end());
-    *(it + 10) ^= 0x55;
+  // Checksums. Chunks: (offset of the type, data length) of the first and the last IDAT.
+  const std::string idat = "IDAT";
+  std::vector<std::pair<std::size_t, std::size_t>> chunks;
+  for (auto it = png.begin(); (it = std::search(it, png.end(), idat.begin(), idat.end())) != png.end(); ++it) {
+    const std::size_t at = std::size_t(it - png.begin());
+    chunks.emplace_back(at, (std::size_t(png[at - 4]) << 24) | (png[at - 3] << 16) | (png[at - 2] << 8) | png[at - 1]);
   }
+  ASSERT_FALSE(chunks.empty());
+  // Flips a byte; with fixCrc the CRC of the chunk whose type starts at `chunk` is made right again.
+  auto flip = [&](std::size_t pos, std::size_t chunk, std::size_t len, bool fixCrc) {
+    auto v = png;
+    v[pos] ^= 0x55;
+    if (fixCrc) {
+      const std::uint32_t crc = std::uint32_t(crc32(0, v.data() + chunk, uInt(len + 4)));
+      for (int k = 0; k < 4; ++k) v[chunk + 4 + len + std::size_t(k)] = std::uint8_t(crc >> (24 - 8 * k));
+    }
+    return v;
+  };
+  const auto [first, firstLen] = chunks.front();
+  const auto [last, lastLen] = chunks.back();
   struct Case {
     const char* name;
     std::vector<std::uint8_t> bytes;
   } cases[] = {
       {"cut.png", cut(png, png.size() / 2)},
       {"header_only.png", cut(png, 40)},
-      {"badcrc.png", badCrc},
+      {"data_crc.png", flip(first + 10, first, firstLen, false)},      // data changed, CRC left
+      {"idat_crc.png", flip(first + 4 + firstLen, first, firstLen, false)},  // the CRC itself
+      {"ihdr_crc.png", flip(8 + 4 + 4 + 13, 0, 0, false)},
+      {"adler.png", flip(last + 4 + lastLen - 1, last, lastLen, true)},   // zlib's Adler-32 only
       {"cut.jpg", cut(jpg, jpg.size() / 2)},
       {"cut.tga", cut(tga, tga.size() / 2)},
       {"cut.bmp", cut(bmp, bmp.size() / 2)},
@@ -265,6 +280,7 @@ TEST_F(ImageFiles, DamagedFilesThrowAndLeaveTheBitmapAlone) {
       ADD_FAILURE() << c.name << ": no error";
     } catch (const EImageError& e) {
       EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+      EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos) << e.what();
       EXPECT_EQ(e.FileName(), path);
     }
     ASSERT_EQ(b.Width(), 5) << c.name;
