@@ -78,40 +78,48 @@ std::string SniffFormat(const std::uint8_t* h, std::size_t n) {
   return {};
 }
 
-// One decoded image in our layout, in a block not yet given to the bitmap being loaded.
-struct TDecoded {
-  TmemoryBitmap pixels;  // empty when the content was not recognised
-};
-
-// Puts the nch bytes that the codec wrote at the start of each 4-byte pixel into blue, green,
-// red, alpha order.
-void ToBgra(std::uint8_t* p, std::size_t count, int nch, bool hasAlpha) {
-  std::uint32_t* q = reinterpret_cast<std::uint32_t*>(p);
+// Puts the nch bytes that the codec wrote at the start of each 4-byte pixel of `from` into blue,
+// green, red, alpha order in `to` (which may be `from`).
+void ToBgra(const std::uint8_t* from, std::uint8_t* to, std::size_t count, int nch, bool hasAlpha) {
+  const std::uint32_t* p = reinterpret_cast<const std::uint32_t*>(from);
+  std::uint32_t* q = reinterpret_cast<std::uint32_t*>(to);
   switch (nch) {
     case 1:
       for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t g = q[i] & 0xFF;
+        const std::uint32_t g = p[i] & 0xFF;
         q[i] = 0xFF000000u | (g << 16) | (g << 8) | g;
       }
       break;
     case 2:
       for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t g = q[i] & 0xFF;
-        const std::uint32_t a = hasAlpha ? (q[i] >> 8) & 0xFF : 0xFF;
+        const std::uint32_t g = p[i] & 0xFF;
+        const std::uint32_t a = hasAlpha ? (p[i] >> 8) & 0xFF : 0xFF;
         q[i] = (a << 24) | (g << 16) | (g << 8) | g;
       }
       break;
     case 3:
-      for (std::size_t i = 0; i < count; ++i) q[i] = 0xFF000000u | SwapRedBlue(q[i] & 0xFFFFFF);
+      for (std::size_t i = 0; i < count; ++i) q[i] = 0xFF000000u | SwapRedBlue(p[i] & 0xFFFFFF);
       break;
     default:
       if (hasAlpha)
-        for (std::size_t i = 0; i < count; ++i) q[i] = SwapRedBlue(q[i]);
+        for (std::size_t i = 0; i < count; ++i) q[i] = SwapRedBlue(p[i]);
       else
-        for (std::size_t i = 0; i < count; ++i) q[i] = 0xFF000000u | SwapRedBlue(q[i] & 0xFFFFFF);
+        for (std::size_t i = 0; i < count; ++i) q[i] = 0xFF000000u | SwapRedBlue(p[i] & 0xFFFFFF);
       break;
   }
 }
+
+// One decoded image, 4 bytes per pixel still in the codec's channel order (the first `channels`
+// bytes of each pixel used), in a block not yet given to the bitmap being loaded.
+struct TDecoded {
+  TmemoryBitmap pixels;  // empty when the content was not recognised
+  int channels = 4;
+  bool hasAlpha = true;
+  // The pixels in our order into `to` (which may be pixels.Bits): the one conversion pass.
+  void ConvertTo(std::uint8_t* to) const {
+    ToBgra(pixels.Bits, to, pixels.ByteSize() / 4, channels, hasAlpha);
+  }
+};
 
 // The codec's messages on one line ("a; b").
 std::string ErrorText(const std::string& text, const char* fallback) {
@@ -201,7 +209,8 @@ TDecoded Decode(const std::string& name, const std::vector<std::uint8_t>* memory
   // A decoder that met trouble but still filled the image (a truncated JPEG, say) reports an error.
   if (!ok || in->has_error())
     throw EImageError(name, "damaged " + format + " image: " + ErrorText(in->geterror(), "cannot decode the pixels"));
-  ToBgra(bits, count, used, hasAlpha);
+  out.channels = used;
+  out.hasAlpha = hasAlpha;
   return out;
 }
 
@@ -264,11 +273,14 @@ void TStreamedBitmap::LoadFromFile(const std::string& filename, bool unmatte, bo
     if (Width() != 0 || Height() != 0 || Bits) Resize(0, 0, true);
     return;
   }
-  if (unmatte) Unmatte(img.Bits, img.ByteSize() / 4);
   if (img.Width() == Width() && img.Height() == Height() && Bits) {
-    std::memcpy(Bits, img.Bits, ByteSize());  // same size: the pixel block stays where it is
+    // Same size: the pixel block stays where it is; conversion and copy are one pass.
+    d.ConvertTo(Bits);
+    if (unmatte) UnmatteImage();
     return;
   }
+  d.ConvertTo(img.Bits);
+  if (unmatte) Unmatte(img.Bits, img.ByteSize() / 4);
   std::uint8_t* block = img.Bits;
   img.FreeMemory = false;  // ownership moves to this bitmap
   AdoptPixels(block, img.Width(), img.Height());
@@ -282,6 +294,7 @@ void TStreamedBitmap::LoadFromStream(std::istream& Stream, bool unmatte, bool) {
     Resize(0, 0, true);
     return;
   }
+  d.ConvertTo(img.Bits);
   if (unmatte) Unmatte(img.Bits, img.ByteSize() / 4);
   std::uint8_t* block = img.Bits;
   img.FreeMemory = false;
