@@ -194,15 +194,21 @@ TDecoded Decode(const std::string& name, const std::vector<std::uint8_t>* memory
     // Extra channels, or alpha elsewhere: decode everything, then pick red, green, blue, alpha.
     std::vector<std::uint8_t> all(count * std::size_t(nch));
     ok = in->read_image(0, 0, 0, nch, OIIO::TypeDesc::UINT8, all.data());
-    const int grey = nch < 3;
+    // Colour from the first channels that are not the alpha: three of them, or one grey.
+    int colour[3];
+    int found = 0;
+    for (int c = 0; c < nch && found < 3; ++c)
+      if (c != a) colour[found++] = c;
+    if (found == 0) colour[found++] = 0;
+    if (found < 3) colour[1] = colour[2] = colour[0];
     used = 4;
     hasAlpha = a >= 0;
     for (std::size_t i = 0; i < count; ++i) {
-      const std::uint8_t* s = &all[i * nch];
-      std::uint8_t* d = bits + 4 * i;
-      d[0] = s[0];
-      d[1] = grey ? s[0] : s[1];
-      d[2] = grey ? s[0] : s[2];
+      const std::uint8_t* s = &all[i * std::size_t(nch)];
+      std::uint8_t* d = bits + 4 * i;  // red, green, blue, alpha, as the codec's own order
+      d[0] = s[colour[0]];
+      d[1] = s[colour[1]];
+      d[2] = s[colour[2]];
       d[3] = hasAlpha ? s[a] : 255;
     }
   }
