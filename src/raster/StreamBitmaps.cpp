@@ -164,12 +164,12 @@ TDecoded Decode(const std::string& name, const std::vector<std::uint8_t>* memory
   }
   auto in = OIIO::ImageInput::create(format);
   if (!in) throw EImageError(name, "no reader for " + format + " images");
-  OIIO::ImageSpec spec;
-  if (!in->open(memory ? "stream." + format : name, spec, config))
+  OIIO::ImageSpec layout;
+  if (!in->open(memory ? "stream." + format : name, layout, config))
     throw EImageError(name, "damaged " + format + " image: " + ErrorText(in->geterror(), "cannot read the header"));
 
-  const int w = spec.width, h = spec.height, nch = spec.nchannels;
-  if (w <= 0 || h <= 0 || nch <= 0 || spec.depth > 1)
+  const int w = layout.width, h = layout.height, nch = layout.nchannels;
+  if (w <= 0 || h <= 0 || nch <= 0 || layout.depth > 1)
     throw EImageError(name, "damaged " + format + " image: invalid size");
   if (w > TmemoryBitmap::MaxSide || h > TmemoryBitmap::MaxSide || std::int64_t(w) * h > TmemoryBitmap::MaxPixels)
     throw EImageError(name, "image of " + std::to_string(w) + " x " + std::to_string(h) + " pixels is too large");
@@ -180,7 +180,7 @@ TDecoded Decode(const std::string& name, const std::vector<std::uint8_t>* memory
   const std::size_t count = std::size_t(w) * std::size_t(h);
   // Some readers report an alpha channel past the last one (GIF says 4 of 4); then the last of
   // two or four channels is the alpha.
-  int a = spec.alpha_channel;
+  int a = layout.alpha_channel;
   if (a >= nch) a = (nch == 2 || nch == 4) ? nch - 1 : -1;
   bool ok;
   bool hasAlpha;
@@ -249,10 +249,10 @@ void Encode(const std::string& name, const std::string& shownName, const std::ui
   if (proxy && !out->supports("ioproxy")) throw EImageError(shownName, "this format cannot be written to a stream");
   if (proxy) out->set_ioproxy(proxy);
   const int nch = withAlpha && out->supports("alpha") ? 4 : 3;
-  OIIO::ImageSpec spec(w, h, nch, OIIO::TypeDesc::UINT8);
+  OIIO::ImageSpec layout(w, h, nch, OIIO::TypeDesc::UINT8);
   if (nch == 4) {
-    spec.alpha_channel = 3;
-    spec.attribute("oiio:UnassociatedAlpha", 1);  // store the alpha byte; do not divide colours by it
+    layout.alpha_channel = 3;
+    layout.attribute("oiio:UnassociatedAlpha", 1);  // store the alpha byte; do not divide colours by it
   }
   const std::size_t count = std::size_t(w) * std::size_t(h);
   std::vector<std::uint8_t> rgb(count * std::size_t(nch));
@@ -264,7 +264,7 @@ void Encode(const std::string& name, const std::string& shownName, const std::ui
     d[2] = s[0];
     if (nch == 4) d[3] = s[3];
   }
-  if (!out->open(name, spec) || !out->write_image(OIIO::TypeDesc::UINT8, rgb.data()) || !out->close())
+  if (!out->open(name, layout) || !out->write_image(OIIO::TypeDesc::UINT8, rgb.data()) || !out->close())
     throw EImageError(shownName, "cannot write the image: " + ErrorText(out->geterror(), "write failed"));
 }
 

@@ -169,12 +169,12 @@ TEST_F(ImageFiles, ExtraChannelsAreLeftOut) {
   const std::string path = Path("five.tif");
   auto out = OIIO::ImageOutput::create(path);
   ASSERT_TRUE(out);
-  OIIO::ImageSpec spec(pic.w, pic.h, 5, OIIO::TypeDesc::UINT8);
-  spec.channelnames = {"R", "G", "B", "A", "Z"};
-  spec.alpha_channel = 3;
-  spec.z_channel = 4;
-  spec.attribute("oiio:UnassociatedAlpha", 1);
-  ASSERT_TRUE(out->open(path, spec) && out->write_image(OIIO::TypeDesc::UINT8, five.data()) && out->close());
+  OIIO::ImageSpec layout(pic.w, pic.h, 5, OIIO::TypeDesc::UINT8);
+  layout.channelnames = {"R", "G", "B", "A", "Z"};
+  layout.alpha_channel = 3;
+  layout.z_channel = 4;
+  layout.attribute("oiio:UnassociatedAlpha", 1);
+  ASSERT_TRUE(out->open(path, layout) && out->write_image(OIIO::TypeDesc::UINT8, five.data()) && out->close());
   TStreamedBitmap b;
   b.LoadFromFile(path);
   ExpectPicture(b, pic, true, false, "five channels");
