@@ -1,0 +1,55 @@
+#pragma once
+// One-pixel forms of the row kernels, shared by the scalar kernels and the tails of the vector
+// ones so that every variant computes the same bytes. Internal to the raster library.
+#include <cstddef>
+#include <cstdint>
+
+#include "raster/GaussianBlur.h"
+
+namespace qv::px {
+
+inline std::uint32_t Min255(std::uint32_t v) { return v < 255 ? v : 255; }
+
+inline void Over(const std::uint8_t* s, std::uint8_t* d) {
+  const std::uint32_t ia = 255 - s[3];
+  for (int c = 0; c < 4; ++c) d[c] = std::uint8_t(Min255(s[c] + ((ia * d[c]) >> 8)));
+}
+
+inline void OverScaled(const std::uint8_t* s, std::uint8_t* d, std::uint32_t f) {
+  std::uint32_t t[4];
+  for (int c = 0; c < 4; ++c) t[c] = (s[c] * f) >> 8;
+  const std::uint32_t ia = 255 - t[3];
+  for (int c = 0; c < 4; ++c) d[c] = std::uint8_t(Min255(t[c] + ((ia * d[c]) >> 8)));
+}
+
+// p holds the colour lanes already scaled by f (p_c = C_c * f >> 8).
+inline void Color(const std::uint8_t* s, std::uint8_t* d, std::uint32_t f, const std::uint32_t p[3]) {
+  const std::uint32_t a = (s[0] * f) >> 8;
+  const std::uint32_t ia = 255 - a;
+  for (int c = 0; c < 3; ++c) d[c] = std::uint8_t(Min255(((p[c] * a) >> 8) + ((ia * d[c]) >> 8)));
+  d[3] = std::uint8_t(Min255(((a * a) >> 8) + ((ia * d[3]) >> 8)));
+}
+
+// One output pixel of a convolution whose taps are `step` bytes apart.
+inline void Convolve(const std::uint8_t* s, std::uint8_t* d, std::ptrdiff_t step, int taps, const std::uint16_t* w) {
+  std::uint32_t acc[4] = {0, 0, 0, 0};
+  for (int t = 0; t < taps; ++t, s += step, w += 4)
+    for (int c = 0; c < 4; ++c) acc[c] += std::uint32_t(s[c]) * w[c];
+  for (int c = 0; c < 4; ++c) d[c] = std::uint8_t((acc[c] < 65535 ? acc[c] : 65535) >> 8);
+}
+
+inline void ConvolveTable(const std::uint8_t* s, std::uint8_t* d, std::ptrdiff_t step, int taps,
+                          const std::uint16_t* w, const TTable& table) {
+  Convolve(s, d, step, taps, w);
+  for (int c = 0; c < 4; ++c) d[c] = table[d[c]];
+}
+
+inline void Scale(std::uint8_t* p, std::uint32_t F) {
+  for (int c = 0; c < 4; ++c) p[c] = std::uint8_t((p[c] * ((F >> (8 * c)) & 0xFF)) >> 8);
+}
+
+inline void ColorLanes(std::uint32_t color, std::uint32_t f, std::uint32_t p[3]) {
+  for (int c = 0; c < 3; ++c) p[c] = (((color >> (8 * c)) & 0xFF) * f) >> 8;
+}
+
+}  // namespace qv::px
