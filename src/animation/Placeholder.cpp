@@ -1,1 +1,0 @@
-namespace qv { int animationPlaceholder() { return 0; } }

@@ -1,1 +1,0 @@
-namespace qv { int modelPlaceholder() { return 0; } }
