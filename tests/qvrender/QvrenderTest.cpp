@@ -292,3 +292,23 @@ TEST_F(Qvrender, MissingMediaWarnsAndStillRenders) {
 
 }  // namespace
 }  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST_F(Qvrender, TheExampleProjectRendersCleanlyAndResavesUnchanged) {
+  const std::string example = std::string(QV_EXAMPLES_DIR) + "/news/news.QV";
+  const Result r = Run({"render", example, "-o", P("news.tga"), "--frame", "24"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");  // every picture was found
+  const Tga t = ReadTga(P("news.tga"));
+  EXPECT_EQ(t.At(634, 100)[3], 255);  // the badge plate's white frame line
+  EXPECT_EQ(t.At(700, 100)[3], 217);  // the plate itself, 85 % opaque
+  const Result info = Run({"info", example});
+  EXPECT_EQ(CountLines(info.out), 4);
+  ASSERT_EQ(Run({"resave", example, P("news.QV")}).code, 0);
+  EXPECT_EQ(ReadBytes(P("news.QV")), ReadBytes(example));
+}
+
+}  // namespace
+}  // namespace qv::test
