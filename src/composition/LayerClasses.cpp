@@ -2,6 +2,7 @@
 
 #include "composition/ImageLayers.h"
 #include "composition/QvSystem.h"
+#include "model/MathLib.h"
 
 namespace qv {
 
@@ -28,7 +29,7 @@ constexpr TLayerClass kLayerClasses[] = {
 
 TLayer* CreateLayerOfClass(TQVSystem& sys, std::string_view keyword) {
   for (const TLayerClass& c : kLayerClasses) {
-    if (c.Keyword == keyword) return c.Create(sys);
+    if (SameText(c.Keyword, keyword)) return c.Create(sys);
   }
   return nullptr;
 }

@@ -1,6 +1,7 @@
 #include "composition/QvSystem.h"
 
 #include "composition/LayerClasses.h"
+#include "model/MathLib.h"
 #include "project/ProjectFile.h"
 
 #include <algorithm>
@@ -394,7 +395,7 @@ void TQVSystem::SaveToFile(const std::string& FileName) const {
 TContainerObject* TQVSystem::GetObject(std::string_view Name, std::string_view ClassName) {
   // The reader asks the composition for its own block and for each layer block (the object name
   // does not matter); a layer block makes a new layer on top.
-  if (ClassName == "TOBJECTS" || ClassName == "TQVSYSTEM") return this;
+  if (SameText(ClassName, "TOBJECTS") || SameText(ClassName, "TQVSYSTEM")) return this;
   return NewLayerOfClass(ClassName);
 }
 
