@@ -1,0 +1,279 @@
+#include "app/qvrender/Options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+
+namespace qv::render {
+
+namespace {
+
+bool ParseInt(const std::string& s, int& out) {
+  if (s.empty()) return false;
+  const char* first = s.data();
+  const char* last = s.data() + s.size();
+  if (*first == '+') ++first;
+  const auto r = std::from_chars(first, last, out);
+  return r.ec == std::errc() && r.ptr == last;
+}
+
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+std::optional<TImageFormat> FormatOf(const std::string& file) {
+  const std::string l = Lower(file);
+  auto ends = [&](const char* ext) {
+    const std::string e(ext);
+    return l.size() > e.size() && l.compare(l.size() - e.size(), e.size(), e) == 0;
+  };
+  if (ends(".png")) return TImageFormat::ifPng;
+  if (ends(".tga")) return TImageFormat::ifTga;
+  return std::nullopt;
+}
+
+// Scans a pattern: the number of integer fields and whether every "%" is understood.
+bool ScanPattern(const std::string& p, int& fields) {
+  fields = 0;
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    if (p[i] != '%') continue;
+    ++i;
+    if (i < p.size() && p[i] == '%') continue;
+    if (i < p.size() && p[i] == '0') ++i;
+    std::size_t digits = 0;
+    while (i < p.size() && std::isdigit(static_cast<unsigned char>(p[i]))) {
+      ++i;
+      ++digits;
+    }
+    if (digits > 2 || i >= p.size() || p[i] != 'd') return false;
+    ++fields;
+  }
+  return true;
+}
+
+}  // namespace
+
+const char* UsageText() {
+  return "usage:\n"
+         "  qvrender render   PROJECT.QV -o OUT.(png|tga) [--frame N] [--checkerboard]\n"
+         "                    [--time HH:MM:SS.mmm] [--meta1..--meta4 TEXT] [--next-meta1..--next-meta4 TEXT]\n"
+         "  qvrender sequence PROJECT.QV -o OUT_%05d.(png|tga) --from A --to B [--checkerboard]\n"
+         "                    [--time HH:MM:SS.mmm] [--meta1..--meta4 TEXT] [--next-meta1..--next-meta4 TEXT]\n"
+         "  qvrender resave   IN.QV OUT.QV\n"
+         "  qvrender info     PROJECT.QV [--frame N] [--time HH:MM:SS.mmm]\n"
+         "                    [--meta1..--meta4 TEXT] [--next-meta1..--next-meta4 TEXT]\n";
+}
+
+std::optional<TTimeOfDay> ParseTimeOfDay(const std::string& t) {
+  // HH:MM:SS with an optional .m, .mm or .mmm
+  if (t.size() < 8 || t[2] != ':' || t[5] != ':') return std::nullopt;
+  auto two = [&](std::size_t at, int& v) {
+    if (!std::isdigit(static_cast<unsigned char>(t[at])) ||
+        !std::isdigit(static_cast<unsigned char>(t[at + 1]))) {
+      return false;
+    }
+    v = (t[at] - '0') * 10 + (t[at + 1] - '0');
+    return true;
+  };
+  TTimeOfDay r;
+  if (!two(0, r.Hour) || !two(3, r.Minute) || !two(6, r.Second)) return std::nullopt;
+  if (r.Hour > 23 || r.Minute > 59 || r.Second > 59) return std::nullopt;
+  if (t.size() > 8) {
+    if (t[8] != '.' || t.size() == 9 || t.size() > 12) return std::nullopt;
+    int ms = 0;
+    int scale = 100;
+    for (std::size_t i = 9; i < t.size(); ++i) {
+      if (!std::isdigit(static_cast<unsigned char>(t[i]))) return std::nullopt;
+      ms += (t[i] - '0') * scale;
+      scale /= 10;
+    }
+    r.Millisecond = ms;
+  }
+  return r;
+}
+
+bool IsValidFramePattern(const std::string& p) {
+  int fields = 0;
+  return ScanPattern(p, fields) && fields == 1;
+}
+
+std::string FormatFramePattern(const std::string& p, int frame) {
+  std::string out;
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    if (p[i] != '%') {
+      out += p[i];
+      continue;
+    }
+    ++i;
+    if (i < p.size() && p[i] == '%') {
+      out += '%';
+      continue;
+    }
+    bool zero = false;
+    if (i < p.size() && p[i] == '0') {
+      zero = true;
+      ++i;
+    }
+    int width = 0;
+    while (i < p.size() && std::isdigit(static_cast<unsigned char>(p[i]))) width = width * 10 + (p[i++] - '0');
+    // p[i] is the 'd'
+    char buf[64];
+    std::snprintf(buf, sizeof buf, zero ? "%0*d" : "%*d", width, frame);
+    out += buf;
+  }
+  return out;
+}
+
+std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
+  if (args.empty()) {
+    error = "no command given";
+    return std::nullopt;
+  }
+  TOptions o;
+  const std::string& cmd = args[0];
+  if (cmd == "render") {
+    o.Command = TCommand::cmRender;
+  } else if (cmd == "sequence") {
+    o.Command = TCommand::cmSequence;
+  } else if (cmd == "resave") {
+    o.Command = TCommand::cmResave;
+  } else if (cmd == "info") {
+    o.Command = TCommand::cmInfo;
+  } else {
+    error = "unknown command \"" + cmd + "\"";
+    return std::nullopt;
+  }
+
+  std::vector<std::string> positional;
+  bool haveOutput = false;
+  bool haveFrom = false;
+  bool haveTo = false;
+  const bool images = o.Command == TCommand::cmRender || o.Command == TCommand::cmSequence;
+  const bool composes = o.Command != TCommand::cmResave;
+
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    std::string a = args[i];
+    std::optional<std::string> inlineValue;
+    if (a.rfind("--", 0) == 0) {
+      const std::size_t eq = a.find('=');
+      if (eq != std::string::npos) {
+        inlineValue = a.substr(eq + 1);
+        a = a.substr(0, eq);
+      }
+    }
+    auto value = [&](std::string& v) {
+      if (inlineValue) {
+        v = *inlineValue;
+        return true;
+      }
+      if (i + 1 >= args.size()) {
+        error = "option " + a + " needs a value";
+        return false;
+      }
+      v = args[++i];
+      return true;
+    };
+    auto intValue = [&](int& v) {
+      std::string s;
+      if (!value(s)) return false;
+      if (!ParseInt(s, v)) {
+        error = "option " + a + " needs an integer, not \"" + s + "\"";
+        return false;
+      }
+      return true;
+    };
+    auto notHere = [&] {
+      error = "option " + a + " does not apply to " + cmd;
+      return std::nullopt;
+    };
+
+    if (a == "-o" || a == "--output") {
+      if (!images) return notHere();
+      if (!value(o.Output)) return std::nullopt;
+      haveOutput = true;
+    } else if (a == "--frame") {
+      if (o.Command != TCommand::cmRender && o.Command != TCommand::cmInfo) return notHere();
+      if (!intValue(o.Frame)) return std::nullopt;
+    } else if (a == "--from") {
+      if (o.Command != TCommand::cmSequence) return notHere();
+      if (!intValue(o.From)) return std::nullopt;
+      haveFrom = true;
+    } else if (a == "--to") {
+      if (o.Command != TCommand::cmSequence) return notHere();
+      if (!intValue(o.To)) return std::nullopt;
+      haveTo = true;
+    } else if (a == "--checkerboard") {
+      if (!images) return notHere();
+      if (inlineValue) {
+        error = "option --checkerboard takes no value";
+        return std::nullopt;
+      }
+      o.Checkerboard = true;
+    } else if (a == "--time") {
+      if (!composes) return notHere();
+      std::string s;
+      if (!value(s)) return std::nullopt;
+      o.Time = ParseTimeOfDay(s);
+      if (!o.Time) {
+        error = "option --time needs HH:MM:SS.mmm, not \"" + s + "\"";
+        return std::nullopt;
+      }
+    } else if (a.size() == 7 && a.rfind("--meta", 0) == 0 && a[6] >= '1' && a[6] <= '4') {
+      if (!composes) return notHere();
+      std::string s;
+      if (!value(s)) return std::nullopt;
+      o.Meta[static_cast<std::size_t>(a[6] - '1')] = s;
+    } else if (a.size() == 12 && a.rfind("--next-meta", 0) == 0 && a[11] >= '1' && a[11] <= '4') {
+      if (!composes) return notHere();
+      std::string s;
+      if (!value(s)) return std::nullopt;
+      o.NextMeta[static_cast<std::size_t>(a[11] - '1')] = s;
+    } else if (a.size() > 1 && a[0] == '-') {
+      error = "unknown option " + a;
+      return std::nullopt;
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+
+  const std::size_t wantPositional = o.Command == TCommand::cmResave ? 2 : 1;
+  if (positional.size() != wantPositional) {
+    error = positional.size() < wantPositional ? "missing file name" : "too many file names";
+    return std::nullopt;
+  }
+  o.Project = positional[0];
+  if (o.Command == TCommand::cmResave) o.Output = positional[1];
+
+  if (images) {
+    if (!haveOutput || o.Output.empty()) {
+      error = "missing -o OUTPUT";
+      return std::nullopt;
+    }
+    const auto format = FormatOf(o.Output);
+    if (!format) {
+      error = "the output must end in .png or .tga: " + o.Output;
+      return std::nullopt;
+    }
+    o.Format = *format;
+  }
+  if (o.Command == TCommand::cmSequence) {
+    if (!haveFrom || !haveTo) {
+      error = "sequence needs --from and --to";
+      return std::nullopt;
+    }
+    if (o.From > o.To) {
+      error = "--from must not be after --to";
+      return std::nullopt;
+    }
+    if (!IsValidFramePattern(o.Output)) {
+      error = "the output of a sequence needs one frame-number field such as %05d: " + o.Output;
+      return std::nullopt;
+    }
+  }
+  return o;
+}
+
+}  // namespace qv::render

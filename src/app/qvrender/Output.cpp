@@ -1,0 +1,57 @@
+#include "app/qvrender/Output.h"
+
+#include "composition/QvSystem.h"
+
+namespace qv::render {
+
+void WriteStraightAlphaPng(const TmemoryBitmap& bmp, const std::string& fileName) {
+  TStreamedBitmap straight(bmp);
+  std::uint8_t* p = straight.Bits;
+  const std::size_t n = straight.ByteSize() / 4;
+  for (std::size_t i = 0; i < n; ++i, p += 4) {
+    const unsigned a = p[3];
+    if (a == 255) continue;
+    for (int c = 0; c < 3; ++c) {
+      const unsigned v = a == 0 ? 0 : (p[c] * 255u + a / 2) / a;
+      p[c] = static_cast<std::uint8_t>(v > 255 ? 255 : v);
+    }
+  }
+  straight.SaveToFile(fileName);
+}
+
+TStreamedBitmap MakeCheckerboard(int width, int height) {
+  TStreamedBitmap grid(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const bool same = ((x / 8) % 2) == ((y / 8) % 2);
+      grid.SetPixel(x, y, same ? 0xFFFFFFFFu : 0xFFCCCCCCu);
+    }
+  }
+  return grid;
+}
+
+std::string DescribeLayers(const TQVSystem& sys) {
+  std::string out;
+  int index = 0;
+  for (const auto& layer : sys.Layers) {
+    const TRect r = layer->BoundsRect();
+    out += std::to_string(index++);
+    out += '\t';
+    out += layer->ClassName();
+    out += '\t';
+    out += layer->layerName();
+    for (int v : {layer->X(), layer->Y(), layer->Width(), layer->Height(), r.Left, r.Top, r.Right,
+                  r.Bottom}) {
+      out += '\t';
+      out += std::to_string(v);
+    }
+    if (auto text = layer->ShownText()) {
+      out += '\t';
+      out += *text;
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+}  // namespace qv::render

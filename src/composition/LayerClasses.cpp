@@ -1,0 +1,37 @@
+#include "composition/LayerClasses.h"
+
+#include "composition/ImageLayers.h"
+#include "composition/QvSystem.h"
+#include "model/MathLib.h"
+
+namespace qv {
+
+namespace {
+
+struct TLayerClass {
+  std::string_view Keyword;
+  TLayer* (*Create)(TQVSystem& Sys);
+};
+
+template <class L>
+TLayer* Create(TQVSystem& sys) {
+  return &sys.NewLayer<L>();
+}
+
+// One row per layer kind. "TTEXTLAYER", "TCLOCKLAYER" and "TROLLLAYER" are read as unknown
+// blocks until those layers exist.
+constexpr TLayerClass kLayerClasses[] = {
+    {"TIMAGELAYER", &Create<TImageLayer>},
+    {"TMULTIIMAGELAYER", &Create<TMultiImageLayer>},
+};
+
+}  // namespace
+
+TLayer* CreateLayerOfClass(TQVSystem& sys, std::string_view keyword) {
+  for (const TLayerClass& c : kLayerClasses) {
+    if (SameText(c.Keyword, keyword)) return c.Create(sys);
+  }
+  return nullptr;
+}
+
+}  // namespace qv

@@ -1,0 +1,25 @@
+#pragma once
+// Plain-text files of the project: reading lines whatever the encoding mark and line ends, and
+// replacing a file so that a failure never destroys the previous one.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv {
+
+// The lines of a text file as UTF-8. A byte-order mark selects UTF-8, UTF-16 LE or UTF-16 BE
+// (and is dropped); without one the text is taken as UTF-8. CR, LF and CR LF all end a line; a
+// final line without an end is kept. Throws EProjectError naming the file when it cannot be read.
+std::vector<std::string> ReadTextLines(const std::string& FileName);
+
+// The same decoding of bytes already in memory.
+std::vector<std::string> DecodeTextLines(std::string_view Bytes);
+
+// Replaces (or creates) FileName with Bytes: the bytes go to a new file in the same folder, which
+// is flushed to the disk and then renamed over the old name, so readers see either the old or the
+// new file, never a part. On any failure the temporary file is removed, an existing file is left
+// as it was, and EProjectError names FileName and the reason. An existing file's permissions are
+// kept; a symbolic link is followed and its target replaced.
+void WriteFileAtomically(const std::string& FileName, std::string_view Bytes);
+
+}  // namespace qv

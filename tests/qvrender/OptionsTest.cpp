@@ -1,0 +1,109 @@
+#include "app/qvrender/Options.h"
+
+#include <gtest/gtest.h>
+
+namespace qv::render {
+namespace {
+
+std::optional<TOptions> Parse(std::vector<std::string> args, std::string* error = nullptr) {
+  std::string e;
+  auto r = ParseOptions(args, e);
+  if (error) *error = e;
+  return r;
+}
+
+TEST(Options, Render) {
+  auto o = Parse({"render", "p.QV", "-o", "out.PNG", "--frame", "-12", "--checkerboard", "--time",
+                  "10:20:30.5", "--meta2", "Headline", "--next-meta4=Later"});
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->Command, TCommand::cmRender);
+  EXPECT_EQ(o->Project, "p.QV");
+  EXPECT_EQ(o->Output, "out.PNG");
+  EXPECT_EQ(o->Format, TImageFormat::ifPng);
+  EXPECT_EQ(o->Frame, -12);
+  EXPECT_TRUE(o->Checkerboard);
+  ASSERT_TRUE(o->Time);
+  EXPECT_EQ(*o->Time, (TTimeOfDay{10, 20, 30, 500}));
+  EXPECT_EQ(o->Meta[1], "Headline");
+  EXPECT_FALSE(o->Meta[0]);
+  EXPECT_EQ(o->NextMeta[3], "Later");
+}
+
+TEST(Options, DefaultsAndOtherCommands) {
+  auto r = Parse({"render", "p.QV", "-o", "x.tga"});
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->Frame, 0);
+  EXPECT_FALSE(r->Checkerboard);
+  EXPECT_EQ(r->Format, TImageFormat::ifTga);
+
+  auto s = Parse({"sequence", "p.QV", "-o", "f_%05d.png", "--from", "3", "--to", "7"});
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->From, 3);
+  EXPECT_EQ(s->To, 7);
+
+  auto v = Parse({"resave", "a.QV", "b.QV"});
+  ASSERT_TRUE(v);
+  EXPECT_EQ(v->Project, "a.QV");
+  EXPECT_EQ(v->Output, "b.QV");
+
+  auto i = Parse({"info", "p.QV", "--frame", "30", "--meta1", "x"});
+  ASSERT_TRUE(i);
+  EXPECT_EQ(i->Frame, 30);
+}
+
+TEST(Options, BadCommandLines) {
+  const std::vector<std::vector<std::string>> bad = {
+      {},
+      {"draw", "p.QV"},
+      {"render", "p.QV"},                                  // no output
+      {"render", "p.QV", "-o", "out.jpg"},                 // unsupported format
+      {"render", "p.QV", "-o"},                            // missing value
+      {"render", "p.QV", "-o", "o.png", "--frame", "x"},   // not a number
+      {"render", "p.QV", "-o", "o.png", "--frame", "3.5"},
+      {"render", "-o", "o.png"},                           // no project
+      {"render", "a.QV", "b.QV", "-o", "o.png"},           // two projects
+      {"render", "p.QV", "-o", "o.png", "--from", "1"},    // sequence option
+      {"render", "p.QV", "-o", "o.png", "--meta5", "x"},
+      {"render", "p.QV", "-o", "o.png", "--time", "25:00:00"},
+      {"render", "p.QV", "-o", "o.png", "--time", "1:2:3"},
+      {"render", "p.QV", "-o", "o.png", "--wat"},
+      {"sequence", "p.QV", "-o", "f_%05d.png", "--from", "3"},
+      {"sequence", "p.QV", "-o", "f_%05d.png", "--from", "8", "--to", "7"},
+      {"sequence", "p.QV", "-o", "f.png", "--from", "1", "--to", "2"},       // no number field
+      {"sequence", "p.QV", "-o", "f_%d_%d.png", "--from", "1", "--to", "2"}, // two fields
+      {"sequence", "p.QV", "-o", "f_%s.png", "--from", "1", "--to", "2"},
+      {"resave", "a.QV"},
+      {"resave", "a.QV", "b.QV", "-o", "x.png"},
+      {"info", "p.QV", "-o", "x.png"},
+      {"info", "p.QV", "--checkerboard"},
+  };
+  for (const auto& args : bad) {
+    std::string error;
+    EXPECT_FALSE(Parse(args, &error)) << ::testing::PrintToString(args);
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(Options, TimeOfDay) {
+  struct Case {
+    const char* text;
+    std::optional<TTimeOfDay> value;
+  };
+  const Case cases[] = {
+      {"00:00:00", TTimeOfDay{0, 0, 0, 0}},       {"23:59:59.999", TTimeOfDay{23, 59, 59, 999}},
+      {"12:00:00.05", TTimeOfDay{12, 0, 0, 50}},  {"12:00:00.", std::nullopt},
+      {"12:60:00", std::nullopt},                  {"12:00:00.1234", std::nullopt},
+      {"12-00-00", std::nullopt},                  {"", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseTimeOfDay(c.text), c.value) << c.text;
+}
+
+TEST(Options, FramePattern) {
+  EXPECT_EQ(FormatFramePattern("out_%05d.png", 42), "out_00042.png");
+  EXPECT_EQ(FormatFramePattern("out_%d.tga", 7), "out_7.tga");
+  EXPECT_EQ(FormatFramePattern("100%%_%03d.png", 5), "100%_005.png");
+  EXPECT_EQ(FormatFramePattern("f%04d.png", -3), "f-003.png");
+}
+
+}  // namespace
+}  // namespace qv::render
