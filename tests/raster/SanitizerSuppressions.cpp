@@ -9,3 +9,7 @@ extern "C" const char* __lsan_default_suppressions() {
   return "leak:OpenImageIO_v2_4::PNGInput::PngReadCallback\n"
          "leak:OpenImageIO_v2_4::ImageInput::geterror\n";
 }
+
+// Without frame pointers in the library the fast unwinder stops inside libstdc++ before reaching
+// the frames named above; the slow unwinder sees them.
+extern "C" const char* __asan_default_options() { return "fast_unwind_on_malloc=0"; }
