@@ -3,14 +3,17 @@
 
 namespace qv {
 
-const TRowKernels* KernelsSse2() { return nullptr; }
-const TRowKernels* KernelsAvx2() { return nullptr; }
+const TRowKernels* KernelsAvx2Table();  // kernels_avx2.cpp
+
+const TRowKernels* KernelsAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has ? KernelsAvx2Table() : nullptr;
+}
 
 const TRowKernels& Kernels() {
   static const TRowKernels* chosen = [] {
     if (const TRowKernels* k = KernelsAvx2()) return k;
-    if (const TRowKernels* k = KernelsSse2()) return k;
-    return &KernelsScalar();
+    return KernelsSse2();
   }();
   return *chosen;
 }

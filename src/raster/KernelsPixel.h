@@ -1,12 +1,16 @@
 #pragma once
 // One-pixel forms of the row kernels, shared by the scalar kernels and the tails of the vector
-// ones so that every variant computes the same bytes. Internal to the raster library.
+// ones so that every variant computes the same bytes. Internal to the raster library. The helpers
+// have internal linkage: the AVX2 file compiles them with AVX2 enabled, and the linker must never
+// hand that copy to the scalar or SSE2 code.
 #include <cstddef>
 #include <cstdint>
 
 #include "raster/GaussianBlur.h"
 
-namespace qv::px {
+namespace qv {
+namespace {
+namespace px {
 
 inline std::uint32_t Min255(std::uint32_t v) { return v < 255 ? v : 255; }
 
@@ -52,4 +56,6 @@ inline void ColorLanes(std::uint32_t color, std::uint32_t f, std::uint32_t p[3])
   for (int c = 0; c < 3; ++c) p[c] = (((color >> (8 * c)) & 0xFF) * f) >> 8;
 }
 
-}  // namespace qv::px
+}  // namespace px
+}  // namespace
+}  // namespace qv
