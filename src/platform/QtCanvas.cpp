@@ -64,12 +64,19 @@ class TQtCanvas final : public TCanvas {
                std::uint32_t background) override {
     EnsureGuiApplication();
     SetMode(TPenMode::pmCopy);
+    // The painter may have been opened before the application existed: take the default font now.
+    fPainter.setFont(QGuiApplication::font());
     const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     const QFontMetrics fm(fPainter.font());
     const QRect cell(x, y, fm.horizontalAdvance(s), fm.height());
     fPainter.fillRect(cell, Opaque(background));
+    // Glyphs that reach past the font's cell are cut at it, so every pixel drawn lies on the
+    // opaque background.
+    fPainter.save();
+    fPainter.setClipRect(cell);
     fPainter.setPen(Opaque(textColor));
     fPainter.drawText(QPoint(x, y + fm.ascent()), s);
+    fPainter.restore();
   }
 
  private:

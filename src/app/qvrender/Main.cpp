@@ -118,8 +118,6 @@ int Run(const std::vector<std::string>& args) {
     return 2;
   }
   try {
-    // Text on the overlay and in text layers needs the platform's fonts.
-    EnsureGuiApplication();
     Session s(*options);
     switch (options->Command) {
       case TCommand::cmRender: return RunRender(*options, s);

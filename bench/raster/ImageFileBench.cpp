@@ -1,0 +1,99 @@
+// Image files and resampling: loading a 768 x 576 RGBA PNG, and resizing 768 x 576 to
+// 1536 x 1152 bicubically.
+#include <OpenImageIO/imageio.h>
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "BenchImages.h"
+#include "Ratio.h"
+#include "raster/StreamBitmaps.h"
+
+namespace {
+
+using namespace qvbench;
+
+// Resizeto of a fresh copy of the frame (the still-image layer copies its picture, then resamples
+// the copy); the copy is part of the measured time.
+void BM_Resizeto(benchmark::State& state) {
+  auto px = PremultipliedLayer();
+  const qv::TmemoryBitmap src(kFrameW, kFrameH, px.data());
+  for (auto _ : state) {
+    qv::TStreamedBitmap b(src);
+    b.Resizeto(kFrameW * 2, kFrameH * 2, true);
+    benchmark::DoNotOptimize(b.Bits);
+  }
+}
+BENCHMARK(BM_Resizeto)->Unit(benchmark::kMillisecond);
+
+void BM_OpenCvResizeCubic(benchmark::State& state) {
+  cv::setNumThreads(1);
+  auto px = PremultipliedLayer();
+  const cv::Mat src(kFrameH, kFrameW, CV_8UC4, px.data());
+  cv::Mat dst(kFrameH * 2, kFrameW * 2, CV_8UC4);
+  for (auto _ : state) {
+    cv::resize(src, dst, dst.size(), 0, 0, cv::INTER_CUBIC);
+    benchmark::DoNotOptimize(dst.data);
+  }
+}
+BENCHMARK(BM_OpenCvResizeCubic)->Unit(benchmark::kMillisecond);
+
+// A 768 x 576 RGBA PNG with photographic-like content, written once per process.
+const std::string& PngPath() {
+  static const std::string path = [] {
+    const std::string p = (std::filesystem::temp_directory_path() /
+                           ("qvbench-" + std::to_string(::getpid()) + ".png")).string();
+    auto px = PremultipliedLayer();
+    std::vector<std::uint8_t> rgba(px.size() * 4);
+    for (std::size_t i = 0; i < px.size(); ++i) {
+      rgba[4 * i + 0] = std::uint8_t(px[i] >> 16);
+      rgba[4 * i + 1] = std::uint8_t(px[i] >> 8);
+      rgba[4 * i + 2] = std::uint8_t(px[i]);
+      rgba[4 * i + 3] = std::uint8_t(px[i] >> 24);
+    }
+    auto out = OIIO::ImageOutput::create(p);
+    OIIO::ImageSpec spec(kFrameW, kFrameH, 4, OIIO::TypeDesc::UINT8);
+    spec.attribute("oiio:UnassociatedAlpha", 1);
+    if (!out || !out->open(p, spec) || !out->write_image(OIIO::TypeDesc::UINT8, rgba.data()) || !out->close())
+      return std::string();
+    std::atexit([] { std::filesystem::remove(PngPath()); });
+    return p;
+  }();
+  return path;
+}
+
+void BM_LoadPng(benchmark::State& state) {
+  OIIO::attribute("threads", 1);
+  const std::string& path = PngPath();
+  if (path.empty()) state.SkipWithError("cannot write the PNG");
+  qv::TStreamedBitmap b;
+  for (auto _ : state) {
+    b.LoadFromFile(path, false, true);
+    benchmark::DoNotOptimize(b.Bits);
+  }
+}
+BENCHMARK(BM_LoadPng)->Unit(benchmark::kMillisecond);
+
+void BM_OiioReadPng(benchmark::State& state) {
+  OIIO::attribute("threads", 1);
+  const std::string& path = PngPath();
+  if (path.empty()) state.SkipWithError("cannot write the PNG");
+  std::vector<std::uint8_t> buf(std::size_t(kFrameW) * kFrameH * 4);
+  OIIO::ImageSpec config;
+  config.attribute("oiio:UnassociatedAlpha", 1);
+  for (auto _ : state) {
+    auto in = OIIO::ImageInput::open(path, &config);
+    if (!in || !in->read_image(0, 0, 0, 4, OIIO::TypeDesc::UINT8, buf.data())) state.SkipWithError("read failed");
+    benchmark::DoNotOptimize(buf.data());
+  }
+}
+BENCHMARK(BM_OiioReadPng)->Unit(benchmark::kMillisecond);
+
+QV_RATIO(resize_vs_opencv, "BM_Resizeto", "BM_OpenCvResizeCubic");
+QV_RATIO(load_png_vs_oiio, "BM_LoadPng", "BM_OiioReadPng");
+
+}  // namespace

@@ -1,0 +1,5 @@
+#include "ProbeLayer.h"
+
+namespace qv::test {
+QV_PUBLISHED(TProbeLayer)
+}
