@@ -2,8 +2,10 @@
 #include "app/qvrender/Options.h"
 #include "app/qvrender/Output.h"
 #include "composition/QvSystem.h"
+#include "composition/TextRender.h"
 #include "platform/Clock.h"
 #include "platform/QtCanvas.h"
+#include "platform/QtTextRenderer.h"
 #include "project/ProjectError.h"
 #include "raster/Bitmap.h"
 
@@ -27,10 +29,12 @@ struct Session {
   std::unique_ptr<TFixedTimeOfDay> fixedTime;
   TSystemTimeOfDay systemTime;
   TQtCanvasFactory canvases;
+  TQtTextRenderer textRenderer;  // text and clock layers draw their glyphs through it
   std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(kWidth, kHeight, nullptr, true);
   int warnings = 0;
 
   explicit Session(const TOptions& o) {
+    SetTextRenderer(&textRenderer);
     sys->SetTickSource(&ticks);
     if (o.Time) {
       fixedTime = std::make_unique<TFixedTimeOfDay>(*o.Time);
@@ -48,6 +52,13 @@ struct Session {
       if (o.NextMeta[i]) sys->NextMeta(i) = *o.NextMeta[i];
     }
   }
+
+  ~Session() {
+    sys.reset();
+    SetTextRenderer(nullptr);
+  }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
 
   // One frame into the work image: transparent black, or the editor's checkerboard.
   void Compose(int frame, bool checkerboard, const TmemoryBitmap* grid) {
