@@ -44,7 +44,14 @@ TTextLayer::~TTextLayer() {
 
 void TTextLayer::DrawText() {
   const TTextRenderer* renderer = GetTextRenderer();
-  if (renderer == nullptr) throw std::logic_error("no text renderer is installed");
+  if (renderer == nullptr) {
+    // A program that only reads and writes projects need not install one: the layer keeps the
+    // size it has (as read from the file) and shows nothing.
+    Image.reset();
+    fRenderer = nullptr;
+    Dx = DY = 0;
+    return;
+  }
   TTextImageParams p = TTextImageParams::Make(Text(), fshadow, fcontour, 4, ffont->FontName(), ffont->FontSize(),
                                               TextDirection() == tdRighttoLeft ? "RIGHT" : "LEFT",
                                               ffont->FontColor(), false, MaxWidth());

@@ -21,14 +21,15 @@ class TTextLayer : public TLayer {
   ~TTextLayer() override;
 
   // The rendered text with its margins (HotSpotX/Y = Dx/DY); none before the first rendering and
-  // when the text could not be rendered at all (larger than a bitmap may be).
+  // when the text could not be rendered (larger than a bitmap may be, or no renderer installed).
   std::unique_ptr<TmemoryBitmap> Image;
   std::int32_t Dx = 0;  // horizontal margin of Image around the text
   std::int32_t DY = 0;  // vertical margin
 
   // Renders Image again from the current values and sets Width and Height to the text's size
   // without margins. When every input is as at the last rendering the image is kept: the result
-  // and the notifications of Width and Height are the same, only the work is saved.
+  // and the notifications of Width and Height are the same, only the work is saved. With no text
+  // renderer installed there is no image and Width and Height stay as they are.
   void DrawText();
   // Takes the text from the metadata slot named by TextSource (when that slot is not empty), then
   // blends Image at BoundsRect.

@@ -392,11 +392,21 @@ TEST_F(TextLayerFake, CloseObjectRendersTheLoadedValues) {
   EXPECT_EQ(l.Width(), 18 * TFakeTextRenderer::CharWidth(256) / 4 + 1);
 }
 
-TEST(TextLayerNoRenderer, CannotBeMadeWithoutARenderer) {
+// A program that only reads and writes projects need not install a renderer: the layers are made
+// and keep the size they were given, without an image.
+TEST(TextLayerNoRenderer, LayersWithoutARendererHaveNoImageAndKeepTheirSize) {
   TRendererGuard none(nullptr);
   auto sys = Make<TQVSystem>(768, 576, nullptr, false);
-  EXPECT_THROW(sys->NewLayer<TTextLayer>(), std::logic_error);
-  EXPECT_TRUE(sys->Layers.empty());
+  TTextLayer& l = sys->NewLayer<TTextLayer>();
+  EXPECT_FALSE(l.Image);
+  EXPECT_EQ(l.Width(), 0);
+  l.SetWidth(120);
+  l.SetText("Other");
+  EXPECT_EQ(l.Width(), 120);
+  EXPECT_FALSE(l.Image);
+  TmemoryBitmap dest(64, 64);
+  l.DrawLayer(dest, 0);
+  EXPECT_EQ(InkOf(dest, 3).Mass, 0);
 }
 
 }  // namespace
