@@ -1,6 +1,5 @@
 #include "composition/ClockLayer.h"
 
-#include <cstdio>
 
 namespace qv {
 
@@ -29,12 +28,18 @@ void TClockSettings::AfterConstruction() {
 
 std::string TClockSettings::Format(const TTimeOfDay& T) const {
   std::string text;
+  // Decimal with at least `digits` digits, zero-padded (a part of the time is never negative).
   auto append = [&](bool shown, int value, int digits) {
     if (!shown) return;
     if (!text.empty()) text += Separator();
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%.*d", digits, value);
-    text += buf;
+    char buf[12];
+    int n = 0;
+    unsigned v = value < 0 ? 0u : static_cast<unsigned>(value);
+    do {
+      buf[n++] = static_cast<char>('0' + v % 10);
+      v /= 10;
+    } while (v != 0 || n < digits);
+    while (n > 0) text += buf[--n];
   };
   append(Hours(), T.Hour, 2);
   append(Minutes(), T.Minute, 2);

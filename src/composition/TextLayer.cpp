@@ -53,7 +53,8 @@ void TTextLayer::DrawText() {
     return;
   }
   TTextImageParams p = TTextImageParams::Make(Text(), fshadow, fcontour, 4, ffont->FontName(), ffont->FontSize(),
-                                              TextDirection() == tdRighttoLeft ? "RIGHT" : "LEFT",
+                                              TextDirection() == tdRighttoLeft ? TReadingOrder::roRightToLeft
+                                                                               : TReadingOrder::roLeftToRight,
                                               ffont->FontColor(), false, MaxWidth());
   if (!Image || renderer != fRenderer || !(p == fRendered)) {
     Image.reset();

@@ -75,12 +75,20 @@ TTextImageParams TTextImageParams::Make(const std::string& Text, const TShadow* 
                                         int Factor, const std::string& FontName, int FontSize,
                                         const std::string& Direction, std::uint32_t Color, bool Bold,
                                         int MaxWidth) {
+  return Make(Text, Shadow, Contour, Factor, FontName, FontSize,
+              Upper(Direction) == "RIGHT" ? TReadingOrder::roRightToLeft : TReadingOrder::roLeftToRight, Color, Bold,
+              MaxWidth);
+}
+
+TTextImageParams TTextImageParams::Make(const std::string& Text, const TShadow* Shadow, const TContour* Contour,
+                                        int Factor, const std::string& FontName, int FontSize, TReadingOrder Order,
+                                        std::uint32_t Color, bool Bold, int MaxWidth) {
   TTextImageParams p;
   p.Text = Text;
   p.FontName = FontName;
   p.FontSize = std::clamp(FontSize, 1, 768);
   p.Bold = Bold;
-  p.Order = Upper(Direction) == "RIGHT" ? TReadingOrder::roRightToLeft : TReadingOrder::roLeftToRight;
+  p.Order = Order;
   p.Color = Color & 0xFFFFFFu;
   p.MaxWidth = std::max(MaxWidth, 0);
   p.Factor = std::clamp(Factor, 1, kMaxFactor);

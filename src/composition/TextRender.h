@@ -65,6 +65,9 @@ struct TTextImageParams {
   static TTextImageParams Make(const std::string& Text, const TShadow* Shadow, const TContour* Contour,
                                int Factor, const std::string& FontName, int FontSize,
                                const std::string& Direction, std::uint32_t Color, bool Bold, int MaxWidth);
+  static TTextImageParams Make(const std::string& Text, const TShadow* Shadow, const TContour* Contour,
+                               int Factor, const std::string& FontName, int FontSize, TReadingOrder Order,
+                               std::uint32_t Color, bool Bold, int MaxWidth);
 };
 
 // The margins a style adds around the glyph image on each side: the shadow's offset plus its
