@@ -22,17 +22,16 @@ oi --pattern fill:top=0.02,0.05,0.25,0.7:bottom=0.05,0.1,0.45,0.7 640x72 4 \
    --box:color=0.6,0.8,1,1:fill=1 0,0,639,3 \
    -d uint8 -o "$out/strap.png"
 
-# Badge: 25 frames (one second) of a square that fills from the left, its colour turning from red
-# to yellow, under a frame counter. Numbered badge_1 .. badge_25 without leading zeros, so only a
-# natural order of the names plays them in order.
+# Badge: 25 frames (one second) of a dark plate whose bar fills from the left, its colour turning
+# from red to yellow, under a frame counter. Numbered badge_1 .. badge_25 without leading zeros, so
+# only a natural order of the names plays them in order.
 for i in $(seq 1 25); do
-  r=1
   g=$(awk -v i="$i" 'BEGIN { printf "%.3f", (i - 1) / 24 }')
   w=$(( 8 + (i - 1) * 80 / 24 ))
-  oi --pattern constant:color=0,0,0,0 96x96 4 \
-     --box:color=1,1,1,1:fill=0 4,4,91,91 \
-     --box:color=$r,$g,0.1,0.9:fill=1 8,8,$(( w + 0 )),87 \
-     --text:x=30:y=60:size=28:color=1,1,1,1 "$i" \
+  oi --pattern constant:color=0.05,0.05,0.15,0.85 96x96 4 \
+     --box:color=1,1,1,1:fill=0 2,2,93,93 \
+     --box:color=1,$g,0.1,1:fill=1 8,70,$w,87 \
+     --text:x=18:y=56:size=36:color=1,1,1,1 "$(printf %02d "$i")" \
      -d uint8 -o "$out/badge/badge_$i.png"
 done
 echo "made $(ls "$out"/badge | wc -l) badge frames, logo.png and strap.png in $out"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the main job.
+# Installs what is missing, builds, installs qvrender into out/, and runs the main job: the example
+# page examples/news/news.QV rendered by qvrender (the editor takes this over once it exists).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -7,5 +8,15 @@ bash scripts/install-deps.sh
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/qv-ccache}"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$(nproc)"
+cmake --install build --prefix out >/dev/null
 
-echo "The engine libraries, tests and qvbench are built in build/; the renderer and editor come next."
+frame=24
+out/bin/qvrender render examples/news/news.QV -o out/news.png --frame "$frame" --checkerboard
+out/bin/qvrender render examples/news/news.QV -o out/news.tga --frame "$frame"
+echo "Layers of examples/news/news.QV at frame $frame (index, class, name, X, Y, Width, Height, bounds):"
+out/bin/qvrender info examples/news/news.QV --frame "$frame"
+echo
+echo "Rendered frame $frame of the example page with qvrender:"
+echo "  $(pwd)/out/news.png  (over the editor's checkerboard, straight-alpha PNG)"
+echo "  $(pwd)/out/news.tga  (the composition's own premultiplied pixels on transparent black)"
+echo "qvrender is installed as $(pwd)/out/bin/qvrender; 'out/bin/qvrender --help' shows its commands."

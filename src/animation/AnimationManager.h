@@ -72,8 +72,9 @@ class TAnimationManager {
   std::vector<TProcRec> Procs;
 };
 
-// The process-wide registry. It is created on first use (every property uses it when it is
-// constructed) and never destroyed, so it outlives every property, static ones included.
+// The process-wide registry. It is created on first use and deliberately never destroyed, so it
+// outlives every property, static ones included (a property's destructor removes its tracks
+// here, whenever that destructor runs).
 TAnimationManager& AnimationManager();
 
 }  // namespace qv

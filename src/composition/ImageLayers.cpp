@@ -129,6 +129,11 @@ void TMultiImageLayer::LoadFrames() {
       owner->ReportMediaProblem(loaded[i].Error.empty() ? Quoted(files[i]) + ": cannot be read" : loaded[i].Error);
       continue;
     }
+    if (loaded[i].Bitmap->Empty()) {
+      // Kept as an empty frame so the frame count stays what the folder holds; said, because
+      // it shows as a gap in the sequence.
+      owner->ReportMediaProblem(Quoted(files[i]) + ": not an image that can be read; shown as an empty frame");
+    }
     maxW = std::max(maxW, loaded[i].Bitmap->Width());
     maxH = std::max(maxH, loaded[i].Bitmap->Height());
     Bitmaps.push_back(std::move(loaded[i].Bitmap));

@@ -3,6 +3,7 @@
 #include "composition/ClockLayer.h"
 #include "composition/ImageLayers.h"
 #include "composition/QvSystem.h"
+#include "model/MathLib.h"
 
 namespace qv {
 
@@ -30,7 +31,7 @@ constexpr TLayerClass kLayerClasses[] = {
 
 TLayer* CreateLayerOfClass(TQVSystem& sys, std::string_view keyword) {
   for (const TLayerClass& c : kLayerClasses) {
-    if (c.Keyword == keyword) return c.Create(sys);
+    if (SameText(c.Keyword, keyword)) return c.Create(sys);
   }
   return nullptr;
 }

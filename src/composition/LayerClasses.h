@@ -7,8 +7,8 @@ namespace qv {
 class TQVSystem;
 class TLayer;
 
-// A new layer of the class named by Keyword ("TIMAGELAYER") on top of Sys, or none for a keyword
-// of no known layer class.
+// A new layer of the class named by Keyword ("TIMAGELAYER", any letter case) on top of Sys, or
+// none for a keyword of no known layer class.
 TLayer* CreateLayerOfClass(TQVSystem& Sys, std::string_view Keyword);
 
 }  // namespace qv

@@ -1,6 +1,7 @@
 #include "composition/QvSystem.h"
 
 #include "composition/LayerClasses.h"
+#include "model/MathLib.h"
 #include "project/ProjectFile.h"
 
 #include <algorithm>
@@ -391,12 +392,11 @@ void TQVSystem::SaveToFile(const std::string& FileName) const {
   writer.SaveTo(FileName);
 }
 
-TContainerObject* TQVSystem::GetObject(std::string_view Name, std::string_view ClassName) const {
-  // The reader asks the composition for its own block and for each layer block; a layer block
-  // makes a new layer, so the factory changes the composition although the lookup is const.
-  auto* self = const_cast<TQVSystem*>(this);
-  if (ClassName == "TOBJECTS" || ClassName == "TQVSYSTEM") return self;
-  return self->NewLayerOfClass(ClassName);
+TContainerObject* TQVSystem::GetObject(std::string_view Name, std::string_view ClassName) {
+  // The reader asks the composition for its own block and for each layer block (the object name
+  // does not matter); a layer block makes a new layer on top.
+  if (SameText(ClassName, "TOBJECTS") || SameText(ClassName, "TQVSYSTEM")) return this;
+  return NewLayerOfClass(ClassName);
 }
 
 void TQVSystem::LoadFromFile(const std::string& FileName) {

@@ -187,7 +187,7 @@ class TQVSystem : public TContainerObject {
   // completed before the error stay.
   void LoadFromFile(const std::string& FileName);
   // The factory the reader asks for each top-level block.
-  TContainerObject* GetObject(std::string_view Name, std::string_view ClassName) const override;
+  TContainerObject* GetObject(std::string_view Name, std::string_view ClassName) override;
 
   // --- services ------------------------------------------------------------------------------
   // Where media paths stored in the project are also looked for (the folder of the last project

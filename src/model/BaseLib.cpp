@@ -376,7 +376,7 @@ void TContainerObject::Assign(const TContainerObject* Source) {
   }
 }
 
-TContainerObject* TContainerObject::GetObject(std::string_view aName, std::string_view aClassName) const {
+TContainerObject* TContainerObject::GetObject(std::string_view aName, std::string_view aClassName) {
   for (auto& child : Properties()) {
     if (!SameText(child->Name, aName) || !SameText(child->ClassName(), aClassName)) continue;
     if (auto* c = dynamic_cast<TContainerObject*>(child.get())) return c;

@@ -94,7 +94,7 @@ class TLineWriter {
 };
 
 // Collects the lines in memory.
-class TLinesWriter : public TLineWriter {
+class TMemoryLineWriter : public TLineWriter {
  public:
   void WriteLine(const std::string& Line) override { Lines.push_back(Line); }
   std::vector<std::string> Lines;
@@ -299,7 +299,7 @@ class TContainerObject : public TCustomContainerObject {
   // guarantees both are of the same class.
   virtual void Assign(const TContainerObject* Source);
   // The first child container whose Name and class name equal the arguments ignoring case.
-  virtual TContainerObject* GetObject(std::string_view Name, std::string_view ClassName) const;
+  virtual TContainerObject* GetObject(std::string_view Name, std::string_view ClassName);
 
  protected:
   TContainerObject() = default;

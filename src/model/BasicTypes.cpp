@@ -10,16 +10,17 @@
 namespace qv {
 
 namespace {
-// The enabled slots' tracks of `owner` that hold keys, in slot order.
+// Calls fn for each track of `owner` in an enabled slot that holds keys, in slot order. fn
+// answers whether it notified; the record is then looked up again, because a subscriber may
+// have changed the registry.
 template <class Fn>
 void ForEachEvaluatedTrack(const void* owner, Fn&& fn) {
   const TAnimationManager& am = AnimationManager();
   const TAnimRec* rec = am.Find(owner);
-  if (!rec) return;
-  for (int slot = 0; slot < kAnimationSlots; ++slot) {
+  for (int slot = 0; rec && slot < kAnimationSlots; ++slot) {
     if (!am.Anims[static_cast<std::size_t>(slot)].enabled) continue;
     const Tkeys* keys = rec->AnimationList[static_cast<std::size_t>(slot)].get();
-    if (keys && keys->Count() > 0) fn(*keys);
+    if (keys && keys->Count() > 0 && fn(*keys)) rec = am.Find(owner);
   }
 }
 }  // namespace
@@ -82,10 +83,10 @@ bool TDouble::GetValueFrom(const TBaseProperty* Source) {
 void TDouble::SetFrame(double Frame) {
   ForEachEvaluatedTrack(this, [&](const Tkeys& keys) {
     const double x = keys.LinearKeyframe(Frame);
-    if (!(x == fValue)) {  // a NaN counts as a change
-      fValue = x;
-      Changed();
-    }
+    if (x == fValue) return false;  // a NaN counts as a change
+    fValue = x;
+    Changed();
+    return true;
   });
 }
 
@@ -182,10 +183,10 @@ bool TInteger::GetValueFrom(const TBaseProperty* Source) {
 void TInteger::SetFrame(double Frame) {
   ForEachEvaluatedTrack(this, [&](const Tkeys& keys) {
     const std::int32_t x = RoundToInt32(keys.LinearKeyframe(Frame));
-    if (x != fValue) {
-      fValue = x;
-      Changed();
-    }
+    if (x == fValue) return false;
+    fValue = x;
+    Changed();
+    return true;
   });
 }
 
@@ -233,6 +234,7 @@ void TString::SetFrame(double Frame) {
   ForEachEvaluatedTrack(this, [&](const Tkeys& keys) {
     fValue = keys.StrKeyFrame(Frame);
     Changed();
+    return true;
   });
 }
 

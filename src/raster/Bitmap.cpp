@@ -151,9 +151,11 @@ void TmemoryBitmap::Resize(int Width, int Height, bool ClearData) {
   };
 
   if (Width <= 0 || Height <= 0) {
+    // Empty. A zero side is kept (setting Width and Height one after the other through 0 must
+    // work); a negative one becomes 0.
     dropOld();
-    fwidth = 0;
-    fheight = 0;
+    fwidth = std::max(Width, 0);
+    fheight = std::max(Height, 0);
     return;
   }
   std::uint8_t* block;
@@ -217,8 +219,13 @@ void TmemoryBitmap::CopyRectTo(TmemoryBitmap& dest, int Xdest, int Ydest, int W,
   w = std::min<std::int64_t>(w, fwidth - xs);
   h = std::min<std::int64_t>(h, fheight - ys);
   if (h <= 0 || w <= 0) return;
-  for (std::int64_t i = 0; i < h; ++i)
+  // Within one bitmap a block moved down is copied bottom row first, so no row is overwritten
+  // before it has been read.
+  const bool upward = &dest == this && yd > ys;
+  for (std::int64_t k = 0; k < h; ++k) {
+    const std::int64_t i = upward ? h - 1 - k : k;
     std::memmove(dest.PixelPtr(int(xd), int(yd + i)), PixelPtr(int(xs), int(ys + i)), std::size_t(w) * 4);
+  }
 }
 
 // --- blending -----------------------------------------------------------------------------------

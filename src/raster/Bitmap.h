@@ -82,7 +82,8 @@ class TmemoryBitmap {
 
   // Resize to Width x Height. With PreserveContent the old image is placed inside the new one
   // according to Anchor (the rest zero when ClearData, else undefined). A width or height <= 0
-  // leaves an empty 0 x 0 bitmap whose clip fields keep their values. A size beyond MaxSide /
+  // leaves a bitmap without pixels whose clip fields keep their values; the sizes are stored, with
+  // negative ones taken as 0 (so 0 x 5 stays 0 x 5, -3 x 5 becomes 0 x 5). A size beyond MaxSide /
   // MaxPixels throws std::length_error and an allocation failure std::bad_alloc; either way the
   // bitmap is left empty (0 x 0), never with a size and no pixels. After Resize the bitmap owns
   // its pixels, also when it wrapped foreign memory before (which is then left alone).

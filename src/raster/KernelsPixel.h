@@ -45,7 +45,7 @@ inline void Convolve(const std::uint8_t* s, std::uint8_t* d, std::ptrdiff_t step
 inline void ConvolveTable(const std::uint8_t* s, std::uint8_t* d, std::ptrdiff_t step, int taps,
                           const std::uint16_t* w, const TTable& table) {
   Convolve(s, d, step, taps, w);
-  for (int c = 0; c < 4; ++c) d[c] = table[d[c]];
+  for (int c = 0; c < 4; ++c) d[c] = table.v[d[c]];
 }
 
 inline void Scale(std::uint8_t* p, std::uint32_t F) {

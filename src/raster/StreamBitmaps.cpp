@@ -113,10 +113,19 @@ void ToBgra(std::uint8_t* p, std::size_t count, int nch, bool hasAlpha) {
   }
 }
 
+// The codec's messages on one line ("a; b").
 std::string ErrorText(const std::string& text, const char* fallback) {
-  std::string t = text.empty() ? fallback : text;
-  while (!t.empty() && (t.back() == '\n' || t.back() == ' ')) t.pop_back();
-  return t;
+  std::string t;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+    if (!line.empty()) t += (t.empty() ? "" : "; ") + line;
+    start = end + 1;
+  }
+  return t.empty() ? fallback : t;
 }
 
 // Decodes the first image of `name` (or of `memory` when given), recognised by content.
@@ -161,7 +170,10 @@ TDecoded Decode(const std::string& name, const std::vector<std::uint8_t>* memory
   out.pixels.Resize(w, h, false);
   std::uint8_t* bits = out.pixels.Bits;
   const std::size_t count = std::size_t(w) * std::size_t(h);
-  const int a = spec.alpha_channel;
+  // Some readers report an alpha channel past the last one (GIF says 4 of 4); then the last of
+  // two or four channels is the alpha.
+  int a = spec.alpha_channel;
+  if (a >= nch) a = (nch == 2 || nch == 4) ? nch - 1 : -1;
   bool ok;
   bool hasAlpha;
   int used;

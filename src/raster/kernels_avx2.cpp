@@ -1,6 +1,8 @@
 // AVX2 row kernels: 8 pixels per step, the remainder through the one-pixel forms. Compiled with
 // -mavx2 and reached only through KernelsAvx2(), which answers null on a CPU without AVX2.
-// Same even/odd byte arithmetic as kernels_sse2.cpp.
+// Same even/odd byte arithmetic as kernels_sse2.cpp. This file calls no inline function with
+// external linkage (a copy compiled here could be picked by the linker for other callers): only
+// intrinsics and the internal one-pixel helpers.
 #include <immintrin.h>
 
 #include "raster/KernelsPixel.h"
@@ -126,7 +128,7 @@ void ConvColumnTable(const std::uint8_t* src, std::uint8_t* dst, int n, std::ptr
   for (; i + 8 <= n; i += 8) {
     alignas(32) std::uint8_t r[32];
     _mm256_store_si256(reinterpret_cast<__m256i*>(r), Convolve8(src + 4 * i, stride, taps, k));
-    for (int b = 0; b < 32; ++b) dst[4 * i + b] = table[r[b]];
+    for (int b = 0; b < 32; ++b) dst[4 * i + b] = table.v[r[b]];
   }
   for (; i < n; ++i) px::ConvolveTable(src + 4 * i, dst + 4 * i, stride, taps, w, table);
 }

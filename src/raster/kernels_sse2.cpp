@@ -126,7 +126,7 @@ void ConvColumnTable(const std::uint8_t* src, std::uint8_t* dst, int n, std::ptr
   for (; i + 4 <= n; i += 4) {
     alignas(16) std::uint8_t r[16];
     _mm_store_si128(reinterpret_cast<__m128i*>(r), Convolve4(src + 4 * i, stride, taps, k.even, k.odd));
-    for (int b = 0; b < 16; ++b) dst[4 * i + b] = table[r[b]];
+    for (int b = 0; b < 16; ++b) dst[4 * i + b] = table.v[r[b]];
   }
   for (; i < n; ++i) px::ConvolveTable(src + 4 * i, dst + 4 * i, stride, taps, w, table);
 }

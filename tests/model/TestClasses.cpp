@@ -19,6 +19,8 @@ QV_PUBLISHED(TKindLayer,
              QV_MEMBER("Font", ffont),
              QV_MEMBER("Speed", fspeed))
 
+QV_PUBLISHED(TVetoGroup)
+
 QV_PUBLISHED(TOwnedThing, QV_MEMBER("Count", fcount))
 
 void TBaseLayer::AfterConstruction() {

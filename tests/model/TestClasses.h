@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "animation/AnimationManager.h"
 #include "model/BasicTypes.h"
 
 namespace qv::test {
@@ -13,9 +14,13 @@ class TGroup : public TContainerObject {
  public:
   TDouble* Size() const { return fsize; }
   TColor4* Color() const { return fcolor; }
+  std::vector<std::string>* Log = nullptr;  // receives "ChildChanged:<name>" when set
 
  protected:
   TGroup() = default;
+  void ChildChanged(TBaseProperty* Sender, const std::string& SenderName) override {
+    if (Log) Log->push_back("ChildChanged:" + SenderName);
+  }
 
  private:
   TDouble* fsize = nullptr;
@@ -65,6 +70,16 @@ class TKindLayer : public TBaseLayer {
   TDouble* fspeed = nullptr;
 };
 
+// A group that keeps its Size out of files.
+class TVetoGroup : public TGroup {
+  QV_CONTAINER(TVetoGroup, TGroup)
+ public:
+  bool CanSave(std::string_view Name) const override { return Name != "Size"; }
+
+ protected:
+  TVetoGroup() = default;
+};
+
 // A container made with an argument, the way layers are made with their composition.
 class TOwnedThing : public TContainerObject {
   QV_CONTAINER(TOwnedThing, TContainerObject)
@@ -78,6 +93,38 @@ class TOwnedThing : public TContainerObject {
  private:
   int fowner;
   TInteger* fcount = nullptr;
+};
+
+// Puts the registry's shared state back as it was when the test began.
+class RegistryState {
+ public:
+  RegistryState()
+      : fSlot(AnimationManager().Slot),
+        fAuto(AnimationManager().AutoAnimationMode),
+        fFrame(AnimationManager().Frame),
+        fAnims(AnimationManager().Anims) {}
+  ~RegistryState() {
+    AnimationManager().Slot = fSlot;
+    AnimationManager().AutoAnimationMode = fAuto;
+    AnimationManager().Frame = fFrame;
+    AnimationManager().Anims = fAnims;
+  }
+
+ private:
+  std::int32_t fSlot;
+  bool fAuto;
+  double fFrame;
+  std::array<TAnimationRec, kAnimationSlots> fAnims;
+};
+
+// Counts the change notifications of a property.
+struct ChangeCounter {
+  explicit ChangeCounter(TBaseProperty* p) : prop(p) {
+    p->AddChangeNotify(this, [this](TBaseProperty*, void*, const std::string&, std::int32_t) { ++count; });
+  }
+  ~ChangeCounter() { prop->RemoveChangeNotify(this); }
+  TBaseProperty* prop;
+  int count = 0;
 };
 
 }  // namespace qv::test

@@ -2,11 +2,13 @@
 #include "animation/AnimationManager.h"
 #include "composition/ImageLayers.h"
 #include "project/ProjectFile.h"
+#include "project/TextFile.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include <unistd.h>
 
@@ -435,6 +437,79 @@ TEST_F(ProjectFile, AnEnumerationOrdinalFromElsewhereSurvivesAResave) {
   sys->frame = 0;
   sys->DrawAll(nullptr);
   EXPECT_EQ(drawn, 0);
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// Lines cut, swapped, duplicated and sprinkled with odd bytes from a valid project: the reader
+// either reads them or stops with a file error, and the composition stays usable.
+TEST_F(ProjectFile, DamagedFilesNeverBreakTheReader) {
+  std::vector<std::string> good;
+  {
+    std::vector<std::string> unused;
+    auto sys = ExampleComposition(unused);
+    TProjectTextWriter w;
+    sys->SaveToStream("\t", w);
+    for (const auto& l : sys->Layers) l->SaveToStream("\t", w);
+    sys->NewLayer<TMultiImageLayer>().SaveToStream("\t", w);
+    good = DecodeTextLines(w.Text());
+  }
+  std::mt19937 rng(1234);
+  const std::string odd[] = {"Object", "End", "Anim", "Anim99 Loop 1 2 ", "Anim0 ", "=", "Object '':", ":", "\x01\xff",
+                             "Object 'x':TColor4", "Opacity = -99999999999", "X = 0x7fffffff", "Anim0 Linear 2147483647 1e308 "};
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::string> lines = good;
+    const int edits = 1 + int(rng() % 6);
+    for (int e = 0; e < edits; ++e) {
+      const std::size_t i = rng() % lines.size();
+      switch (rng() % 5) {
+        case 0: lines.erase(lines.begin() + long(i)); break;
+        case 1: lines.insert(lines.begin() + long(i), odd[rng() % std::size(odd)]); break;
+        case 2: lines[i] = lines[i].substr(0, rng() % (lines[i].size() + 1)); break;
+        case 3: std::swap(lines[i], lines[rng() % lines.size()]); break;
+        default: lines.insert(lines.begin() + long(i), lines[rng() % lines.size()]); break;
+      }
+      if (lines.empty()) lines.push_back("End");
+    }
+    auto sys = NewComposition();
+    try {
+      ParseProjectLines(lines, "damaged.QV", *sys, [&](TContainerObject* o) {
+        for (const auto& l : sys->Layers) {
+          if (l.get() == o) {
+            sys->DeleteLayer(l.get());
+            return;
+          }
+        }
+      });
+    } catch (const EProjectError& e) {
+      EXPECT_EQ(e.FileName(), "damaged.QV");
+      EXPECT_GT(e.Line(), 0);
+    }
+    TManualTickSource ticks;
+    sys->SetTickSource(&ticks);
+    sys->frame = int(rng() % 100);
+    sys->DrawAll(nullptr);
+    TProjectTextWriter again;
+    sys->SaveToStream("\t", again);
+  }
+}
+
+TEST_F(ProjectFile, DeeplyNestedBlocksAreReadWithoutRecursion) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 200000; ++i) lines.push_back("Object 'x':TNothing");
+  lines.push_back("X = 1");
+  for (int i = 0; i < 200000; ++i) lines.push_back("End");
+  lines.push_back("Object '':TImageLayer");
+  lines.push_back("X = 5");
+  lines.push_back("End");
+  auto sys = NewComposition();
+  ParseProjectLines(lines, "deep.QV", *sys, nullptr);
+  ASSERT_EQ(sys->Layers.size(), 1u);
+  EXPECT_EQ(sys->Layers[0]->X(), 5);
 }
 
 }  // namespace

@@ -1,0 +1,314 @@
+// Runs the built qvrender on small projects made here and checks its exit codes, messages,
+// images and listings.
+#include "../composition/ImageFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace qv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) {
+    if (c == '\'') {
+      q += "'\\''";
+    } else {
+      q += c;
+    }
+  }
+  return q + "'";
+}
+
+std::string Lines(std::initializer_list<std::string> lines) {
+  std::string s;
+  for (const auto& l : lines) s += l + "\r\n";
+  return s;
+}
+
+int CountLines(const std::string& s) {
+  int n = 0;
+  for (char c : s) n += c == '\n';
+  return n;
+}
+
+// A TGA as written by the raster engine: 18-byte header, 32-bit rows bottom first.
+struct Tga {
+  int w = 0, h = 0;
+  std::string pixels;  // rows top first, BGRA
+  std::array<std::uint8_t, 4> At(int x, int y) const {
+    const char* p = &pixels[(std::size_t(y) * w + x) * 4];
+    return {std::uint8_t(p[0]), std::uint8_t(p[1]), std::uint8_t(p[2]), std::uint8_t(p[3])};
+  }
+};
+
+Tga ReadTga(const fs::path& file) {
+  const std::string b = ReadBytes(file);
+  Tga t;
+  if (b.size() < 18) return t;
+  t.w = std::uint8_t(b[12]) | std::uint8_t(b[13]) << 8;
+  t.h = std::uint8_t(b[14]) | std::uint8_t(b[15]) << 8;
+  const std::size_t row = std::size_t(t.w) * 4;
+  if (b.size() != 18 + row * t.h) return Tga{};
+  for (int y = 0; y < t.h; ++y) t.pixels += b.substr(18 + row * std::size_t(t.h - 1 - y), row);
+  return t;
+}
+
+class Qvrender : public ::testing::Test {
+ protected:
+  struct Result {
+    int code = -1;
+    std::string out, err;
+  };
+
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("qv-qvrender-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  Result Run(const std::vector<std::string>& args) {
+    std::string cmd = Quote(QVRENDER_BIN);
+    for (const auto& a : args) {
+      cmd += ' ';
+      cmd += Quote(a);
+    }
+    cmd += " >";
+    cmd += Quote((dir / "stdout.txt").string());
+    cmd += " 2>";
+    cmd += Quote((dir / "stderr.txt").string());
+    const int status = std::system(cmd.c_str());
+    Result r;
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = ReadBytes(dir / "stdout.txt");
+    r.err = ReadBytes(dir / "stderr.txt");
+    return r;
+  }
+  std::string Write(const std::string& name, const std::string& text) {
+    std::ofstream(dir / name, std::ios::binary) << text;
+    return (dir / name).string();
+  }
+  std::string P(const std::string& name) const { return (dir / name).string(); }
+
+  // Two image layers: a 7 x 5 pattern with mixed alpha at (10, 20) and the same at half opacity
+  // at (100, 50); the first moves right with a track (0 at frame 0, 400 at frame 50).
+  std::string PatternProject() {
+    img = TRgbaImage::Pattern(7, 5, 40, 255);
+    img.Set(0, 0, 200, 100, 50, 128);
+    img.Set(1, 0, 255, 255, 255, 0);
+    img.Set(2, 0, 10, 20, 30, 1);
+    WriteImage(dir / "p.png", img);
+    return Write("p.QV", Lines({"\tObject '':TQVSystem", "\t\tDuration = 10.00000000", "\tEnd",
+                                "\tObject '':TImageLayer", "\t\tFileName = " + P("p.png"), "\t\tlayerName = first",
+                                "\t\tX = 10", "\t\tAnim0 Constant 0 10.0000 50 410.0000 ", "\t\tY = 20",
+                                "\t\tWidth = 7", "\t\tHeight = 5", "\tEnd", "\tObject '':TImageLayer",
+                                "\t\tFileName = " + P("p.png"), "\t\tlayerName = second", "\t\tOpacity = 128",
+                                "\t\tX = 100", "\t\tY = 50", "\t\tWidth = 7", "\t\tHeight = 5", "\tEnd"}));
+  }
+  // The premultiplied BGRA of the pattern's pixel, at a destination factor.
+  std::array<std::uint8_t, 4> Expected(int x, int y, int factor = 255) const {
+    const std::uint8_t* p = &img.rgba[(std::size_t(y) * img.w + x) * 4];
+    auto pre = [&](std::uint8_t c) { return int(std::lround(c * p[3] / 255.0)); };
+    std::array<int, 4> v{pre(p[2]), pre(p[1]), pre(p[0]), p[3]};
+    std::array<std::uint8_t, 4> r{};
+    for (int i = 0; i < 4; ++i) r[std::size_t(i)] = std::uint8_t(factor == 255 ? v[std::size_t(i)] : (v[std::size_t(i)] * factor) >> 8);
+    return r;
+  }
+
+  fs::path dir;
+  TRgbaImage img;
+};
+
+TEST_F(Qvrender, BadArgumentsShowTheUsage) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {}, {"paint", "x.QV"}, {"render", "x.QV"}, {"render", "x.QV", "-o", "x.bmp"}, {"info", "x.QV", "--frame", "q"}}) {
+    const Result r = Run(args);
+    EXPECT_EQ(r.code, 2) << ::testing::PrintToString(args);
+    EXPECT_NE(r.err.find("usage:"), std::string::npos) << r.err;
+  }
+  const Result help = Run({"--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("qvrender render"), std::string::npos);
+}
+
+TEST_F(Qvrender, ErrorsNameTheFile) {
+  const Result missing = Run({"render", P("missing.QV"), "-o", P("o.png")});
+  EXPECT_EQ(missing.code, 1);
+  EXPECT_EQ(CountLines(missing.err), 1) << missing.err;
+  EXPECT_NE(missing.err.find(P("missing.QV")), std::string::npos) << missing.err;
+  EXPECT_FALSE(fs::exists(P("o.png")));
+
+  const std::string damaged =
+      Write("bad.QV", Lines({"Object '':TImageLayer", "X = 1", "Anim0 Constant 0 1.0 x 2.0 ", "End"}));
+  for (const auto& cmd : {"render", "info", "resave"}) {
+    std::vector<std::string> args{cmd, damaged};
+    if (std::string(cmd) == "render") args.insert(args.end(), {"-o", P("o.png")});
+    if (std::string(cmd) == "resave") args.push_back(P("o.QV"));
+    const Result r = Run(args);
+    EXPECT_EQ(r.code, 1) << cmd;
+    EXPECT_EQ(CountLines(r.err), 1) << r.err;
+    EXPECT_NE(r.err.find(damaged), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("line 3"), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(P("o.QV")));
+
+  const std::string project = PatternProject();
+  for (const std::string& out : {P("no/such/folder/o.tga"), P("no/such/folder/o.png")}) {
+    const Result r = Run({"render", project, "-o", out});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find(out), std::string::npos) << r.err;
+  }
+  const Result resave = Run({"resave", project, P("no/such/x.QV")});
+  EXPECT_EQ(resave.code, 1);
+  EXPECT_NE(resave.err.find(P("no/such/x.QV")), std::string::npos) << resave.err;
+}
+
+TEST_F(Qvrender, TgaIsTheWorkImageExactly) {
+  const std::string project = PatternProject();
+  const Result r = Run({"render", project, "-o", P("f0.tga")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const Tga t = ReadTga(P("f0.tga"));
+  ASSERT_EQ(t.w, 768);
+  ASSERT_EQ(t.h, 576);
+  for (int y = 0; y < 5; ++y) {
+    for (int x = 0; x < 7; ++x) {
+      EXPECT_EQ(t.At(10 + x, 20 + y), Expected(x, y)) << x << "," << y;
+      EXPECT_EQ(t.At(100 + x, 50 + y), Expected(x, y, 128)) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(t.At(9, 20), (std::array<std::uint8_t, 4>{0, 0, 0, 0}));  // transparent black around
+  EXPECT_EQ(t.At(767, 575), (std::array<std::uint8_t, 4>{0, 0, 0, 0}));
+
+  // Frame 25: the track has moved the first layer to x = 210.
+  ASSERT_EQ(Run({"render", project, "-o", P("f25.tga"), "--frame", "25"}).code, 0);
+  const Tga t25 = ReadTga(P("f25.tga"));
+  EXPECT_EQ(t25.At(210 + 3, 20 + 2), Expected(3, 2));
+  EXPECT_EQ(t25.At(10 + 3, 20 + 2), (std::array<std::uint8_t, 4>{0, 0, 0, 0}));
+}
+
+TEST_F(Qvrender, PngHasStraightAlpha) {
+  const std::string project = PatternProject();
+  ASSERT_EQ(Run({"render", project, "-o", P("f.png")}).code, 0);
+  const TRgbaImage png = ReadImage(P("f.png"));
+  ASSERT_EQ(png.w, 768);
+  ASSERT_EQ(png.h, 576);
+  auto px = [&](int x, int y) {
+    const std::uint8_t* p = &png.rgba[(std::size_t(y) * png.w + x) * 4];
+    return std::array<int, 4>{p[0], p[1], p[2], p[3]};
+  };
+  auto orig = [&](int x, int y) {
+    const std::uint8_t* p = &img.rgba[(std::size_t(y) * img.w + x) * 4];
+    return std::array<int, 4>{p[0], p[1], p[2], p[3]};
+  };
+  EXPECT_EQ(px(10 + 4, 20 + 3), orig(4, 3));  // opaque: the file's colours
+  const auto half = px(10, 20);                // alpha 128: colours back within rounding
+  EXPECT_EQ(half[3], 128);
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(half[std::size_t(c)], orig(0, 0)[std::size_t(c)], 1) << c;
+  EXPECT_EQ(px(11, 20), (std::array<int, 4>{0, 0, 0, 0}));  // fully transparent
+  EXPECT_EQ(px(0, 0), (std::array<int, 4>{0, 0, 0, 0}));
+}
+
+TEST_F(Qvrender, CheckerboardBehindTheLayers) {
+  const std::string project = PatternProject();
+  ASSERT_EQ(Run({"render", project, "-o", P("c.tga"), "--checkerboard"}).code, 0);
+  const Tga t = ReadTga(P("c.tga"));
+  EXPECT_EQ(t.At(0, 0), (std::array<std::uint8_t, 4>{255, 255, 255, 255}));
+  EXPECT_EQ(t.At(8, 0), (std::array<std::uint8_t, 4>{0xCC, 0xCC, 0xCC, 255}));
+  EXPECT_EQ(t.At(8, 8), (std::array<std::uint8_t, 4>{255, 255, 255, 255}));
+  EXPECT_EQ(t.At(767, 575), (std::array<std::uint8_t, 4>{255, 255, 255, 255}));  // (95, 71): both odd
+  EXPECT_EQ(t.At(10 + 4, 20 + 3), Expected(4, 3));                              // opaque layer pixel on top
+}
+
+TEST_F(Qvrender, SequenceIsOneRenderPerFrame) {
+  const std::string project = PatternProject();
+  const Result r = Run({"sequence", project, "-o", P("s_%05d.tga"), "--from", "3", "--to", "5", "--time",
+                        "12:00:00.000", "--meta1", "x"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_FALSE(fs::exists(P("s_00002.tga")));
+  EXPECT_FALSE(fs::exists(P("s_00006.tga")));
+  for (int f = 3; f <= 5; ++f) {
+    char name[32];
+    std::snprintf(name, sizeof name, "s_%05d.tga", f);
+    ASSERT_TRUE(fs::exists(P(name))) << name;
+    ASSERT_EQ(Run({"render", project, "-o", P("one.tga"), "--frame", std::to_string(f)}).code, 0);
+    EXPECT_EQ(ReadBytes(P(name)), ReadBytes(P("one.tga"))) << name;
+  }
+  EXPECT_NE(ReadBytes(P("s_00003.tga")), ReadBytes(P("s_00005.tga")));
+}
+
+TEST_F(Qvrender, ResaveIsByteExact) {
+  fs::copy_file(fs::path(QV_PROJECT_DATA_DIR) / "example.QV", P("example.QV"));
+  const Result r = Run({"resave", P("example.QV"), P("copy.QV")});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(ReadBytes(P("copy.QV")), ReadBytes(P("example.QV")));
+  // A hand-edited file comes back in the written form.
+  const std::string loose = Write("loose.QV", "Object '':TQVSystem\nDuration = 10,5\nEnd\n");
+  ASSERT_EQ(Run({"resave", loose, P("tidy.QV")}).code, 0);
+  EXPECT_EQ(ReadBytes(P("tidy.QV")), Lines({"\tObject '':TQVSystem", "\t\tShowTime = 0", "\t\tTime = 0.00000000",
+                                            "\t\tDurationType = 0", "\t\tDuration = 10.50000000", "\tEnd"}));
+}
+
+TEST_F(Qvrender, InfoListsTheLayersAsComposed) {
+  const std::string project = PatternProject();
+  const Result r = Run({"info", project, "--frame", "25"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "0\tTImageLayer\tfirst\t210\t20\t7\t5\t210\t20\t217\t25\n"
+            "1\tTImageLayer\tsecond\t100\t50\t7\t5\t100\t50\t107\t55\n");
+  const Result r0 = Run({"info", project});
+  EXPECT_EQ(r0.out.substr(0, r0.out.find('\n')), "0\tTImageLayer\tfirst\t10\t20\t7\t5\t10\t20\t17\t25");
+}
+
+TEST_F(Qvrender, MissingMediaWarnsAndStillRenders) {
+  const std::string project =
+      Write("m.QV", Lines({"Object '':TImageLayer", "FileName = D:\\gone\\logo.png", "Width = 5", "Height = 5", "End",
+                           "Object '':TMultiImageLayer", "Directory = " + P("nothere"), "End"}));
+  const Result r = Run({"render", project, "-o", P("m.tga")});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.err.find("warning"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("D:\\gone\\logo.png"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(P("nothere")), std::string::npos) << r.err;
+  EXPECT_EQ(CountLines(r.err), 2) << r.err;
+  EXPECT_TRUE(fs::exists(P("m.tga")));
+}
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST_F(Qvrender, TheExampleProjectRendersCleanlyAndResavesUnchanged) {
+  const std::string example = std::string(QV_EXAMPLES_DIR) + "/news/news.QV";
+  const Result r = Run({"render", example, "-o", P("news.tga"), "--frame", "24"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");  // every picture was found
+  const Tga t = ReadTga(P("news.tga"));
+  EXPECT_EQ(t.At(634, 100)[3], 255);  // the badge plate's white frame line
+  EXPECT_EQ(t.At(700, 100)[3], 217);  // the plate itself, 85 % opaque
+  const Result info = Run({"info", example});
+  EXPECT_EQ(CountLines(info.out), 4);
+  ASSERT_EQ(Run({"resave", example, P("news.QV")}).code, 0);
+  EXPECT_EQ(ReadBytes(P("news.QV")), ReadBytes(example));
+}
+
+}  // namespace
+}  // namespace qv::test

@@ -1,0 +1,66 @@
+#pragma once
+// Writers of small image files whose every pixel is known, for the image-file tests. TGA, BMP
+// and GIF are written byte by byte; PNG through libpng and JPEG through libjpeg so that each of
+// their variants (palette, 16-bit, interlaced, progressive, grey) can be asked for precisely.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qv::test {
+
+// An RGBA picture, rows top to bottom, 4 bytes per pixel in the order red, green, blue, alpha.
+struct Rgba {
+  int w = 0, h = 0;
+  std::vector<std::uint8_t> px;
+  const std::uint8_t* at(int x, int y) const { return &px[(std::size_t(y) * w + x) * 4]; }
+  std::uint8_t* at(int x, int y) { return &px[(std::size_t(y) * w + x) * 4]; }
+  // The pixel in bitmap order, 0xAARRGGBB.
+  std::uint32_t Argb(int x, int y) const {
+    const std::uint8_t* p = at(x, y);
+    return (std::uint32_t(p[3]) << 24) | (std::uint32_t(p[0]) << 16) | (std::uint32_t(p[1]) << 8) | p[2];
+  }
+};
+
+// 7 x 5 (by default) with a different colour and alpha at every pixel; (0, 0) is opaque and the
+// bottom-right pixel fully transparent.
+Rgba KnownPicture(int w = 7, int h = 5);
+// Four solid quadrants (red, green, blue, white) for lossy formats.
+Rgba Quadrants(int w = 32, int h = 32);
+
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+std::vector<std::uint8_t> ReadBytes(const std::string& path);
+
+enum class TgaKind { TrueColor, Grey, ColorMapped };
+struct TgaOptions {
+  TgaKind kind = TgaKind::TrueColor;
+  int bpp = 32;          // 24 or 32 for true colour; 8 for grey and colour-mapped
+  bool rle = false;
+  bool topLeft = false;  // origin; false: bottom-left (rows stored bottom first)
+};
+// Grey pictures use the red byte; colour-mapped ones a palette of the picture's distinct colours
+// (24-bit entries: no alpha).
+std::vector<std::uint8_t> EncodeTga(const Rgba& pic, const TgaOptions& o);
+
+enum class PngKind { Rgb, Rgba, Grey, GreyAlpha, Palette };
+struct PngOptions {
+  PngKind kind = PngKind::Rgba;
+  int depth = 8;          // 8 or 16 (16: every sample is v * 257)
+  bool interlaced = false;
+  bool gamma = false;     // add a gAMA chunk (it must not change the pixels)
+};
+// Grey kinds use the red byte. Palette: one entry per distinct colour, with a tRNS chunk of alphas.
+std::vector<std::uint8_t> EncodePng(const Rgba& pic, const PngOptions& o);
+
+struct JpegOptions {
+  bool grey = false;
+  bool progressive = false;
+};
+std::vector<std::uint8_t> EncodeJpeg(const Rgba& pic, const JpegOptions& o);
+
+// 24-bit BMP, rows bottom first, padded to 4 bytes.
+std::vector<std::uint8_t> EncodeBmp24(const Rgba& pic);
+// GIF89a with a global palette of the picture's distinct colours; pixels with alpha 0 use a
+// transparent index. LZW data written uncompressed (a clear code every 250 codes).
+std::vector<std::uint8_t> EncodeGif(const Rgba& pic);
+
+}  // namespace qv::test

@@ -1,0 +1,488 @@
+// TStreamedBitmap: decoding every variant the editor must read into blue, green, red, alpha with
+// the right orientation; damaged, unrecognised and oversized files; saving; resampling.
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+#include "FixtureWriters.h"
+#include "TestImages.h"
+#include "raster/StreamBitmaps.h"
+
+namespace qv {
+namespace {
+
+using namespace qv::test;
+namespace fs = std::filesystem;
+
+class ImageFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("qv_raster_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+    WriteBytes(Path(name), bytes);
+    return Path(name);
+  }
+  fs::path dir_;
+};
+
+// Every pixel as the picture says, alpha as given by the file (or 255 when it has none).
+void ExpectPicture(const TmemoryBitmap& b, const Rgba& pic, bool hasAlpha, bool grey, const std::string& what) {
+  ASSERT_EQ(b.Width(), pic.w) << what;
+  ASSERT_EQ(b.Height(), pic.h) << what;
+  for (int y = 0; y < pic.h; ++y)
+    for (int x = 0; x < pic.w; ++x) {
+      const std::uint8_t* q = pic.at(x, y);
+      const std::uint32_t r = q[0], g = grey ? q[0] : q[1], bl = grey ? q[0] : q[2];
+      const std::uint32_t a = hasAlpha ? q[3] : 255;
+      const std::uint32_t want = (a << 24) | (r << 16) | (g << 8) | bl;
+      ASSERT_EQ(Hex(b.Pixel(x, y)), Hex(want)) << what << " at " << x << "," << y;
+    }
+}
+
+TEST_F(ImageFiles, TgaVariants) {
+  const Rgba pic = KnownPicture();
+  // A picture with runs, so that RLE files hold run packets as well as raw ones.
+  Rgba runs = KnownPicture(9, 4);
+  for (int x = 2; x < 7; ++x) std::memcpy(runs.at(x, 1), runs.at(1, 1), 4);
+  struct Case {
+    const char* name;
+    TgaOptions o;
+    const Rgba* pic;
+    bool alpha, grey;
+  } cases[] = {
+      {"tc32_bottom", {TgaKind::TrueColor, 32, false, false}, &pic, true, false},
+      {"tc32_top", {TgaKind::TrueColor, 32, false, true}, &pic, true, false},
+      {"tc24_bottom", {TgaKind::TrueColor, 24, false, false}, &pic, false, false},
+      {"tc24_top", {TgaKind::TrueColor, 24, false, true}, &pic, false, false},
+      {"rle32_bottom", {TgaKind::TrueColor, 32, true, false}, &runs, true, false},
+      {"rle32_top", {TgaKind::TrueColor, 32, true, true}, &runs, true, false},
+      {"rle24_bottom", {TgaKind::TrueColor, 24, true, false}, &runs, false, false},
+      {"grey_bottom", {TgaKind::Grey, 8, false, false}, &pic, false, true},
+      {"grey_rle_top", {TgaKind::Grey, 8, true, true}, &runs, false, true},
+      {"mapped_bottom", {TgaKind::ColorMapped, 8, false, false}, &pic, false, false},
+      {"mapped_rle_top", {TgaKind::ColorMapped, 8, true, true}, &runs, false, false},
+  };
+  for (const Case& c : cases) {
+    const std::string path = Write(std::string(c.name) + ".tga", EncodeTga(*c.pic, c.o));
+    TStreamedBitmap b;
+    b.LoadFromFile(path);
+    ExpectPicture(b, *c.pic, c.alpha, c.grey, c.name);
+  }
+}
+
+TEST_F(ImageFiles, PngVariants) {
+  const Rgba pic = KnownPicture();
+  struct Case {
+    const char* name;
+    PngOptions o;
+    bool alpha, grey;
+  } cases[] = {
+      {"rgb8", {PngKind::Rgb, 8, false, true}, false, false},
+      {"rgba8", {PngKind::Rgba, 8, false, false}, true, false},
+      {"grey8", {PngKind::Grey, 8, false, false}, false, true},
+      {"greyalpha8", {PngKind::GreyAlpha, 8, false, false}, true, true},
+      {"palette_trns", {PngKind::Palette, 8, false, false}, true, false},
+      {"rgb16", {PngKind::Rgb, 16, false, false}, false, false},
+      {"rgba16", {PngKind::Rgba, 16, false, false}, true, false},
+      {"grey16", {PngKind::Grey, 16, false, false}, false, true},
+      {"greyalpha16", {PngKind::GreyAlpha, 16, false, false}, true, true},
+      {"rgba8_interlaced", {PngKind::Rgba, 8, true, false}, true, false},
+      {"palette_interlaced", {PngKind::Palette, 8, true, false}, true, false},
+  };
+  for (const Case& c : cases) {
+    const std::string path = Write(std::string(c.name) + ".png", EncodePng(pic, c.o));
+    TStreamedBitmap b;
+    b.LoadFromFile(path);
+    ExpectPicture(b, pic, c.alpha, c.grey, c.name);
+  }
+}
+
+TEST_F(ImageFiles, JpegVariantsLoadOpaqueInBlueGreenRedOrder) {
+  const Rgba pic = Quadrants();
+  struct Case {
+    const char* name;
+    JpegOptions o;
+  } cases[] = {{"baseline", {false, false}}, {"progressive", {false, true}}, {"grey", {true, false}},
+               {"grey_progressive", {true, true}}};
+  for (const Case& c : cases) {
+    const std::string path = Write(std::string(c.name) + ".jpg", EncodeJpeg(pic, c.o));
+    TStreamedBitmap b;
+    b.LoadFromFile(path);
+    ASSERT_EQ(b.Width(), 32) << c.name;
+    ASSERT_EQ(b.Height(), 32) << c.name;
+    // Quadrant centres: red, green / blue, white (grey: the red byte of each).
+    const int pts[4][2] = {{8, 8}, {24, 8}, {8, 24}, {24, 24}};
+    for (const auto& p : pts) {
+      const std::uint8_t* q = pic.at(p[0], p[1]);
+      const std::uint8_t* got = b.PixelPtr(p[0], p[1]);
+      const int want[4] = {c.o.grey ? q[0] : q[2], c.o.grey ? q[0] : q[1], q[0], 255};
+      for (int ch = 0; ch < 4; ++ch)
+        EXPECT_NEAR(got[ch], want[ch], ch == 3 ? 0 : 6) << c.name << " at " << p[0] << "," << p[1] << " byte " << ch;
+    }
+  }
+}
+
+TEST_F(ImageFiles, BmpAndGif) {
+  const Rgba pic = KnownPicture();
+  TStreamedBitmap b;
+  b.LoadFromFile(Write("k.bmp", EncodeBmp24(pic)));
+  ExpectPicture(b, pic, false, false, "bmp");
+
+  // GIF: one bit of transparency; fully transparent pixels arrive as 0 alpha, the rest opaque.
+  Rgba gifPic = pic;
+  for (int y = 0; y < gifPic.h; ++y)
+    for (int x = 0; x < gifPic.w; ++x) gifPic.at(x, y)[3] = (x + y) % 4 == 3 ? 0 : 255;
+  TStreamedBitmap g;
+  g.LoadFromFile(Write("k.gif", EncodeGif(gifPic)));
+  ASSERT_EQ(g.Width(), pic.w);
+  ASSERT_EQ(g.Height(), pic.h);
+  for (int y = 0; y < pic.h; ++y)
+    for (int x = 0; x < pic.w; ++x) {
+      if (gifPic.at(x, y)[3] == 0)
+        EXPECT_EQ(g.Pixel(x, y) >> 24, 0u) << x << "," << y;
+      else
+        EXPECT_EQ(Hex(g.Pixel(x, y)), Hex(gifPic.Argb(x, y))) << x << "," << y;
+    }
+}
+
+TEST_F(ImageFiles, GammaChunkDoesNotChangePixels) {
+  const Rgba pic = KnownPicture();
+  TStreamedBitmap b;
+  b.LoadFromFile(Write("g.png", EncodePng(pic, {PngKind::Rgba, 8, false, true})));
+  ExpectPicture(b, pic, true, false, "gAMA");
+}
+
+TEST_F(ImageFiles, ContentDecidesNotTheName) {
+  const Rgba pic = KnownPicture();
+  TStreamedBitmap b;
+  b.LoadFromFile(Write("really_a_png.tga", EncodePng(pic, {})));
+  ExpectPicture(b, pic, true, false, "png named tga");
+  TStreamedBitmap t;
+  t.LoadFromFile(Write("really_a_tga.png", EncodeTga(pic, {})));
+  ExpectPicture(t, pic, true, false, "tga named png");
+  TStreamedBitmap n;
+  n.LoadFromFile(Write("no_extension", EncodeBmp24(pic)));
+  ExpectPicture(n, pic, false, false, "bmp without extension");
+}
+
+TEST_F(ImageFiles, SameSizeKeepsThePixelBlockOtherSizesResize) {
+  const Rgba pic = KnownPicture(100, 50);
+  const std::string path = Write("k.png", EncodePng(pic, {}));
+  TStreamedBitmap same(100, 50);
+  same.SetFactor(77);
+  const std::uint8_t* before = same.Bits;
+  same.LoadFromFile(path);
+  EXPECT_EQ(same.Bits, before);
+  EXPECT_EQ(same.Factor(), 77);  // loading changes size and pixels only
+  ExpectPicture(same, pic, true, false, "same size");
+
+  TStreamedBitmap small(10, 10);
+  small.ClipX = 4;
+  small.LoadFromFile(path);
+  ExpectPicture(small, pic, true, false, "resized");
+  EXPECT_EQ(small.ClipX, 0);
+  EXPECT_EQ(small.ClipW, 100);
+}
+
+TEST_F(ImageFiles, UnmatteMultipliesColoursByAlpha) {
+  Rgba pic{2, 1, {50, 100, 200, 128, 255, 255, 255, 255}};  // red 50, green 100, blue 200, alpha 128
+  TStreamedBitmap b;
+  b.LoadFromFile(Write("u.png", EncodePng(pic, {})), true);
+  EXPECT_EQ(Hex(b.Pixel(0, 0)), Hex(0x80193264u));  // blue 100, green 50, red 25, alpha 128
+  EXPECT_EQ(Hex(b.Pixel(1, 0)), Hex(0xFFFEFEFEu));
+  TStreamedBitmap c;
+  c.LoadFromFile(Path("u.png"), false);
+  EXPECT_EQ(Hex(c.Pixel(0, 0)), Hex(0x803264C8u));
+  c.UnmatteImage();
+  EXPECT_EQ(Hex(c.Pixel(0, 0)), Hex(0x80193264u));
+}
+
+TEST_F(ImageFiles, UnrecognisedContentGivesAnEmptyBitmap) {
+  const std::vector<std::uint8_t> text = {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '\n'};
+  for (const char* name : {"text.png", "text.tga", "text.jpg", "text.dat"}) {
+    TStreamedBitmap b = TStreamedBitmap(MarkedBitmap(3, 3));
+    EXPECT_NO_THROW(b.LoadFromFile(Write(name, text))) << name;
+    EXPECT_EQ(b.Width(), 0) << name;
+    EXPECT_EQ(b.Height(), 0) << name;
+    EXPECT_EQ(b.Bits, nullptr) << name;
+  }
+  TStreamedBitmap e = TStreamedBitmap(MarkedBitmap(3, 3));
+  e.LoadFromFile(Write("empty.png", {}));
+  EXPECT_EQ(e.Bits, nullptr);
+}
+
+// A damaged file throws an error naming the file, and the bitmap keeps its size and pixels.
+TEST_F(ImageFiles, DamagedFilesThrowAndLeaveTheBitmapAlone) {
+  const Rgba pic = KnownPicture(64, 48);
+  Rgba noisy = pic;
+  for (std::size_t i = 0; i < noisy.px.size(); ++i) noisy.px[i] = std::uint8_t(i * 2654435761u >> 13);
+  const auto png = EncodePng(noisy, {});
+  const auto jpg = EncodeJpeg(noisy, {});
+  const auto tga = EncodeTga(noisy, {});
+  const auto bmp = EncodeBmp24(noisy);
+  const auto gif = EncodeGif(KnownPicture(64, 4));
+  auto cut = [](std::vector<std::uint8_t> v, std::size_t keep) {
+    v.resize(keep);
+    return v;
+  };
+  // Checksums. Chunks: (offset of the type, data length) of the first and the last IDAT.
+  const std::string idat = "IDAT";
+  std::vector<std::pair<std::size_t, std::size_t>> chunks;
+  for (auto it = png.begin(); (it = std::search(it, png.end(), idat.begin(), idat.end())) != png.end(); ++it) {
+    const std::size_t at = std::size_t(it - png.begin());
+    chunks.emplace_back(at, (std::size_t(png[at - 4]) << 24) | (png[at - 3] << 16) | (png[at - 2] << 8) | png[at - 1]);
+  }
+  ASSERT_FALSE(chunks.empty());
+  // Flips a byte; with fixCrc the CRC of the chunk whose type starts at `chunk` is made right again.
+  auto flip = [&](std::size_t pos, std::size_t chunk, std::size_t len, bool fixCrc) {
+    auto v = png;
+    v[pos] ^= 0x55;
+    if (fixCrc) {
+      const std::uint32_t crc = std::uint32_t(crc32(0, v.data() + chunk, uInt(len + 4)));
+      for (int k = 0; k < 4; ++k) v[chunk + 4 + len + std::size_t(k)] = std::uint8_t(crc >> (24 - 8 * k));
+    }
+    return v;
+  };
+  const auto [first, firstLen] = chunks.front();
+  const auto [last, lastLen] = chunks.back();
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+  } cases[] = {
+      {"cut.png", cut(png, png.size() / 2)},
+      {"header_only.png", cut(png, 40)},
+      {"data_crc.png", flip(first + 10, first, firstLen, false)},      // data changed, CRC left
+      {"idat_crc.png", flip(first + 4 + firstLen, first, firstLen, false)},  // the CRC itself
+      {"ihdr_crc.png", flip(8 + 4 + 4 + 13, 0, 0, false)},
+      {"adler.png", flip(last + 4 + lastLen - 1, last, lastLen, true)},   // zlib's Adler-32 only
+      {"cut.jpg", cut(jpg, jpg.size() / 2)},
+      {"cut.tga", cut(tga, tga.size() / 2)},
+      {"cut.bmp", cut(bmp, bmp.size() / 2)},
+      {"cut.gif", cut(gif, gif.size() - 40)},
+  };
+  for (const Case& c : cases) {
+    const std::string path = Write(c.name, c.bytes);
+    TStreamedBitmap b = TStreamedBitmap(MarkedBitmap(5, 4));
+    const std::uint8_t* bits = b.Bits;
+    try {
+      b.LoadFromFile(path);
+      ADD_FAILURE() << c.name << ": no error";
+    } catch (const EImageError& e) {
+      EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+      EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos) << e.what();
+      EXPECT_EQ(e.FileName(), path);
+    }
+    ASSERT_EQ(b.Width(), 5) << c.name;
+    ASSERT_EQ(b.Height(), 4) << c.name;
+    EXPECT_EQ(b.Bits, bits) << c.name;
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 5; ++x) ASSERT_EQ(b.Pixel(x, y), Marker(x, y)) << c.name;
+  }
+}
+
+TEST_F(ImageFiles, MissingFileIsAnError) {
+  TStreamedBitmap b;
+  EXPECT_THROW(b.LoadFromFile(Path("nothing-here.png")), EImageError);
+}
+
+// A PNG whose header claims the given size, with valid checksums, and no pixel data to speak of.
+std::vector<std::uint8_t> PngHeaderClaiming(std::uint32_t w, std::uint32_t h) {
+  std::vector<std::uint8_t> v = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  auto be32 = [&](std::uint32_t x) {
+    for (int s = 24; s >= 0; s -= 8) v.push_back(std::uint8_t(x >> s));
+  };
+  be32(13);
+  const std::size_t start = v.size();
+  v.insert(v.end(), {'I', 'H', 'D', 'R'});
+  be32(w);
+  be32(h);
+  v.insert(v.end(), {8, 6, 0, 0, 0});
+  be32(std::uint32_t(crc32(0, v.data() + start, uInt(v.size() - start))));
+  const std::uint8_t idat[] = {0, 0, 0, 0, 'I', 'D', 'A', 'T'};
+  v.insert(v.end(), idat, idat + 8);
+  be32(std::uint32_t(crc32(0, idat + 4, 4)));
+  return v;
+}
+
+TEST_F(ImageFiles, AbsurdDimensionsAreRefusedBeforeAllocation) {
+  std::vector<std::uint8_t> tga = EncodeTga(KnownPicture(), {});
+  tga[12] = tga[13] = tga[14] = tga[15] = 0xFF;  // 65535 x 65535
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+  } cases[] = {
+      {"huge.png", PngHeaderClaiming(100000, 100000)},
+      {"wide.png", PngHeaderClaiming(16385, 2)},
+      {"square.png", PngHeaderClaiming(16384, 16384)},
+      {"huge.tga", tga},
+  };
+  for (const Case& c : cases) {
+    const std::string path = Write(c.name, c.bytes);
+    TStreamedBitmap b = TStreamedBitmap(MarkedBitmap(2, 2));
+    try {
+      b.LoadFromFile(path);
+      ADD_FAILURE() << c.name << ": no error";
+    } catch (const EImageError& e) {
+      const std::string what = e.what();
+      EXPECT_NE(what.find(path), std::string::npos) << what;
+      EXPECT_NE(what.find("too large"), std::string::npos) << what;
+    }
+    EXPECT_EQ(b.Width(), 2);
+    EXPECT_EQ(b.Pixel(1, 1), Marker(1, 1));
+  }
+}
+
+TEST_F(ImageFiles, StreamsAndConstructors) {
+  const Rgba pic = KnownPicture();
+  const auto png = EncodePng(pic, {});
+  std::istringstream in(std::string(png.begin(), png.end()));
+  TStreamedBitmap s = TStreamedBitmap::CreateFromStream(in, true, false);
+  EXPECT_EQ(s.Kind, 1);
+  ExpectPicture(s, pic, true, false, "stream");
+
+  const auto tga = EncodeTga(pic, {TgaKind::TrueColor, 32, true, true});
+  std::istringstream tin(std::string(tga.begin(), tga.end()));
+  TStreamedBitmap t;
+  t.LoadFromStream(tin);
+  ExpectPicture(t, pic, true, false, "tga stream");
+
+  const std::string path = Write("k.png", png);
+  TStreamedBitmap f = TStreamedBitmap::CreateFromFile(path, false, true);
+  EXPECT_EQ(f.Kind, 0);
+  EXPECT_EQ(f.Pixel(0, 0) >> 24, 255u);
+  EXPECT_EQ(Hex(f.Pixel(1, 0)), Hex([&] {
+              TStreamedBitmap plain;
+              plain.LoadFromFile(path);
+              plain.UnmatteImage();
+              return plain.Pixel(1, 0);
+            }()));
+
+  std::istringstream junk("not an image at all");
+  TStreamedBitmap j = TStreamedBitmap(MarkedBitmap(2, 2));
+  j.LoadFromStream(junk);
+  EXPECT_EQ(j.Bits, nullptr);
+
+  const auto cut = std::string(png.begin(), png.begin() + std::ptrdiff_t(png.size() / 2));
+  std::istringstream bad(cut);
+  TStreamedBitmap k = TStreamedBitmap(MarkedBitmap(2, 2));
+  EXPECT_THROW(k.LoadFromStream(bad), EImageError);
+  EXPECT_EQ(k.Pixel(1, 1), Marker(1, 1));
+}
+
+TEST_F(ImageFiles, SaveAndLoadBack) {
+  const Rgba pic = KnownPicture();
+  TStreamedBitmap b;
+  b.LoadFromFile(Write("k.tga", EncodeTga(pic, {})));
+  // PNG and TGA keep every byte, alpha included (the colours are not divided by alpha).
+  for (const char* name : {"out.png", "out.tga", "out.tif"}) {
+    b.SaveToFile(Path(name));
+    TStreamedBitmap back;
+    back.LoadFromFile(Path(name));
+    ExpectPicture(back, pic, true, false, name);
+  }
+  // Our own TGA writer's files load back with their alpha.
+  b.SaveTga(Path("raw.tga"));
+  TStreamedBitmap raw;
+  raw.LoadFromFile(Path("raw.tga"));
+  ExpectPicture(raw, pic, true, false, "SaveTga");
+  // A fully transparent frame stays transparent (it is not taken for a file without alpha).
+  TStreamedBitmap clear = TStreamedBitmap(Filled(3, 2, 0x00102030u));
+  clear.SaveTga(Path("clear.tga"));
+  TStreamedBitmap clearBack;
+  clearBack.LoadFromFile(Path("clear.tga"));
+  EXPECT_EQ(Hex(clearBack.Pixel(2, 1)), Hex(0x00102030u));
+  // JPEG has no alpha: written as colour, read back opaque.
+  b.SaveToFile(Path("out.jpg"));
+  TStreamedBitmap j;
+  j.LoadFromFile(Path("out.jpg"));
+  EXPECT_EQ(j.Width(), pic.w);
+  EXPECT_EQ(j.Pixel(3, 3) >> 24, 255u);
+
+  // Streams carry colour only.
+  std::stringstream png;
+  b.SaveToStream(".png", png);
+  TStreamedBitmap s;
+  s.LoadFromStream(png);
+  ExpectPicture(s, pic, false, false, "stream");
+}
+
+TEST_F(ImageFiles, SaveErrorsNameTheFile) {
+  TStreamedBitmap b = TStreamedBitmap(MarkedBitmap(3, 3));
+  for (const std::string& path : {Path("x.unknownext"), std::string("/nonexistent-dir/x.png")}) {
+    try {
+      b.SaveToFile(path);
+      ADD_FAILURE() << path << ": no error";
+    } catch (const EImageError& e) {
+      EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+    }
+  }
+  TStreamedBitmap empty;
+  EXPECT_THROW(empty.SaveToFile(Path("e.png")), EImageError);
+  std::stringstream s;
+  EXPECT_THROW(b.SaveToStream("nope", s), EImageError);
+}
+
+TEST_F(ImageFiles, ResizetoFiltersBicubically) {
+  // A 1-pixel checkerboard doubled: nearest-neighbour copying would give only 0 and 255.
+  TStreamedBitmap b(100, 50);
+  for (int y = 0; y < 50; ++y)
+    for (int x = 0; x < 100; ++x) b.SetPixel(x, y, (x + y) % 2 ? 0xFFFFFFFFu : 0xFF000000u);
+  b.SetFactor(40);
+  b.Resizeto(200, 100, false);
+  ASSERT_EQ(b.Width(), 200);
+  ASSERT_EQ(b.Height(), 100);
+  EXPECT_EQ(b.ClipW, 200);
+  EXPECT_EQ(b.Factor(), 40);
+  int between = 0;
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 200; ++x) {
+      const std::uint8_t* p = b.PixelPtr(x, y);
+      ASSERT_EQ(p[3], 255);
+      ASSERT_TRUE(p[0] == p[1] && p[1] == p[2]) << x << "," << y;  // all lanes filtered alike
+      between += p[0] > 10 && p[0] < 245;
+    }
+  EXPECT_GT(between, 100 * 200 / 2);
+
+  // A flat picture stays flat, alpha included; a horizontal ramp stays a ramp.
+  TStreamedBitmap flat = TStreamedBitmap(Filled(30, 20, 0x80402010u));
+  flat.Resizeto(47, 33);
+  for (int y = 0; y < 33; ++y)
+    for (int x = 0; x < 47; ++x) ASSERT_EQ(Hex(flat.Pixel(x, y)), Hex(0x80402010u)) << x << "," << y;
+  TStreamedBitmap ramp(64, 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 64; ++x) ramp.SetPixel(x, y, 0xFF000000u | std::uint32_t(x * 4));
+  ramp.Resizeto(32, 4);
+  for (int x = 1; x < 32; ++x) EXPECT_GE(ramp.PixelPtr(x, 2)[0], ramp.PixelPtr(x - 1, 2)[0]) << x;
+}
+
+TEST_F(ImageFiles, ResizetoEdgeCases) {
+  TStreamedBitmap empty;
+  empty.Resizeto(20, 10);
+  ASSERT_EQ(empty.Width(), 20);
+  ASSERT_NE(empty.Bits, nullptr);
+  EXPECT_EQ(empty.Pixel(19, 9), 0u);
+
+  for (auto [w, h] : {std::pair{0, 10}, {10, 0}, {-5, 7}}) {
+    TStreamedBitmap b = TStreamedBitmap(MarkedBitmap(4, 4));
+    b.Resizeto(w, h);
+    EXPECT_EQ(b.Bits, nullptr) << w << " x " << h;
+  }
+  TStreamedBitmap big = TStreamedBitmap(MarkedBitmap(4, 4));
+  EXPECT_THROW(big.Resizeto(100000, 100000), std::length_error);
+  EXPECT_EQ(big.Width(), 4);  // refused before anything changed
+  EXPECT_EQ(big.Pixel(3, 3), Marker(3, 3));
+}
+
+}  // namespace
+}  // namespace qv
