@@ -10,7 +10,8 @@ namespace qv {
 class TQtTextRenderer final : public TTextRenderer {
  public:
   // Creates the QGuiApplication if there is none yet (offscreen unless QT_QPA_PLATFORM says
-  // otherwise) and registers stand-ins for faces this system may lack ("Tahoma" draws as
+  // otherwise; outside a desktop session XDG_RUNTIME_DIR is pointed at a private folder in /tmp
+  // first, where Qt would go anyway, so Qt prints no warning) and registers stand-ins for faces this system may lack ("Tahoma" draws as
   // "DejaVu Sans", a close sans of the same build). Construct it on the main thread, before any
   // other thread draws text.
   TQtTextRenderer();
