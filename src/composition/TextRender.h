@@ -4,8 +4,9 @@
 // black); everything after that (scaling down, margins, shadow, contour, colouring) is the raster
 // engine's. Text, clock and crawl layers all render through here.
 //
-// The crawl for rich-text documents renders its lines with a second rasteriser beside this one,
-// on the shared rich-text engine; it reuses the margins and the shadow and contour passes below.
+// Lines of rich-text (RTF) documents, which keep their own fonts and colours, get a rasteriser of
+// their own beside this one (on the composition's shared rich-text engine); it shares the style
+// groups and their margins (TShadowStyle, TContourStyle, TextImageMargins).
 #include "composition/TextRenderStyle.h"
 #include "platform/TextRenderer.h"
 #include "raster/Bitmap.h"
