@@ -4,10 +4,12 @@
 
 #include <QCoreApplication>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QGlyphRun>
 #include <QImage>
 #include <QPainter>
+#include <QRawFont>
 #include <QString>
 #include <QTextLayout>
 #include <QTextOption>
@@ -32,10 +34,16 @@ int PointsToPixels(int PointSize) {
 
 namespace {
 
-// Faces that pages made elsewhere name but this system may not have, and the installed face that
-// comes closest in shape and width.
-constexpr const char* kSubstitutes[][2] = {
-    {"Tahoma", "DejaVu Sans"},
+// Faces that pages name but fontconfig may not know: font files that supply them where installed
+// (Wine's Tahoma has the widths of the original, so text laid out for it keeps its size), and the
+// installed face that comes closest in shape when they are missing too.
+struct TFaceSupply {
+  const char* Family;
+  const char* Files[2];
+  const char* Substitute;
+};
+constexpr TFaceSupply kFaces[] = {
+    {"Tahoma", {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}, "DejaVu Sans"},
 };
 
 QFont MakeFont(const TFontSpec& spec) {
@@ -70,9 +78,35 @@ QTextOption MakeOption(TReadingOrder order) {
   return option;
 }
 
-// Lays the lines out one under the other, each LineWidth wide; returns the widest natural width
-// and the total height.
+// A line's ascent and descent as Windows measures text: from the font's OS/2 usWinAscent and
+// usWinDescent (each rounded to whole pixels), whatever line metrics the font asks other systems
+// to use. Pages laid out there keep the height and baseline of their text. Zero when the font has
+// no such table (Qt's own line metrics then apply).
+struct TLineMetrics {
+  qreal Ascent = 0;
+  qreal Descent = 0;
+  bool Valid() const { return Ascent + Descent > 0; }
+};
+
+TLineMetrics WindowsLineMetrics(const QFont& font) {
+  const QRawFont raw = QRawFont::fromFont(font);
+  if (!raw.isValid()) return {};
+  const QByteArray head = raw.fontTable("head");
+  const QByteArray os2 = raw.fontTable("OS/2");
+  if (head.size() < 20 || os2.size() < 78) return {};
+  auto u16 = [](const QByteArray& t, int at) {
+    return (unsigned(static_cast<unsigned char>(t[at])) << 8) | static_cast<unsigned char>(t[at + 1]);
+  };
+  const unsigned upem = u16(head, 18);
+  if (upem == 0) return {};
+  const qreal px = raw.pixelSize();
+  return {std::round(u16(os2, 74) * px / upem), std::round(u16(os2, 76) * px / upem)};
+}
+
+// Lays the lines out one under the other, each LineWidth wide, baselines Metrics.Ascent below
+// each line's top; returns the widest natural width and the total height.
 void LayOut(QTextLayout& layout, qreal lineWidth, qreal& widest, qreal& height) {
+  const TLineMetrics metrics = WindowsLineMetrics(layout.font());
   widest = 0;
   height = 0;
   layout.beginLayout();
@@ -80,9 +114,14 @@ void LayOut(QTextLayout& layout, qreal lineWidth, qreal& widest, qreal& height) 
     QTextLine line = layout.createLine();
     if (!line.isValid()) break;
     line.setLineWidth(lineWidth);
-    line.setPosition(QPointF(0, height));
     widest = std::max(widest, line.naturalTextWidth());
-    height += line.height();
+    if (metrics.Valid()) {
+      line.setPosition(QPointF(0, height + metrics.Ascent - line.ascent()));
+      height += metrics.Ascent + metrics.Descent;
+    } else {
+      line.setPosition(QPointF(0, height));
+      height += line.height();
+    }
   }
   layout.endLayout();
 }
@@ -113,7 +152,13 @@ TQtTextRenderer::TQtTextRenderer() {
   EnsureGuiApplication();
   static std::once_flag once;
   std::call_once(once, [] {
-    for (const auto& s : kSubstitutes) QFont::insertSubstitution(QString::fromLatin1(s[0]), QString::fromLatin1(s[1]));
+    for (const TFaceSupply& face : kFaces) {
+      const QString family = QString::fromLatin1(face.Family);
+      if (!QFontDatabase::hasFamily(family)) {
+        for (const char* file : face.Files) QFontDatabase::addApplicationFont(QString::fromLatin1(file));
+      }
+      QFont::insertSubstitution(family, QString::fromLatin1(face.Substitute));
+    }
   });
 }
 

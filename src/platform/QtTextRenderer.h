@@ -11,9 +11,10 @@ class TQtTextRenderer final : public TTextRenderer {
  public:
   // Creates the QGuiApplication if there is none yet (offscreen unless QT_QPA_PLATFORM says
   // otherwise; outside a desktop session XDG_RUNTIME_DIR is pointed at a private folder in /tmp
-  // first, where Qt would go anyway, so Qt prints no warning) and registers stand-ins for faces this system may lack ("Tahoma" draws as
-  // "DejaVu Sans", a close sans of the same build). Construct it on the main thread, before any
-  // other thread draws text.
+  // first, where Qt would go anyway, so Qt prints no warning) and supplies faces that pages name
+  // but fontconfig does not know: "Tahoma" from Wine's font files, which keep the original's
+  // widths, or else drawn as "DejaVu Sans". Construct it on the main thread, before any other
+  // thread draws text.
   TQtTextRenderer();
 
   TTextExtent Measure(std::string_view Text, const TFontSpec& Font) const override;

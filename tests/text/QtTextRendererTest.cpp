@@ -28,13 +28,25 @@ TEST(QtTextRenderer, MeasureScalesWithTextAndSize) {
   const TTextExtent big = QtRenderer().Measure("Text", {"Tahoma", 128, false});
   ASSERT_GT(one.Width, 0);
   ASSERT_GT(one.Height, 0);
-  EXPECT_NEAR(two.Width, 2 * one.Width, 2);
+  EXPECT_NEAR(two.Width, 2 * one.Width, 2 + one.Width / 50);  // kerning between the words
   EXPECT_EQ(two.Height, one.Height);
   EXPECT_NEAR(big.Width, 2 * one.Width, 3);
   EXPECT_NEAR(big.Height, 2 * one.Height, 3);
   // A line is at least as high as the font's pixel size.
   EXPECT_GE(one.Height, PointsToPixels(64));
   EXPECT_GT(QtRenderer().Measure("Text", {"Tahoma", 64, true}).Width, one.Width);
+}
+
+// Lines are as high as Windows makes them: Tahoma's 2049 units above and 423 below the baseline
+// per 2048 to the em give 85 + 18 pixels at 85 pixels to the em (64 points), with the baseline 85
+// below the top (where the feet of capitals stand).
+TEST(QtTextRenderer, LineHeightAndBaselineFollowTheFontsWindowsMetrics) {
+  EXPECT_EQ(QtRenderer().Measure("Text", kTahoma64).Height, 103);
+  EXPECT_EQ(QtRenderer().Measure("Text\nText", kTahoma64).Height, 206);
+  int w = 0, h = 0;
+  const auto bits = DrawWithQt("HHHH", kTahoma64, TReadingOrder::roLeftToRight, w, h);
+  const TInk ink = InkOf(bits.data(), w, h);
+  EXPECT_NEAR(ink.Bottom, 85, 1);
 }
 
 TEST(QtTextRenderer, EmptyTextIsOneLineHighAndNothingWide) {
@@ -91,8 +103,13 @@ TEST(QtTextRenderer, CentresHorizontallyAndDrawsFromTheTop) {
   }
 }
 
-TEST(QtTextRenderer, TahomaIsDrawnWithAnInstalledStandIn) {
-  EXPECT_EQ(QtRenderer().ResolvedFamily({"Tahoma", 32, false}), "DejaVu Sans");
+// The default face of every text layer: Wine's Tahoma (installed with the project's packages),
+// narrower than the sans that would stand in for it.
+TEST(QtTextRenderer, TahomaIsSupplied) {
+  EXPECT_EQ(QtRenderer().ResolvedFamily({"Tahoma", 32, false}), "Tahoma");
+  EXPECT_EQ(QtRenderer().ResolvedFamily({"tahoma", 32, true}), "Tahoma");
+  EXPECT_LT(QtRenderer().Measure("Breaking News", {"Tahoma", 128, false}).Width,
+            QtRenderer().Measure("Breaking News", {"DejaVu Sans", 128, false}).Width);
 }
 
 TEST(QtTextRenderer, UnknownFaceFallsBackToTheSystemSubstitute) {
@@ -200,7 +217,7 @@ TEST(QtTextRenderer, ReadingOrderPlacesRunsOfMixedText) {
 }
 
 // Up to the rounding of edge coverage (the rasteriser sees coordinates shifted by the piece's
-// origin), which no eye can tell.
+// origin): a few levels of 255 on edge pixels, less than one once scaled down four times.
 TEST(QtTextRenderer, DrawingInPiecesGivesTheSamePixels) {
   const std::string text = "Breaking News שלום";
   const TTextExtent e = QtRenderer().Measure(text, kTahoma64);
@@ -217,7 +234,7 @@ TEST(QtTextRenderer, DrawingInPiecesGivesTheSamePixels) {
         for (int x = 0; x < w * 4; ++x) {
           const int a = tile[std::size_t(y) * w * 4 + x];
           const int b = whole[(std::size_t(oy + y) * box + ox) * 4 + x];
-          ASSERT_LE(std::abs(a - b), 2) << "tile " << ox << "," << oy << " at " << x / 4 << "," << y;
+          ASSERT_LE(std::abs(a - b), 4) << "tile " << ox << "," << oy << " at " << x / 4 << "," << y;
         }
       }
     }
