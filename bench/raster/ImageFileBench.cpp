@@ -56,9 +56,9 @@ const std::string& PngPath() {
       rgba[4 * i + 3] = std::uint8_t(px[i] >> 24);
     }
     auto out = OIIO::ImageOutput::create(p);
-    OIIO::ImageSpec spec(kFrameW, kFrameH, 4, OIIO::TypeDesc::UINT8);
-    spec.attribute("oiio:UnassociatedAlpha", 1);
-    if (!out || !out->open(p, spec) || !out->write_image(OIIO::TypeDesc::UINT8, rgba.data()) || !out->close())
+    OIIO::ImageSpec layout(kFrameW, kFrameH, 4, OIIO::TypeDesc::UINT8);
+    layout.attribute("oiio:UnassociatedAlpha", 1);
+    if (!out || !out->open(p, layout) || !out->write_image(OIIO::TypeDesc::UINT8, rgba.data()) || !out->close())
       return std::string();
     std::atexit([] { std::filesystem::remove(PngPath()); });
     return p;

@@ -7,12 +7,25 @@
 #include <QString>
 
 #include <cstdlib>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qv {
 
 void EnsureGuiApplication() {
   if (QCoreApplication::instance() != nullptr) return;
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
+    // Qt wants a private runtime folder; without one it complains on every start.
+    const std::string dir = "/tmp/runtime-" + std::to_string(::getuid());
+    ::mkdir(dir.c_str(), 0700);
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) == 0 && st.st_uid == ::getuid() && (st.st_mode & 077) == 0) {
+      setenv("XDG_RUNTIME_DIR", dir.c_str(), 0);
+    }
+  }
   static int argc = 1;
   static char name[] = "qv";
   static char* argv[] = {name, nullptr};

@@ -38,18 +38,23 @@ std::string RelativePart(const std::string& stored) {
   return s.substr(i);
 }
 
+bool IsRelative(const std::string& s) {
+  if (s.empty() || IsSep(s[0])) return false;
+  return !(s.size() >= 2 && s[1] == ':');
+}
+
 }  // namespace
 
 std::string ResolveMediaPath(const std::string& stored, const fs::path& folder, TMediaKind kind) {
   if (stored.empty()) return stored;
-  if (Exists(fs::path(stored), kind)) return stored;
-  if (folder.empty()) return stored;
-
   std::string rel = RelativePart(stored);
   while (!rel.empty() && rel.back() == '/') rel.pop_back();  // "D:\frames\" names "frames"
-  if (rel.empty()) return stored;
+  const fs::path beside = folder.empty() || rel.empty() ? fs::path() : folder / fs::path(rel);
 
-  const fs::path beside = folder / fs::path(rel);
+  // A relative path belongs to the project, wherever the program was started from.
+  if (IsRelative(stored) && !beside.empty() && Exists(beside, kind)) return beside.string();
+  if (Exists(fs::path(stored), kind)) return stored;
+  if (beside.empty()) return stored;
   if (Exists(beside, kind)) return beside.string();
 
   const std::size_t slash = rel.rfind('/');

@@ -78,40 +78,48 @@ std::string SniffFormat(const std::uint8_t* h, std::size_t n) {
   return {};
 }
 
-// One decoded image in our layout, in a block not yet given to the bitmap being loaded.
-struct TDecoded {
-  TmemoryBitmap pixels;  // empty when the content was not recognised
-};
-
-// Puts the nch bytes that the codec wrote at the start of each 4-byte pixel into blue, green,
-// red, alpha order.
-void ToBgra(std::uint8_t* p, std::size_t count, int nch, bool hasAlpha) {
-  std::uint32_t* q = reinterpret_cast<std::uint32_t*>(p);
+// Puts the nch bytes that the codec wrote at the start of each 4-byte pixel of `from` into blue,
+// green, red, alpha order in `to` (which may be `from`).
+void ToBgra(const std::uint8_t* from, std::uint8_t* to, std::size_t count, int nch, bool hasAlpha) {
+  const std::uint32_t* p = reinterpret_cast<const std::uint32_t*>(from);
+  std::uint32_t* q = reinterpret_cast<std::uint32_t*>(to);
   switch (nch) {
     case 1:
       for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t g = q[i] & 0xFF;
+        const std::uint32_t g = p[i] & 0xFF;
         q[i] = 0xFF000000u | (g << 16) | (g << 8) | g;
       }
       break;
     case 2:
       for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t g = q[i] & 0xFF;
-        const std::uint32_t a = hasAlpha ? (q[i] >> 8) & 0xFF : 0xFF;
+        const std::uint32_t g = p[i] & 0xFF;
+        const std::uint32_t a = hasAlpha ? (p[i] >> 8) & 0xFF : 0xFF;
         q[i] = (a << 24) | (g << 16) | (g << 8) | g;
       }
       break;
     case 3:
-      for (std::size_t i = 0; i < count; ++i) q[i] = 0xFF000000u | SwapRedBlue(q[i] & 0xFFFFFF);
+      for (std::size_t i = 0; i < count; ++i) q[i] = 0xFF000000u | SwapRedBlue(p[i] & 0xFFFFFF);
       break;
     default:
       if (hasAlpha)
-        for (std::size_t i = 0; i < count; ++i) q[i] = SwapRedBlue(q[i]);
+        for (std::size_t i = 0; i < count; ++i) q[i] = SwapRedBlue(p[i]);
       else
-        for (std::size_t i = 0; i < count; ++i) q[i] = 0xFF000000u | SwapRedBlue(q[i] & 0xFFFFFF);
+        for (std::size_t i = 0; i < count; ++i) q[i] = 0xFF000000u | SwapRedBlue(p[i] & 0xFFFFFF);
       break;
   }
 }
+
+// One decoded image, 4 bytes per pixel still in the codec's channel order (the first `channels`
+// bytes of each pixel used), in a block not yet given to the bitmap being loaded.
+struct TDecoded {
+  TmemoryBitmap pixels;  // empty when the content was not recognised
+  int channels = 4;
+  bool hasAlpha = true;
+  // The pixels in our order into `to` (which may be pixels.Bits): the one conversion pass.
+  void ConvertTo(std::uint8_t* to) const {
+    ToBgra(pixels.Bits, to, pixels.ByteSize() / 4, channels, hasAlpha);
+  }
+};
 
 // The codec's messages on one line ("a; b").
 std::string ErrorText(const std::string& text, const char* fallback) {
@@ -156,12 +164,12 @@ TDecoded Decode(const std::string& name, const std::vector<std::uint8_t>* memory
   }
   auto in = OIIO::ImageInput::create(format);
   if (!in) throw EImageError(name, "no reader for " + format + " images");
-  OIIO::ImageSpec spec;
-  if (!in->open(memory ? "stream." + format : name, spec, config))
+  OIIO::ImageSpec layout;
+  if (!in->open(memory ? "stream." + format : name, layout, config))
     throw EImageError(name, "damaged " + format + " image: " + ErrorText(in->geterror(), "cannot read the header"));
 
-  const int w = spec.width, h = spec.height, nch = spec.nchannels;
-  if (w <= 0 || h <= 0 || nch <= 0 || spec.depth > 1)
+  const int w = layout.width, h = layout.height, nch = layout.nchannels;
+  if (w <= 0 || h <= 0 || nch <= 0 || layout.depth > 1)
     throw EImageError(name, "damaged " + format + " image: invalid size");
   if (w > TmemoryBitmap::MaxSide || h > TmemoryBitmap::MaxSide || std::int64_t(w) * h > TmemoryBitmap::MaxPixels)
     throw EImageError(name, "image of " + std::to_string(w) + " x " + std::to_string(h) + " pixels is too large");
@@ -172,7 +180,7 @@ TDecoded Decode(const std::string& name, const std::vector<std::uint8_t>* memory
   const std::size_t count = std::size_t(w) * std::size_t(h);
   // Some readers report an alpha channel past the last one (GIF says 4 of 4); then the last of
   // two or four channels is the alpha.
-  int a = spec.alpha_channel;
+  int a = layout.alpha_channel;
   if (a >= nch) a = (nch == 2 || nch == 4) ? nch - 1 : -1;
   bool ok;
   bool hasAlpha;
@@ -186,22 +194,29 @@ TDecoded Decode(const std::string& name, const std::vector<std::uint8_t>* memory
     // Extra channels, or alpha elsewhere: decode everything, then pick red, green, blue, alpha.
     std::vector<std::uint8_t> all(count * std::size_t(nch));
     ok = in->read_image(0, 0, 0, nch, OIIO::TypeDesc::UINT8, all.data());
-    const int grey = nch < 3;
+    // Colour from the first channels that are not the alpha: three of them, or one grey.
+    int colour[3];
+    int found = 0;
+    for (int c = 0; c < nch && found < 3; ++c)
+      if (c != a) colour[found++] = c;
+    if (found == 0) colour[found++] = 0;
+    if (found < 3) colour[1] = colour[2] = colour[0];
     used = 4;
     hasAlpha = a >= 0;
     for (std::size_t i = 0; i < count; ++i) {
-      const std::uint8_t* s = &all[i * nch];
-      std::uint8_t* d = bits + 4 * i;
-      d[0] = s[0];
-      d[1] = grey ? s[0] : s[1];
-      d[2] = grey ? s[0] : s[2];
+      const std::uint8_t* s = &all[i * std::size_t(nch)];
+      std::uint8_t* d = bits + 4 * i;  // red, green, blue, alpha, as the codec's own order
+      d[0] = s[colour[0]];
+      d[1] = s[colour[1]];
+      d[2] = s[colour[2]];
       d[3] = hasAlpha ? s[a] : 255;
     }
   }
   // A decoder that met trouble but still filled the image (a truncated JPEG, say) reports an error.
   if (!ok || in->has_error())
     throw EImageError(name, "damaged " + format + " image: " + ErrorText(in->geterror(), "cannot decode the pixels"));
-  ToBgra(bits, count, used, hasAlpha);
+  out.channels = used;
+  out.hasAlpha = hasAlpha;
   return out;
 }
 
@@ -234,10 +249,10 @@ void Encode(const std::string& name, const std::string& shownName, const std::ui
   if (proxy && !out->supports("ioproxy")) throw EImageError(shownName, "this format cannot be written to a stream");
   if (proxy) out->set_ioproxy(proxy);
   const int nch = withAlpha && out->supports("alpha") ? 4 : 3;
-  OIIO::ImageSpec spec(w, h, nch, OIIO::TypeDesc::UINT8);
+  OIIO::ImageSpec layout(w, h, nch, OIIO::TypeDesc::UINT8);
   if (nch == 4) {
-    spec.alpha_channel = 3;
-    spec.attribute("oiio:UnassociatedAlpha", 1);  // store the alpha byte; do not divide colours by it
+    layout.alpha_channel = 3;
+    layout.attribute("oiio:UnassociatedAlpha", 1);  // store the alpha byte; do not divide colours by it
   }
   const std::size_t count = std::size_t(w) * std::size_t(h);
   std::vector<std::uint8_t> rgb(count * std::size_t(nch));
@@ -249,7 +264,7 @@ void Encode(const std::string& name, const std::string& shownName, const std::ui
     d[2] = s[0];
     if (nch == 4) d[3] = s[3];
   }
-  if (!out->open(name, spec) || !out->write_image(OIIO::TypeDesc::UINT8, rgb.data()) || !out->close())
+  if (!out->open(name, layout) || !out->write_image(OIIO::TypeDesc::UINT8, rgb.data()) || !out->close())
     throw EImageError(shownName, "cannot write the image: " + ErrorText(out->geterror(), "write failed"));
 }
 
@@ -264,11 +279,14 @@ void TStreamedBitmap::LoadFromFile(const std::string& filename, bool unmatte, bo
     if (Width() != 0 || Height() != 0 || Bits) Resize(0, 0, true);
     return;
   }
-  if (unmatte) Unmatte(img.Bits, img.ByteSize() / 4);
   if (img.Width() == Width() && img.Height() == Height() && Bits) {
-    std::memcpy(Bits, img.Bits, ByteSize());  // same size: the pixel block stays where it is
+    // Same size: the pixel block stays where it is; conversion and copy are one pass.
+    d.ConvertTo(Bits);
+    if (unmatte) UnmatteImage();
     return;
   }
+  d.ConvertTo(img.Bits);
+  if (unmatte) Unmatte(img.Bits, img.ByteSize() / 4);
   std::uint8_t* block = img.Bits;
   img.FreeMemory = false;  // ownership moves to this bitmap
   AdoptPixels(block, img.Width(), img.Height());
@@ -282,6 +300,7 @@ void TStreamedBitmap::LoadFromStream(std::istream& Stream, bool unmatte, bool) {
     Resize(0, 0, true);
     return;
   }
+  d.ConvertTo(img.Bits);
   if (unmatte) Unmatte(img.Bits, img.ByteSize() / 4);
   std::uint8_t* block = img.Bits;
   img.FreeMemory = false;

@@ -62,6 +62,18 @@ TEST_F(MediaPath, LookupOrder) {
   }
 }
 
+TEST_F(MediaPath, RelativePathsBelongToTheProjectNotToTheWorkingFolder) {
+  fs::create_directories(root / "media");
+  Touch(root / "media" / "logo.png");  // a decoy beside the working folder
+  const fs::path cwd = fs::current_path();
+  fs::current_path(root);
+  const std::string a = ResolveMediaPath("media/logo.png", project, TMediaKind::mkFile);
+  const std::string b = ResolveMediaPath("media/logo.png", fs::path(), TMediaKind::mkFile);
+  fs::current_path(cwd);
+  EXPECT_EQ(a, (project / "media/logo.png").string());
+  EXPECT_EQ(b, "media/logo.png");  // no project folder: the working folder it is
+}
+
 TEST_F(MediaPath, WithoutAProjectFolderOnlyTheStoredPathCounts) {
   EXPECT_EQ(ResolveMediaPath("D:\\media\\logo.png", fs::path(), TMediaKind::mkFile), "D:\\media\\logo.png");
 }

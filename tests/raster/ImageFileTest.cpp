@@ -1,5 +1,6 @@
 // TStreamedBitmap: decoding every variant the editor must read into blue, green, red, alpha with
 // the right orientation; damaged, unrecognised and oversized files; saving; resampling.
+#include <OpenImageIO/imageio.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -154,6 +155,29 @@ TEST_F(ImageFiles, BmpAndGif) {
       else
         EXPECT_EQ(Hex(g.Pixel(x, y)), Hex(gifPic.Argb(x, y))) << x << "," << y;
     }
+}
+
+TEST_F(ImageFiles, ExtraChannelsAreLeftOut) {
+  // A TIFF of red, green, blue, alpha and a depth channel: the depth must not show anywhere.
+  const Rgba pic = KnownPicture();
+  std::vector<std::uint8_t> five;
+  for (int y = 0; y < pic.h; ++y)
+    for (int x = 0; x < pic.w; ++x) {
+      five.insert(five.end(), pic.at(x, y), pic.at(x, y) + 4);
+      five.push_back(0xEE);
+    }
+  const std::string path = Path("five.tif");
+  auto out = OIIO::ImageOutput::create(path);
+  ASSERT_TRUE(out);
+  OIIO::ImageSpec layout(pic.w, pic.h, 5, OIIO::TypeDesc::UINT8);
+  layout.channelnames = {"R", "G", "B", "A", "Z"};
+  layout.alpha_channel = 3;
+  layout.z_channel = 4;
+  layout.attribute("oiio:UnassociatedAlpha", 1);
+  ASSERT_TRUE(out->open(path, layout) && out->write_image(OIIO::TypeDesc::UINT8, five.data()) && out->close());
+  TStreamedBitmap b;
+  b.LoadFromFile(path);
+  ExpectPicture(b, pic, true, false, "five channels");
 }
 
 TEST_F(ImageFiles, GammaChunkDoesNotChangePixels) {

@@ -149,7 +149,6 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
 
   std::vector<std::string> positional;
   bool haveOutput = false;
-  bool haveFrame = false;
   bool haveFrom = false;
   bool haveTo = false;
   const bool images = o.Command == TCommand::cmRender || o.Command == TCommand::cmSequence;
@@ -198,7 +197,6 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
     } else if (a == "--frame") {
       if (o.Command != TCommand::cmRender && o.Command != TCommand::cmInfo) return notHere();
       if (!intValue(o.Frame)) return std::nullopt;
-      haveFrame = true;
     } else if (a == "--from") {
       if (o.Command != TCommand::cmSequence) return notHere();
       if (!intValue(o.From)) return std::nullopt;
@@ -275,7 +273,6 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
       return std::nullopt;
     }
   }
-  (void)haveFrame;
   return o;
 }
 
