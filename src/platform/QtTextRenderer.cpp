@@ -2,7 +2,6 @@
 
 #include "platform/QtCanvas.h"
 
-#include <QCoreApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -17,12 +16,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <mutex>
 #include <string>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qv {
 
@@ -126,20 +121,6 @@ void LayOut(QTextLayout& layout, qreal lineWidth, qreal& widest, qreal& height) 
   layout.endLayout();
 }
 
-// A process started outside a desktop session (a render farm, a test) has no XDG_RUNTIME_DIR; Qt
-// then warns on stderr and falls back to /tmp/runtime-<user>. Pointing it at that folder
-// ourselves keeps the tools' error output to their own messages.
-void ProvideRuntimeDirectory() {
-  if (QCoreApplication::instance() != nullptr || std::getenv("XDG_RUNTIME_DIR") != nullptr) return;
-  const char* user = std::getenv("USER");
-  const std::string dir = "/tmp/runtime-" + std::string(user != nullptr && *user != 0 ? user : std::to_string(::getuid()));
-  ::mkdir(dir.c_str(), 0700);
-  struct stat st {};
-  if (::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 0777) == 0700) {
-    ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 0);
-  }
-}
-
 int CeilToInt(qreal v) {
   const double c = std::ceil(static_cast<double>(v) - 1e-9);  // an exact integer stays itself
   return static_cast<int>(std::clamp(c, 0.0, 2147483647.0));
@@ -148,7 +129,6 @@ int CeilToInt(qreal v) {
 }  // namespace
 
 TQtTextRenderer::TQtTextRenderer() {
-  ProvideRuntimeDirectory();
   EnsureGuiApplication();
   static std::once_flag once;
   std::call_once(once, [] {

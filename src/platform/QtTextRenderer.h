@@ -9,10 +9,8 @@ namespace qv {
 
 class TQtTextRenderer final : public TTextRenderer {
  public:
-  // Creates the QGuiApplication if there is none yet (offscreen unless QT_QPA_PLATFORM says
-  // otherwise; outside a desktop session XDG_RUNTIME_DIR is pointed at a private folder in /tmp
-  // first, where Qt would go anyway, so Qt prints no warning) and supplies faces that pages name
-  // but fontconfig does not know: "Tahoma" from Wine's font files, which keep the original's
+  // Creates the QGuiApplication if there is none yet (EnsureGuiApplication) and supplies faces
+  // that pages name but fontconfig does not know: "Tahoma" from Wine's font files, which keep the original's
   // widths, or else drawn as "DejaVu Sans". Construct it on the main thread, before any other
   // thread draws text.
   TQtTextRenderer();
