@@ -10,9 +10,9 @@ namespace qv {
 class TQtTextRenderer final : public TTextRenderer {
  public:
   // Creates the QGuiApplication if there is none yet (EnsureGuiApplication) and supplies faces
-  // that pages name but fontconfig does not know: "Tahoma" from Wine's font files, which keep the original's
-  // widths, or else drawn as "DejaVu Sans". Construct it on the main thread, before any other
-  // thread draws text.
+  // that pages name but fontconfig does not know: "Tahoma" from Wine's font files, which keep the
+  // original's widths, or else drawn as "DejaVu Sans". Construct it on the main thread, before
+  // any other thread draws text.
   TQtTextRenderer();
 
   TTextExtent Measure(std::string_view Text, const TFontSpec& Font) const override;
