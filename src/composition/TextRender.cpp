@@ -220,7 +220,8 @@ std::unique_ptr<TmemoryBitmap> RenderTextImage(const TTextRenderer& Renderer, co
   {
     const int tileW = std::min(boxW, std::max(s, kTileWidth / s * s));
     const int tileH = std::min(boxH, std::max(s, kTileHeight / s * s));
-    TmemoryBitmap tile(tileW, tileH);
+    TmemoryBitmap tile;
+    tile.Resize(tileW, tileH, false);  // cleared piece by piece below
     for (int ty = 0; ty < boxH; ty += tileH) {
       for (int tx = 0; tx < boxW; tx += tileW) {
         const int w = std::min(tileW, boxW - tx);
