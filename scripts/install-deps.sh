@@ -15,6 +15,8 @@ PACKAGES=(
   # fonts covering Latin, Greek, Cyrillic, Arabic, Hebrew and monochrome symbols/emoji
   fontconfig fonts-dejavu-core fonts-dejavu-extra fonts-liberation2
   fonts-noto-core fonts-freefont-ttf fonts-symbola
+  # Wine's Tahoma: the text layers' default face, with the widths pages were laid out for
+  fonts-wine
   # headless display for the editor and screenshots
   xvfb xauth x11-utils
 )

@@ -1,5 +1,6 @@
 #include "composition/LayerClasses.h"
 
+#include "composition/ClockLayer.h"
 #include "composition/ImageLayers.h"
 #include "composition/QvSystem.h"
 #include "model/MathLib.h"
@@ -18,11 +19,12 @@ TLayer* Create(TQVSystem& sys) {
   return &sys.NewLayer<L>();
 }
 
-// One row per layer kind. "TTEXTLAYER", "TCLOCKLAYER" and "TROLLLAYER" are read as unknown
-// blocks until those layers exist.
+// One row per layer kind. "TROLLLAYER" is read as an unknown block until that layer exists.
 constexpr TLayerClass kLayerClasses[] = {
     {"TIMAGELAYER", &Create<TImageLayer>},
     {"TMULTIIMAGELAYER", &Create<TMultiImageLayer>},
+    {"TTEXTLAYER", &Create<TTextLayer>},
+    {"TCLOCKLAYER", &Create<TClockLayer>},
 };
 
 }  // namespace

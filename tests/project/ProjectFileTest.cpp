@@ -277,7 +277,7 @@ TEST_F(ProjectFile, LineFormsTheReaderForgives) {
       {"layers of kinds not built yet are skipped",
        Lines({"Object '':TTextLayer", "Text = hi", "End", "Object '':TClockLayer", "End", "Object '':TRollLayer",
               "End", "Object '':TImageLayer", "X = 3", "End"}),
-       1, 3},
+       3, 3},
       {"no blank before the equals sign loses a letter of the name",
        Lines({"Object '':TImageLayer", "X = 4", "X=5", "End"}), 1, 4},
       {"indentation means nothing", Lines({"  \t Object '':TImageLayer", "\x01X = 6", "End"}), 1, 6},

@@ -2,8 +2,10 @@
 #include "app/qvrender/Options.h"
 #include "app/qvrender/Output.h"
 #include "composition/QvSystem.h"
+#include "composition/TextRender.h"
 #include "platform/Clock.h"
 #include "platform/QtCanvas.h"
+#include "platform/QtTextRenderer.h"
 #include "project/ProjectError.h"
 #include "raster/Bitmap.h"
 
@@ -27,10 +29,12 @@ struct Session {
   std::unique_ptr<TFixedTimeOfDay> fixedTime;
   TSystemTimeOfDay systemTime;
   TQtCanvasFactory canvases;
+  TQtTextRenderer textRenderer;  // text and clock layers draw their glyphs through it
   std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(kWidth, kHeight, nullptr, true);
   int warnings = 0;
 
   explicit Session(const TOptions& o) {
+    SetTextRenderer(&textRenderer);
     sys->SetTickSource(&ticks);
     if (o.Time) {
       fixedTime = std::make_unique<TFixedTimeOfDay>(*o.Time);
@@ -48,6 +52,13 @@ struct Session {
       if (o.NextMeta[i]) sys->NextMeta(i) = *o.NextMeta[i];
     }
   }
+
+  ~Session() {
+    sys.reset();
+    SetTextRenderer(nullptr);
+  }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
 
   // One frame into the work image: transparent black, or the editor's checkerboard.
   void Compose(int frame, bool checkerboard, const TmemoryBitmap* grid) {
@@ -140,3 +151,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   return qv::render::Run(args);
 }
+
+// Read only by LeakSanitizer (sanitizer builds): fontconfig, under Qt's font database, keeps its
+// configuration until the process ends. The report of used suppressions stays off, so that
+// the program's error output holds only its own messages.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }

@@ -1,0 +1,296 @@
+#include "composition/TextRender.h"
+
+#include "raster/GaussianBlur.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstring>
+#include <stdexcept>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace qv {
+
+namespace {
+
+std::atomic<const TTextRenderer*> gRenderer{nullptr};
+
+// The largest piece of the supersampled drawing held in memory at once. A big font at four times
+// its size would otherwise need a surface of hundreds of megabytes, or one wider than a bitmap may
+// be; drawn piece by piece it needs a few megabytes whatever the text.
+constexpr int kTileWidth = 2048;
+constexpr int kTileHeight = 1024;
+
+constexpr int kMaxFactor = 16;
+
+// The contour's widening table: T[i] = min(255, 12 i).
+TTable ContourTable() {
+  TTable t;
+  for (int i = 0; i < 256; ++i) t[i] = static_cast<std::uint8_t>(std::min(255, 12 * i));
+  return t;
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// a + s - (a mod s): the next multiple of s, always moving up (40 -> 44, 41 -> 44 for s = 4).
+std::int64_t RaiseToMultiple(std::int64_t a, int s) { return a + s - a % s; }
+
+}  // namespace
+
+void SetTextRenderer(const TTextRenderer* Renderer) { gRenderer.store(Renderer, std::memory_order_release); }
+
+const TTextRenderer* GetTextRenderer() { return gRenderer.load(std::memory_order_acquire); }
+
+TShadowStyle TShadowStyle::Of(const TShadow* Shadow) {
+  TShadowStyle s;
+  if (Shadow == nullptr || !Shadow->Enabled()) return s;
+  s.On = true;
+  s.Color = Shadow->Color() & 0xFFFFFFu;
+  s.DeltaX = std::clamp(Shadow->DeltaX(), -50, 50);
+  s.DeltaY = std::clamp(Shadow->DeltaY(), -50, 50);
+  s.Blur = std::clamp(Shadow->Blur(), 0, 10);
+  s.Opacity = std::clamp(Shadow->Opacity(), 0, 255);
+  return s;
+}
+
+TContourStyle TContourStyle::Of(const TContour* Contour) {
+  TContourStyle c;
+  if (Contour == nullptr || !Contour->Enabled()) return c;
+  const int size = std::clamp(Contour->Size(), 0, 10);
+  if (size == 0) return c;  // nothing to draw, no margin to add
+  c.On = true;
+  c.Color = Contour->Color() & 0xFFFFFFu;
+  c.Size = size;
+  c.Opacity = std::clamp(Contour->Opacity(), 0, 255);
+  return c;
+}
+
+TTextImageParams TTextImageParams::Make(const std::string& Text, const TShadow* Shadow, const TContour* Contour,
+                                        int Factor, const std::string& FontName, int FontSize,
+                                        const std::string& Direction, std::uint32_t Color, bool Bold,
+                                        int MaxWidth) {
+  return Make(Text, Shadow, Contour, Factor, FontName, FontSize,
+              Upper(Direction) == "RIGHT" ? TReadingOrder::roRightToLeft : TReadingOrder::roLeftToRight, Color, Bold,
+              MaxWidth);
+}
+
+TTextImageParams TTextImageParams::Make(const std::string& Text, const TShadow* Shadow, const TContour* Contour,
+                                        int Factor, const std::string& FontName, int FontSize, TReadingOrder Order,
+                                        std::uint32_t Color, bool Bold, int MaxWidth) {
+  TTextImageParams p;
+  p.Text = Text;
+  p.FontName = FontName;
+  p.FontSize = std::clamp(FontSize, 1, 768);
+  p.Bold = Bold;
+  p.Order = Order;
+  p.Color = Color & 0xFFFFFFu;
+  p.MaxWidth = std::max(MaxWidth, 0);
+  p.Factor = std::clamp(Factor, 1, kMaxFactor);
+  p.Shadow = TShadowStyle::Of(Shadow);
+  p.Contour = TContourStyle::Of(Contour);
+  return p;
+}
+
+namespace {
+
+// The radius of the shadow's blur kernel (0 for a sharp shadow) and the kernel itself.
+int ShadowKernel(const TShadowStyle& shadow, TKernel& K) {
+  BuildGaussianKernel(K, shadow.Blur, 255, 1);
+  return K.Size;
+}
+
+}  // namespace
+
+void TextImageMargins(const TShadowStyle& Shadow, const TContourStyle& Contour, int& Dx, int& Dy) {
+  Dx = 0;
+  Dy = 0;
+  if (Shadow.On) {
+    TKernel k;
+    const int s1 = ShadowKernel(Shadow, k);
+    Dx = std::max(Dx, std::abs(Shadow.DeltaX) + s1);
+    Dy = std::max(Dy, std::abs(Shadow.DeltaY) + s1);
+  }
+  if (Contour.On) {
+    Dx = std::max(Dx, Contour.Size);
+    Dy = std::max(Dy, Contour.Size);
+  }
+}
+
+int FittedFontSize(const TTextRenderer& Renderer, const std::string& Text, const std::string& FontName, int Size,
+                   bool Bold, int S, int MaxWidth) {
+  const std::int64_t scaled = std::int64_t(std::max(Size, 1)) * std::max(S, 1);
+  int size = static_cast<int>(std::min<std::int64_t>(scaled, 1 << 20));
+  if (MaxWidth <= 0) return size;
+  const std::int64_t limit = std::int64_t(MaxWidth) * std::max(S, 1);
+  while (size > 1 && Renderer.Measure(Text, {FontName, size, Bold}).Width > limit) --size;
+  return size;
+}
+
+// ---- downsampling -------------------------------------------------------------------------------
+
+void DownsampleCoverageScalar(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::uint8_t* Dst,
+                              std::ptrdiff_t DstStride, int OutW, int OutH, int S) {
+  const unsigned area = static_cast<unsigned>(S) * static_cast<unsigned>(S);
+  for (int y = 0; y < OutH; ++y) {
+    const std::uint8_t* block = Src + std::ptrdiff_t(y) * S * SrcStride;
+    std::uint8_t* out = Dst + std::ptrdiff_t(y) * DstStride;
+    for (int x = 0; x < OutW; ++x) {
+      unsigned sum = 0;
+      for (int j = 0; j < S; ++j) {
+        const std::uint8_t* row = block + std::ptrdiff_t(j) * SrcStride + std::ptrdiff_t(x) * S * 4;
+        for (int i = 0; i < S; ++i) sum += row[i * 4];  // the blue byte
+      }
+      const std::uint32_t v = sum / area;
+      std::memcpy(out + std::ptrdiff_t(x) * 4, &v, 4);  // blue = coverage, the rest 0
+    }
+  }
+}
+
+void DownsampleCoverage(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::uint8_t* Dst,
+                        std::ptrdiff_t DstStride, int OutW, int OutH, int S) {
+#if defined(__SSE2__)
+  if (S == 4) {
+    // Four output pixels per step: 16 source pixels of each of 4 rows. The blue bytes are masked
+    // out as 32-bit lanes and summed down the rows, then across each pixel's 4 lanes with two
+    // pack-and-multiply-add rounds (sums stay below 4096, well inside 16 bits).
+    const __m128i blue = _mm_set1_epi32(0xFF);
+    const __m128i ones = _mm_set1_epi16(1);
+    for (int y = 0; y < OutH; ++y) {
+      const std::uint8_t* r0 = Src + std::ptrdiff_t(y) * 4 * SrcStride;
+      const std::uint8_t* r1 = r0 + SrcStride;
+      const std::uint8_t* r2 = r1 + SrcStride;
+      const std::uint8_t* r3 = r2 + SrcStride;
+      std::uint8_t* out = Dst + std::ptrdiff_t(y) * DstStride;
+      int x = 0;
+      for (; x + 4 <= OutW; x += 4) {
+        __m128i acc[4];
+        for (int q = 0; q < 4; ++q) {
+          const std::ptrdiff_t o = (std::ptrdiff_t(x) + q) * 16;
+          __m128i a = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + o)), blue);
+          a = _mm_add_epi32(a, _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + o)), blue));
+          a = _mm_add_epi32(a, _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r2 + o)), blue));
+          a = _mm_add_epi32(a, _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r3 + o)), blue));
+          acc[q] = a;
+        }
+        const __m128i m01 = _mm_madd_epi16(_mm_packs_epi32(acc[0], acc[1]), ones);
+        const __m128i m23 = _mm_madd_epi16(_mm_packs_epi32(acc[2], acc[3]), ones);
+        const __m128i sums = _mm_madd_epi16(_mm_packs_epi32(m01, m23), ones);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + std::ptrdiff_t(x) * 4), _mm_srli_epi32(sums, 4));
+      }
+      if (x < OutW) {
+        DownsampleCoverageScalar(r0 + std::ptrdiff_t(x) * 16, SrcStride, out + std::ptrdiff_t(x) * 4, DstStride,
+                                 OutW - x, 1, 4);
+      }
+    }
+    return;
+  }
+#endif
+  DownsampleCoverageScalar(Src, SrcStride, Dst, DstStride, OutW, OutH, S);
+}
+
+// ---- the rasteriser -----------------------------------------------------------------------------
+
+std::unique_ptr<TmemoryBitmap> RenderTextImage(const TTextRenderer& Renderer, const TTextImageParams& P, int& Dx,
+                                               int& Dy) {
+  const int s = std::clamp(P.Factor, 1, kMaxFactor);
+
+  // 1-2. The font at s times the size (fitted to MaxWidth), and the drawing's size rounded up to
+  // whole blocks of s x s.
+  const TFontSpec font{P.FontName, FittedFontSize(Renderer, P.Text, P.FontName, P.FontSize, P.Bold, s, P.MaxWidth),
+                       P.Bold};
+  const TTextExtent extent = Renderer.Measure(P.Text, font);
+  const std::int64_t w4 = RaiseToMultiple(std::max(extent.Width, 0), s);
+  const std::int64_t h4 = RaiseToMultiple(std::max(extent.Height, 0), s);
+  if (w4 / s > TmemoryBitmap::MaxSide || h4 / s > TmemoryBitmap::MaxSide) {
+    throw std::length_error("text image of " + std::to_string(w4 / s) + " x " + std::to_string(h4 / s) +
+                            " pixels is larger than a bitmap may be");
+  }
+  const int boxW = static_cast<int>(w4);
+  const int boxH = static_cast<int>(h4);
+
+  // 3-5. Draw white on black and keep the blue byte's block averages: the glyph image G holds
+  // coverage in blue and nothing else. The drawing is made in tiles of whole blocks.
+  auto glyphs = std::make_unique<TmemoryBitmap>(boxW / s, boxH / s);
+  {
+    const int tileW = std::min(boxW, std::max(s, kTileWidth / s * s));
+    const int tileH = std::min(boxH, std::max(s, kTileHeight / s * s));
+    TmemoryBitmap tile;
+    tile.Resize(tileW, tileH, false);  // cleared piece by piece below
+    for (int ty = 0; ty < boxH; ty += tileH) {
+      for (int tx = 0; tx < boxW; tx += tileW) {
+        const int w = std::min(tileW, boxW - tx);
+        const int h = std::min(tileH, boxH - ty);
+        std::memset(tile.Bits, 0, std::size_t(w) * std::size_t(h) * 4);
+        Renderer.Draw(P.Text, font, P.Order, boxW, TTextSurface{tile.Bits, w, h, tx, ty});
+        DownsampleCoverage(tile.Bits, std::ptrdiff_t(w) * 4, glyphs->PixelPtr(tx / s, ty / s),
+                           std::ptrdiff_t(glyphs->Width()) * 4, w / s, h / s, s);
+      }
+    }
+  }
+  const int gw = glyphs->Width();
+  const int gh = glyphs->Height();
+
+  // 6. Margins and kernels.
+  TKernel shadowKernel;
+  int s1 = 0;
+  if (P.Shadow.On) s1 = ShadowKernel(P.Shadow, shadowKernel);
+  TextImageMargins(P.Shadow, P.Contour, Dx, Dy);
+
+  // 7. The result, transparent.
+  auto result = std::make_unique<TmemoryBitmap>(gw + 2 * Dx, gh + 2 * Dy);
+
+  // 8. Shadow: the glyphs padded by twice the blur radius, blurred, painted in the shadow colour
+  // so that its glyphs land at (Dx + DeltaX, Dy + DeltaY). A blur of 0 leaves them sharp.
+  if (P.Shadow.On) {
+    TmemoryBitmap shadow(*glyphs);
+    shadow.SetSize(gw + 4 * s1, gh + 4 * s1);  // centred: G now sits at (2 s1, 2 s1)
+    shadow.GaussianBlur(shadowKernel);
+    shadow.SetFactor(P.Shadow.Opacity);
+    shadow.SetColor(SwapRedBlue(P.Shadow.Color));
+    result->Blend(Dx + P.Shadow.DeltaX - s1, Dy + P.Shadow.DeltaY - s1, shadow, s1, s1, shadow.Width(),
+                  shadow.Height());
+  }
+
+  // 9. Contour: the glyphs widened by about Size pixels (a flat blur, then coverage times 12),
+  // painted in the contour colour around the text's own place.
+  if (P.Contour.On) {
+    const int size = P.Contour.Size;
+    TKernel k;
+    BuildRadiusKernel(k, size);
+    static const TTable table = ContourTable();
+    TmemoryBitmap outline(*glyphs);
+    outline.SetSize(gw + 4 * size, gh + 4 * size);
+    outline.GaussianBlurTable(k, table);
+    outline.SetFactor(P.Contour.Opacity);
+    outline.SetColor(SwapRedBlue(P.Contour.Color));
+    result->Blend(Dx - size, Dy - size, outline, size, size, outline.Width(), outline.Height());
+  }
+
+  // 10. The text on top, in its colour.
+  glyphs->SetColor(SwapRedBlue(P.Color));
+  result->Blend(Dx, Dy, *glyphs, 0, 0, gw, gh);
+
+  // 11.
+  result->HotSpotX = Dx;
+  result->HotSpotY = Dy;
+  return result;
+}
+
+std::unique_ptr<TmemoryBitmap> RenderTextImage(const std::string& Text, const TShadow* Shadow,
+                                               const TContour* Contour, int Factor, const std::string& FontName,
+                                               int FontSize, const std::string& Direction, std::uint32_t Color,
+                                               int& Dx, int& Dy, bool Bold, int MaxWidth) {
+  const TTextRenderer* renderer = GetTextRenderer();
+  if (renderer == nullptr) throw std::logic_error("no text renderer is installed");
+  return RenderTextImage(
+      *renderer, TTextImageParams::Make(Text, Shadow, Contour, Factor, FontName, FontSize, Direction, Color, Bold, MaxWidth),
+      Dx, Dy);
+}
+
+}  // namespace qv

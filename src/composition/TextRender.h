@@ -1,0 +1,105 @@
+#pragma once
+// The text rasteriser: a string with its font, colour, shadow and contour becomes a bitmap with
+// margins. The platform renderer draws the glyphs at several times the final size (white on
+// black); everything after that (scaling down, margins, shadow, contour, colouring) is the raster
+// engine's. Text, clock and crawl layers all render through here.
+//
+// Lines of rich-text (RTF) documents, which keep their own fonts and colours, get a rasteriser of
+// their own beside this one (on the composition's shared rich-text engine); it shares the style
+// groups and their margins (TShadowStyle, TContourStyle, TextImageMargins).
+#include "composition/TextRenderStyle.h"
+#include "platform/TextRenderer.h"
+#include "raster/Bitmap.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace qv {
+
+// The renderer every rasterisation goes through. Install it once at start-up, before any text
+// layer is made and before any worker renders (the editor and qvrender install the Qt one).
+// Rendering while none is installed throws std::logic_error.
+void SetTextRenderer(const TTextRenderer* Renderer);
+const TTextRenderer* GetTextRenderer();
+
+// What a shadow draws, its values limited to their ranges (a project file may carry values
+// beyond them, which loading stores unchecked). Off when the shadow is disabled.
+struct TShadowStyle {
+  bool On = false;
+  std::uint32_t Color = 0;  // platform colour 0x00BBGGRR
+  int DeltaX = 0;           // -50..50
+  int DeltaY = 0;           // -50..50
+  int Blur = 0;             // 0..10; 0 draws a sharp shadow
+  int Opacity = 0;          // 0..255
+  static TShadowStyle Of(const TShadow* Shadow);
+  friend bool operator==(const TShadowStyle&, const TShadowStyle&) = default;
+};
+
+// What a contour draws; off when disabled or of size 0 (which would add nothing).
+struct TContourStyle {
+  bool On = false;
+  std::uint32_t Color = 0;  // platform colour 0x00BBGGRR
+  int Size = 0;             // 1..10 when on
+  int Opacity = 0;          // 0..255
+  static TContourStyle Of(const TContour* Contour);
+  friend bool operator==(const TContourStyle&, const TContourStyle&) = default;
+};
+
+// Every input that decides the pixels of a text image. Two equal values render identical images
+// (with the same renderer), which lets a layer keep its image while nothing changed.
+struct TTextImageParams {
+  std::string Text;
+  std::string FontName;
+  int FontSize = 32;  // points, 1..768
+  bool Bold = false;
+  TReadingOrder Order = TReadingOrder::roLeftToRight;
+  std::uint32_t Color = 0xFFFFFF;  // platform colour 0x00BBGGRR
+  int MaxWidth = 0;                // pixels; 0 (or below) = no limit
+  int Factor = 4;                  // supersampling, 1..16
+  TShadowStyle Shadow;
+  TContourStyle Contour;
+  friend bool operator==(const TTextImageParams&, const TTextImageParams&) = default;
+
+  // Direction "RIGHT" (any letter case) reads right to left; "LEFT" and anything else left to
+  // right. Shadow and contour may be none. Out-of-range values are limited.
+  static TTextImageParams Make(const std::string& Text, const TShadow* Shadow, const TContour* Contour,
+                               int Factor, const std::string& FontName, int FontSize,
+                               const std::string& Direction, std::uint32_t Color, bool Bold, int MaxWidth);
+  static TTextImageParams Make(const std::string& Text, const TShadow* Shadow, const TContour* Contour,
+                               int Factor, const std::string& FontName, int FontSize, TReadingOrder Order,
+                               std::uint32_t Color, bool Bold, int MaxWidth);
+};
+
+// The margins a style adds around the glyph image on each side: the shadow's offset plus its
+// blur radius (in either direction, so a shadow cast up or left is not cut off) and the contour's
+// size, whichever is larger.
+void TextImageMargins(const TShadowStyle& Shadow, const TContourStyle& Contour, int& Dx, int& Dy);
+
+// Renders P through Renderer. The result is the glyph image grown by Dx on the left and right and
+// Dy on top and bottom, its HotSpotX/HotSpotY set to Dx/Dy, holding (bottom to top) the shadow,
+// the contour and the text, each painted in its colour through its coverage, colours weighted by
+// alpha. Throws std::length_error when the image would exceed a bitmap's limits.
+std::unique_ptr<TmemoryBitmap> RenderTextImage(const TTextRenderer& Renderer, const TTextImageParams& P, int& Dx,
+                                               int& Dy);
+
+// The same with the installed renderer and the arguments as the layers hold them.
+std::unique_ptr<TmemoryBitmap> RenderTextImage(const std::string& Text, const TShadow* Shadow,
+                                               const TContour* Contour, int Factor, const std::string& FontName,
+                                               int FontSize, const std::string& Direction, std::uint32_t Color,
+                                               int& Dx, int& Dy, bool Bold, int MaxWidth);
+
+// The font size RenderTextImage draws with at factor S: Size * S points, lowered point by point
+// (not below 1) while the text measures wider than MaxWidth * S; MaxWidth <= 0 sets no limit.
+int FittedFontSize(const TTextRenderer& Renderer, const std::string& Text, const std::string& FontName, int Size,
+                   bool Bold, int S, int MaxWidth);
+
+// Scales a coverage surface down by S: each output pixel's blue byte is the average (sum div S^2)
+// of the blue bytes of its S x S block; its other bytes become 0. Src has OutW * S columns and
+// OutH * S rows. The chosen variant is vectorised for S = 4; the scalar one states the formula.
+void DownsampleCoverage(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::uint8_t* Dst,
+                        std::ptrdiff_t DstStride, int OutW, int OutH, int S);
+void DownsampleCoverageScalar(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::uint8_t* Dst,
+                              std::ptrdiff_t DstStride, int OutW, int OutH, int S);
+
+}  // namespace qv
