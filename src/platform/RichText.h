@@ -1,6 +1,7 @@
 #pragma once
 // A rich-text document as the crawl reads it from an RTF file: paragraphs of formatted runs.
 // Toolkit-free: the RTF reader fills it, the rich-text engine lays it out and draws it.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,7 +23,8 @@ struct TRichRun {
   friend bool operator==(const TRichRun&, const TRichRun&) = default;
 };
 
-// One paragraph (one line of the crawl: nothing wraps).
+// One paragraph (one line of the crawl: nothing wraps). \par, \line, \page, \sect and \row each
+// end one; empty paragraphs are kept, so blank lines are the caller's to skip.
 struct TRichParagraph {
   std::vector<TRichRun> Runs;
   bool RightToLeft = false;    // \rtlpar
@@ -33,6 +35,11 @@ struct TRichParagraph {
 struct TRichDocument {
   std::vector<TRichParagraph> Paragraphs;
 };
+
+// The reader's limits: deeper nesting, larger input or more text throw ERtfError.
+constexpr int kRtfMaxDepth = 512;                            // open groups at once
+constexpr std::size_t kRtfMaxInputBytes = 64u << 20;         // 64 MiB
+constexpr std::size_t kRtfMaxOutputChars = 16u << 20;        // characters of text, all paragraphs
 
 // True when Bytes start like an RTF file ("{\rtf", after optional white space).
 bool LooksLikeRtf(std::string_view Bytes);

@@ -1,0 +1,730 @@
+// The RTF reader: a single pass over the bytes with an explicit stack of group states, so that no
+// input can exhaust the call stack, and with limits on everything the input can make grow.
+#include "platform/RichText.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace qv {
+
+namespace {
+
+#include "platform/RtfCodePages.inc"
+
+constexpr int kMaxFonts = 4096;                       // font table entries kept
+constexpr std::size_t kMaxColors = 65536;             // colour table entries kept
+constexpr std::size_t kMaxFontName = 256;             // bytes of a font name kept
+constexpr std::size_t kMaxPieces = std::size_t{1} << 20;  // paragraphs plus runs
+constexpr long long kMaxNumber = 2000000000;          // control word parameters saturate here
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+const char16_t* SingleByteTable(int codePage) {
+  for (const TCodePageTable& t : kCodePages) {
+    if (t.CodePage == codePage) return t.High;
+  }
+  return nullptr;
+}
+
+bool IsDoubleByte(int codePage) {
+  return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950 ||
+         codePage == 1361;
+}
+
+bool IsLeadByte(int codePage, unsigned b) {
+  switch (codePage) {
+    case 932: return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    case 1361: return (b >= 0x84 && b <= 0xD3) || (b >= 0xD8 && b <= 0xDE) || (b >= 0xE0 && b <= 0xF9);
+    default: return b >= 0x81 && b <= 0xFE;
+  }
+}
+
+// The code page a font's \fcharsetN selects; 0 means the document's own (\ansicpg).
+int CodePageOfCharset(long long charset) {
+  switch (charset) {
+    case 2: return 1252;    // symbol fonts: their bytes taken as Windows-1252
+    case 128: return 932;
+    case 129: return 949;
+    case 130: return 1361;
+    case 134: return 936;
+    case 136: return 950;
+    case 161: return 1253;
+    case 162: return 1254;
+    case 163: return 1258;
+    case 177: return 1255;
+    case 178: return 1256;
+    case 186: return 1257;
+    case 204: return 1251;
+    case 222: return 874;
+    case 238: return 1250;
+    default: return 0;      // 0 (ANSI), 1 (default) and the rest: the document's code page
+  }
+}
+
+bool IsSupportedCodePage(long long cp) {
+  return IsDoubleByte(static_cast<int>(cp)) || SingleByteTable(static_cast<int>(cp)) != nullptr;
+}
+
+enum class EWord {
+  Unknown,
+  // document and tables
+  Ansi, AnsiCpg, Deff, FontTbl, ColorTbl, F, FCharset, Cpg, Red, Green, Blue,
+  // character format
+  Fs, B, I, Ul, UlNone, Cf, Plain, V, RtlCh, LtrCh,
+  // paragraphs
+  Pard, RtlPar, LtrPar, Par, Line, Page, Sect, Row, Cell, Tab,
+  // characters
+  EmDash, EnDash, Bullet, LQuote, RQuote, LDblQuote, RDblQuote, EmSpace, EnSpace, QmSpace,
+  Zwj, Zwnj, LtrMark, RtlMark,
+  // Unicode
+  U, Uc, Upr, Ud,
+  // binary data
+  Bin,
+  // groups whose content is not text
+  Skip,
+};
+
+const std::unordered_map<std::string_view, EWord>& Words() {
+  static const std::unordered_map<std::string_view, EWord> words = {
+      {"ansi", EWord::Ansi}, {"ansicpg", EWord::AnsiCpg}, {"deff", EWord::Deff},
+      {"fonttbl", EWord::FontTbl}, {"colortbl", EWord::ColorTbl}, {"f", EWord::F},
+      {"fcharset", EWord::FCharset}, {"cpg", EWord::Cpg}, {"red", EWord::Red},
+      {"green", EWord::Green}, {"blue", EWord::Blue},
+      {"fs", EWord::Fs}, {"b", EWord::B}, {"i", EWord::I}, {"ul", EWord::Ul},
+      {"uld", EWord::Ul}, {"uldb", EWord::Ul}, {"ulw", EWord::Ul}, {"ulth", EWord::Ul},
+      {"ulwave", EWord::Ul}, {"uldash", EWord::Ul}, {"uldashd", EWord::Ul},
+      {"uldashdd", EWord::Ul}, {"ulhwave", EWord::Ul}, {"ulldash", EWord::Ul},
+      {"ululdbwave", EWord::Ul}, {"ulthd", EWord::Ul}, {"ulthdash", EWord::Ul},
+      {"ulthdashd", EWord::Ul}, {"ulthdashdd", EWord::Ul}, {"ulthldash", EWord::Ul},
+      {"ulnone", EWord::UlNone}, {"cf", EWord::Cf}, {"plain", EWord::Plain}, {"v", EWord::V},
+      {"rtlch", EWord::RtlCh}, {"ltrch", EWord::LtrCh},
+      {"pard", EWord::Pard}, {"rtlpar", EWord::RtlPar}, {"ltrpar", EWord::LtrPar},
+      {"par", EWord::Par}, {"line", EWord::Line}, {"page", EWord::Page}, {"sect", EWord::Sect},
+      {"row", EWord::Row}, {"nestrow", EWord::Row}, {"cell", EWord::Cell},
+      {"nestcell", EWord::Cell}, {"tab", EWord::Tab},
+      {"emdash", EWord::EmDash}, {"endash", EWord::EnDash}, {"bullet", EWord::Bullet},
+      {"lquote", EWord::LQuote}, {"rquote", EWord::RQuote}, {"ldblquote", EWord::LDblQuote},
+      {"rdblquote", EWord::RDblQuote}, {"emspace", EWord::EmSpace},
+      {"enspace", EWord::EnSpace}, {"qmspace", EWord::QmSpace}, {"zwj", EWord::Zwj},
+      {"zwnj", EWord::Zwnj}, {"ltrmark", EWord::LtrMark}, {"rtlmark", EWord::RtlMark},
+      {"u", EWord::U}, {"uc", EWord::Uc}, {"upr", EWord::Upr}, {"ud", EWord::Ud},
+      {"bin", EWord::Bin},
+      // Destinations and groups that hold no text of the document's body.
+      {"info", EWord::Skip}, {"stylesheet", EWord::Skip}, {"pict", EWord::Skip},
+      {"object", EWord::Skip}, {"objdata", EWord::Skip}, {"fldinst", EWord::Skip},
+      {"header", EWord::Skip}, {"headerl", EWord::Skip}, {"headerr", EWord::Skip},
+      {"headerf", EWord::Skip}, {"footer", EWord::Skip}, {"footerl", EWord::Skip},
+      {"footerr", EWord::Skip}, {"footerf", EWord::Skip}, {"footnote", EWord::Skip},
+      {"annotation", EWord::Skip}, {"atnid", EWord::Skip}, {"atnauthor", EWord::Skip},
+      {"listtable", EWord::Skip}, {"listoverridetable", EWord::Skip},
+      {"listtext", EWord::Skip}, {"pntext", EWord::Skip}, {"pntxta", EWord::Skip},
+      {"pntxtb", EWord::Skip}, {"pn", EWord::Skip}, {"revtbl", EWord::Skip},
+      {"rsidtbl", EWord::Skip}, {"filetbl", EWord::Skip}, {"bkmkstart", EWord::Skip},
+      {"bkmkend", EWord::Skip}, {"shp", EWord::Skip}, {"shpinst", EWord::Skip},
+      {"shppict", EWord::Skip}, {"nonshppict", EWord::Skip}, {"themedata", EWord::Skip},
+      {"colorschememapping", EWord::Skip}, {"latentstyles", EWord::Skip},
+      {"datastore", EWord::Skip}, {"xmlnstbl", EWord::Skip}, {"generator", EWord::Skip},
+      {"pgdsctbl", EWord::Skip}, {"docvar", EWord::Skip}, {"template", EWord::Skip},
+      {"ftnsep", EWord::Skip}, {"ftnsepc", EWord::Skip}, {"aftnsep", EWord::Skip},
+      {"aftnsepc", EWord::Skip}, {"xe", EWord::Skip}, {"tc", EWord::Skip},
+      {"txe", EWord::Skip}, {"userprops", EWord::Skip}, {"mmathPr", EWord::Skip},
+      {"author", EWord::Skip}, {"title", EWord::Skip}, {"subject", EWord::Skip},
+      {"keywords", EWord::Skip}, {"comment", EWord::Skip}, {"operator", EWord::Skip},
+      {"doccomm", EWord::Skip}, {"company", EWord::Skip}, {"creatim", EWord::Skip},
+      {"revtim", EWord::Skip}, {"printim", EWord::Skip}, {"buptim", EWord::Skip},
+  };
+  return words;
+}
+
+enum class EDest : std::uint8_t { Text, Skip, FontTable, ColorTable, Upr };
+
+// What a group saves and restores.
+struct TState {
+  EDest Dest = EDest::Text;
+  int Font = -1;  // -1: the default font (\deffN)
+  int HalfPoints = 24;
+  int ColorIndex = 0;
+  int UnicodeSkip = 1;
+  bool Bold = false;
+  bool Italic = false;
+  bool Underline = false;
+  bool Hidden = false;
+  bool RtlCh = false;
+  bool RtlPar = false;
+};
+
+struct TFont {
+  std::string Name;
+  int CodePage = 0;  // 0: the document's
+  bool NameDone = false;
+};
+
+struct TColor {
+  std::uint32_t Rgb = 0;
+  bool Auto = true;
+};
+
+// The character format a run is keyed by, before names and colours are looked up.
+struct TKey {
+  int Font, HalfPoints, ColorIndex;
+  bool Bold, Italic, Underline, RtlCh;
+  bool operator==(const TKey&) const = default;
+};
+
+class TRtfParser {
+ public:
+  explicit TRtfParser(std::string_view bytes) : fIn(bytes) {}
+
+  TRichDocument Read() {
+    fPos = fIn.find('{');  // white space before the document's group is no text
+    while (fPos < fIn.size() && !fDone) {
+      const char c = fIn[fPos];
+      switch (c) {
+        case '{':
+          ++fPos;
+          OpenGroup();
+          break;
+        case '}':
+          ++fPos;
+          CloseGroup();
+          break;
+        case '\\':
+          ++fPos;
+          ReadControl();
+          break;
+        case '\r':
+        case '\n':
+          ++fPos;
+          break;
+        default:
+          ++fPos;
+          Literal(static_cast<unsigned char>(c));
+          break;
+      }
+    }
+    FlushPending();
+    if (!fPara.Runs.empty()) EndParagraph();
+    return std::move(fDoc);
+  }
+
+ private:
+  void OpenGroup() {
+    FlushPending();
+    fSkip = 0;
+    fStarred = false;
+    if (fStack.size() >= static_cast<std::size_t>(kRtfMaxDepth)) {
+      throw ERtfError{"groups nested deeper than " + std::to_string(kRtfMaxDepth)};
+    }
+    fStack.push_back(fState);
+  }
+
+  void CloseGroup() {
+    FlushPending();
+    fSkip = 0;
+    fStarred = false;
+    if (fStack.empty()) {  // a stray closing brace
+      fDone = true;
+      return;
+    }
+    if (fState.Dest == EDest::FontTable && fStack.back().Dest != EDest::FontTable) FinishFontName();
+    if (fState.Dest == EDest::ColorTable && fStack.back().Dest != EDest::ColorTable && fColorSet) {
+      PushColor();
+    }
+    if (fStack.size() == 1) {  // the document's own group closes: its last paragraph ends
+      fDone = true;
+      if (!fPara.Runs.empty()) EndParagraph();
+    }
+    fState = fStack.back();
+    fStack.pop_back();
+  }
+
+  // A number after a control word: optional minus, digits, saturating well inside int.
+  bool ReadNumber(long long& value) {
+    bool negative = false;
+    std::size_t p = fPos;
+    if (p < fIn.size() && fIn[p] == '-' && p + 1 < fIn.size() && IsDigit(fIn[p + 1])) {
+      negative = true;
+      ++p;
+    }
+    if (p >= fIn.size() || !IsDigit(fIn[p])) return false;
+    long long v = 0;
+    while (p < fIn.size() && IsDigit(fIn[p])) {
+      if (v < kMaxNumber) v = v * 10 + (fIn[p] - '0');
+      ++p;
+    }
+    v = std::min(v, kMaxNumber);
+    value = negative ? -v : v;
+    fPos = p;
+    return true;
+  }
+
+  static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+  static bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+  static int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  }
+
+  void ReadControl() {
+    if (fPos >= fIn.size()) return;
+    const char c = fIn[fPos];
+    if (!IsLetter(c)) {
+      ++fPos;
+      ControlSymbol(c);
+      return;
+    }
+    const std::size_t start = fPos;
+    while (fPos < fIn.size() && IsLetter(fIn[fPos])) ++fPos;
+    const std::string_view word = fIn.substr(start, fPos - start);
+    long long param = 0;
+    const bool hasParam = ReadNumber(param);
+    if (fPos < fIn.size() && fIn[fPos] == ' ') ++fPos;
+
+    const auto found = word.size() <= 32 ? Words().find(word) : Words().end();
+    const EWord w = found == Words().end() ? EWord::Unknown : found->second;
+
+    if (w == EWord::Bin) {  // binary data is skipped whatever the state
+      const long long n = hasParam ? std::max(param, 0LL) : 0;
+      fPos += std::min(static_cast<std::size_t>(n), fIn.size() - fPos);
+      if (fSkip > 0) --fSkip;
+      return;
+    }
+    if (fSkip > 0) {  // a fallback after \uN
+      --fSkip;
+      return;
+    }
+    const bool starred = fStarred;
+    fStarred = false;
+    if (w != EWord::U) FlushPending();
+    if (starred && w != EWord::Ud && w != EWord::FontTbl && w != EWord::ColorTbl) {
+      // \*\word: a destination this reader does not know or does not show.
+      fState.Dest = EDest::Skip;
+      return;
+    }
+    Word(w, hasParam, param);
+  }
+
+  void ControlSymbol(char c) {
+    if (c == '\'') {
+      const int hi = fPos < fIn.size() ? HexValue(fIn[fPos]) : -1;
+      const int lo = fPos + 1 < fIn.size() ? HexValue(fIn[fPos + 1]) : -1;
+      if (hi < 0 || lo < 0) return;  // not a byte: the symbol is dropped
+      fPos += 2;
+      if (fSkip > 0) {
+        --fSkip;
+        return;
+      }
+      FlushHighSurrogate();
+      Byte(static_cast<unsigned>(hi * 16 + lo));
+      return;
+    }
+    if (fSkip > 0) {
+      --fSkip;
+      return;
+    }
+    if (c == '*') {
+      fStarred = true;
+      return;
+    }
+    FlushPending();
+    switch (c) {
+      case '{':
+      case '}':
+      case '\\':
+        Char(static_cast<unsigned char>(c));
+        break;
+      case '~': Char(0x00A0); break;
+      case '_': Char(0x2011); break;
+      case '-': break;  // an optional hyphen: nothing wraps, so it never shows
+      case '\r':
+      case '\n': Break(); break;
+      case '\t': Char('\t'); break;
+      default: break;  // \: \| and unknown symbols
+    }
+  }
+
+  void Word(EWord w, bool hasParam, long long param) {
+    const bool on = !hasParam || param != 0;
+    const int value = static_cast<int>(param);
+    switch (w) {
+      case EWord::Unknown: break;
+      case EWord::Ansi: fCodePage = 1252; break;
+      case EWord::AnsiCpg:
+        fCodePage = IsSupportedCodePage(param) ? value : 1252;
+        break;
+      case EWord::Deff:
+        if (hasParam) fDefaultFont = value;
+        break;
+      case EWord::FontTbl:
+        fState.Dest = EDest::FontTable;
+        fFontDef = nullptr;
+        break;
+      case EWord::ColorTbl:
+        fState.Dest = EDest::ColorTable;
+        fColorSet = false;
+        fRed = fGreen = fBlue = 0;
+        break;
+      case EWord::F:
+        if (fState.Dest == EDest::FontTable) {
+          FinishFontName();
+          fFontDef = nullptr;
+          if (hasParam && (fFonts.size() < static_cast<std::size_t>(kMaxFonts) || fFonts.count(value) != 0)) {
+            fFontDef = &fFonts[value];
+            *fFontDef = TFont{};
+          }
+        } else if (hasParam) {
+          fState.Font = value;
+        }
+        break;
+      case EWord::FCharset:
+        if (fState.Dest == EDest::FontTable && fFontDef != nullptr) {
+          fFontDef->CodePage = CodePageOfCharset(param);
+        }
+        break;
+      case EWord::Cpg:
+        if (fState.Dest == EDest::FontTable && fFontDef != nullptr && IsSupportedCodePage(param)) {
+          fFontDef->CodePage = value;
+        }
+        break;
+      case EWord::Red:
+      case EWord::Green:
+      case EWord::Blue:
+        if (fState.Dest == EDest::ColorTable) {
+          const int v = static_cast<int>(std::clamp(param, 0LL, 255LL));
+          (w == EWord::Red ? fRed : w == EWord::Green ? fGreen : fBlue) = v;
+          fColorSet = true;
+        }
+        break;
+      case EWord::Fs:
+        fState.HalfPoints = hasParam && param > 0 ? static_cast<int>(std::min(param, 3276LL)) : 24;
+        break;
+      case EWord::B: fState.Bold = on; break;
+      case EWord::I: fState.Italic = on; break;
+      case EWord::Ul: fState.Underline = on; break;
+      case EWord::UlNone: fState.Underline = false; break;
+      case EWord::Cf: fState.ColorIndex = hasParam ? static_cast<int>(std::max(param, 0LL)) : 0; break;
+      case EWord::V: fState.Hidden = on; break;
+      case EWord::Plain:
+        fState.Font = -1;
+        fState.HalfPoints = 24;
+        fState.ColorIndex = 0;
+        fState.Bold = fState.Italic = fState.Underline = fState.Hidden = fState.RtlCh = false;
+        break;
+      case EWord::RtlCh: fState.RtlCh = true; break;
+      case EWord::LtrCh: fState.RtlCh = false; break;
+      case EWord::Pard: fState.RtlPar = false; break;
+      case EWord::RtlPar: fState.RtlPar = true; break;
+      case EWord::LtrPar: fState.RtlPar = false; break;
+      case EWord::Par:
+      case EWord::Line:
+      case EWord::Page:
+      case EWord::Sect:
+      case EWord::Row: Break(); break;
+      case EWord::Cell:
+      case EWord::Tab: Char('\t'); break;
+      case EWord::EmDash: Char(0x2014); break;
+      case EWord::EnDash: Char(0x2013); break;
+      case EWord::Bullet: Char(0x2022); break;
+      case EWord::LQuote: Char(0x2018); break;
+      case EWord::RQuote: Char(0x2019); break;
+      case EWord::LDblQuote: Char(0x201C); break;
+      case EWord::RDblQuote: Char(0x201D); break;
+      case EWord::EmSpace: Char(0x2003); break;
+      case EWord::EnSpace: Char(0x2002); break;
+      case EWord::QmSpace: Char(0x2005); break;
+      case EWord::Zwj: Char(0x200D); break;
+      case EWord::Zwnj: Char(0x200C); break;
+      case EWord::LtrMark: Char(0x200E); break;
+      case EWord::RtlMark: Char(0x200F); break;
+      case EWord::U: Unicode(param); break;
+      case EWord::Uc:
+        if (hasParam) fState.UnicodeSkip = static_cast<int>(std::clamp(param, 0LL, 16LL));
+        break;
+      case EWord::Upr:
+        if (fState.Dest == EDest::Text) fState.Dest = EDest::Upr;
+        break;
+      case EWord::Ud:
+        // The Unicode half of \upr; elsewhere an unknown destination.
+        if (!fStack.empty() && fStack.back().Dest == EDest::Upr) {
+          fState.Dest = EDest::Text;
+        } else {
+          fState.Dest = EDest::Skip;
+        }
+        break;
+      case EWord::Skip: fState.Dest = EDest::Skip; break;
+      case EWord::Bin: break;
+    }
+  }
+
+  void Unicode(long long n) {
+    FlushLeadByte();
+    fSkip = fState.UnicodeSkip;
+    if (n < 0) n += 65536;
+    if (n < 0 || n > 0xFFFF) {
+      FlushHighSurrogate();
+      Char(0xFFFD);
+      return;
+    }
+    const auto unit = static_cast<char32_t>(n);
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      FlushHighSurrogate();
+      fHighSurrogate = unit;
+    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      if (fHighSurrogate != 0) {
+        const char32_t c = 0x10000 + ((fHighSurrogate - 0xD800) << 10) + (unit - 0xDC00);
+        fHighSurrogate = 0;
+        Char(c);
+      } else {
+        Char(0xFFFD);
+      }
+    } else {
+      FlushHighSurrogate();
+      Char(unit);
+    }
+  }
+
+  // A byte in the text, from \'hh or as itself.
+  void Byte(unsigned b) {
+    const int cp = CodePage();
+    if (fLeadByte >= 0) {  // the second byte of a double-byte character
+      fLeadByte = -1;
+      Char(0xFFFD);
+      return;
+    }
+    if (IsDoubleByte(cp)) {
+      if (b >= 0x80 && IsLeadByte(cp, b)) {
+        fLeadByte = static_cast<int>(b);
+      } else if (b < 0x80) {
+        Char(b);
+      } else if (cp == 932 && b >= 0xA1 && b <= 0xDF) {
+        Char(0xFF61 + (b - 0xA1));  // half-width katakana
+      } else {
+        Char(0xFFFD);
+      }
+      return;
+    }
+    if (b < 0x80) {
+      Char(b);
+      return;
+    }
+    const char16_t* table = SingleByteTable(cp);
+    if (table == nullptr) table = kCodePage1252;
+    Char(table[b - 0x80]);
+  }
+
+  void Literal(unsigned char b) {
+    if (fSkip > 0) {
+      --fSkip;
+      return;
+    }
+    fStarred = false;
+    if (fState.Dest == EDest::ColorTable) {
+      if (b == ';') PushColor();
+      return;
+    }
+    if (fState.Dest == EDest::FontTable && b == ';') {
+      FlushPending();
+      FinishFontName();
+      return;
+    }
+    if (fLeadByte >= 0 || b >= 0x80) {
+      FlushHighSurrogate();
+      Byte(b);
+      return;
+    }
+    FlushPending();
+    Char(b);
+  }
+
+  void FlushLeadByte() {
+    if (fLeadByte >= 0) {
+      fLeadByte = -1;
+      Char(0xFFFD);
+    }
+  }
+  void FlushHighSurrogate() {
+    if (fHighSurrogate != 0) {
+      fHighSurrogate = 0;
+      Char(0xFFFD);
+    }
+  }
+  void FlushPending() {
+    FlushLeadByte();
+    FlushHighSurrogate();
+  }
+
+  int CodePage() const {
+    const TFont* font = fState.Dest == EDest::FontTable ? fFontDef : FindFont(fState.Font);
+    return font != nullptr && font->CodePage != 0 ? font->CodePage : fCodePage;
+  }
+
+  const TFont* FindFont(int index) const {
+    if (index < 0) index = fDefaultFont >= 0 ? fDefaultFont : 0;
+    const auto it = fFonts.find(index);
+    return it == fFonts.end() ? nullptr : &it->second;
+  }
+
+  void FinishFontName() {
+    if (fFontDef == nullptr || fFontDef->NameDone) return;
+    std::string& name = fFontDef->Name;
+    const auto first = name.find_first_not_of(' ');
+    name.erase(0, first == std::string::npos ? name.size() : first);
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    fFontDef->NameDone = true;
+  }
+
+  void PushColor() {
+    if (fColors.size() < kMaxColors) {
+      TColor color;
+      color.Auto = !fColorSet;
+      color.Rgb = fColorSet ? (std::uint32_t(fRed) << 16 | std::uint32_t(fGreen) << 8 | std::uint32_t(fBlue)) : 0;
+      fColors.push_back(color);
+    }
+    fColorSet = false;
+    fRed = fGreen = fBlue = 0;
+  }
+
+  // A character for the current destination.
+  void Char(char32_t c) {
+    switch (fState.Dest) {
+      case EDest::Text: break;
+      case EDest::FontTable:
+        if (fFontDef != nullptr && !fFontDef->NameDone && c >= 0x20) {
+          std::string piece;
+          AppendUtf8(piece, c);
+          if (fFontDef->Name.size() + piece.size() <= kMaxFontName) fFontDef->Name += piece;
+        }
+        return;
+      default: return;
+    }
+    if (fState.Hidden) return;
+    if ((c < 0x20 && c != '\t') || c == 0x7F) return;
+    if (++fChars > kRtfMaxOutputChars) {
+      throw ERtfError{"more than " + std::to_string(kRtfMaxOutputChars) + " characters of text"};
+    }
+    const TKey key{fState.Font, fState.HalfPoints, fState.ColorIndex, fState.Bold,
+                   fState.Italic, fState.Underline, fState.RtlCh};
+    if (!fPara.Runs.empty() && fKeyValid && key == fKey) {
+      AppendUtf8(fPara.Runs.back().Text, c);
+      return;
+    }
+    TRichRun run;
+    const TFont* font = FindFont(key.Font);
+    if (font != nullptr) run.Face = font->Name;
+    run.HalfPoints = key.HalfPoints;
+    run.Bold = key.Bold;
+    run.Italic = key.Italic;
+    run.Underline = key.Underline;
+    run.RightToLeft = key.RtlCh;
+    if (key.ColorIndex >= 0 && static_cast<std::size_t>(key.ColorIndex) < fColors.size() &&
+        !fColors[static_cast<std::size_t>(key.ColorIndex)].Auto) {
+      run.AutoColor = false;
+      run.Color = fColors[static_cast<std::size_t>(key.ColorIndex)].Rgb;
+    }
+    fKey = key;
+    fKeyValid = true;
+    if (!fPara.Runs.empty() && SameLook(fPara.Runs.back(), run)) {  // another key, the same look
+      AppendUtf8(fPara.Runs.back().Text, c);
+      return;
+    }
+    CountPiece();
+    AppendUtf8(run.Text, c);
+    fPara.Runs.push_back(std::move(run));
+  }
+
+  static bool SameLook(const TRichRun& a, const TRichRun& b) {
+    return a.Face == b.Face && a.HalfPoints == b.HalfPoints && a.Bold == b.Bold &&
+           a.Italic == b.Italic && a.Underline == b.Underline && a.Color == b.Color &&
+           a.AutoColor == b.AutoColor && a.RightToLeft == b.RightToLeft;
+  }
+
+  // The end of a paragraph or line.
+  void Break() {
+    if (fState.Dest != EDest::Text || fState.Hidden) return;
+    EndParagraph();
+  }
+
+  void EndParagraph() {
+    CountPiece();
+    fPara.RightToLeft = fState.RtlPar;
+    fDoc.Paragraphs.push_back(std::move(fPara));
+    fPara = TRichParagraph{};
+    fKeyValid = false;
+  }
+
+  void CountPiece() {
+    if (++fPieces > kMaxPieces) {
+      throw ERtfError{"more than " + std::to_string(kMaxPieces) + " paragraphs and runs"};
+    }
+  }
+
+  std::string_view fIn;
+  std::size_t fPos = 0;
+  bool fDone = false;
+  std::vector<TState> fStack;
+  TState fState;
+  TRichDocument fDoc;
+  TRichParagraph fPara;
+  std::map<int, TFont> fFonts;
+  TFont* fFontDef = nullptr;  // the font table entry being read
+  std::vector<TColor> fColors;
+  int fRed = 0, fGreen = 0, fBlue = 0;
+  bool fColorSet = false;
+  int fCodePage = 1252;
+  int fDefaultFont = -1;
+  std::size_t fChars = 0;
+  std::size_t fPieces = 0;
+  int fSkip = 0;             // characters of a \uN fallback still to skip
+  bool fStarred = false;     // \* seen, its control word not yet
+  char32_t fHighSurrogate = 0;
+  int fLeadByte = -1;        // first byte of a double-byte character, waiting for its second
+  TKey fKey{};
+  bool fKeyValid = false;
+};
+
+}  // namespace
+
+std::string TRichParagraph::Text() const {
+  std::string text;
+  for (const TRichRun& run : Runs) text += run.Text;
+  return text;
+}
+
+bool LooksLikeRtf(std::string_view bytes) {
+  std::size_t i = 0;
+  while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n')) ++i;
+  return bytes.substr(i, 5) == "{\\rtf";
+}
+
+TRichDocument ReadRtf(std::string_view bytes) {
+  if (bytes.size() > kRtfMaxInputBytes) {
+    throw ERtfError{"larger than " + std::to_string(kRtfMaxInputBytes >> 20) + " MiB"};
+  }
+  if (!LooksLikeRtf(bytes)) throw ERtfError{"not an RTF document"};
+  return TRtfParser(bytes).Read();
+}
+
+}  // namespace qv

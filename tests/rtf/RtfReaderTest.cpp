@@ -1,0 +1,357 @@
+#include "platform/RichText.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using namespace qv;
+
+namespace {
+
+// A document with two fonts (the second Cyrillic) and two colours around Body.
+std::string Doc(const std::string& body, const std::string& header = "\\ansi\\deff0") {
+  return "{\\rtf1" + header +
+         "{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\froman\\fcharset204 Times New Roman;}}"
+         "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green128\\blue255;}\n" +
+         body + "}";
+}
+
+std::vector<std::string> Texts(const TRichDocument& doc) {
+  std::vector<std::string> texts;
+  for (const TRichParagraph& p : doc.Paragraphs) texts.push_back(p.Text());
+  return texts;
+}
+
+bool ValidUtf8(const std::string& s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    std::size_t len = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3 : c >= 0xF0 && c < 0xF5 ? 4 : 0;
+    if (len == 0 || i + len > s.size()) return false;
+    for (std::size_t k = 1; k < len; ++k) {
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += len;
+  }
+  return true;
+}
+
+struct TextCase {
+  const char* name;
+  std::string rtf;
+  std::vector<std::string> paragraphs;
+};
+
+TEST(ReadRtf, TextOfParagraphs) {
+  const TextCase cases[] = {
+      {"paragraphs", Doc("Hello\\par World"), {"Hello", "World"}},
+      {"empty paragraphs kept, a final empty one not", Doc("a\\par\\par b\\par"), {"a", "", "b"}},
+      {"escapes", Doc("\\{a\\} \\\\b"), {"{a} \\b"}},
+      {"named characters", Doc("\\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote"),
+       {"\u2014\u2013\u2022\u2018\u2019\u201C\u201D"}},
+      {"non-breaking space, optional and non-breaking hyphen", Doc("a\\~b\\-c\\_d"),
+       {"a\u00A0bc\u2011d"}},
+      {"tab and cell", Doc("a\\tab b\\cell c"), {"a\tb\tc"}},
+      {"line, page, section and row end a line", Doc("a\\line b\\page c\\sect d\\row e"),
+       {"a", "b", "c", "d", "e"}},
+      {"backslash before a line end is a paragraph", Doc("a\\\nb"), {"a", "b"}},
+      {"line ends in the file are no text", Doc("a\r\nb\nc"), {"abc"}},
+      {"control characters are dropped", Doc("a\x01" "b\x7F" "c"), {"abc"}},
+      {"a space ends a control word and is eaten", Doc("\\b x\\b0  y"), {"x y"}},
+      {"a number ends a control word", Doc("\\fs30x"), {"x"}},
+      {"a word longer than 32 letters is unknown", Doc("\\abcdefghijklmnopqrstuvwxyzabcdefghij x"), {"x"}},
+      {"hex in the document's code page", Doc("caf\\'e9 \\'80\\'9f"), {"caf\u00E9 \u20AC\u0178"}},
+      {"undefined 1252 byte is its C1 control", Doc("\\'81"), {"\u0081"}},
+      {"ansicpg1251", Doc("\\'cf\\'f0\\'e8", "\\ansi\\ansicpg1251\\deff0"), {"\u041F\u0440\u0438"}},
+      {"font charset picks the code page", Doc("\\'cf{\\f1 \\'cf}\\'cf"), {"\u00CF\u041F\u00CF"}},
+      {"cpg overrides", "{\\rtf1{\\fonttbl{\\f0\\cpg1253 G;}}\\f0\\'e1}", {"\u03B1"}},
+      {"unsupported ansicpg falls back to 1252", Doc("\\'e9", "\\ansi\\ansicpg65001"), {"\u00E9"}},
+      {"double-byte code page: one U+FFFD per character", Doc("\\'82\\'a0x\\'b1", "\\ansicpg932"),
+       {"\uFFFDx\uFF71"}},
+      {"a lead byte alone", Doc("{\\'82}y", "\\ansicpg936"), {"\uFFFDy"}},
+      {"a lead byte and a literal trail", Doc("\\'82@z", "\\ansicpg932"), {"\uFFFDz"}},
+      {"unicode", Doc("\\u233?\\u8212-"), {"\u00E9\u2014"}},
+      {"negative unicode", Doc("\\u-4064?"), {"\uF020"}},
+      {"surrogate pair", Doc("\\u-10179?\\u-8704?"), {"\U0001F600"}},
+      {"surrogate pair with hex fallbacks", Doc("\\u55357\\'3f\\u56832\\'3f!"), {"\U0001F600!"}},
+      {"lone high surrogate", Doc("\\u-10179?x"), {"\uFFFDx"}},
+      {"lone low surrogate", Doc("\\u-8704?x"), {"\uFFFDx"}},
+      {"two high surrogates", Doc("\\u55357?\\u55357?\\u56832?"), {"\uFFFD\U0001F600"}},
+      {"uc2 skips two", Doc("\\uc2\\u233\\'e9\\'e9x"), {"\u00E9x"}},
+      {"uc0 skips none", Doc("\\uc0\\u233 x"), {"\u00E9x"}},
+      {"uc counts a control word as one", Doc("\\u233\\emdash x"), {"\u00E9x"}},
+      {"uc is kept per group", Doc("{\\uc2\\u233 ab}\\u233 ab"), {"\u00E9\u00E9b"}},
+      {"a brace ends the skipping", Doc("{\\uc3\\u233 a}b"), {"\u00E9b"}},
+      {"unknown starred destination", Doc("{\\*\\unknown secret {\\b deeper}}visible"), {"visible"}},
+      {"field result kept, instruction dropped",
+       Doc("{\\field{\\*\\fldinst{HYPERLINK \"http://x\"}}{\\fldrslt{\\ul link}}} end"), {"link end"}},
+      {"ignorable groups",
+       Doc("{\\info{\\title T}{\\author A}}{\\stylesheet{\\s0 Normal;}}{\\header H\\par}{\\footer F}"
+           "{\\pict\\pngblip 89504e47}{\\object{\\*\\objdata 01}}{\\*\\bkmkstart b}x"),
+       {"x"}},
+      {"list numbers dropped", Doc("{\\listtext 1.\\tab}Item\\par{\\pntext\\'b7\\tab}Next"),
+       {"Item", "Next"}},
+      {"binary data skipped", Doc("a\\bin3 {}}b"), {"ab"}},
+      {"binary data past the end", Doc("a\\bin999999999999 xyz"), {"a"}},
+      {"negative binary length", Doc("a\\bin-5 b"), {"ab"}},
+      {"hidden text", Doc("a{\\v hidden\\par}b"), {"ab"}},
+      {"upr keeps the Unicode half", Doc("{\\upr{ansi}{\\*\\ud{uni\\u233?}}}"), {"uni\u00E9"}},
+      {"ud outside upr is ignored", Doc("{\\*\\ud x}y"), {"y"}},
+      {"text after the document is ignored", "{\\rtf1 a}b", {"a"}},
+      {"white space before the document", " \r\n\t{\\rtf1 x}", {"x"}},
+      {"no font table", "{\\rtf1 x}", {"x"}},
+      {"bad hex dropped", Doc("a\\'zzb\\'4"), {"azzb4"}},
+      {"numbers too large", Doc("\\fs99999999999999999999999 a\\u99999999999999999?b\\u-99999999999999999?c"),
+       {"a\uFFFDb\uFFFDc"}},
+      {"huge uc is bounded", Doc("\\uc99999999999 \\u233 abcdefghijklmnopqrstuvwxyz"),
+       {"\u00E9qrstuvwxyz"}},
+  };
+  for (const auto& c : cases) {
+    try {
+      EXPECT_EQ(Texts(ReadRtf(c.rtf)), c.paragraphs) << c.name;
+    } catch (const ERtfError& e) {
+      ADD_FAILURE() << c.name << ": " << e.Message;
+    }
+  }
+}
+
+TEST(ReadRtf, CodePageTables) {
+  struct Case {
+    int codePage;
+    const char* hex;
+    const char* text;
+  };
+  const Case cases[] = {
+      {874, "a1", "\u0E01"},  {1250, "9a", "\u0161"}, {1251, "e0", "\u0430"}, {1252, "9f", "\u0178"},
+      {1253, "e1", "\u03B1"}, {1254, "f0", "\u011F"}, {1255, "e0", "\u05D0"}, {1256, "c7", "\u0627"},
+      {1257, "e0", "\u0105"}, {1258, "d0", "\u0110"}, {874, "db", "\uFFFD"},  {1252, "41", "A"},
+  };
+  for (const auto& c : cases) {
+    const std::string rtf =
+        "{\\rtf1\\ansi\\ansicpg" + std::to_string(c.codePage) + " \\'" + c.hex + "}";
+    EXPECT_EQ(Texts(ReadRtf(rtf)), std::vector<std::string>{c.text}) << c.codePage << " " << c.hex;
+  }
+  // The same bytes through a font's \fcharset in a document of another code page.
+  const struct {
+    int charset;
+    const char* hex;
+    const char* text;
+  } charsets[] = {{238, "9a", "\u0161"}, {161, "e1", "\u03B1"}, {177, "e0", "\u05D0"},
+                  {178, "c7", "\u0627"}, {222, "a1", "\u0E01"}, {162, "f0", "\u011F"},
+                  {186, "e0", "\u0105"}, {163, "d0", "\u0110"}, {0, "e9", "\u00E9"}};
+  for (const auto& c : charsets) {
+    const std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f5\\fcharset" + std::to_string(c.charset) +
+                            " F;}}\\f5\\'" + c.hex + "}";
+    EXPECT_EQ(Texts(ReadRtf(rtf)), std::vector<std::string>{c.text}) << "charset " << c.charset;
+  }
+}
+
+TRichRun TextRun(std::string text, std::string face = "Arial") {
+  TRichRun r;
+  r.Text = std::move(text);
+  r.Face = std::move(face);
+  return r;
+}
+TRichRun Bold(TRichRun r) { r.Bold = true; return r; }
+TRichRun Italic(TRichRun r) { r.Italic = true; return r; }
+TRichRun Under(TRichRun r) { r.Underline = true; return r; }
+TRichRun Size(TRichRun r, int halfPoints) { r.HalfPoints = halfPoints; return r; }
+TRichRun Rtl(TRichRun r) { r.RightToLeft = true; return r; }
+TRichRun Colour(TRichRun r, std::uint32_t rgb) {
+  r.Color = rgb;
+  r.AutoColor = false;
+  return r;
+}
+TRichParagraph Para(std::vector<TRichRun> runs, bool rtl = false) {
+  TRichParagraph p;
+  p.Runs = std::move(runs);
+  p.RightToLeft = rtl;
+  return p;
+}
+
+struct RunCase {
+  const char* name;
+  std::string rtf;
+  std::vector<TRichParagraph> paragraphs;
+};
+
+TEST(ReadRtf, RunsAndTheirFormat) {
+  const RunCase cases[] = {
+      {"styles", Doc("a{\\b b}{\\i i}{\\ul u\\ulnone n}{\\uldb d\\ul0 e}"),
+       {Para({TextRun("a"), Bold(TextRun("b")), Italic(TextRun("i")), Under(TextRun("u")), TextRun("n"),
+              Under(TextRun("d")), TextRun("e")})}},
+      {"switches with a parameter", Doc("\\b1 a\\b0 b\\i1 c\\i0 d"),
+       {Para({Bold(TextRun("a")), TextRun("b"), Italic(TextRun("c")), TextRun("d")})}},
+      {"sizes and fonts", Doc("\\fs20 a\\f1 b{\\fs48 c}d"),
+       {Para({Size(TextRun("a"), 20), Size(TextRun("b", "Times New Roman"), 20),
+              Size(TextRun("c", "Times New Roman"), 48), Size(TextRun("d", "Times New Roman"), 20)})}},
+      {"colours", Doc("{\\cf1 r}{\\cf2 g}{\\cf0 a}{\\cf99 o}"),
+       {Para({Colour(TextRun("r"), 0xFF0000), Colour(TextRun("g"), 0x0080FF), TextRun("ao")})}},
+      {"an explicit first colour", "{\\rtf1{\\colortbl\\red1\\green2\\blue3;}\\cf0 x}",
+       {Para({Colour(TextRun("x", ""), 0x010203)})}},
+      {"colour table without a final semicolon", "{\\rtf1{\\colortbl;\\red9\\green8\\blue7}\\cf1 x}",
+       {Para({Colour(TextRun("x", ""), 0x090807)})}},
+      {"the same look merges", Doc("a{\\b0 b}{\\f0 c}\\cf0 d"), {Para({TextRun("abcd")})}},
+      {"plain resets", Doc("{\\f1\\b\\i\\ul\\cf1\\fs30\\rtlch x\\plain y}"),
+       {Para({Size(Colour(Rtl(Under(Italic(Bold(TextRun("x", "Times New Roman"))))), 0xFF0000), 30),
+              TextRun("y")})}},
+      {"group restores", Doc("{\\b{\\i a}b}c"), {Para({Italic(Bold(TextRun("a"))), Bold(TextRun("b")), TextRun("c")})}},
+      {"default font", Doc("x", "\\ansi\\deff1"), {Para({TextRun("x", "Times New Roman")})}},
+      {"unknown font", Doc("\\f7 x"), {Para({TextRun("x", "")})}},
+      {"font table without groups",
+       "{\\rtf1{\\fonttbl\\f0\\froman Times;\\f1\\fswiss Arial;}\\f1 x}", {Para({TextRun("x", "Arial")})}},
+      {"font name with alternate and panose",
+       "{\\rtf1{\\fonttbl{\\f0{\\*\\panose 0202}Liberation Serif{\\*\\falt Times};}}x}",
+       {Para({TextRun("x", "Liberation Serif")})}},
+      {"font name in Unicode", "{\\rtf1{\\fonttbl{\\f0\\fcharset204 \\'d2\\u233?;}}x}",
+       {Para({TextRun("x", "\u0422\u00E9")})}},
+      {"size out of range", Doc("\\fs0 a\\fs99999999 b\\fs-3 c"),
+       {Para({TextRun("a"), Size(TextRun("b"), 3276), TextRun("c")})}},
+      {"right-to-left paragraphs and runs",
+       Doc("\\rtlpar{\\rtlch \\u1513?}{\\ltrch a}\\par\\pard b\\par\\rtlpar c\\ltrpar\\par"),
+       {Para({Rtl(TextRun("\u05E9")), TextRun("a")}, true), Para({TextRun("b")}), Para({TextRun("c")})}},
+      {"a line inherits the paragraph's direction", Doc("\\rtlpar a\\line b"),
+       {Para({TextRun("a")}, true), Para({TextRun("b")}, true)}},
+  };
+  for (const auto& c : cases) {
+    const TRichDocument doc = ReadRtf(c.rtf);
+    ASSERT_EQ(doc.Paragraphs.size(), c.paragraphs.size()) << c.name;
+    for (std::size_t i = 0; i < doc.Paragraphs.size(); ++i) {
+      const TRichParagraph& got = doc.Paragraphs[i];
+      const TRichParagraph& want = c.paragraphs[i];
+      EXPECT_EQ(got.RightToLeft, want.RightToLeft) << c.name << " paragraph " << i;
+      ASSERT_EQ(got.Runs.size(), want.Runs.size()) << c.name << " paragraph " << i << ": " << got.Text();
+      for (std::size_t k = 0; k < got.Runs.size(); ++k) {
+        const TRichRun& g = got.Runs[k];
+        const TRichRun& w = want.Runs[k];
+        EXPECT_EQ(g, w) << c.name << " paragraph " << i << " run " << k << ": got \"" << g.Text
+                        << "\" face \"" << g.Face << "\" size " << g.HalfPoints << " b" << g.Bold
+                        << " i" << g.Italic << " u" << g.Underline << " colour " << std::hex
+                        << g.Color << " auto " << g.AutoColor << " rtl " << g.RightToLeft;
+      }
+    }
+  }
+}
+
+TEST(LooksLikeRtf, Prefixes) {
+  EXPECT_TRUE(LooksLikeRtf("{\\rtf1 x}"));
+  EXPECT_TRUE(LooksLikeRtf(" \r\n\t{\\rtf"));
+  EXPECT_FALSE(LooksLikeRtf(""));
+  EXPECT_FALSE(LooksLikeRtf("{\\rt"));
+  EXPECT_FALSE(LooksLikeRtf("hello {\\rtf1}"));
+  EXPECT_FALSE(LooksLikeRtf("\xEF\xBB\xBF{\\rtf1}"));
+  EXPECT_FALSE(LooksLikeRtf("{\\RTF1}"));
+}
+
+TEST(ReadRtf, RefusesWhatIsNotRtf) {
+  EXPECT_THROW(ReadRtf("plain text"), ERtfError);
+  EXPECT_THROW(ReadRtf(""), ERtfError);
+}
+
+// Damaged documents give what could be read.
+TEST(ReadRtf, DamagedDocuments) {
+  const TextCase cases[] = {
+      {"unclosed groups", "{\\rtf1 a{\\b b{\\i c", {"abc"}},
+      {"too many closing braces", "{\\rtf1 a}}}}}b", {"a"}},
+      {"closing braces inside", "{\\rtf1 {a}}}b}", {"a"}},
+      {"ends after a backslash", "{\\rtf1 a\\", {"a"}},
+      {"ends inside hex", "{\\rtf1 a\\'e", {"ae"}},  // as any bad hex: the letter stays
+      {"ends after \\u", "{\\rtf1 a\\u", {"a"}},
+      {"ends after \\u and minus", "{\\rtf1 a\\u-", {"a"}},
+      {"ends after \\bin", "{\\rtf1 a\\bin", {"a"}},
+      {"ends inside the font table", "{\\rtf1{\\fonttbl{\\f0 Ari", {}},
+      {"ends inside the colour table", "{\\rtf1{\\colortbl;\\red", {}},
+      {"ends with a pending high surrogate", "{\\rtf1 a\\u-10179?", {"a\uFFFD"}},
+      {"ends with a pending lead byte", "{\\rtf1\\ansicpg932 a\\'82", {"a\uFFFD"}},
+      {"NUL bytes", std::string("{\\rtf1 a\0b}", 11), {"ab"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Texts(ReadRtf(c.rtf)), c.paragraphs) << c.name;
+  }
+}
+
+TEST(ReadRtf, NestingIsLimited) {
+  // The document's own group counts: kRtfMaxDepth groups in all are read.
+  const int inner = kRtfMaxDepth - 1;
+  const std::string deepest = "{\\rtf1 " + std::string(inner, '{') + "x" + std::string(inner, '}') + "}";
+  EXPECT_EQ(Texts(ReadRtf(deepest)), std::vector<std::string>{"x"});
+  const std::string tooDeep = "{\\rtf1 " + std::string(inner + 1, '{') + "x" + std::string(inner + 1, '}') + "}";
+  EXPECT_THROW(ReadRtf(tooDeep), ERtfError);
+  // 10 000 groups, closed or not, inside an ignored destination or not.
+  EXPECT_THROW(ReadRtf("{\\rtf1 " + std::string(10000, '{')), ERtfError);
+  EXPECT_THROW(ReadRtf("{\\rtf1{\\*\\x " + std::string(10000, '{') + std::string(10000, '}') + "}}"),
+               ERtfError);
+  // Many groups one after another are no nesting.
+  std::string flat = "{\\rtf1 ";
+  for (int i = 0; i < 10000; ++i) flat += "{\\b x}";
+  flat += "}";
+  const TRichDocument doc = ReadRtf(flat);
+  ASSERT_EQ(doc.Paragraphs.size(), 1u);
+  ASSERT_EQ(doc.Paragraphs[0].Runs.size(), 1u);
+  EXPECT_EQ(doc.Paragraphs[0].Runs[0].Text, std::string(10000, 'x'));
+}
+
+TEST(ReadRtf, ALongParagraph) {
+  std::string text;
+  for (int i = 0; i < (1 << 20); ++i) text += static_cast<char>('a' + i % 26);
+  const TRichDocument doc = ReadRtf("{\\rtf1 " + text + "\\par}");
+  ASSERT_EQ(doc.Paragraphs.size(), 1u);
+  ASSERT_EQ(doc.Paragraphs[0].Runs.size(), 1u);
+  EXPECT_EQ(doc.Paragraphs[0].Runs[0].Text, text);
+}
+
+TEST(ReadRtf, SizesAreLimited) {
+  EXPECT_THROW(ReadRtf("{\\rtf1 " + std::string(kRtfMaxInputBytes, 'x') + "}"), ERtfError);
+  // Exactly the most text; one character more.
+  EXPECT_EQ(ReadRtf("{\\rtf1 " + std::string(kRtfMaxOutputChars, 'x') + "}").Paragraphs.size(), 1u);
+  EXPECT_THROW(ReadRtf("{\\rtf1 " + std::string(kRtfMaxOutputChars + 1, 'x') + "}"), ERtfError);
+  // Paragraphs and runs cost memory beyond their characters: both are bounded too.
+  std::string paragraphs = "{\\rtf1 ";
+  for (int i = 0; i < (1 << 20) + 1; ++i) paragraphs += "\\par ";
+  EXPECT_THROW(ReadRtf(paragraphs + "}"), ERtfError);
+  std::string runs = "{\\rtf1 ";
+  for (int i = 0; i < (1 << 19) + 1; ++i) runs += "\\b a\\b0 a";
+  EXPECT_THROW(ReadRtf(runs + "}"), ERtfError);
+  // A long font name is cut, not copied into every run at full length.
+  const TRichDocument doc =
+      ReadRtf("{\\rtf1{\\fonttbl{\\f0 " + std::string(100000, 'F') + ";}}\\f0 x}");
+  ASSERT_EQ(doc.Paragraphs.size(), 1u);
+  EXPECT_EQ(doc.Paragraphs[0].Runs.at(0).Face, std::string(256, 'F'));
+  // A colour table of a hundred thousand entries.
+  EXPECT_EQ(Texts(ReadRtf("{\\rtf1{\\colortbl" + std::string(100000, ';') + "}\\cf70000 y}")),
+            std::vector<std::string>{"y"});
+}
+
+// Random bytes after an RTF start: read or refused, never a crash, and text always UTF-8.
+TEST(ReadRtf, BinaryGarbage) {
+  std::uint32_t seed = 12345;
+  auto next = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 24;
+  };
+  const char alphabet[] = "{}\\'*;uxbcfs0123456789- \r\n";
+  for (int round = 0; round < 40; ++round) {
+    std::string bytes = "{\\rtf1";
+    const bool rtfish = round % 2 == 0;  // half of them drawn from RTF's own characters
+    for (int i = 0; i < 50000; ++i) {
+      bytes += rtfish ? alphabet[next() % (sizeof alphabet - 1)] : static_cast<char>(next());
+    }
+    try {
+      const TRichDocument doc = ReadRtf(bytes);
+      for (const TRichParagraph& p : doc.Paragraphs) {
+        for (const TRichRun& r : p.Runs) {
+          EXPECT_TRUE(ValidUtf8(r.Text)) << "round " << round;
+          EXPECT_TRUE(ValidUtf8(r.Face)) << "round " << round;
+          EXPECT_EQ(r.Text.find_first_of("\r\n"), std::string::npos) << "round " << round;
+          EXPECT_FALSE(r.Text.empty()) << "round " << round;
+        }
+      }
+    } catch (const ERtfError&) {
+      // refused (too deep) is an answer too
+    }
+  }
+}
+
+}  // namespace
