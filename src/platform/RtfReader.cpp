@@ -438,12 +438,24 @@ class TRtfParser {
       case EWord::Pard: fState.RtlPar = false; break;
       case EWord::RtlPar: fState.RtlPar = true; break;
       case EWord::LtrPar: fState.RtlPar = false; break;
+      case EWord::Row:
+        // A row is a line of its cells' texts between tabs, with no tab after the last.
+        if (fCellTab && !fPara.Runs.empty() && !fPara.Runs.back().Text.empty() &&
+            fPara.Runs.back().Text.back() == '\t') {
+          fPara.Runs.back().Text.pop_back();
+          --fChars;
+          if (fPara.Runs.back().Text.empty()) {
+            fPara.Runs.pop_back();
+            fKeyValid = false;
+          }
+        }
+        Break();
+        break;
       case EWord::Par:
       case EWord::Line:
       case EWord::Page:
-      case EWord::Sect:
-      case EWord::Row: Break(); break;
-      case EWord::Cell:
+      case EWord::Sect: Break(); break;
+      case EWord::Cell: fCellTab = Char('\t'); break;
       case EWord::Tab: Char('\t'); break;
       case EWord::EmDash: Char(0x2014); break;
       case EWord::EnDash: Char(0x2013); break;
@@ -607,8 +619,9 @@ class TRtfParser {
     fRed = fGreen = fBlue = 0;
   }
 
-  // A character for the current destination.
-  void Char(char32_t c) {
+  // A character for the current destination; true when it went into the text.
+  bool Char(char32_t c) {
+    fCellTab = false;
     switch (fState.Dest) {
       case EDest::Text: break;
       case EDest::FontTable:
@@ -617,11 +630,11 @@ class TRtfParser {
           AppendUtf8(piece, c);
           if (fFontDef->Name.size() + piece.size() <= kMaxFontName) fFontDef->Name += piece;
         }
-        return;
-      default: return;
+        return false;
+      default: return false;
     }
-    if (fState.Hidden) return;
-    if ((c < 0x20 && c != '\t') || c == 0x7F) return;
+    if (fState.Hidden) return false;
+    if ((c < 0x20 && c != '\t') || c == 0x7F) return false;
     if (++fChars > kRtfMaxOutputChars) {
       throw ERtfError{"more than " + std::to_string(kRtfMaxOutputChars) + " characters of text"};
     }
@@ -629,7 +642,7 @@ class TRtfParser {
                    fState.Italic, fState.Underline, fState.RtlCh};
     if (!fPara.Runs.empty() && fKeyValid && key == fKey) {
       AppendUtf8(fPara.Runs.back().Text, c);
-      return;
+      return true;
     }
     TRichRun run;
     const TFont* font = FindFont(key.Font);
@@ -648,11 +661,12 @@ class TRtfParser {
     fKeyValid = true;
     if (!fPara.Runs.empty() && SameLook(fPara.Runs.back(), run)) {  // another key, the same look
       AppendUtf8(fPara.Runs.back().Text, c);
-      return;
+      return true;
     }
     CountPiece();
     AppendUtf8(run.Text, c);
     fPara.Runs.push_back(std::move(run));
+    return true;
   }
 
   static bool SameLook(const TRichRun& a, const TRichRun& b) {
@@ -699,6 +713,7 @@ class TRtfParser {
   std::size_t fPieces = 0;
   int fSkip = 0;             // characters of a \uN fallback still to skip
   bool fStarred = false;     // \* seen, its control word not yet
+  bool fCellTab = false;     // the text ends in the tab of a \cell
   char32_t fHighSurrogate = 0;
   int fLeadByte = -1;        // first byte of a double-byte character, waiting for its second
   TKey fKey{};
@@ -714,7 +729,7 @@ std::string TRichParagraph::Text() const {
 }
 
 bool LooksLikeRtf(std::string_view bytes) {
-  std::size_t i = 0;
+  std::size_t i = bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;  // a UTF-8 mark some editors add
   while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n')) ++i;
   return bytes.substr(i, 5) == "{\\rtf";
 }

@@ -54,6 +54,8 @@ TEST(ReadRtf, TextOfParagraphs) {
       {"non-breaking space, optional and non-breaking hyphen", Doc("a\\~b\\-c\\_d"),
        {"a\u00A0bc\u2011d"}},
       {"tab and cell", Doc("a\\tab b\\cell c"), {"a\tb\tc"}},
+      {"table rows", Doc("\\trowd a\\cell b\\tab\\cell\\row c\\cell d\\cell{\\trowd\\row}x\\cell\\cell\\row"),
+       {"a\tb\t", "c\td", "x\t"}},
       {"line, page, section and row end a line", Doc("a\\line b\\page c\\sect d\\row e"),
        {"a", "b", "c", "d", "e"}},
       {"backslash before a line end is a paragraph", Doc("a\\\nb"), {"a", "b"}},
@@ -100,6 +102,7 @@ TEST(ReadRtf, TextOfParagraphs) {
       {"upr keeps the Unicode half", Doc("{\\upr{ansi}{\\*\\ud{uni\\u233?}}}"), {"uni\u00E9"}},
       {"ud outside upr is ignored", Doc("{\\*\\ud x}y"), {"y"}},
       {"text after the document is ignored", "{\\rtf1 a}b", {"a"}},
+      {"a byte-order mark before the document", "\xEF\xBB\xBF{\\rtf1 x}", {"x"}},
       {"white space before the document", " \r\n\t{\\rtf1 x}", {"x"}},
       {"no font table", "{\\rtf1 x}", {"x"}},
       {"bad hex dropped", Doc("a\\'zzb\\'4"), {"azzb4"}},
@@ -241,7 +244,9 @@ TEST(LooksLikeRtf, Prefixes) {
   EXPECT_FALSE(LooksLikeRtf(""));
   EXPECT_FALSE(LooksLikeRtf("{\\rt"));
   EXPECT_FALSE(LooksLikeRtf("hello {\\rtf1}"));
-  EXPECT_FALSE(LooksLikeRtf("\xEF\xBB\xBF{\\rtf1}"));
+  EXPECT_TRUE(LooksLikeRtf("\xEF\xBB\xBF{\\rtf1}"));
+  EXPECT_FALSE(LooksLikeRtf("\xEF\xBB{\\rtf1}"));
+  EXPECT_FALSE(LooksLikeRtf("\xFF\xFE{\0\\\0r\0t\0f\0"));
   EXPECT_FALSE(LooksLikeRtf("{\\RTF1}"));
 }
 
