@@ -143,7 +143,7 @@ TDecoded Decode(const std::string& name, const std::vector<std::uint8_t>* memory
   std::size_t headLen = 0;
   if (memory) {
     headLen = std::min(memory->size(), sizeof head);
-    std::memcpy(head, memory->data(), headLen);
+    if (headLen > 0) std::memcpy(head, memory->data(), headLen);  // an empty stream has no data pointer
   } else {
     std::ifstream f(name, std::ios::binary);
     if (!f) throw EImageError(name, "cannot open the file");
