@@ -8,7 +8,8 @@
 # finds in build-fuzz/corpus/<target>/, so later runs go on from there. A crashing input is
 # written to build-fuzz/artifacts/<target>/; keep it as a test fixture, then fix. The last lines
 # of each run (executions, coverage) are in build-fuzz/logs/<target>.log.
-# Environment: QV_FUZZ_JOBS (build jobs, default 2), QV_FUZZ_ARGS (extra libFuzzer flags).
+# Environment: QV_FUZZ_JOBS (build jobs, default 2), QV_FUZZ_ARGS (extra libFuzzer flags),
+# QV_FUZZ_BUILD_DIR (default build-fuzz; a second one lets long runs go on while you rebuild).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,7 +22,7 @@ targets=("$@")
 
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/qv-ccache}"
 export QT_QPA_PLATFORM=offscreen
-build=build-fuzz
+build=${QV_FUZZ_BUILD_DIR:-build-fuzz}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_FUZZ=ON >/dev/null
 cmake --build "$build" -j "${QV_FUZZ_JOBS:-2}" --target "${targets[@]/#/fuzz_}"

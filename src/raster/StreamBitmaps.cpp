@@ -341,6 +341,15 @@ void TStreamedBitmap::SaveToStream(const std::string& Ext, std::ostream& Stream)
   if (!Stream) throw EImageError("<stream>", "cannot write to the stream");
 }
 
+std::vector<std::uint8_t> TStreamedBitmap::EncodeToMemory(const std::string& Ext) const {
+  std::string ext = Ext;
+  if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
+  std::vector<unsigned char> bytes;
+  OIIO::Filesystem::IOVecOutput proxy(bytes);
+  Encode("memory." + ext, "<memory>", Bits, Width(), Height(), true, &proxy);
+  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
 // --- resampling ---------------------------------------------------------------------------------
 
 void TStreamedBitmap::Resizeto(int W, int H, bool) {
