@@ -137,7 +137,7 @@ std::string ErrorText(const std::string& text, const char* fallback) {
 }
 
 // Decodes the first image of `name` (or of `memory` when given), recognised by content.
-TDecoded Decode(const std::string& name, const std::vector<std::uint8_t>* memory) {
+TDecoded DecodeWithCodec(const std::string& name, const std::vector<std::uint8_t>* memory) {
   ConfigureCodecs();
   std::uint8_t head[64];
   std::size_t headLen = 0;
@@ -218,6 +218,20 @@ TDecoded Decode(const std::string& name, const std::vector<std::uint8_t>* memory
   out.channels = used;
   out.hasAlpha = hasAlpha;
   return out;
+}
+
+// Some of the codec's readers throw their own exceptions on damaged files (the GIF reader a
+// std::length_error for an absurd size); they become the damaged-file error like every other.
+TDecoded Decode(const std::string& name, const std::vector<std::uint8_t>* memory) {
+  try {
+    return DecodeWithCodec(name, memory);
+  } catch (const EImageError&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw EImageError(name, "not enough memory to decode the image");
+  } catch (const std::exception& e) {
+    throw EImageError(name, std::string("damaged image: ") + e.what());
+  }
 }
 
 void Unmatte(std::uint8_t* p, std::size_t count) {
