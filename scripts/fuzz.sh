@@ -38,7 +38,7 @@ for t in "${targets[@]}"; do
   [ -f "fuzz/$t.dict" ] && dict=(-dict="fuzz/$t.dict")
   echo "== fuzz $t for $seconds s"
   # shellcheck disable=SC2086
-  if "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -print_final_stats=1 -timeout=30 -rss_limit_mb=2560 \
+  if "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -print_final_stats=1 -timeout=30 -rss_limit_mb=4096 \
        -max_len=65536 -artifact_prefix="$artifacts/" "${dict[@]}" ${QV_FUZZ_ARGS:-} "$work" "$seeds" >"$log" 2>&1; then
     # The last status line (cov:, ft:, corpus, exec/s) and libFuzzer's final statistics.
     grep -E '^#[0-9]+' "$log" | tail -n 1 || true
