@@ -313,8 +313,8 @@ TEST_F(Qvrender, TheExampleProjectRendersCleanlyAndResavesUnchanged) {
   EXPECT_EQ(ReadBytes(P("news.QV")), ReadBytes(example));
 }
 
-// Frames written where the disk fails: status 1 with one message naming the file and the reason,
-// and never a partial image (an older file of that name stays as it was).
+// Frames (and a resaved project) written where the disk fails: status 1 with one message naming
+// the file and the reason, and never a partial image (an older file of that name stays as it was).
 TEST_F(Qvrender, FramesOntoAFullDiskFailWithoutPartialImages) {
   const std::string project = PatternProject();
   constexpr std::size_t kTgaBytes = 18 + 768 * 576 * 4;
@@ -328,6 +328,11 @@ TEST_F(Qvrender, FramesOntoAFullDiskFailWithoutPartialImages) {
     EXPECT_NE(r.err.find(P(name)), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
   }
+  fs::create_symlink("/dev/full", P("full.QV"));
+  const Result resave = Run({"resave", project, P("full.QV")});
+  EXPECT_EQ(resave.code, 1);
+  EXPECT_EQ(CountLines(resave.err), 1) << resave.err;
+  EXPECT_NE(resave.err.find("No space left on device"), std::string::npos) << resave.err;
   struct stat st {};
   ASSERT_EQ(::stat("/dev/full", &st), 0);
   EXPECT_TRUE(S_ISCHR(st.st_mode));
