@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: a Release build, then the same tests
-# built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# built with AddressSanitizer and UndefinedBehaviorSanitizer, the lifetime tests built with
+# ThreadSanitizer, then each fuzzer for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,10 +11,14 @@ export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/qv-ccache}"
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
-build() {  # build DIR [cmake options...]
+build() {  # build DIR [cmake options...] [--target T...]: configures, then builds everything or the targets
   local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs"
+  local options=() targets=()
+  while [ $# -gt 0 ]; do
+    if [ "$1" = --target ]; then targets+=(--target "$2"); shift 2; else options+=("$1"); shift; fi
+  done
+  cmake -S . -B "$dir" -G Ninja "${options[@]}" >/dev/null
+  cmake --build "$dir" -j "$jobs" "${targets[@]}"
 }
 
 echo "== Release build and tests"
@@ -24,3 +29,12 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=address,undefined -DQV_BUILD_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== ThreadSanitizer build and the lifetime tests (layers, compositions and files going away under running threads)"
+build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=thread -DQV_BUILD_BENCH=OFF --target lifetime_tests
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
+  -R '^[A-Za-z]*Lifetime\.'
+
+echo "== Fuzzers (libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer), 60 s each"
+# They start from the seed inputs in fuzz/corpus and keep what they find under build-fuzz/.
+QV_FUZZ_JOBS="$jobs" bash scripts/fuzz.sh 60

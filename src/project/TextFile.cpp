@@ -154,6 +154,37 @@ std::vector<std::string> SplitLines(const std::string& text) {
 
 std::string Errno(int e) { return std::strerror(e); }
 
+// Writes all of Bytes to fd; false with errno set on failure.
+bool WriteAll(int fd, std::string_view bytes) {
+  const char* p = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+void WriteInPlace(const std::string& fileName, const fs::path& target, std::string_view bytes) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) throw EProjectError(fileName, 0, "cannot write: " + Errno(errno));
+  if (!WriteAll(fd, bytes)) {
+    const int e = errno;
+    ::close(fd);
+    throw EProjectError(fileName, 0, "cannot write: " + Errno(e));
+  }
+  if (::close(fd) != 0) throw EProjectError(fileName, 0, "cannot write: " + Errno(errno));
+}
+
 }  // namespace
 
 std::vector<std::string> DecodeTextLines(std::string_view bytes) {
@@ -231,9 +262,17 @@ void WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
   }
   if (fs::is_directory(target, ec)) throw EProjectError(fileName, 0, "is a folder, not a file");
 
+  // A device or a pipe (/dev/null, /dev/full, a FIFO) cannot be replaced by renaming: a new file
+  // would take its place. Such a target is written in place, every write checked.
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+    WriteInPlace(fileName, target, bytes);
+    return;
+  }
+
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   std::string tmpl = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
-  const int fd = mkstemp(tmpl.data());
+  const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
   if (fd < 0) throw EProjectError(fileName, 0, "cannot write: " + Errno(errno));
 
   auto fail = [&](const std::string& what, int e) {
@@ -254,17 +293,7 @@ void WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
   }
   if (::fchmod(fd, mode) != 0) fail("cannot write", errno);
 
-  const char* p = bytes.data();
-  std::size_t left = bytes.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail("cannot write", errno);
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
+  if (!WriteAll(fd, bytes)) fail("cannot write", errno);
   if (::fsync(fd) != 0) fail("cannot write", errno);
   if (::close(fd) != 0) {
     const int e = errno;

@@ -31,8 +31,10 @@ std::vector<std::string> ReadPlainTextLines(const std::string& FileName);
 // Replaces (or creates) FileName with Bytes: the bytes go to a new file in the same folder, which
 // is flushed to the disk and then renamed over the old name, so readers see either the old or the
 // new file, never a part. On any failure the temporary file is removed, an existing file is left
-// as it was, and EProjectError names FileName and the reason. An existing file's permissions are
-// kept; a symbolic link is followed and its target replaced.
+// as it was, and EProjectError names FileName and the reason ("cannot write: No space left on
+// device"). An existing file's permissions are kept; a symbolic link is followed and its target
+// replaced. A target that is not a regular file (a device such as /dev/null, a pipe) is written in
+// place instead, since renaming would put a file where it was.
 void WriteFileAtomically(const std::string& FileName, std::string_view Bytes);
 
 }  // namespace qv

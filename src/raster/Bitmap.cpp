@@ -323,22 +323,27 @@ void TmemoryBitmap::BeginTiles() { std::fill(tiles.begin(), tiles.end(), std::ui
 
 // --- output -------------------------------------------------------------------------------------
 
-void TmemoryBitmap::SaveTga(const std::string& filename) const {
+std::vector<std::uint8_t> TmemoryBitmap::TgaBytes() const {
   if (fwidth > 65535 || fheight > 65535)
     throw std::range_error("a TGA file holds at most 65535 pixels on a side");
-  std::uint8_t header[18] = {};
-  header[2] = 2;
-  header[12] = std::uint8_t(fwidth & 0xFF);
-  header[13] = std::uint8_t(fwidth >> 8);
-  header[14] = std::uint8_t(fheight & 0xFF);
-  header[15] = std::uint8_t(fheight >> 8);
-  header[16] = 32;
+  const std::size_t row = std::size_t(fwidth) * 4;
+  std::vector<std::uint8_t> out(18 + (Bits ? row * std::size_t(fheight) : 0), 0);
+  out[2] = 2;
+  out[12] = std::uint8_t(fwidth & 0xFF);
+  out[13] = std::uint8_t(fwidth >> 8);
+  out[14] = std::uint8_t(fheight & 0xFF);
+  out[15] = std::uint8_t(fheight >> 8);
+  out[16] = 32;
+  for (int i = 0; Bits && i < fheight; ++i)
+    std::memcpy(out.data() + 18 + row * std::size_t(i), PixelPtr(0, fheight - 1 - i), row);
+  return out;
+}
+
+void TmemoryBitmap::SaveTga(const std::string& filename) const {
+  const std::vector<std::uint8_t> bytes = TgaBytes();
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(filename.c_str(), "wb"), &std::fclose);
   if (!f) throw EImageError(filename, "cannot create the file");
-  bool ok = std::fwrite(header, 1, sizeof header, f.get()) == sizeof header;
-  const std::size_t row = std::size_t(fwidth) * 4;
-  for (int i = 0; ok && Bits && i < fheight; ++i)
-    ok = std::fwrite(PixelPtr(0, fheight - 1 - i), 1, row, f.get()) == row;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
   if (std::fclose(f.release()) != 0) ok = false;
   if (!ok) throw EImageError(filename, "cannot write the file");
 }

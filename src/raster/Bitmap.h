@@ -171,6 +171,8 @@ class TmemoryBitmap {
   // Writes an uncompressed 32-bit TGA, bottom row first. std::range_error for sides above 65535
   // (before the file is touched); EImageError naming the file when it cannot be written.
   void SaveTga(const std::string& filename) const;
+  // The bytes SaveTga writes (std::range_error the same way).
+  std::vector<std::uint8_t> TgaBytes() const;
 
   // Shows the whole bitmap on a window surface at (Xdest, Ydest), alpha ignored. The raster engine
   // has no window system: the editor installs the hook that does the drawing; without one this

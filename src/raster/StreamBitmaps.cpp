@@ -137,13 +137,13 @@ std::string ErrorText(const std::string& text, const char* fallback) {
 }
 
 // Decodes the first image of `name` (or of `memory` when given), recognised by content.
-TDecoded Decode(const std::string& name, const std::vector<std::uint8_t>* memory) {
+TDecoded DecodeWithCodec(const std::string& name, const std::vector<std::uint8_t>* memory) {
   ConfigureCodecs();
   std::uint8_t head[64];
   std::size_t headLen = 0;
   if (memory) {
     headLen = std::min(memory->size(), sizeof head);
-    std::memcpy(head, memory->data(), headLen);
+    if (headLen > 0) std::memcpy(head, memory->data(), headLen);  // an empty stream has no data pointer
   } else {
     std::ifstream f(name, std::ios::binary);
     if (!f) throw EImageError(name, "cannot open the file");
@@ -218,6 +218,20 @@ TDecoded Decode(const std::string& name, const std::vector<std::uint8_t>* memory
   out.channels = used;
   out.hasAlpha = hasAlpha;
   return out;
+}
+
+// Some of the codec's readers throw their own exceptions on damaged files (the GIF reader a
+// std::length_error for an absurd size); they become the damaged-file error like every other.
+TDecoded Decode(const std::string& name, const std::vector<std::uint8_t>* memory) {
+  try {
+    return DecodeWithCodec(name, memory);
+  } catch (const EImageError&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw EImageError(name, "not enough memory to decode the image");
+  } catch (const std::exception& e) {
+    throw EImageError(name, std::string("damaged image: ") + e.what());
+  }
 }
 
 void Unmatte(std::uint8_t* p, std::size_t count) {
@@ -339,6 +353,15 @@ void TStreamedBitmap::SaveToStream(const std::string& Ext, std::ostream& Stream)
   Encode("stream." + ext, "<stream>", Bits, Width(), Height(), false, &proxy);
   Stream.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   if (!Stream) throw EImageError("<stream>", "cannot write to the stream");
+}
+
+std::vector<std::uint8_t> TStreamedBitmap::EncodeToMemory(const std::string& Ext) const {
+  std::string ext = Ext;
+  if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
+  std::vector<unsigned char> bytes;
+  OIIO::Filesystem::IOVecOutput proxy(bytes);
+  Encode("memory." + ext, "<memory>", Bits, Width(), Height(), true, &proxy);
+  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
 // --- resampling ---------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 // premultiplies.
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "raster/Bitmap.h"
 
@@ -40,6 +41,9 @@ class TStreamedBitmap : public TmemoryBitmap {
   void SaveToFile(const std::string& filename) const;
   // The same into a stream, colour only (alpha dropped), format chosen by Ext ("png", ".png", "jpg").
   void SaveToStream(const std::string& Ext, std::ostream& Stream) const;
+  // The bytes SaveToFile would write to a file with extension Ext ("png", ".png"), alpha kept: for
+  // callers that put the file in place themselves. EImageError as SaveToFile.
+  std::vector<std::uint8_t> EncodeToMemory(const std::string& Ext) const;
 
   // Resamples the image to W x H with a bicubic filter (all four bytes filtered alike). From an
   // empty bitmap, or to a size <= 0, the result is W x H of zero pixels (empty for sizes <= 0).

@@ -40,6 +40,14 @@ TEST(Options, DefaultsAndOtherCommands) {
   ASSERT_TRUE(s);
   EXPECT_EQ(s->From, 3);
   EXPECT_EQ(s->To, 7);
+  EXPECT_FALSE(s->NoOutput);
+
+  // A sequence composed without writing (the soak): no output name needed.
+  auto n = Parse({"sequence", "p.QV", "--no-output", "--from", "0", "--to", "99999"});
+  ASSERT_TRUE(n);
+  EXPECT_TRUE(n->NoOutput);
+  EXPECT_EQ(n->Output, "");
+  EXPECT_EQ(n->To, 99999);
 
   auto v = Parse({"resave", "a.QV", "b.QV"});
   ASSERT_TRUE(v);
@@ -72,6 +80,9 @@ TEST(Options, BadCommandLines) {
       {"sequence", "p.QV", "-o", "f.png", "--from", "1", "--to", "2"},       // no number field
       {"sequence", "p.QV", "-o", "f_%d_%d.png", "--from", "1", "--to", "2"}, // two fields
       {"sequence", "p.QV", "-o", "f_%s.png", "--from", "1", "--to", "2"},
+      {"sequence", "p.QV", "--no-output", "-o", "f_%05d.png", "--from", "1", "--to", "2"},
+      {"sequence", "p.QV", "--no-output=yes", "--from", "1", "--to", "2"},
+      {"render", "p.QV", "--no-output"},
       {"resave", "a.QV"},
       {"resave", "a.QV", "b.QV", "-o", "x.png"},
       {"info", "p.QV", "-o", "x.png"},

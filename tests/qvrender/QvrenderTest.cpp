@@ -1,14 +1,17 @@
 // Runs the built qvrender on small projects made here and checks its exit codes, messages,
 // images and listings.
+#include "../common/ScratchMount.h"
 #include "../composition/ImageFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -308,6 +311,77 @@ TEST_F(Qvrender, TheExampleProjectRendersCleanlyAndResavesUnchanged) {
   EXPECT_EQ(CountLines(info.out), 8);
   ASSERT_EQ(Run({"resave", example, P("news.QV")}).code, 0);
   EXPECT_EQ(ReadBytes(P("news.QV")), ReadBytes(example));
+}
+
+// Frames (and a resaved project) written where the disk fails: status 1 with one message naming
+// the file and the reason, and never a partial image (an older file of that name stays as it was).
+TEST_F(Qvrender, FramesOntoAFullDiskFailWithoutPartialImages) {
+  const std::string project = PatternProject();
+  constexpr std::size_t kTgaBytes = 18 + 768 * 576 * 4;
+
+  // /dev/full through a link with an image name.
+  for (const char* name : {"full.png", "full.tga"}) {
+    fs::create_symlink("/dev/full", P(name));
+    const Result r = Run({"render", project, "-o", P(name)});
+    EXPECT_EQ(r.code, 1) << name;
+    EXPECT_EQ(CountLines(r.err), 1) << r.err;
+    EXPECT_NE(r.err.find(P(name)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+  }
+  fs::create_symlink("/dev/full", P("full.QV"));
+  const Result resave = Run({"resave", project, P("full.QV")});
+  EXPECT_EQ(resave.code, 1);
+  EXPECT_EQ(CountLines(resave.err), 1) << resave.err;
+  EXPECT_NE(resave.err.find("No space left on device"), std::string::npos) << resave.err;
+  struct stat st {};
+  ASSERT_EQ(::stat("/dev/full", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+  TScratchMount disk(4 * 1024 * 1024);  // room for two TGA frames, not three
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Error();
+  const fs::path out = disk.Path();
+
+  // A sequence that fills the disk: the frames before stay complete, the third is not left cut.
+  const Result seq = Run({"sequence", project, "-o", (out / "s_%05d.tga").string(), "--from", "0", "--to", "9"});
+  EXPECT_EQ(seq.code, 1);
+  EXPECT_EQ(CountLines(seq.err), 1) << seq.err;
+  EXPECT_NE(seq.err.find((out / "s_00002.tga").string()), std::string::npos) << seq.err;
+  EXPECT_NE(seq.err.find("No space left on device"), std::string::npos) << seq.err;
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(out)) left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"s_00000.tga", "s_00001.tga"}));
+  for (const auto& name : left) {
+    EXPECT_EQ(fs::file_size(out / name), kTgaBytes) << name;
+    EXPECT_EQ(ReadTga(out / name).w, 768) << name;
+  }
+
+  // Rendering over an existing frame on the full disk keeps the old one.
+  const Result over = Run({"render", project, "-o", (out / "s_00001.tga").string(), "--frame", "30"});
+  EXPECT_EQ(over.code, 1);
+  EXPECT_NE(over.err.find("No space left on device"), std::string::npos) << over.err;
+  ASSERT_EQ(Run({"render", project, "-o", P("one.tga"), "--frame", "1"}).code, 0);
+  EXPECT_EQ(ReadBytes(out / "s_00001.tga"), ReadBytes(P("one.tga")));
+
+  // A read-only place.
+  ASSERT_TRUE(disk.MakeReadOnly()) << disk.Error();
+  for (const char* name : {"ro.png", "ro.tga"}) {
+    const Result r = Run({"render", project, "-o", (out / name).string()});
+    EXPECT_EQ(r.code, 1) << name;
+    EXPECT_EQ(CountLines(r.err), 1) << r.err;
+    EXPECT_NE(r.err.find("Read-only file system"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(out / name));
+  }
+}
+
+TEST_F(Qvrender, SequenceWithoutOutputComposesAndWritesNothing) {
+  const std::string project = PatternProject();
+  const auto before = std::distance(fs::directory_iterator(dir), fs::directory_iterator());
+  const Result r = Run({"sequence", project, "--no-output", "--from", "0", "--to", "60"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  // Only the files the run itself captures (its output streams) are new.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), before + 2);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "FixtureWriters.h"
@@ -506,6 +507,34 @@ TEST_F(ImageFiles, ResizetoEdgeCases) {
   EXPECT_THROW(big.Resizeto(100000, 100000), std::length_error);
   EXPECT_EQ(big.Width(), 4);  // refused before anything changed
   EXPECT_EQ(big.Pixel(3, 3), Marker(3, 3));
+}
+
+// Inputs the image fuzzer found, kept in data/: loading them from a stream is safe and gives the
+// documented outcome (an empty bitmap for content no reader knows, an error that leaves the
+// bitmap alone for a damaged file).
+TEST_F(ImageFiles, FuzzerFindingsLoadSafelyFromAStream) {
+  enum class TOutcome { Empty, Error };
+  const struct {
+    const char* file;
+    TOutcome outcome;
+  } cases[] = {
+      {"empty-stream.bin", TOutcome::Empty},  // no bytes at all: the signature test read from no data
+      {"gif-absurd-size.gif", TOutcome::Error},  // the codec's GIF reader threw its own length_error
+  };
+  for (const auto& c : cases) {
+    std::ifstream f(std::string(QV_TEST_DATA_DIR) + "/" + c.file, std::ios::binary);
+    ASSERT_TRUE(f) << c.file;
+    TStreamedBitmap b = TStreamedBitmap(MarkedBitmap(3, 2));
+    if (c.outcome == TOutcome::Error) {
+      EXPECT_THROW(b.LoadFromStream(f), EImageError) << c.file;
+      EXPECT_EQ(b.Width(), 3) << c.file;
+      EXPECT_EQ(b.Pixel(2, 1), Marker(2, 1)) << c.file;
+    } else {
+      EXPECT_NO_THROW(b.LoadFromStream(f)) << c.file;
+      EXPECT_EQ(b.Bits, nullptr) << c.file;
+      EXPECT_EQ(b.Width(), 0) << c.file;
+    }
+  }
 }
 
 }  // namespace

@@ -75,11 +75,7 @@ struct Session {
 };
 
 void WriteImage(const TmemoryBitmap& work, const std::string& file, TImageFormat format) {
-  if (format == TImageFormat::ifTga) {
-    work.SaveTga(file);
-  } else {
-    WriteStraightAlphaPng(work, file);
-  }
+  WriteFrame(work, file, format == TImageFormat::ifTga);
 }
 
 int RunRender(const TOptions& o, Session& s) {
@@ -95,7 +91,7 @@ int RunSequence(const TOptions& o, Session& s) {
   const TStreamedBitmap grid = MakeCheckerboard(kWidth, kHeight);
   for (int f = o.From; f <= o.To; ++f) {
     s.Compose(f, o.Checkerboard, &grid);
-    WriteImage(*s.sys->work, FormatFramePattern(o.Output, f), o.Format);
+    if (!o.NoOutput) WriteImage(*s.sys->work, FormatFramePattern(o.Output, f), o.Format);
     // A playout draws one frame every 40 ms: the tick count and the clock move on alike.
     s.ticks.Advance(kMsPerFrame);
     if (s.fixedTime) s.fixedTime->Advance(kMsPerFrame);

@@ -60,7 +60,7 @@ const char* UsageText() {
   return "usage:\n"
          "  qvrender render   PROJECT.QV -o OUT.(png|tga) [--frame N] [--checkerboard]\n"
          "                    [--time HH:MM:SS.mmm] [--meta1..--meta4 TEXT] [--next-meta1..--next-meta4 TEXT]\n"
-         "  qvrender sequence PROJECT.QV -o OUT_%05d.(png|tga) --from A --to B [--checkerboard]\n"
+         "  qvrender sequence PROJECT.QV (-o OUT_%05d.(png|tga) | --no-output) --from A --to B [--checkerboard]\n"
          "                    [--time HH:MM:SS.mmm] [--meta1..--meta4 TEXT] [--next-meta1..--next-meta4 TEXT]\n"
          "  qvrender resave   IN.QV OUT.QV\n"
          "  qvrender info     PROJECT.QV [--frame N] [--time HH:MM:SS.mmm]\n"
@@ -205,6 +205,13 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
       if (o.Command != TCommand::cmSequence) return notHere();
       if (!intValue(o.To)) return std::nullopt;
       haveTo = true;
+    } else if (a == "--no-output") {
+      if (o.Command != TCommand::cmSequence) return notHere();
+      if (inlineValue) {
+        error = "option --no-output takes no value";
+        return std::nullopt;
+      }
+      o.NoOutput = true;
     } else if (a == "--checkerboard") {
       if (!images) return notHere();
       if (inlineValue) {
@@ -247,7 +254,12 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
   o.Project = positional[0];
   if (o.Command == TCommand::cmResave) o.Output = positional[1];
 
-  if (images) {
+  if (o.NoOutput) {
+    if (haveOutput) {
+      error = "--no-output and -o exclude each other";
+      return std::nullopt;
+    }
+  } else if (images) {
     if (!haveOutput || o.Output.empty()) {
       error = "missing -o OUTPUT";
       return std::nullopt;
@@ -268,7 +280,7 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
       error = "--from must not be after --to";
       return std::nullopt;
     }
-    if (!IsValidFramePattern(o.Output)) {
+    if (!o.NoOutput && !IsValidFramePattern(o.Output)) {
       error = "the output of a sequence needs one frame-number field such as %05d: " + o.Output;
       return std::nullopt;
     }

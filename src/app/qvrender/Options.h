@@ -22,6 +22,7 @@ struct TOptions {
   int From = 0;
   int To = 0;
   bool Checkerboard = false;
+  bool NoOutput = false;  // sequence --no-output: frames are composed and not written
   std::optional<TTimeOfDay> Time;
   std::array<std::optional<std::string>, 4> Meta;
   std::array<std::optional<std::string>, 4> NextMeta;

@@ -1,10 +1,11 @@
 #include "app/qvrender/Output.h"
 
 #include "composition/QvSystem.h"
+#include "project/TextFile.h"
 
 namespace qv::render {
 
-void WriteStraightAlphaPng(const TmemoryBitmap& bmp, const std::string& fileName) {
+std::vector<std::uint8_t> StraightAlphaPng(const TmemoryBitmap& bmp) {
   TStreamedBitmap straight(bmp);
   std::uint8_t* p = straight.Bits;
   const std::size_t n = straight.ByteSize() / 4;
@@ -16,7 +17,12 @@ void WriteStraightAlphaPng(const TmemoryBitmap& bmp, const std::string& fileName
       p[c] = static_cast<std::uint8_t>(v > 255 ? 255 : v);
     }
   }
-  straight.SaveToFile(fileName);
+  return straight.EncodeToMemory("png");
+}
+
+void WriteFrame(const TmemoryBitmap& bmp, const std::string& fileName, bool tga) {
+  const std::vector<std::uint8_t> bytes = tga ? bmp.TgaBytes() : StraightAlphaPng(bmp);
+  WriteFileAtomically(fileName, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 TStreamedBitmap MakeCheckerboard(int width, int height) {

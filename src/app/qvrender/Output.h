@@ -2,7 +2,9 @@
 // What qvrender writes: images for people to look at, the editor's checkerboard, layer listings.
 #include "raster/StreamBitmaps.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qv {
 class TQVSystem;
@@ -10,10 +12,15 @@ class TQVSystem;
 
 namespace qv::render {
 
-// Writes a premultiplied bitmap as an RGBA PNG with straight (unweighted) alpha: each colour byte
-// becomes c * 255 / a rounded, fully transparent pixels become 0. Throws EImageError naming the
-// file when it cannot be written.
-void WriteStraightAlphaPng(const TmemoryBitmap& Bmp, const std::string& FileName);
+// A premultiplied bitmap as the bytes of an RGBA PNG with straight (unweighted) alpha: each colour
+// byte becomes c * 255 / a rounded, fully transparent pixels become 0.
+std::vector<std::uint8_t> StraightAlphaPng(const TmemoryBitmap& Bmp);
+
+// Writes a frame, PNG (as above) or TGA, so that the file is either complete or not changed: the
+// image is encoded in memory first and then put in place like a project file (a new file renamed
+// over the old one). A full disk or an unwritable folder throws an error naming the file and the
+// reason; no partial image is left behind.
+void WriteFrame(const TmemoryBitmap& Bmp, const std::string& FileName, bool Tga);
 
 // The editor's background: 8 x 8 squares, white where column and row have the same parity,
 // #CCCCCC elsewhere, opaque.
