@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 
 #if defined(__SSE2__)
@@ -196,45 +197,38 @@ void DownsampleCoverage(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::
 
 // ---- the rasteriser -----------------------------------------------------------------------------
 
-std::unique_ptr<TmemoryBitmap> RenderTextImage(const TTextRenderer& Renderer, const TTextImageParams& P, int& Dx,
-                                               int& Dy) {
-  const int s = std::clamp(P.Factor, 1, kMaxFactor);
+namespace {
 
-  // 1-2. The font at s times the size (fitted to MaxWidth), and the drawing's size rounded up to
-  // whole blocks of s x s.
-  const TFontSpec font{P.FontName, FittedFontSize(Renderer, P.Text, P.FontName, P.FontSize, P.Bold, s, P.MaxWidth),
-                       P.Bold};
-  const TTextExtent extent = Renderer.Measure(P.Text, font);
-  const std::int64_t w4 = RaiseToMultiple(std::max(extent.Width, 0), s);
-  const std::int64_t h4 = RaiseToMultiple(std::max(extent.Height, 0), s);
-  if (w4 / s > TmemoryBitmap::MaxSide || h4 / s > TmemoryBitmap::MaxSide) {
-    throw std::length_error("text image of " + std::to_string(w4 / s) + " x " + std::to_string(h4 / s) +
-                            " pixels is larger than a bitmap may be");
-  }
-  const int boxW = static_cast<int>(w4);
-  const int boxH = static_cast<int>(h4);
-
-  // 3-5. Draw white on black and keep the blue byte's block averages: the glyph image G holds
-  // coverage in blue and nothing else. The drawing is made in tiles of whole blocks.
-  auto glyphs = std::make_unique<TmemoryBitmap>(boxW / s, boxH / s);
-  {
-    const int tileW = std::min(boxW, std::max(s, kTileWidth / s * s));
-    const int tileH = std::min(boxH, std::max(s, kTileHeight / s * s));
-    TmemoryBitmap tile;
-    tile.Resize(tileW, tileH, false);  // cleared piece by piece below
-    for (int ty = 0; ty < boxH; ty += tileH) {
-      for (int tx = 0; tx < boxW; tx += tileW) {
-        const int w = std::min(tileW, boxW - tx);
-        const int h = std::min(tileH, boxH - ty);
-        std::memset(tile.Bits, 0, std::size_t(w) * std::size_t(h) * 4);
-        Renderer.Draw(P.Text, font, P.Order, boxW, TTextSurface{tile.Bits, w, h, tx, ty});
-        DownsampleCoverage(tile.Bits, std::ptrdiff_t(w) * 4, glyphs->PixelPtr(tx / s, ty / s),
-                           std::ptrdiff_t(glyphs->Width()) * 4, w / s, h / s, s);
-      }
+// The glyph image G of the box columns [G0 * s, G1 * s) of a text laid out in a BoxW x BoxH box
+// (both multiples of s): drawn white on black in tiles of whole blocks, the blue byte's block
+// averages kept. G is (G1 - G0) x BoxH / s, coverage in blue and nothing else.
+std::unique_ptr<TmemoryBitmap> DrawGlyphColumns(const TTextRenderer& Renderer, const TTextImageParams& P,
+                                                const TFontSpec& Font, int BoxW, int BoxH, int s, int G0, int G1) {
+  auto glyphs = std::make_unique<TmemoryBitmap>(G1 - G0, BoxH / s);
+  const int x0 = G0 * s;
+  const int x1 = G1 * s;
+  const int tileW = std::min(x1 - x0, std::max(s, kTileWidth / s * s));
+  const int tileH = std::min(BoxH, std::max(s, kTileHeight / s * s));
+  if (tileW <= 0 || tileH <= 0) return glyphs;
+  TmemoryBitmap tile;
+  tile.Resize(tileW, tileH, false);  // cleared piece by piece below
+  for (int ty = 0; ty < BoxH; ty += tileH) {
+    for (int tx = x0; tx < x1; tx += tileW) {
+      const int w = std::min(tileW, x1 - tx);
+      const int h = std::min(tileH, BoxH - ty);
+      std::memset(tile.Bits, 0, std::size_t(w) * std::size_t(h) * 4);
+      Renderer.Draw(P.Text, Font, P.Order, BoxW, TTextSurface{tile.Bits, w, h, tx, ty});
+      DownsampleCoverage(tile.Bits, std::ptrdiff_t(w) * 4, glyphs->PixelPtr((tx - x0) / s, ty / s),
+                         std::ptrdiff_t(glyphs->Width()) * 4, w / s, h / s, s);
     }
   }
-  const int gw = glyphs->Width();
-  const int gh = glyphs->Height();
+  return glyphs;
+}
+
+// Steps 6 to 11: the glyph image G with margins, shadow, contour and the text in its colour.
+std::unique_ptr<TmemoryBitmap> FinishTextImage(TmemoryBitmap& glyphs, const TTextImageParams& P, int& Dx, int& Dy) {
+  const int gw = glyphs.Width();
+  const int gh = glyphs.Height();
 
   // 6. Margins and kernels.
   TKernel shadowKernel;
@@ -248,7 +242,7 @@ std::unique_ptr<TmemoryBitmap> RenderTextImage(const TTextRenderer& Renderer, co
   // 8. Shadow: the glyphs padded by twice the blur radius, blurred, painted in the shadow colour
   // so that its glyphs land at (Dx + DeltaX, Dy + DeltaY). A blur of 0 leaves them sharp.
   if (P.Shadow.On) {
-    TmemoryBitmap shadow(*glyphs);
+    TmemoryBitmap shadow(glyphs);
     shadow.SetSize(gw + 4 * s1, gh + 4 * s1);  // centred: G now sits at (2 s1, 2 s1)
     shadow.GaussianBlur(shadowKernel);
     shadow.SetFactor(P.Shadow.Opacity);
@@ -264,7 +258,7 @@ std::unique_ptr<TmemoryBitmap> RenderTextImage(const TTextRenderer& Renderer, co
     TKernel k;
     BuildRadiusKernel(k, size);
     static const TTable table = ContourTable();
-    TmemoryBitmap outline(*glyphs);
+    TmemoryBitmap outline(glyphs);
     outline.SetSize(gw + 4 * size, gh + 4 * size);
     outline.GaussianBlurTable(k, table);
     outline.SetFactor(P.Contour.Opacity);
@@ -273,13 +267,107 @@ std::unique_ptr<TmemoryBitmap> RenderTextImage(const TTextRenderer& Renderer, co
   }
 
   // 10. The text on top, in its colour.
-  glyphs->SetColor(SwapRedBlue(P.Color));
-  result->Blend(Dx, Dy, *glyphs, 0, 0, gw, gh);
+  glyphs.SetColor(SwapRedBlue(P.Color));
+  result->Blend(Dx, Dy, glyphs, 0, 0, gw, gh);
 
   // 11.
   result->HotSpotX = Dx;
   result->HotSpotY = Dy;
   return result;
+}
+
+// The measured box of P at factor s, its sides raised to whole blocks.
+struct TTextBox {
+  TFontSpec Font;
+  int W = 0;  // multiples of s
+  int H = 0;
+};
+
+TTextBox MeasureTextBox(const TTextRenderer& Renderer, const TTextImageParams& P, int s, std::int64_t MaxGlyphWidth) {
+  // 1-2. The font at s times the size (fitted to MaxWidth), and the drawing's size rounded up to
+  // whole blocks of s x s.
+  TTextBox box;
+  box.Font = TFontSpec{P.FontName, FittedFontSize(Renderer, P.Text, P.FontName, P.FontSize, P.Bold, s, P.MaxWidth),
+                       P.Bold};
+  const TTextExtent extent = Renderer.Measure(P.Text, box.Font);
+  const std::int64_t w4 = RaiseToMultiple(std::max(extent.Width, 0), s);
+  const std::int64_t h4 = RaiseToMultiple(std::max(extent.Height, 0), s);
+  if (w4 / s > MaxGlyphWidth || h4 / s > TmemoryBitmap::MaxSide) {
+    throw std::length_error("text image of " + std::to_string(w4 / s) + " x " + std::to_string(h4 / s) +
+                            " pixels is larger than a bitmap may be");
+  }
+  box.W = static_cast<int>(w4);
+  box.H = static_cast<int>(h4);
+  return box;
+}
+
+}  // namespace
+
+std::unique_ptr<TmemoryBitmap> RenderTextImage(const TTextRenderer& Renderer, const TTextImageParams& P, int& Dx,
+                                               int& Dy) {
+  const int s = std::clamp(P.Factor, 1, kMaxFactor);
+  const TTextBox box = MeasureTextBox(Renderer, P, s, TmemoryBitmap::MaxSide);
+  auto glyphs = DrawGlyphColumns(Renderer, P, box.Font, box.W, box.H, s, 0, box.W / s);
+  return FinishTextImage(*glyphs, P, Dx, Dy);
+}
+
+int StripPiecePadding(const TShadowStyle& Shadow, const TContourStyle& Contour) {
+  int pad = 4;
+  if (Shadow.On) {
+    TKernel k;
+    pad += std::abs(Shadow.DeltaX) + 2 * ShadowKernel(Shadow, k) + 1;
+  }
+  if (Contour.On) {
+    TKernel k;
+    BuildRadiusKernel(k, Contour.Size);
+    pad += 2 * (k.Size + Contour.Size) + 1;
+  }
+  return pad;
+}
+
+std::unique_ptr<TTextStrip> AssembleStrip(int GlyphWidth, int Dx, int Pad, int PieceWidth,
+                                          const std::function<std::unique_ptr<TmemoryBitmap>(int G0, int G1)>& Local) {
+  auto strip = std::make_unique<TTextStrip>();
+  const int pieceW = std::max(PieceWidth, 1);
+  const std::int64_t total = std::int64_t(GlyphWidth) + 2 * std::int64_t(Dx);
+  if (total <= pieceW) {
+    std::unique_ptr<TmemoryBitmap> whole = Local(0, GlyphWidth);
+    strip->Width = whole->Width();
+    strip->Height = whole->Height();
+    strip->Pieces.push_back(std::move(whole));
+    return strip;
+  }
+  for (std::int64_t c0 = 0; c0 < total; c0 += pieceW) {
+    const int c1 = static_cast<int>(std::min<std::int64_t>(c0 + pieceW, total));
+    // The glyph columns that can reach result columns [c0, c1) through the margins, shadow and
+    // contour, and a little more, so that the piece's pixels are those of the whole image.
+    const int g0 = static_cast<int>(std::clamp<std::int64_t>(c0 - Dx - Pad, 0, GlyphWidth));
+    const int g1 = static_cast<int>(std::min<std::int64_t>(GlyphWidth, std::int64_t(c1) - Dx + Pad));
+    std::unique_ptr<TmemoryBitmap> local = Local(g0, std::max(g0, g1));
+    // Column k of the local image is column g0 + k of the whole one.
+    auto piece = std::make_unique<TmemoryBitmap>(c1 - static_cast<int>(c0), local->Height());
+    local->CopyRectTo(*piece, 0, 0, piece->Width(), piece->Height(), static_cast<int>(c0) - g0, 0);
+    piece->HotSpotX = local->HotSpotX;
+    piece->HotSpotY = local->HotSpotY;
+    strip->Height = piece->Height();
+    strip->Pieces.push_back(std::move(piece));
+  }
+  strip->Width = static_cast<int>(total);
+  return strip;
+}
+
+std::unique_ptr<TTextStrip> RenderTextStrip(const TTextRenderer& Renderer, const TTextImageParams& P, int& Dx, int& Dy,
+                                            int PieceWidth) {
+  const int s = std::clamp(P.Factor, 1, kMaxFactor);
+  // The strip is as wide as its text, whatever that is: only its height is bounded.
+  const TTextBox box = MeasureTextBox(Renderer, P, s, kMaxStripWidth);
+  TextImageMargins(P.Shadow, P.Contour, Dx, Dy);
+  const int pad = StripPiecePadding(P.Shadow, P.Contour);
+  return AssembleStrip(box.W / s, Dx, pad, PieceWidth, [&](int g0, int g1) {
+    auto glyphs = DrawGlyphColumns(Renderer, P, box.Font, box.W, box.H, s, g0, g1);
+    int dx = 0, dy = 0;
+    return FinishTextImage(*glyphs, P, dx, dy);
+  });
 }
 
 std::unique_ptr<TmemoryBitmap> RenderTextImage(const std::string& Text, const TShadow* Shadow,

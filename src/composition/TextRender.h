@@ -12,8 +12,10 @@
 #include "raster/Bitmap.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -88,6 +90,36 @@ std::unique_ptr<TmemoryBitmap> RenderTextImage(const std::string& Text, const TS
                                                const TContour* Contour, int Factor, const std::string& FontName,
                                                int FontSize, const std::string& Direction, std::uint32_t Color,
                                                int& Dx, int& Dy, bool Bold, int MaxWidth);
+
+// A rendered line of any length, as pieces side by side: each piece at most a set width (the
+// last one narrower), all as tall as the line's image, together exactly the image RenderTextImage
+// would make if a bitmap could be that wide. A crawl line of thousands of characters is far wider
+// than one bitmap may be; in pieces it needs memory only in proportion to its size.
+struct TTextStrip {
+  std::vector<std::unique_ptr<TmemoryBitmap>> Pieces;  // left to right
+  int Width = 0;   // the sum of the pieces' widths
+  int Height = 0;  // every piece's height
+  int Tag1 = 0;    // crawl lines of rich text: the line's largest font descent
+  int Tag2 = 0;    // the line's vertical reference (plain text: Height; rich text: largest ascent)
+};
+
+// The width of a strip's pieces, and the widest strip that is rendered at all.
+constexpr int kStripPieceWidth = 1024;
+constexpr int kMaxStripWidth = 1 << 22;
+
+// RenderTextImage's result for P as a strip (for the crawl, which takes no MaxWidth). Throws
+// std::length_error for a text wider than kMaxStripWidth or taller than a bitmap may be.
+std::unique_ptr<TTextStrip> RenderTextStrip(const TTextRenderer& Renderer, const TTextImageParams& P, int& Dx, int& Dy,
+                                            int PieceWidth = kStripPieceWidth);
+
+// Shared by the line rasterisers: how far beyond a piece's own columns the glyphs must be drawn
+// for its shadow and contour to come out as in the whole image.
+int StripPiecePadding(const TShadowStyle& Shadow, const TContourStyle& Contour);
+// Cuts a line image of GlyphWidth glyph columns plus Dx margins into pieces of PieceWidth. Local
+// (G0, G1) renders the finished image (margins included) of glyph columns G0..G1 as if nothing
+// lay outside them; a single call covers a line that fits in one piece.
+std::unique_ptr<TTextStrip> AssembleStrip(int GlyphWidth, int Dx, int Pad, int PieceWidth,
+                                          const std::function<std::unique_ptr<TmemoryBitmap>(int G0, int G1)>& Local);
 
 // The font size RenderTextImage draws with at factor S: Size * S points, lowered point by point
 // (not below 1) while the text measures wider than MaxWidth * S; MaxWidth <= 0 sets no limit.
