@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the pictures of the example project (examples/news/media) with oiiotool: a still logo with
-# transparent corners, a semi-transparent strap, and a 25-frame animated badge sequence.
+# transparent corners, a semi-transparent strap, a 25-frame animated badge sequence and the crawls'
+# separator. (The crawls' text files, crawl.txt and crawl.rtf, are written by hand.)
 # The files are committed; run this again only to change them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,4 +35,11 @@ for i in $(seq 1 25); do
      --text:x=18:y=56:size=36:color=1,1,1,1 "$(printf %02d "$i")" \
      -d uint8 -o "$out/badge/badge_$i.png"
 done
-echo "made $(ls "$out"/badge | wc -l) badge frames, logo.png and strap.png in $out"
+# Separator between crawl items: a small red square with a white rim on a transparent ground,
+# its edge pixels half transparent.
+oi --pattern constant:color=0,0,0,0 20x20 4 \
+   --box:color=1,1,1,0.5:fill=1 2,2,17,17 \
+   --box:color=1,1,1,1:fill=1 3,3,16,16 \
+   --box:color=0.85,0.1,0.1,1:fill=1 5,5,14,14 \
+   -d uint8 -o "$out/separator.png"
+echo "made $(ls "$out"/badge | wc -l) badge frames, logo.png, strap.png and separator.png in $out"

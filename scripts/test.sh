@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: a Release build, then the same tests
-# built with AddressSanitizer and UndefinedBehaviorSanitizer, the lifetime tests built with
-# ThreadSanitizer, then each fuzzer for a minute.
+# built with AddressSanitizer and UndefinedBehaviorSanitizer, the lifetime tests and the crawl's
+# worker tests built with ThreadSanitizer, then each fuzzer for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,10 +30,12 @@ build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=address,undefin
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "== ThreadSanitizer build and the lifetime tests (layers, compositions and files going away under running threads)"
-build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=thread -DQV_BUILD_BENCH=OFF --target lifetime_tests
+echo "== ThreadSanitizer build, the lifetime tests (layers, compositions and files going away under running threads) and the crawl's worker tests"
+# The crawl tests run the worker threads on fake text engines (no Qt), so every access is seen.
+build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=thread -DQV_BUILD_BENCH=OFF --target lifetime_tests \
+  --target crawl_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
-  -R '^[A-Za-z]*Lifetime\.'
+  -R '^([A-Za-z]*Lifetime|CrawlLayout|RollLayer|TextStrip|RichTextLine)\.' --no-tests=error
 
 echo "== Fuzzers (libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer), 60 s each"
 # They start from the seed inputs in fuzz/corpus and keep what they find under build-fuzz/.

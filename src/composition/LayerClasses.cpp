@@ -3,6 +3,7 @@
 #include "composition/ClockLayer.h"
 #include "composition/ImageLayers.h"
 #include "composition/QvSystem.h"
+#include "composition/RollLayer.h"
 #include "model/MathLib.h"
 
 namespace qv {
@@ -19,11 +20,12 @@ TLayer* Create(TQVSystem& sys) {
   return &sys.NewLayer<L>();
 }
 
-// One row per layer kind. "TROLLLAYER" is read as an unknown block until that layer exists.
+// One row per layer kind.
 constexpr TLayerClass kLayerClasses[] = {
     {"TIMAGELAYER", &Create<TImageLayer>},
     {"TMULTIIMAGELAYER", &Create<TMultiImageLayer>},
     {"TTEXTLAYER", &Create<TTextLayer>},
+    {"TROLLLAYER", &Create<TRollLayer>},
     {"TCLOCKLAYER", &Create<TClockLayer>},
 };
 

@@ -198,9 +198,9 @@ void TQtRichEdit::Render(int Start, int Length, int Scale, const TTextSurface& S
   painter.setRenderHint(QPainter::TextAntialiasing, true);
   painter.translate(-Surface.OriginX, -Surface.OriginY);
   painter.scale(s, s);
-  // Only the part of the line the surface shows, in unscaled units.
-  const QRectF clip((Surface.OriginX / s) + left, Surface.OriginY / s, Surface.Width / s, Surface.Height / s);
-  painter.setClipRect(QRectF(clip.x() - left, clip.y(), clip.width(), clip.height()));
+  // Only the part of the range's box the surface shows, in the box's unscaled units.
+  const QRectF shown(Surface.OriginX / s, Surface.OriginY / s, Surface.Width / s, Surface.Height / s);
+  painter.setClipRect(shown);
   l.Layout.draw(&painter, QPointF(-left, 0));
 }
 

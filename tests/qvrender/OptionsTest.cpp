@@ -57,6 +57,11 @@ TEST(Options, DefaultsAndOtherCommands) {
   auto i = Parse({"info", "p.QV", "--frame", "30", "--meta1", "x"});
   ASSERT_TRUE(i);
   EXPECT_EQ(i->Frame, 30);
+
+  auto items = Parse({"items", "news.rtf"});
+  ASSERT_TRUE(items);
+  EXPECT_EQ(items->Command, TCommand::cmItems);
+  EXPECT_EQ(items->Project, "news.rtf");
 }
 
 TEST(Options, BadCommandLines) {
@@ -87,6 +92,11 @@ TEST(Options, BadCommandLines) {
       {"resave", "a.QV", "b.QV", "-o", "x.png"},
       {"info", "p.QV", "-o", "x.png"},
       {"info", "p.QV", "--checkerboard"},
+      {"items"},
+      {"items", "a.txt", "b.txt"},
+      {"items", "a.txt", "-o", "x.png"},
+      {"items", "a.txt", "--meta1", "x"},
+      {"items", "a.txt", "--time", "10:00:00"},
   };
   for (const auto& args : bad) {
     std::string error;

@@ -308,7 +308,7 @@ TEST_F(Qvrender, TheExampleProjectRendersCleanlyAndResavesUnchanged) {
   EXPECT_EQ(t.At(634, 100)[3], 255);  // the badge plate's white frame line
   EXPECT_EQ(t.At(700, 100)[3], 217);  // the plate itself, 85 % opaque
   const Result info = Run({"info", example});
-  EXPECT_EQ(CountLines(info.out), 8);
+  EXPECT_EQ(CountLines(info.out), 12);
   ASSERT_EQ(Run({"resave", example, P("news.QV")}).code, 0);
   EXPECT_EQ(ReadBytes(P("news.QV")), ReadBytes(example));
 }

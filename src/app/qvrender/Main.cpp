@@ -2,9 +2,11 @@
 #include "app/qvrender/Options.h"
 #include "app/qvrender/Output.h"
 #include "composition/QvSystem.h"
+#include "composition/RollLayer.h"
 #include "composition/TextRender.h"
 #include "platform/Clock.h"
 #include "platform/QtCanvas.h"
+#include "platform/QtRichEdit.h"
 #include "platform/QtTextRenderer.h"
 #include "project/ProjectError.h"
 #include "raster/Bitmap.h"
@@ -30,7 +32,8 @@ struct Session {
   TSystemTimeOfDay systemTime;
   TQtCanvasFactory canvases;
   TQtTextRenderer textRenderer;  // text and clock layers draw their glyphs through it
-  std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(kWidth, kHeight, nullptr, true);
+  TQtRichEdit richEdit;          // crawls of RTF files lay their lines out with it
+  std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(kWidth, kHeight, &richEdit, true);
   int warnings = 0;
 
   explicit Session(const TOptions& o) {
@@ -60,6 +63,21 @@ struct Session {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
+  // Loads the project and renders every crawl's strips before the first frame, so that frames
+  // do not depend on how fast the workers are.
+  void Load(const std::string& project) {
+    sys->LoadFromFile(project);
+    for (TRollLayer* roll : Crawls()) roll->PrepareStrips();
+  }
+
+  std::vector<TRollLayer*> Crawls() const {
+    std::vector<TRollLayer*> crawls;
+    for (const auto& layer : sys->Layers) {
+      if (auto* roll = dynamic_cast<TRollLayer*>(layer.get())) crawls.push_back(roll);
+    }
+    return crawls;
+  }
+
   // One frame into the work image: transparent black, or the editor's checkerboard.
   void Compose(int frame, bool checkerboard, const TmemoryBitmap* grid) {
     TmemoryBitmap& work = *sys->work;
@@ -71,6 +89,9 @@ struct Session {
     }
     sys->frame = frame;
     sys->DrawAll(nullptr);
+    // A crawl that starts over renders its file again: the next frame waits for it, as a
+    // playout that is not in a hurry would.
+    for (TRollLayer* roll : Crawls()) roll->WaitForWorker();
   }
 };
 
@@ -79,7 +100,7 @@ void WriteImage(const TmemoryBitmap& work, const std::string& file, TImageFormat
 }
 
 int RunRender(const TOptions& o, Session& s) {
-  s.sys->LoadFromFile(o.Project);
+  s.Load(o.Project);
   const TStreamedBitmap grid = MakeCheckerboard(kWidth, kHeight);
   s.Compose(o.Frame, o.Checkerboard, &grid);
   WriteImage(*s.sys->work, o.Output, o.Format);
@@ -87,7 +108,7 @@ int RunRender(const TOptions& o, Session& s) {
 }
 
 int RunSequence(const TOptions& o, Session& s) {
-  s.sys->LoadFromFile(o.Project);
+  s.Load(o.Project);
   const TStreamedBitmap grid = MakeCheckerboard(kWidth, kHeight);
   for (int f = o.From; f <= o.To; ++f) {
     s.Compose(f, o.Checkerboard, &grid);
@@ -107,9 +128,18 @@ int RunResave(const TOptions& o, Session& s) {
 }
 
 int RunInfo(const TOptions& o, Session& s) {
-  s.sys->LoadFromFile(o.Project);
+  s.Load(o.Project);
   s.Compose(o.Frame, false, nullptr);
   std::fputs(DescribeLayers(*s.sys).c_str(), stdout);
+  return 0;
+}
+
+// The crawl items of a text or RTF file, one per line.
+int RunItems(const TOptions& o) {
+  for (const std::string& item : ReadCrawlItems(o.Project)) {
+    std::fwrite(item.data(), 1, item.size(), stdout);
+    std::fputc('\n', stdout);
+  }
   return 0;
 }
 
@@ -125,12 +155,14 @@ int Run(const std::vector<std::string>& args) {
     return 2;
   }
   try {
+    if (options->Command == TCommand::cmItems) return RunItems(*options);
     Session s(*options);
     switch (options->Command) {
       case TCommand::cmRender: return RunRender(*options, s);
       case TCommand::cmSequence: return RunSequence(*options, s);
       case TCommand::cmResave: return RunResave(*options, s);
       case TCommand::cmInfo: return RunInfo(*options, s);
+      case TCommand::cmItems: break;
     }
   } catch (const std::exception& e) {
     // Project and image errors name their file (and line).

@@ -64,7 +64,8 @@ const char* UsageText() {
          "                    [--time HH:MM:SS.mmm] [--meta1..--meta4 TEXT] [--next-meta1..--next-meta4 TEXT]\n"
          "  qvrender resave   IN.QV OUT.QV\n"
          "  qvrender info     PROJECT.QV [--frame N] [--time HH:MM:SS.mmm]\n"
-         "                    [--meta1..--meta4 TEXT] [--next-meta1..--next-meta4 TEXT]\n";
+         "                    [--meta1..--meta4 TEXT] [--next-meta1..--next-meta4 TEXT]\n"
+         "  qvrender items    FILE.(txt|rtf)\n";
 }
 
 std::optional<TTimeOfDay> ParseTimeOfDay(const std::string& t) {
@@ -142,6 +143,8 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
     o.Command = TCommand::cmResave;
   } else if (cmd == "info") {
     o.Command = TCommand::cmInfo;
+  } else if (cmd == "items") {
+    o.Command = TCommand::cmItems;
   } else {
     error = "unknown command \"" + cmd + "\"";
     return std::nullopt;
@@ -152,7 +155,7 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
   bool haveFrom = false;
   bool haveTo = false;
   const bool images = o.Command == TCommand::cmRender || o.Command == TCommand::cmSequence;
-  const bool composes = o.Command != TCommand::cmResave;
+  const bool composes = o.Command != TCommand::cmResave && o.Command != TCommand::cmItems;
 
   for (std::size_t i = 1; i < args.size(); ++i) {
     std::string a = args[i];

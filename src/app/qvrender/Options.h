@@ -9,13 +9,13 @@
 
 namespace qv::render {
 
-enum class TCommand { cmRender, cmSequence, cmResave, cmInfo };
+enum class TCommand { cmRender, cmSequence, cmResave, cmInfo, cmItems };
 
 enum class TImageFormat { ifPng, ifTga };
 
 struct TOptions {
   TCommand Command = TCommand::cmRender;
-  std::string Project;  // PROJECT.QV, or IN.QV for resave
+  std::string Project;  // PROJECT.QV, IN.QV for resave, the text file for items
   std::string Output;   // -o for render and sequence, OUT.QV for resave
   TImageFormat Format = TImageFormat::ifPng;
   int Frame = 0;

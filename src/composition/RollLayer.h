@@ -1,0 +1,229 @@
+#pragma once
+// The crawl: a text file (plain text or RTF) whose non-blank lines become rendered strips that
+// scroll one after another across the layer, a gap and an optional separator picture between
+// them, until all have passed; then the file is read again and the crawl starts over. Rendering a
+// file takes long, so it runs on a worker thread (TRollThread) and the drawing thread picks the
+// finished strips up. Each frame is drawn as two fields, even and odd rows of the composition,
+// each at its own scroll position.
+#include "composition/QvSystem.h"
+#include "composition/TextRender.h"
+#include "composition/TextRenderStyle.h"
+#include "platform/RichText.h"
+#include "raster/StreamBitmaps.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace qv {
+
+class TRollLayer;
+class TRichEdit;
+
+// The text "Select Text File From Object Editor ..." a crawl shows while it has no file.
+extern const char* const kRollPlaceholder;
+
+// Whether FileName names an RTF file (its extension, in any letter case, is ".rtf").
+bool IsRichTextFileName(const std::string& FileName);
+// The document a crawl makes of a file named as RTF: the RTF read, or any other content as plain
+// text, one paragraph per line. Throws std::runtime_error (EProjectError, naming the file) when
+// the file cannot be read or the RTF is beyond the reader's limits.
+TRichDocument ReadCrawlDocument(const std::string& FileName);
+// The crawl items of a file, in order, as a crawl layer reads it: the non-blank lines of a plain
+// text file, or the non-blank paragraphs of an RTF file (UTF-8). Throws as ReadCrawlDocument.
+std::vector<std::string> ReadCrawlItems(const std::string& FileName);
+
+// Where one item of the crawl is drawn in a field: a strip (Strip >= 0) or the separator
+// (Strip == -1), its left and top edge in the layer's work image.
+struct TCrawlPlacement {
+  int Strip = 0;
+  std::int64_t X = 0;
+  int Y = 0;
+  friend bool operator==(const TCrawlPlacement&, const TCrawlPlacement&) = default;
+};
+
+// What the layout of one field depends on.
+struct TCrawlGeometry {
+  std::int64_t Pos = 0;       // scroll position, composition x
+  int X = 0;                  // the layer's left edge
+  int Width = 0;              // the work image's width
+  int Height = 0;             // the layer's height
+  int DY = 0;                 // the strips' vertical margin
+  int Maxdescent = 0;         // of the last RTF file's lines
+  int Space = 0;              // TextSpace
+  int SeparatorWidth = 0;     // 0: no separator (one narrower than 9 pixels is never drawn)
+  int SeparatorPosition = 0;  // its top in the layer
+  TTextDirection Scroll = tdLefttoRight;
+};
+
+// Lays the strips (widths and vertical references Tag2) of one field out from G.Pos; Out receives
+// the items that meet the layer, in order. Returns whether the whole crawl has passed (the far
+// end of the last item has left the layer); never with no strips.
+bool LayOutCrawlField(const TCrawlGeometry& G, const std::vector<std::unique_ptr<TTextStrip>>& Strips,
+                      std::vector<TCrawlPlacement>& Out);
+
+// The worker that renders a crawl's files, one thread per layer for the layer's lifetime (the
+// platform's text engine keeps its font caches per thread, so a thread that stays renders each
+// file warm). Each render works on a copy of what it needs, taken on the drawing thread when the
+// render is asked for, and leaves its results in the layer's `waiting` and result fields, which
+// the drawing thread reads only after it has seen `refreshready` set or `inrefresh` cleared. A
+// render gives up early (between lines) when its layer is being destroyed.
+class TRollThread {
+ public:
+  explicit TRollThread(TRollLayer& Aowner);
+  ~TRollThread();  // stops and joins
+  TRollThread(const TRollThread&) = delete;
+  TRollThread& operator=(const TRollThread&) = delete;
+
+  // Starts a render of the owner's job; the owner has set inrefresh first.
+  void Start();
+  // Waits until the owner's inrefresh is clear (the render has ended).
+  void Wait();
+
+ private:
+  void Run();
+  // Renders the file into the owner's `waiting` (on the worker thread).
+  void Execute();
+
+  TRollLayer& fowner;
+  std::mutex fMutex;
+  std::condition_variable fWake;
+  std::condition_variable fDone;
+  bool fPending = false;
+  bool fStop = false;
+  std::thread fThread;
+};
+
+class TRollLayer : public TLayer {
+  QV_CONTAINER(TRollLayer, TLayer)
+  friend class TRollThread;
+
+ public:
+  // Stops the worker and waits for it before anything of the layer goes.
+  ~TRollLayer() override;
+
+  std::int32_t Pos = -1;                               // scroll position in composition x
+  std::vector<std::unique_ptr<TTextStrip>> working;    // the strips shown, in file order
+  std::vector<std::unique_ptr<TTextStrip>> waiting;    // rendered by the worker, not yet shown
+  std::unique_ptr<TmemoryBitmap> workdib;              // Width x Height, cleared every frame
+  std::unique_ptr<TStreamedBitmap> Bitmap;             // the separator, colours weighted by alpha
+  std::int32_t sepWidth = 0;
+  std::int32_t sepHeight = 0;
+  std::atomic<bool> refreshList{true};    // a (re)render of the file is requested
+  std::atomic<bool> inrefresh{false};     // a worker is rendering
+  std::atomic<bool> refreshready{false};  // the worker has finished; `waiting` holds the strips
+  std::unique_ptr<TmemoryBitmap> Image;   // the placeholder shown while no file is set
+  std::int32_t Dx = 0;  // margins of the strips
+  std::int32_t DY = 0;
+  std::int32_t Maxdescent = 0;  // largest font descent and ascent over the last RTF file's lines
+  std::int32_t MaxAscent = 0;
+
+  void DrawLayer(TmemoryBitmap& Dest, double frame) override;
+  // Reloads the separator, puts the crawl at its start and asks for the file to be rendered.
+  void CloseObject() override;
+
+  // For tools that need repeatable frames: starts the render a frame would start now (whatever
+  // the retry pause) and waits for it, so the next DrawLayer shows the strips.
+  void PrepareStrips();
+  // Waits for a running worker and takes its result in as the next DrawLayer would.
+  void WaitForWorker();
+  // Whether a worker is running.
+  bool Rendering() const { return inrefresh.load(std::memory_order_acquire); }
+
+  // The width of strips' pieces the worker renders (a tool may make them small to test the
+  // seams); kStripPieceWidth by default.
+  int StripPieceWidth = kStripPieceWidth;
+  // How long a file that could not be read waits before it is tried again.
+  static constexpr std::uint32_t kRetryMs = 1000;
+  // How many renders were started (for tests of the retry rules).
+  std::uint64_t WorkersStarted() const { return fWorkersStarted; }
+
+  const std::string& TextFile() const { return ftextfile->Value(); }
+  std::int32_t Speed() const { return fspeed->Value(); }
+  std::int32_t TextSpace() const { return fspace->Value(); }
+  const std::string& SeparatorImage() const { return ffilename->Value(); }
+  std::int32_t SeparatorPosition() const { return fseppos->Value(); }
+  TTextDirection ScrollDirection() const { return fscrolldir->Value(); }
+  TTextDirection TextDirection() const { return fdir->Value(); }
+  void SetTextFile(const std::string& v) { ftextfile->SetValue(v); }
+  void SetSpeed(std::int32_t v) { fspeed->SetValue(v); }
+  void SetTextSpace(std::int32_t v) { fspace->SetValue(v); }
+  void SetSeparatorImage(const std::string& v) { ffilename->SetValue(v); }
+  void SetSeparatorPosition(std::int32_t v) { fseppos->SetValue(v); }
+  void SetScrollDirection(TTextDirection v) { fscrolldir->SetValue(v); }
+  void SetTextDirection(TTextDirection v) { fdir->SetValue(v); }
+
+  TTextFile& TextFileProperty() const { return *ftextfile; }
+  TMinMaxInteger& SpeedProperty() const { return *fspeed; }
+  TInteger& TextSpaceProperty() const { return *fspace; }
+  TImageFileName& SeparatorImageProperty() const { return *ffilename; }
+  TMinMaxInteger& SeparatorPositionProperty() const { return *fseppos; }
+  TEnum<TTextDirection>& ScrollDirectionProperty() const { return *fscrolldir; }
+  TEnum<TTextDirection>& TextDirectionProperty() const { return *fdir; }
+  TTextFont& Font() const { return *ffont; }
+  TShadow& Shadow() const { return *fshadow; }
+  TContour& Contour() const { return *fcontour; }
+
+ protected:
+  explicit TRollLayer(TQVSystem* Aowner) : TLayer(Aowner) {}
+  void AfterConstruction() override;
+
+ private:
+  // What a worker renders from: copied on the drawing thread when it starts.
+  struct TJob {
+    std::string FileName;  // resolved
+    bool Rich = false;
+    TTextImageParams Plain;  // the style of plain-text lines (Text set per line)
+    const TTextRenderer* Renderer = nullptr;
+    TRichEdit* Engine = nullptr;
+    std::mutex* Section = nullptr;
+    int PieceWidth = kStripPieceWidth;
+  };
+  // What it hands back besides `waiting`.
+  struct TResult {
+    bool Failed = false;
+    std::string Error;
+    bool Rich = false;
+    int Dx = 0, DY = 0, Maxdescent = 0, MaxAscent = 0;
+    int Height = -1;  // -1: leave the layer's height
+  };
+
+  void Restyle();
+  void LoadSeparator();
+  std::int32_t StartPos() const;
+  bool RetryDue() const;
+  void StartWorker();
+  // Notes the end of a render that failed (reported once, tried again later).
+  void ReapWorker();
+  // Moves `waiting` into `working` and applies the worker's results.
+  void TakeStrips();
+
+  TTextFont* ffont = nullptr;
+  TShadow* fshadow = nullptr;
+  TContour* fcontour = nullptr;
+  TEnum<TTextDirection>* fdir = nullptr;
+  TTextFile* ftextfile = nullptr;
+  TMinMaxInteger* fspeed = nullptr;
+  TInteger* fspace = nullptr;
+  TImageFileName* ffilename = nullptr;
+  TMinMaxInteger* fseppos = nullptr;
+  TEnum<TTextDirection>* fscrolldir = nullptr;
+
+  TJob fJob;
+  TResult fResult;
+  std::atomic<bool> fCancel{false};
+  std::unique_ptr<TRollThread> fWorker;  // made at the first render
+  bool fRunning = false;                 // a render was started and its end not yet noted
+  std::uint64_t fWorkersStarted = 0;
+  bool fRetryPending = false;      // the next render waits until fRetryTick
+  std::uint32_t fRetryTick = 0;
+  std::string fReported;           // the last problem reported (each is reported once)
+  std::vector<TCrawlPlacement> fPlacements;  // reused every field
+};
+
+}  // namespace qv

@@ -1,0 +1,46 @@
+#pragma once
+// The crawl tests' scene: a composition with the fake engines and a manual tick count, temporary
+// files, and where ink lies in a frame.
+#include "TextFakes.h"
+#include "composition/QvSystem.h"
+#include "composition/RollLayer.h"
+#include "platform/Clock.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qv::test {
+
+// A composition of 768 x 576 with a manual tick count, the fake renderer installed.
+struct TCrawlScene {
+  TFakeTextRenderer renderer;
+  TFakeRichEdit engine;
+  TManualTickSource ticks;
+  std::vector<std::string> problems;
+  std::unique_ptr<TQVSystem> sys;
+  TCrawlScene();
+  ~TCrawlScene();
+  TRollLayer& NewRoll();
+  // Draws one frame onto a fresh transparent target (kept in `frame`) and moves the ticks 40 ms.
+  void Frame(TRollLayer& L);
+  TmemoryBitmap target{768, 576};
+};
+
+// A file in a fresh temporary folder (removed with the object).
+struct TTempDir {
+  std::filesystem::path Dir;
+  TTempDir();
+  ~TTempDir();
+  std::string Write(const std::string& Name, const std::string& Bytes) const;
+};
+
+// The leftmost and rightmost inked column among the rows of one parity (-1 when none).
+struct TInkSpan {
+  int Left = -1;
+  int Right = -1;
+};
+TInkSpan InkColumns(const TmemoryBitmap& B, int Parity);
+
+}  // namespace qv::test
