@@ -78,6 +78,35 @@ std::string SniffFormat(const std::uint8_t* h, std::size_t n) {
   return {};
 }
 
+bool TooLarge(std::int64_t w, std::int64_t h) {
+  return w > TmemoryBitmap::MaxSide || h > TmemoryBitmap::MaxSide || w * h > TmemoryBitmap::MaxPixels;
+}
+
+std::uint32_t Le16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
+std::uint32_t Be32(const std::uint8_t* p) {
+  return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
+
+// The size the header of a recognised file states, for the formats that have it at a fixed place.
+bool StatedSize(const std::string& format, const std::uint8_t* h, std::size_t n, std::int64_t& w, std::int64_t& ht) {
+  if (format == "gif" && n >= 10) {  // logical screen
+    w = Le16(h + 6);
+    ht = Le16(h + 8);
+  } else if (format == "png" && n >= 24) {  // IHDR
+    w = Be32(h + 16);
+    ht = Be32(h + 20);
+  } else if (format == "targa" && n >= 16) {
+    w = Le16(h + 12);
+    ht = Le16(h + 14);
+  } else if (format == "psd" && n >= 22) {
+    ht = Be32(h + 14);
+    w = Be32(h + 18);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // Puts the nch bytes that the codec wrote at the start of each 4-byte pixel of `from` into blue,
 // green, red, alpha order in `to` (which may be `from`).
 void ToBgra(const std::uint8_t* from, std::uint8_t* to, std::size_t count, int nch, bool hasAlpha) {
@@ -152,6 +181,12 @@ TDecoded DecodeWithCodec(const std::string& name, const std::vector<std::uint8_t
   }
   const std::string format = SniffFormat(head, headLen);
   if (format.empty()) return {};
+  // Some readers decode (and allocate the whole canvas) while opening: the size a header states is
+  // checked first, so a few bytes claiming a huge image cost nothing.
+  std::int64_t statedW = 0, statedH = 0;
+  if (StatedSize(format, head, headLen, statedW, statedH) && TooLarge(statedW, statedH))
+    throw EImageError(name, "image of " + std::to_string(statedW) + " x " + std::to_string(statedH) +
+                                " pixels is too large");
 
   std::unique_ptr<OIIO::Filesystem::IOMemReader> proxy;
   OIIO::ImageSpec config;
@@ -171,7 +206,7 @@ TDecoded DecodeWithCodec(const std::string& name, const std::vector<std::uint8_t
   const int w = layout.width, h = layout.height, nch = layout.nchannels;
   if (w <= 0 || h <= 0 || nch <= 0 || layout.depth > 1)
     throw EImageError(name, "damaged " + format + " image: invalid size");
-  if (w > TmemoryBitmap::MaxSide || h > TmemoryBitmap::MaxSide || std::int64_t(w) * h > TmemoryBitmap::MaxPixels)
+  if (TooLarge(w, h))
     throw EImageError(name, "image of " + std::to_string(w) + " x " + std::to_string(h) + " pixels is too large");
 
   TDecoded out;
