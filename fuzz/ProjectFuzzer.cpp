@@ -1,10 +1,13 @@
 // Fuzz target: a whole project file read into an empty composition, as the editor opens one, with
-// the Qt text renderer installed (headless). What was read is drawn at two frames and saved; the
-// saved text must read back into a composition without error.
+// the Qt text renderer and rich-text engine installed (headless). Crawls render their files (on
+// their workers) before the first frame, as qvrender has them do; what was read is drawn at two
+// frames and saved; the saved text must read back into a composition without error.
 #include "FuzzSupport.h"
 #include "composition/QvSystem.h"
+#include "composition/RollLayer.h"
 #include "composition/TextRender.h"
 #include "platform/Clock.h"
+#include "platform/QtRichEdit.h"
 #include "platform/QtTextRenderer.h"
 #include "project/ProjectFile.h"
 #include "project/TextFile.h"
@@ -22,11 +25,12 @@ namespace fs = std::filesystem;
 
 std::string gInput;  // the project file each input is written to
 std::unique_ptr<qv::TQtTextRenderer> gRenderer;
+std::unique_ptr<qv::TQtRichEdit> gRichEdit;
 qv::TManualTickSource gTicks;
 qv::TFixedTimeOfDay gTime(qv::TTimeOfDay{12, 34, 56, 0});
 
-// The media the seed projects name, beside the project: a picture, a two-frame sequence and a
-// text file.
+// The media the seed projects name, beside the project: a picture, a two-frame sequence and the
+// text and RTF files of crawls.
 void MakeMedia(const fs::path& folder) {
   qv::TStreamedBitmap pic(6, 4);
   pic.Fill(0xC0FF8000u);
@@ -38,10 +42,13 @@ void MakeMedia(const fs::path& folder) {
     f.SaveToFile((folder / "seq" / ("f" + std::to_string(i) + ".png")).string());
   }
   std::ofstream((folder / "crawl.txt").string(), std::ios::binary) << "first item\r\nsecond item\r\n";
+  std::ofstream((folder / "crawl.rtf").string(), std::ios::binary)
+      << "{\\rtf1\\ansi{\\fonttbl{\\f0 Tahoma;}}{\\colortbl;\\red255\\green0\\blue0;}\\f0\\fs24 One \\cf1\\b red\\par "
+         "Two\\par}";
 }
 
 std::unique_ptr<qv::TQVSystem> NewComposition() {
-  auto sys = qv::Make<qv::TQVSystem>(768, 576, nullptr, true);
+  auto sys = qv::Make<qv::TQVSystem>(768, 576, gRichEdit.get(), true);
   sys->SetTickSource(&gTicks);
   sys->SetTimeOfDaySource(&gTime);
   sys->OnMediaProblem = [](const std::string&) {};
@@ -56,6 +63,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   MakeMedia(folder);
   gInput = (folder / "input.QV").string();
   gRenderer = std::make_unique<qv::TQtTextRenderer>();
+  gRichEdit = std::make_unique<qv::TQtRichEdit>();
   qv::SetTextRenderer(gRenderer.get());
   return 0;
 }
@@ -70,6 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sys->LoadFromFile(gInput);
   } catch (const qv::EProjectError&) {
     // a damaged file: what was read before the damaged line stays
+  }
+  for (const auto& layer : sys->Layers) {
+    if (auto* roll = dynamic_cast<qv::TRollLayer*>(layer.get())) roll->PrepareStrips();
   }
   for (int frame : {0, 37}) {
     sys->frame = frame;
