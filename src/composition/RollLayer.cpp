@@ -426,7 +426,8 @@ void TRollLayer::TakeStrips() {
 }
 
 void TRollLayer::PrepareStrips() {
-  ReapWorker();
+  // A render asked for before the latest change ends first; then the latest one is started.
+  WaitForWorker();
   if (!TextFile().empty() && refreshList.load(std::memory_order_acquire) && !inrefresh.load(std::memory_order_acquire)) {
     StartWorker();
   }

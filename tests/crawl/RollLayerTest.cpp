@@ -195,6 +195,20 @@ TEST_F(RollLayer, ARestyleDuringARenderDropsItsResult) {
   EXPECT_EQ(roll.Height(), 33);
 }
 
+TEST_F(RollLayer, PrepareStripsDuringAStaleRenderShowsTheLatestStyle) {
+  scene.renderer.DelayMicroseconds = 2000;
+  roll.SetTextFile(dir.Write("crawl.txt", kTwoLines));
+  scene.Frame(roll);  // starts the worker at 32 points
+  ASSERT_TRUE(roll.Rendering());
+  roll.Font().SetFontSize(64);
+  roll.PrepareStrips();
+  EXPECT_FALSE(roll.Rendering());
+  ASSERT_EQ(roll.working.size(), 2u) << "the strips of the new font are ready for the next frame";
+  EXPECT_EQ(roll.working[0]->Width, 5 * 16 + 1);
+  EXPECT_EQ(roll.Height(), 33);
+  EXPECT_EQ(roll.WorkersStarted(), 2u);
+}
+
 TEST_F(RollLayer, DestroyingALayerStopsItsWorkerFirst) {
   std::string many;
   for (int i = 0; i < 300; ++i) many += "line " + std::to_string(i) + "\n";
