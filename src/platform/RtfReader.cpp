@@ -1,6 +1,7 @@
 // The RTF reader: a single pass over the bytes with an explicit stack of group states, so that no
 // input can exhaust the call stack, and with limits on everything the input can make grow.
 #include "platform/RichText.h"
+#include "model/Utf8.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,24 +22,6 @@ constexpr std::size_t kMaxColors = 65536;             // colour table entries ke
 constexpr std::size_t kMaxFontName = 256;             // bytes of a font name kept
 constexpr std::size_t kMaxPieces = std::size_t{1} << 20;  // paragraphs plus runs
 constexpr long long kMaxNumber = 2000000000;          // control word parameters saturate here
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 const char16_t* SingleByteTable(int codePage) {
   for (const TCodePageTable& t : kCodePages) {
