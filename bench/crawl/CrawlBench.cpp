@@ -1,5 +1,6 @@
 // The crawl: one frame of a 768-wide crawl showing three strips against the bare blends that
 // frame needs, and the worker's time for one plain-text line against rendering that line directly.
+#include "BenchTextRenderer.h"
 #include "Ratio.h"
 #include "composition/RollLayer.h"
 #include "composition/TextRender.h"
@@ -18,15 +19,6 @@ namespace {
 
 using namespace qv;
 
-const TQtTextRenderer& Renderer() {
-  static const TQtTextRenderer* renderer = [] {
-    auto* r = new TQtTextRenderer();  // lives as long as the process, like the application
-    SetTextRenderer(r);
-    return r;
-  }();
-  return *renderer;
-}
-
 std::string WriteFile(const std::string& name, const std::string& text) {
   const auto path = std::filesystem::temp_directory_path() / name;
   std::ofstream(path, std::ios::binary) << text;
@@ -42,7 +34,7 @@ struct CrawlScene {
   TRollLayer* roll = nullptr;
   TmemoryBitmap dest{768, 576};
   CrawlScene() {
-    Renderer();
+    qvbench::BenchTextRenderer();
     sys = Make<TQVSystem>(768, 576, nullptr, false);
     sys->SetTickSource(&ticks);
     roll = &sys->NewLayer<TRollLayer>();
@@ -96,7 +88,7 @@ QV_RATIO(crawl_frame_vs_blends, "BM_CrawlFrame", "BM_CrawlBareBlends");
 // The worker rendering a file of one line at 32 points with shadow and contour, from the request
 // to the strips taken in.
 void BM_CrawlPrepareLine(benchmark::State& state) {
-  Renderer();
+  qvbench::BenchTextRenderer();
   TManualTickSource ticks;
   auto sys = Make<TQVSystem>(768, 576, nullptr, false);
   sys->SetTickSource(&ticks);
@@ -115,7 +107,7 @@ void BM_CrawlPrepareLine(benchmark::State& state) {
 BENCHMARK(BM_CrawlPrepareLine)->Unit(benchmark::kMicrosecond);
 
 void BM_RenderTextImageLine(benchmark::State& state) {
-  Renderer();
+  qvbench::BenchTextRenderer();
   auto shadow = Make<TShadow>();
   auto contour = Make<TContour>();
   for (auto _ : state) {

@@ -1,5 +1,6 @@
 // Text rendering against Qt drawing the same string at the drawing scale (the platform's bare
 // cost), and a frame with a clock whose text stays the same against one blend of its image.
+#include "BenchTextRenderer.h"
 #include "Ratio.h"
 #include "composition/ClockLayer.h"
 #include "composition/TextRender.h"
@@ -18,20 +19,10 @@ namespace {
 
 using namespace qv;
 
-// The Qt renderer, made on the main thread the first time a benchmark needs it.
-const TQtTextRenderer& Renderer() {
-  static const TQtTextRenderer* renderer = [] {
-    auto* r = new TQtTextRenderer();  // lives as long as the process, like the application
-    SetTextRenderer(r);
-    return r;
-  }();
-  return *renderer;
-}
-
 const char* const kText = "Breaking News";
 
 void BM_RenderTextImage(benchmark::State& state) {
-  Renderer();
+  qvbench::BenchTextRenderer();
   auto shadow = Make<TShadow>();
   auto contour = Make<TContour>();
   for (auto _ : state) {
@@ -46,7 +37,7 @@ BENCHMARK(BM_RenderTextImage)->Unit(benchmark::kMicrosecond);
 // Qt alone: the string at four times 32 points drawn white into a fresh transparent image of the
 // size the rasteriser draws into.
 void BM_QtDrawText4x(benchmark::State& state) {
-  const TTextExtent e = Renderer().Measure(kText, {"Tahoma", 128, false});
+  const TTextExtent e = qvbench::BenchTextRenderer().Measure(kText, {"Tahoma", 128, false});
   const int w = e.Width + 4 - e.Width % 4;
   const int h = e.Height + 4 - e.Height % 4;
   QFont font(QStringLiteral("Tahoma"));
@@ -76,7 +67,7 @@ struct ClockScene {
   std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(768, 576, nullptr, true);
   TClockLayer* clock = nullptr;
   ClockScene() {
-    Renderer();
+    qvbench::BenchTextRenderer();
     sys->SetTimeOfDaySource(&time);
     sys->SetTickSource(&ticks);
     clock = &sys->NewLayer<TClockLayer>();
