@@ -12,10 +12,6 @@ namespace qv {
 
 namespace {
 
-// The largest piece of the supersampled drawing held at once, as for plain text.
-constexpr int kTileWidth = 2048;
-constexpr int kTileHeight = 1024;
-
 // The contour's widening table for rich text: T[i] = min(255, 6 i).
 TTable RichContourTable() {
   TTable t;
@@ -103,8 +99,8 @@ std::unique_ptr<TTextStrip> RenderRichTextLine(const TRichEdit& Engine, int Line
       const int x0 = g0 * s;
       const int x1 = g1 * s;
       const int boxH = gh * s;
-      const int tileW = std::min(x1 - x0, std::max(s, kTileWidth / s * s));
-      const int tileH = std::min(boxH, std::max(s, kTileHeight / s * s));
+      const int tileW = std::min(x1 - x0, std::max(s, kTextTileWidth / s * s));
+      const int tileH = std::min(boxH, std::max(s, kTextTileHeight / s * s));
       TmemoryBitmap tile;
       tile.Resize(tileW, tileH, false);
       for (int ty = 0; ty < boxH; ty += tileH) {

@@ -19,12 +19,6 @@ namespace {
 
 std::atomic<const TTextRenderer*> gRenderer{nullptr};
 
-// The largest piece of the supersampled drawing held in memory at once. A big font at four times
-// its size would otherwise need a surface of hundreds of megabytes, or one wider than a bitmap may
-// be; drawn piece by piece it needs a few megabytes whatever the text.
-constexpr int kTileWidth = 2048;
-constexpr int kTileHeight = 1024;
-
 constexpr int kMaxFactor = 16;
 
 // The contour's widening table: T[i] = min(255, 12 i).
@@ -207,8 +201,8 @@ std::unique_ptr<TmemoryBitmap> DrawGlyphColumns(const TTextRenderer& Renderer, c
   auto glyphs = std::make_unique<TmemoryBitmap>(G1 - G0, BoxH / s);
   const int x0 = G0 * s;
   const int x1 = G1 * s;
-  const int tileW = std::min(x1 - x0, std::max(s, kTileWidth / s * s));
-  const int tileH = std::min(BoxH, std::max(s, kTileHeight / s * s));
+  const int tileW = std::min(x1 - x0, std::max(s, kTextTileWidth / s * s));
+  const int tileH = std::min(BoxH, std::max(s, kTextTileHeight / s * s));
   if (tileW <= 0 || tileH <= 0) return glyphs;
   TmemoryBitmap tile;
   tile.Resize(tileW, tileH, false);  // cleared piece by piece below

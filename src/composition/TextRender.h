@@ -103,6 +103,12 @@ struct TTextStrip {
   int Tag2 = 0;    // the line's vertical reference (plain text: Height; rich text: largest ascent)
 };
 
+// The largest piece of the supersampled drawing held in memory at once. A big font at four times
+// its size would otherwise need a surface of hundreds of megabytes, or one wider than a bitmap may
+// be; drawn piece by piece it needs a few megabytes whatever the text.
+constexpr int kTextTileWidth = 2048;
+constexpr int kTextTileHeight = 1024;
+
 // The width of a strip's pieces, and the widest strip that is rendered at all.
 constexpr int kStripPieceWidth = 1024;
 constexpr int kMaxStripWidth = 1 << 22;
