@@ -47,10 +47,12 @@ void MakeMedia(const fs::path& folder) {
          "Two\\par}";
 }
 
-std::unique_ptr<qv::TQVSystem> NewComposition() {
-  auto sys = qv::Make<qv::TQVSystem>(768, 576, gRichEdit.get(), true);
-  sys->SetTickSource(&gTicks);
-  sys->SetTimeOfDaySource(&gTime);
+// Renderer none: a composition that only reads and writes the file.
+std::unique_ptr<qv::TQVSystem> NewComposition(const qv::TTextRenderer* Renderer) {
+  auto sys = qv::Make<qv::TQVSystem>(
+      768, 576,
+      qv::TCompositionContext{.TextRenderer = Renderer, .RichEdit = gRichEdit.get(), .Ticks = &gTicks, .TimeOfDay = &gTime},
+      true);
   sys->OnMediaProblem = [](const std::string&) {};
   return sys;
 }
@@ -64,7 +66,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   gInput = (folder / "input.QV").string();
   gRenderer = std::make_unique<qv::TQtTextRenderer>();
   gRichEdit = std::make_unique<qv::TQtRichEdit>();
-  qv::SetTextRenderer(gRenderer.get());
   return 0;
 }
 
@@ -73,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream f(gInput, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
-  auto sys = NewComposition();
+  auto sys = NewComposition(gRenderer.get());
   try {
     sys->LoadFromFile(gInput);
   } catch (const qv::EProjectError&) {
@@ -94,14 +95,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const auto& layer : sys->Layers) layer->SaveToStream("\t", writer);
   // Read back without the text renderer: the text was rendered once already, this is about the
   // file.
-  qv::SetTextRenderer(nullptr);
-  auto again = NewComposition();
+  auto again = NewComposition(nullptr);
   try {
     qv::ParseProjectLines(qv::DecodeTextLines(writer.Text()), "saved", *again, nullptr);
   } catch (const qv::EProjectError& e) {
     qv::fuzz::Fail(std::string("the saved project does not read back: ") + e.what());
   }
-  qv::SetTextRenderer(gRenderer.get());
   if (again->Layers.size() != sys->Layers.size()) {
     qv::fuzz::Fail("the saved project reads back with " + std::to_string(again->Layers.size()) + " layers instead of " +
                    std::to_string(sys->Layers.size()));

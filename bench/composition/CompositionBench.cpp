@@ -66,7 +66,7 @@ fs::path MakeSequence(const std::string& name, int frames, int w, int h) {
 // size), a strap at reduced opacity, an animated still and three sequences (one looping).
 struct Page {
   qv::TManualTickSource ticks;
-  std::unique_ptr<qv::TQVSystem> sys = qv::Make<qv::TQVSystem>(768, 576, nullptr, true);
+  std::unique_ptr<qv::TQVSystem> sys = qv::Make<qv::TQVSystem>(768, 576, qv::TCompositionContext{.Ticks = &ticks}, true);
 
   Page() {
     const fs::path d = BenchFolder();
@@ -75,7 +75,6 @@ struct Page {
     WritePicture(d / "small.png", 200, 150, 3);
     WritePicture(d / "strap.png", 640, 72, 4);
     WritePicture(d / "logo.png", 200, 100, 5);
-    sys->SetTickSource(&ticks);
     auto still = [&](const char* file, int x, int y, int w, int h, int opacity) -> qv::TImageLayer& {
       qv::TImageLayer& l = sys->NewLayer<qv::TImageLayer>();
       l.SetFileName((d / file).string());

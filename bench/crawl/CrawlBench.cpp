@@ -34,9 +34,8 @@ struct CrawlScene {
   TRollLayer* roll = nullptr;
   TmemoryBitmap dest{768, 576};
   CrawlScene() {
-    qvbench::BenchTextRenderer();
-    sys = Make<TQVSystem>(768, 576, nullptr, false);
-    sys->SetTickSource(&ticks);
+    sys = Make<TQVSystem>(768, 576, TCompositionContext{.TextRenderer = &qvbench::BenchTextRenderer(), .Ticks = &ticks},
+                          false);
     roll = &sys->NewLayer<TRollLayer>();
     roll->SetTextDirection(tdLefttoRight);
     roll->Shadow().SetEnabled(true);
@@ -55,6 +54,7 @@ void BM_CrawlFrame(benchmark::State& state) {
   for (const auto& strip : s.roll->working) shown += strip->Width + 40;
   if (s.roll->working.size() != 3 || shown > 768) state.SkipWithError("the three strips do not fit");
   for (auto _ : state) {
+    s.roll->Advance(0);
     s.roll->DrawLayer(s.dest, 0);
     benchmark::DoNotOptimize(s.dest.Bits);
   }
@@ -88,10 +88,9 @@ QV_RATIO(crawl_frame_vs_blends, "BM_CrawlFrame", "BM_CrawlBareBlends");
 // The worker rendering a file of one line at 32 points with shadow and contour, from the request
 // to the strips taken in.
 void BM_CrawlPrepareLine(benchmark::State& state) {
-  qvbench::BenchTextRenderer();
   TManualTickSource ticks;
-  auto sys = Make<TQVSystem>(768, 576, nullptr, false);
-  sys->SetTickSource(&ticks);
+  auto sys = Make<TQVSystem>(768, 576, TCompositionContext{.TextRenderer = &qvbench::BenchTextRenderer(), .Ticks = &ticks},
+                             false);
   TRollLayer& roll = sys->NewLayer<TRollLayer>();
   roll.SetTextDirection(tdLefttoRight);
   roll.Shadow().SetEnabled(true);
@@ -112,7 +111,8 @@ void BM_RenderTextImageLine(benchmark::State& state) {
   auto contour = Make<TContour>();
   for (auto _ : state) {
     int dx = 0, dy = 0;
-    auto img = RenderTextImage(kLine, shadow.get(), contour.get(), 4, "Tahoma", 32, "LEFT", 0xFFFFFF, dx, dy, false, 0);
+    auto img = RenderTextImage(qvbench::BenchTextRenderer(), kLine, shadow.get(), contour.get(), 4, "Tahoma", 32, "LEFT",
+                               0xFFFFFF, dx, dy, false, 0);
     benchmark::DoNotOptimize(img->Bits);
   }
 }

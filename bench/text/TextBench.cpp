@@ -22,13 +22,13 @@ using namespace qv;
 const char* const kText = "Breaking News";
 
 void BM_RenderTextImage(benchmark::State& state) {
-  qvbench::BenchTextRenderer();
+  const qv::TTextRenderer& renderer = qvbench::BenchTextRenderer();
   auto shadow = Make<TShadow>();
   auto contour = Make<TContour>();
   for (auto _ : state) {
     int dx = 0, dy = 0;
-    auto img = RenderTextImage(kText, shadow.get(), contour.get(), 4, "Tahoma", 32, "LEFT", 0xFFFFFF, dx, dy, false,
-                               0);
+    auto img = RenderTextImage(renderer, kText, shadow.get(), contour.get(), 4, "Tahoma", 32, "LEFT", 0xFFFFFF, dx, dy,
+                               false, 0);
     benchmark::DoNotOptimize(img->Bits);
   }
 }
@@ -64,12 +64,11 @@ QV_RATIO(text_render_vs_qt_draw, "BM_RenderTextImage", "BM_QtDrawText4x");
 struct ClockScene {
   TFixedTimeOfDay time{{12, 34, 56, 0}};
   TManualTickSource ticks;
-  std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(768, 576, nullptr, true);
+  std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(
+      768, 576, TCompositionContext{.TextRenderer = &qvbench::BenchTextRenderer(), .Ticks = &ticks, .TimeOfDay = &time},
+      true);
   TClockLayer* clock = nullptr;
   ClockScene() {
-    qvbench::BenchTextRenderer();
-    sys->SetTimeOfDaySource(&time);
-    sys->SetTickSource(&ticks);
     clock = &sys->NewLayer<TClockLayer>();
     sys->DrawAll(nullptr);  // the first frame renders the time text
   }

@@ -53,7 +53,7 @@ void TClockLayer::AfterConstruction() {
   TextProperty().Attributes.Exclude(paVisible);
 }
 
-void TClockLayer::DrawLayer(TmemoryBitmap& Dest, double frame) {
+void TClockLayer::Advance(double frame) {
   // Muted with Id 0: the text's change re-renders (the text layer's own subscription) but does
   // not travel up to the composition on every frame.
   struct Muted {
@@ -65,7 +65,7 @@ void TClockLayer::DrawLayer(TmemoryBitmap& Dest, double frame) {
     Muted muted(*this);
     SetText(fsettings->Format(owner->TimeOfDay().Now()));
   }
-  TTextLayer::DrawLayer(Dest, frame);
+  TTextLayer::Advance(frame);
 }
 
 }  // namespace qv

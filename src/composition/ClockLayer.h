@@ -62,8 +62,8 @@ class TClockLayer : public TTextLayer {
 
  public:
   // Sets Text to the time of day (with the layer's own propagation muted, so only the text's
-  // other subscribers hear of it), then draws as a text layer.
-  void DrawLayer(TmemoryBitmap& Dest, double frame) override;
+  // other subscribers hear of it), then moves on as a text layer.
+  void Advance(double frame) override;
 
   TClockSettings& FormatSettings() const { return *fsettings; }
   TChronoSettings& ChronoSettings() const { return *fchrono; }

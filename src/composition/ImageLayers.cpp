@@ -52,8 +52,7 @@ void TImageLayer::LoadImage() {
     return;
   }
   if (Bitmap->Empty()) owner->ReportMediaProblem(Quoted(path) + ": not an image that can be read");
-  SetWidth(Bitmap->Width());
-  SetHeight(Bitmap->Height());
+  StoreDerivedSize(Bitmap->Width(), Bitmap->Height());
 }
 
 void TImageLayer::DrawLayer(TmemoryBitmap& Dest, double frame) {
@@ -87,8 +86,7 @@ void TImageLayer::CloseObject() {
   const std::int32_t w = Width();
   const std::int32_t h = Height();
   ffilename->SetValue(ffilename->Value());
-  SetWidth(w);
-  SetHeight(h);
+  StoreDerivedSize(w, h);  // the size read from the file, over the picture's
 }
 
 // ---- TMultiImageLayer -------------------------------------------------------------------------
@@ -141,8 +139,7 @@ void TMultiImageLayer::LoadFrames() {
   const std::int32_t last = static_cast<std::int32_t>(Bitmaps.size()) - 1;
   fin->SetMinMax(0, last);
   fout->SetMinMax(0, last);
-  SetWidth(maxW);
-  SetHeight(maxH);
+  StoreDerivedSize(maxW, maxH);
 }
 
 int TMultiImageLayer::FrameIndex(double frame) const {

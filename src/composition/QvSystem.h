@@ -1,108 +1,31 @@
 #pragma once
-// The composition (TQVSystem) and the base of its layers (TLayer): the layer stack, which layers
-// show at a frame, composing a frame, and the mouse and key editing of the work area.
+// The composition (TQVSystem): the layer stack, which layers show at a frame, and the two steps
+// of a frame: Advance (the pause rule, the tracks, each showing layer's own state) and Render
+// (blending what the layers hold, which never moves anything on). The work area's mouse and key
+// editing and the editing overlay are in WorkArea.cpp.
+#include "composition/CompositionContext.h"
+#include "composition/Layer.h"
+#include "composition/WorkArea.h"
 #include "model/BaseLib.h"
 #include "model/BasicTypes.h"
+#include "model/Signal.h"
 #include "platform/Canvas.h"
 #include "platform/Clock.h"
 #include "platform/Input.h"
 #include "project/MediaPath.h"
 #include "raster/Bitmap.h"
 
-#include <array>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace qv {
 
-class TQVSystem;
-class TLayer;
 class TRichEdit;  // the shared rich-text engine of text and crawl layers (platform)
-
-// Hooks around a layer's drawing.
-using TLayerDrawBool = std::function<void(TLayer* Sender, TmemoryBitmap& bmp, bool& ContinueDrawing)>;
-using TLayerDraw = std::function<void(TLayer* Sender, TmemoryBitmap& bmp)>;
-
-class TLayer : public TContainerObject {
-  QV_CONTAINER(TLayer, TContainerObject)
-
- public:
-  ~TLayer() override;
-
-  TQVSystem* owner = nullptr;  // the composition the layer belongs to (not owned)
-  std::string ParentName;      // not set by the system
-  TLayerDrawBool OnBeforeDraw;
-  TLayerDraw OnAfterDraw;
-  std::int32_t tag = 0;
-  std::int32_t tag0 = 0;  // 1 while the layer is moved or resized with the mouse
-  std::int32_t tag1 = 0;
-  bool AccpetResizeX = false;  // the left/right (and corner) handles apply
-  bool AccpetResizeY = false;  // the top/bottom (and corner) handles apply
-  TLayer* Parent = nullptr;    // not set by the system
-  std::vector<TLayer*> Childs; // the list is the layer's, its members are not
-  std::int32_t IconIndex = 0;  // 0 image, 1 sequence, 2 text, 3 roll, 4 clock
-
-  // Draws the layer's content; nothing in TLayer.
-  virtual void DrawLayer(TmemoryBitmap& Dest, double frame) {}
-  // OnBeforeDraw (which may veto), DrawLayer, then OnAfterDraw whether or not the layer drew.
-  virtual void Draw(TmemoryBitmap& bmp, double frame);
-  // An extra overlay of the layer kind on the editor's canvas; nothing in TLayer.
-  virtual void DrawEditor(TmemoryBitmap& bmp, TCanvas& Canvas) {}
-  // (X, Y, X + Width, Y + Height).
-  virtual TRect BoundsRect() const;
-  // The text a layer shows, for layers that show one (listed by the tools); none here.
-  virtual std::optional<std::string> ShownText() const { return std::nullopt; }
-
-  // Values of the published properties, and setters that go through the properties (so limits,
-  // keyframes and change notification apply).
-  const std::string& layerName() const { return fname->Value(); }
-  bool Visible() const { return fvisible->Value(); }
-  std::int32_t Opacity() const { return fopacity->Value(); }
-  std::int32_t X() const { return fx->Value(); }
-  std::int32_t Y() const { return fy->Value(); }
-  std::int32_t Width() const { return fw->Value(); }
-  std::int32_t Height() const { return fh->Value(); }
-  std::int32_t LayerIN() const { return flin->Value(); }
-  std::int32_t Duration() const { return flout->Value(); }
-  void SetlayerName(const std::string& v) { fname->SetValue(v); }
-  void SetVisible(bool v) { fvisible->SetValue(v); }
-  void SetOpacity(std::int32_t v) { fopacity->SetValue(v); }
-  void SetX(std::int32_t v) { fx->SetValue(v); }
-  void SetY(std::int32_t v) { fy->SetValue(v); }
-  void SetWidth(std::int32_t v) { fw->SetValue(v); }
-  void SetHeight(std::int32_t v) { fh->SetValue(v); }
-  void SetLayerIN(std::int32_t v) { flin->SetValue(v); }
-  void SetDuration(std::int32_t v) { flout->SetValue(v); }
-
-  TString& NameProperty() const { return *fname; }
-  TBoolean& VisibleProperty() const { return *fvisible; }
-  TMinMaxInteger& OpacityProperty() const { return *fopacity; }
-  TInteger& XProperty() const { return *fx; }
-  TInteger& YProperty() const { return *fy; }
-  TInteger& WidthProperty() const { return *fw; }
-  TInteger& HeightProperty() const { return *fh; }
-  TInteger& LayerINProperty() const { return *flin; }
-  TInteger& DurationProperty() const { return *flout; }
-
- protected:
-  explicit TLayer(TQVSystem* Aowner) : owner(Aowner) {}
-  void AfterConstruction() override;
-
-  TBoolean* fvisible = nullptr;
-  TMinMaxInteger* fopacity = nullptr;
-  TInteger* fx = nullptr;
-  TInteger* fy = nullptr;
-  TString* fname = nullptr;
-  TInteger* flin = nullptr;
-  TInteger* flout = nullptr;
-  TInteger* fw = nullptr;
-  TInteger* fh = nullptr;
-};
+class TTextRenderer;
 
 class TQVSystem : public TContainerObject {
   QV_CONTAINER(TQVSystem, TContainerObject)
@@ -113,14 +36,17 @@ class TQVSystem : public TContainerObject {
   // --- state ---------------------------------------------------------------------------------
   std::int32_t Dx = 0;  // last pointer position seen while dragging
   std::int32_t DY = 0;
-  std::function<void(TQVSystem* Sender)> onSelectItem;  // runs on every selection assignment
-  std::uint32_t lasttick = 0;                            // tick count of the previous DrawAll
+  // Runs on every selection assignment; the grid, the object list and other panels listen.
+  TSignal<TQVSystem*> onSelectItem;
+  // Runs after a layer enters or leaves the stack, or the stack is reordered.
+  TSignal<TQVSystem*> onLayersChanged;
+  std::uint32_t lasttick = 0;                            // tick count of the previous Advance
   TRichEdit* RichEdit1 = nullptr;                        // not owned
   std::mutex richEditSection;                            // guards RichEdit1 against the crawl worker
   std::vector<std::unique_ptr<TLayer>> Layers;           // bottom first
   std::unique_ptr<TmemoryBitmap> work;                   // the work image, or none
   TLayer* MouseLayer = nullptr;                          // the hover layer
-  std::int32_t MouseEvent = 0;                           // handle or area of MouseLayer, 0..8
+  TMouseArea MouseEvent = maLeft;                        // handle or area of MouseLayer
   std::int32_t frame = 0;                                // current frame, 25 per second
   std::string ffilename;                                 // the last project loaded
   std::int32_t fwidth = 0;
@@ -153,6 +79,7 @@ class TQVSystem : public TContainerObject {
     std::unique_ptr<L> layer = Make<L>(this);
     L& ref = *layer;
     Layers.push_back(std::move(layer));
+    onLayersChanged(this);
     return ref;
   }
   // Creates a layer by its class keyword as the project file names it, upper case
@@ -166,11 +93,22 @@ class TQVSystem : public TContainerObject {
   int IndexOf(const TLayer* layer) const;
 
   // --- drawing -------------------------------------------------------------------------------
-  // Composes `frame` into Dst, or into `work` when Dst is none.
+  // One shown frame: Advance, then Render of `frame` into Dst, or into `work` when Dst is none.
   void DrawAll(TmemoryBitmap* Dst);
-  // The editing overlay in `work`: each visible layer's own overlay, the hover outline (XOR) and
-  // name, the selection outline and handles. Needs `work` and a canvas factory.
+  // Moves the composition on by one shown frame: `frame` restarts at 0 after more than 2000 ms
+  // without an Advance; every layer's tracks take their values at `frame`; every layer that
+  // shows at it moves its own state on (a crawl scrolls, a clock reads the time of day, a text
+  // takes its metadata slot). Once per shown or exported frame.
+  void Advance();
+  // Composes the layers as they stand, with their tracks at Frame, into Target: bottom to top,
+  // each layer that shows at Frame blended with its opacity as Target's factor (the factor stays
+  // at the last layer's opacity). Moves nothing on: rendering twice gives the same pixels.
+  void Render(std::int32_t Frame, TmemoryBitmap& Target);
+  // The editing overlay on `work`, or on Target (a presentation image; frames rendered for
+  // output never carry it): each visible layer's own overlay, the hover outline (XOR) and name,
+  // the selection outline and handles. Needs a canvas factory in the context.
   void DrawEditor();
+  void DrawEditor(TmemoryBitmap& Target);
 
   // --- mouse and keys ------------------------------------------------------------------------
   void MouseDown(TMouseButton Button, TShiftState Shift, std::int32_t X, std::int32_t Y);
@@ -199,14 +137,12 @@ class TQVSystem : public TContainerObject {
   std::function<void(const std::string& Message)> OnMediaProblem;
   void ReportMediaProblem(const std::string& Message) const;
 
-  // The clocks and the overlay canvas (not owned); the defaults are the machine's clocks and no
-  // canvas. Set them before the first DrawAll.
-  void SetTickSource(TTickSource* Source) { fTicks = Source != nullptr ? Source : &fSteadyTicks; }
-  void SetTimeOfDaySource(TTimeOfDaySource* Source) { fTimeOfDay = Source != nullptr ? Source : &fSystemTime; }
-  void SetCanvasFactory(TCanvasFactory* Factory) { fCanvases = Factory; }
+  // What the composition reaches the platform through (set when it is made).
+  const TCompositionContext& Context() const { return fContext; }
+  const TTextRenderer* TextRenderer() const { return fContext.TextRenderer; }
   TTickSource& Ticks() const { return *fTicks; }
   TTimeOfDaySource& TimeOfDay() const { return *fTimeOfDay; }
-  TCanvasFactory* CanvasFactory() const { return fCanvases; }
+  TCanvasFactory* CanvasFactory() const { return fContext.Canvases; }
 
   TEnum<TShowTime>& ShowTimeProperty() const { return *fshowtime; }
   TTimeCode& TimeProperty() const { return *fsec; }
@@ -214,11 +150,20 @@ class TQVSystem : public TContainerObject {
   TTimeCode& DurationProperty() const { return *fdur; }
 
  protected:
+  // A composition whose only platform service is the rich-text engine.
   TQVSystem(std::int32_t Width, std::int32_t Height, TRichEdit* richedit, bool CreateBitmap);
+  TQVSystem(std::int32_t Width, std::int32_t Height, const TCompositionContext& Context, bool CreateBitmap);
   void AfterConstruction() override;
 
  private:
-  bool Shows(const TLayer& L) const;
+  // Whether L shows at Frame by the time rule (visibility and opacity aside).
+  bool Shows(const TLayer& L, std::int32_t Frame) const;
+  // The snapshot of the stack that a frame walks (a layer's hook may change the stack).
+  void TakeSnapshot();
+  // `frame` := 0 after more than 2000 ms since the last call (the tick count wraps).
+  void RestartAfterPause();
+  // Render without evaluating the tracks.
+  void Compose(std::int32_t Frame, TmemoryBitmap& Target);
 
   TEnum<TShowTime>* fshowtime = nullptr;
   TTimeCode* fsec = nullptr;
@@ -226,12 +171,12 @@ class TQVSystem : public TContainerObject {
   TEnum<TDurationType>* fdurt = nullptr;
   TLayer* fSelectedLayer = nullptr;
 
+  TCompositionContext fContext;
   TSteadyTickSource fSteadyTicks;
   TSystemTimeOfDay fSystemTime;
   TTickSource* fTicks = &fSteadyTicks;
   TTimeOfDaySource* fTimeOfDay = &fSystemTime;
-  TCanvasFactory* fCanvases = nullptr;
-  std::vector<TLayer*> fSnapshot;  // DrawAll's copy of the stack, kept to avoid reallocating
+  std::vector<TLayer*> fSnapshot;  // a frame's copy of the stack, kept to avoid reallocating
 };
 
 }  // namespace qv

@@ -306,7 +306,7 @@ void TRollLayer::Restyle() {
     return;
   }
   Image.reset();
-  const TTextRenderer* renderer = GetTextRenderer();
+  const TTextRenderer* renderer = owner->TextRenderer();
   if (renderer == nullptr) return;  // a tool that renders no text: no placeholder either
   try {
     int mx = 0, my = 0;
@@ -316,7 +316,7 @@ void TRollLayer::Restyle() {
                                                    TextDirection() == tdRighttoLeft ? "RIGHT" : "LEFT",
                                                    ffont->FontColor(), false, 0),
                             mx, my);
-    SetHeight(Image->Height() - 2 * my);
+    fh->StoreDerived(Image->Height() - 2 * my);
   } catch (const std::exception&) {
     Image.reset();  // larger than a bitmap may be: nothing to show
   }
@@ -370,7 +370,7 @@ void TRollLayer::StartWorker() {
   fJob.Rich = IsRichTextFileName(TextFile());
   fJob.Plain = TTextImageParams::Make({}, fshadow, fcontour, 4, ffont->FontName(), ffont->FontSize(),
                                       TextDirection() == tdRighttoLeft ? "RIGHT" : "LEFT", ffont->FontColor(), false, 0);
-  fJob.Renderer = GetTextRenderer();
+  fJob.Renderer = owner->TextRenderer();
   fJob.Engine = owner->RichEdit1;
   fJob.Section = &owner->richEditSection;
   fJob.PieceWidth = StripPieceWidth;
@@ -405,6 +405,7 @@ void TRollLayer::ReapWorker() {
 }
 
 void TRollLayer::TakeStrips() {
+  fFrameReady = false;  // the layout was of the strips that go now
   working.clear();
   working.swap(waiting);
   Dx = fResult.Dx;
@@ -415,7 +416,7 @@ void TRollLayer::TakeStrips() {
   } else {
     Maxdescent = MaxAscent = 0;
   }
-  if (fResult.Height >= 0) SetHeight(fResult.Height);
+  if (fResult.Height >= 0) fh->StoreDerived(fResult.Height);
   Pos = StartPos();
   if (working.empty()) {
     // Nothing to crawl: look at the file again a second later, not on every frame.
@@ -444,28 +445,25 @@ void TRollLayer::WaitForWorker() {
   }
 }
 
-void TRollLayer::DrawLayer(TmemoryBitmap& Dest, double frame) {
+void TRollLayer::Advance(double frame) {
+  fFrameReady = false;
   ReapWorker();
+  if (TextFile().empty()) return;  // the placeholder, drawn as it is
 
-  // 1. No text file: the placeholder.
-  if (TextFile().empty()) {
-    if (Image) Dest.Blend(X(), Y(), *Image, 0, 0, Image->Width(), Image->Height());
-    return;
-  }
-  // 2. A render is asked for: start a worker; nothing is drawn this frame.
+  // A render is asked for: start a worker; nothing is drawn this frame.
   if (refreshList.load(std::memory_order_acquire) && !inrefresh.load(std::memory_order_acquire) && RetryDue()) {
     StartWorker();
     return;
   }
-  // 3. Finished strips replace the shown ones.
+  // Finished strips replace the shown ones.
   if (refreshready.load(std::memory_order_acquire)) {
     refreshready.store(false, std::memory_order_release);
     TakeStrips();
   }
-  // 4. Nothing is drawn while a worker runs.
+  // Nothing is drawn while a worker runs.
   if (inrefresh.load(std::memory_order_acquire)) return;
 
-  // 5. The work image, cleared.
+  // The work image the fields are drawn into, at the layer's size.
   const int w = Width();
   const int h = Height();
   if (w <= 0 || h <= 0) return;
@@ -476,11 +474,10 @@ void TRollLayer::DrawLayer(TmemoryBitmap& Dest, double frame) {
       workdib.reset();  // larger than a bitmap may be: nothing to show at this size
       return;
     }
-  } else {
-    std::memset(workdib->Bits, 0, workdib->ByteSize());
   }
 
-  // 6. Two fields, each on its own rows at its own position.
+  // Two fields, each on its own rows at its own position; the crawl then stands where the next
+  // frame's first field starts.
   TCrawlGeometry g;
   g.X = X();
   g.Width = w;
@@ -493,11 +490,33 @@ void TRollLayer::DrawLayer(TmemoryBitmap& Dest, double frame) {
   g.Scroll = ScrollDirection() == tdRighttoLeft ? tdRighttoLeft : tdLefttoRight;
   for (int f = 0; f < 2; ++f) {
     g.Pos = Pos;
-    workdib->Field = static_cast<int>(((std::int64_t(Y()) + f) % 2 + 2) % 2);
-    const bool passed = LayOutCrawlField(g, working, fPlacements);
-    for (const TCrawlPlacement& item : fPlacements) {
+    fFields[f].Row = static_cast<int>(((std::int64_t(Y()) + f) % 2 + 2) % 2);
+    const bool passed = LayOutCrawlField(g, working, fFields[f].Placements);
+    const std::int64_t next = g.Scroll == tdRighttoLeft ? std::int64_t(Pos) + Speed() : std::int64_t(Pos) - Speed();
+    Pos = static_cast<std::int32_t>(std::clamp<std::int64_t>(next, INT32_MIN, INT32_MAX));
+    if (passed) refreshList.store(true, std::memory_order_release);
+  }
+  fFrameX = X();
+  fFrameY = Y();
+  fFrameReady = true;
+}
+
+void TRollLayer::DrawLayer(TmemoryBitmap& Dest, double frame) {
+  if (TextFile().empty()) {
+    if (Image) Dest.Blend(X(), Y(), *Image, 0, 0, Image->Width(), Image->Height());
+    return;
+  }
+  if (!fFrameReady || !workdib) return;
+
+  // The fields laid out by the last Advance, into the cleared work image.
+  std::memset(workdib->Bits, 0, workdib->ByteSize());
+  const int w = workdib->Width();
+  for (const TField& field : fFields) {
+    workdib->Field = field.Row;
+    for (const TCrawlPlacement& item : field.Placements) {
+      // The separator may have been changed (or dropped) since the layout: drawn as it is now.
       if (item.Strip < 0) {
-        workdib->Blend(static_cast<int>(item.X), item.Y, *Bitmap, 0, 0, sepWidth, sepHeight);
+        if (Bitmap) workdib->Blend(static_cast<int>(item.X), item.Y, *Bitmap, 0, 0, Bitmap->Width(), Bitmap->Height());
         continue;
       }
       // The pieces of the strip that meet the work image.
@@ -508,14 +527,9 @@ void TRollLayer::DrawLayer(TmemoryBitmap& Dest, double frame) {
         x += pw;
       }
     }
-    const std::int64_t next = g.Scroll == tdRighttoLeft ? std::int64_t(Pos) + Speed() : std::int64_t(Pos) - Speed();
-    Pos = static_cast<std::int32_t>(std::clamp<std::int64_t>(next, INT32_MIN, INT32_MAX));
-    if (passed) refreshList.store(true, std::memory_order_release);
   }
   workdib->Field = -1;
-
-  // 7.
-  Dest.Blend(X(), Y(), *workdib, 0, 0, w, h);
+  Dest.Blend(fFrameX, fFrameY, *workdib, 0, 0, w, workdib->Height());
 }
 
 }  // namespace qv

@@ -110,7 +110,7 @@ class TRollLayer : public TLayer {
   std::int32_t Pos = -1;                               // scroll position in composition x
   std::vector<std::unique_ptr<TTextStrip>> working;    // the strips shown, in file order
   std::vector<std::unique_ptr<TTextStrip>> waiting;    // rendered by the worker, not yet shown
-  std::unique_ptr<TmemoryBitmap> workdib;              // Width x Height, cleared every frame
+  std::unique_ptr<TmemoryBitmap> workdib;              // Width x Height, cleared at every drawing
   std::unique_ptr<TStreamedBitmap> Bitmap;             // the separator, colours weighted by alpha
   std::int32_t sepWidth = 0;
   std::int32_t sepHeight = 0;
@@ -123,14 +123,18 @@ class TRollLayer : public TLayer {
   std::int32_t Maxdescent = 0;  // largest font descent and ascent over the last RTF file's lines
   std::int32_t MaxAscent = 0;
 
+  // Picks up a finished render (or starts one, and then nothing shows this frame), lays out the
+  // frame's two fields and scrolls the crawl on by Speed for each.
+  void Advance(double frame) override;
+  // The placeholder while no file is set; otherwise the two fields the last Advance laid out.
   void DrawLayer(TmemoryBitmap& Dest, double frame) override;
   // Reloads the separator, puts the crawl at its start and asks for the file to be rendered.
   void CloseObject() override;
 
   // For tools that need repeatable frames: starts the render a frame would start now (whatever
-  // the retry pause) and waits for it, so the next DrawLayer shows the strips.
+  // the retry pause) and waits for it, so the next Advance shows the strips.
   void PrepareStrips();
-  // Waits for a running worker and takes its result in as the next DrawLayer would.
+  // Waits for a running worker and takes its result in as the next Advance would.
   void WaitForWorker();
   // Whether a worker is running.
   bool Rendering() const { return inrefresh.load(std::memory_order_acquire); }
@@ -223,7 +227,16 @@ class TRollLayer : public TLayer {
   bool fRetryPending = false;      // the next render waits until fRetryTick
   std::uint32_t fRetryTick = 0;
   std::string fReported;           // the last problem reported (each is reported once)
-  std::vector<TCrawlPlacement> fPlacements;  // reused every field
+  // What the last Advance laid out for DrawLayer: each field's rows (0 even, 1 odd) and items,
+  // and where the layer stood.
+  struct TField {
+    int Row = 0;
+    std::vector<TCrawlPlacement> Placements;  // reused every frame
+  };
+  TField fFields[2];
+  int fFrameX = 0;
+  int fFrameY = 0;
+  bool fFrameReady = false;  // a frame is laid out and its strips are in `working`
 };
 
 }  // namespace qv

@@ -43,12 +43,11 @@ TTextLayer::~TTextLayer() {
 }
 
 void TTextLayer::DrawText() {
-  const TTextRenderer* renderer = GetTextRenderer();
+  const TTextRenderer* renderer = owner->TextRenderer();
   if (renderer == nullptr) {
     // A program that only reads and writes projects need not install one: the layer keeps the
     // size it has (as read from the file) and shows nothing.
     Image.reset();
-    fRenderer = nullptr;
     Dx = DY = 0;
     return;
   }
@@ -56,9 +55,8 @@ void TTextLayer::DrawText() {
                                               TextDirection() == tdRighttoLeft ? TReadingOrder::roRightToLeft
                                                                                : TReadingOrder::roLeftToRight,
                                               ffont->FontColor(), false, MaxWidth());
-  if (!Image || renderer != fRenderer || !(p == fRendered)) {
+  if (!Image || !(p == fRendered)) {
     Image.reset();
-    fRenderer = nullptr;
     try {
       int dx = 0;
       int dy = 0;
@@ -66,7 +64,6 @@ void TTextLayer::DrawText() {
       Dx = dx;
       DY = dy;
       fRendered = std::move(p);
-      fRenderer = renderer;
       ++fRenderCount;
     } catch (const std::length_error&) {
       // Wider or taller than a bitmap may be: the layer shows nothing.
@@ -75,8 +72,7 @@ void TTextLayer::DrawText() {
       Dx = DY = 0;
     }
   }
-  SetWidth(Image ? Image->Width() - 2 * Dx : 0);
-  SetHeight(Image ? Image->Height() - 2 * DY : 0);
+  StoreDerivedSize(Image ? Image->Width() - 2 * Dx : 0, Image ? Image->Height() - 2 * DY : 0);
 }
 
 const std::string* TTextLayer::SourceText() const {
@@ -86,10 +82,13 @@ const std::string* TTextLayer::SourceText() const {
   return nullptr;  // tsNone, or an ordinal of no slot
 }
 
-void TTextLayer::DrawLayer(TmemoryBitmap& Dest, double frame) {
+void TTextLayer::Advance(double frame) {
   if (const std::string* meta = SourceText(); meta != nullptr && !meta->empty() && *meta != Text()) {
     SetText(*meta);
   }
+}
+
+void TTextLayer::DrawLayer(TmemoryBitmap& Dest, double frame) {
   if (Image) {
     const TRect r = BoundsRect();
     Dest.Blend(r.Left, r.Top, *Image, 0, 0, Image->Width(), Image->Height());

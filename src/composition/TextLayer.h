@@ -26,13 +26,14 @@ class TTextLayer : public TLayer {
   std::int32_t Dx = 0;  // horizontal margin of Image around the text
   std::int32_t DY = 0;  // vertical margin
 
-  // Renders Image again from the current values and sets Width and Height to the text's size
-  // without margins. When every input is as at the last rendering the image is kept: the result
+  // Renders Image again from the current values and stores the text's size without margins in
+  // Width and Height (a derived size: notified, no keyframe side). When every input is as at the last rendering the image is kept: the result
   // and the notifications of Width and Height are the same, only the work is saved. With no text
   // renderer installed there is no image and Width and Height stay as they are.
   void DrawText();
-  // Takes the text from the metadata slot named by TextSource (when that slot is not empty), then
-  // blends Image at BoundsRect.
+  // Takes the text from the metadata slot named by TextSource, when that slot is not empty.
+  void Advance(double frame) override;
+  // Blends Image at BoundsRect.
   void DrawLayer(TmemoryBitmap& Dest, double frame) override;
   // The area Image covers: the text placed by the alignments around (X, Y), plus the margins.
   TRect BoundsRect() const override;
@@ -88,9 +89,8 @@ class TTextLayer : public TLayer {
   TEnum<TTextDirection>* fdir = nullptr;
   TTextFont* ffont = nullptr;
 
-  // What Image was rendered from, and with which renderer.
+  // What Image was rendered from (the renderer is the composition's for good).
   TTextImageParams fRendered;
-  const TTextRenderer* fRenderer = nullptr;
   std::uint64_t fRenderCount = 0;
 };
 

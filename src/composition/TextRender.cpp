@@ -3,7 +3,6 @@
 #include "raster/GaussianBlur.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cstring>
 #include <functional>
@@ -16,8 +15,6 @@
 namespace qv {
 
 namespace {
-
-std::atomic<const TTextRenderer*> gRenderer{nullptr};
 
 constexpr int kMaxFactor = 16;
 
@@ -37,10 +34,6 @@ std::string Upper(std::string s) {
 std::int64_t RaiseToMultiple(std::int64_t a, int s) { return a + s - a % s; }
 
 }  // namespace
-
-void SetTextRenderer(const TTextRenderer* Renderer) { gRenderer.store(Renderer, std::memory_order_release); }
-
-const TTextRenderer* GetTextRenderer() { return gRenderer.load(std::memory_order_acquire); }
 
 TShadowStyle TShadowStyle::Of(const TShadow* Shadow) {
   TShadowStyle s;
@@ -364,14 +357,13 @@ std::unique_ptr<TTextStrip> RenderTextStrip(const TTextRenderer& Renderer, const
   });
 }
 
-std::unique_ptr<TmemoryBitmap> RenderTextImage(const std::string& Text, const TShadow* Shadow,
-                                               const TContour* Contour, int Factor, const std::string& FontName,
-                                               int FontSize, const std::string& Direction, std::uint32_t Color,
-                                               int& Dx, int& Dy, bool Bold, int MaxWidth) {
-  const TTextRenderer* renderer = GetTextRenderer();
-  if (renderer == nullptr) throw std::logic_error("no text renderer is installed");
+std::unique_ptr<TmemoryBitmap> RenderTextImage(const TTextRenderer& Renderer, const std::string& Text,
+                                               const TShadow* Shadow, const TContour* Contour, int Factor,
+                                               const std::string& FontName, int FontSize,
+                                               const std::string& Direction, std::uint32_t Color, int& Dx, int& Dy,
+                                               bool Bold, int MaxWidth) {
   return RenderTextImage(
-      *renderer, TTextImageParams::Make(Text, Shadow, Contour, Factor, FontName, FontSize, Direction, Color, Bold, MaxWidth),
+      Renderer, TTextImageParams::Make(Text, Shadow, Contour, Factor, FontName, FontSize, Direction, Color, Bold, MaxWidth),
       Dx, Dy);
 }
 

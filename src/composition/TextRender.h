@@ -19,12 +19,6 @@
 
 namespace qv {
 
-// The renderer every rasterisation goes through. Install it once at start-up, before any text
-// layer is made and before any worker renders (the editor and qvrender install the Qt one).
-// Rendering while none is installed throws std::logic_error.
-void SetTextRenderer(const TTextRenderer* Renderer);
-const TTextRenderer* GetTextRenderer();
-
 // What a shadow draws, its values limited to their ranges (a project file may carry values
 // beyond them, which loading stores unchecked). Off when the shadow is disabled.
 struct TShadowStyle {
@@ -85,8 +79,8 @@ void TextImageMargins(const TShadowStyle& Shadow, const TContourStyle& Contour, 
 std::unique_ptr<TmemoryBitmap> RenderTextImage(const TTextRenderer& Renderer, const TTextImageParams& P, int& Dx,
                                                int& Dy);
 
-// The same with the installed renderer and the arguments as the layers hold them.
-std::unique_ptr<TmemoryBitmap> RenderTextImage(const std::string& Text, const TShadow* Shadow,
+// The same with the arguments as the layers hold them.
+std::unique_ptr<TmemoryBitmap> RenderTextImage(const TTextRenderer& Renderer, const std::string& Text, const TShadow* Shadow,
                                                const TContour* Contour, int Factor, const std::string& FontName,
                                                int FontSize, const std::string& Direction, std::uint32_t Color,
                                                int& Dx, int& Dy, bool Bold, int MaxWidth);

@@ -84,6 +84,13 @@ class TInteger : public TBaseProperty {
 
   std::int32_t Value() const { return fValue; }
   virtual void SetValue(std::int32_t v);
+  // A value the engine derives from content (a picture's or a measured text's size): stored and
+  // notified as a setter would, but it is no edit, so no limits apply and no keyframe moves or is
+  // added, whatever the auto-key mode.
+  void StoreDerived(std::int32_t v) {
+    fValue = v;
+    Changed();
+  }
 
   std::optional<TValueKind> ValueKind() const override { return vkInt; }
   std::int32_t DataSize() const override { return 4; }

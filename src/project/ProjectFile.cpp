@@ -56,8 +56,13 @@ void ReadAnimLine(std::string_view line, TBaseProperty& prop) {
   }
   if (slot < 0 || slot > 15) return;  // no such slot: the line is skipped
 
-  AnimationManager().Slot = slot;
+  // The registry's current slot chooses where the track is made; it is the editor's, so it is
+  // put back at once.
+  TAnimationManager& am = AnimationManager();
+  const std::int32_t previousSlot = am.Slot;
+  am.Slot = slot;
   Tkeys* track = prop.Animation(true);
+  am.Slot = previousSlot;
   if (track == nullptr) return;
 
   const std::string mode = parser.Parse();

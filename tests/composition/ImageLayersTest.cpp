@@ -34,7 +34,6 @@ class ImageLayers : public ::testing::Test {
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
-    sys->SetTickSource(&ticks);
     sys->OnMediaProblem = [this](const std::string& m) { problems.push_back(m); };
   }
   void TearDown() override { fs::remove_all(dir); }
@@ -56,7 +55,7 @@ class ImageLayers : public ::testing::Test {
   fs::path dir;
   TManualTickSource ticks;
   std::vector<std::string> problems;
-  std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(768, 576, nullptr, true);
+  std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(768, 576, TCompositionContext{.Ticks = &ticks}, true);
 };
 
 TEST_F(ImageLayers, ImageLayerDefaults) {

@@ -94,9 +94,7 @@ TEST_F(OverlayCanvas, TextOnAnOpaqueBackground) {
 
 TEST_F(OverlayCanvas, SelectionOverlayOnTheWorkImage) {
   TManualTickSource ticks;
-  auto sys = Make<TQVSystem>(64, 48, nullptr, true);
-  sys->SetTickSource(&ticks);
-  sys->SetCanvasFactory(&factory);
+  auto sys = Make<TQVSystem>(64, 48, TCompositionContext{.Ticks = &ticks, .Canvases = &factory}, true);
   TProbeLayer& l = sys->NewLayer<TProbeLayer>();
   l.SetX(10), l.SetY(10), l.SetWidth(30), l.SetHeight(20);
   l.AccpetResizeX = l.AccpetResizeY = true;
@@ -107,6 +105,14 @@ TEST_F(OverlayCanvas, SelectionOverlayOnTheWorkImage) {
   EXPECT_EQ(sys->work->Pixel(37, 17), 0xFFFFFFFFu);  // its outline
   EXPECT_EQ(sys->work->Pixel(20, 29), 0xFF7F7F7Fu);  // the XOR outline's bottom row
   EXPECT_EQ(sys->work->Pixel(20, 20), 0xFF808080u);  // inside the layer: untouched
+
+  // Onto a presentation image: the overlay goes there, the work image keeps the composed frame.
+  sys->work->Fill(0xFF808080u);
+  TmemoryBitmap shown(*sys->work);
+  sys->DrawEditor(shown);
+  EXPECT_EQ(shown.Pixel(40, 20), 0xFF0000FFu);
+  EXPECT_EQ(sys->work->Pixel(40, 20), 0xFF808080u);
+  EXPECT_EQ(sys->work->Pixel(20, 29), 0xFF808080u);
 }
 
 }  // namespace

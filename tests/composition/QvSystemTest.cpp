@@ -9,8 +9,6 @@ namespace {
 
 class Composition : public ::testing::Test {
  protected:
-  Composition() { sys->SetTickSource(&ticks); }
-
   TProbeLayer& Add(int x, int y, int w, int h, bool resizeX = false, bool resizeY = false) {
     TProbeLayer& l = sys->NewLayer<TProbeLayer>();
     l.SetX(x);
@@ -35,7 +33,9 @@ class Composition : public ::testing::Test {
   }
 
   TManualTickSource ticks;
-  std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(768, 576, nullptr, true);
+  TRecordingCanvasFactory canvas;
+  std::unique_ptr<TQVSystem> sys =
+      Make<TQVSystem>(768, 576, TCompositionContext{.Ticks = &ticks, .Canvases = &canvas}, true);
 };
 
 TEST_F(Composition, Defaults) {
@@ -212,15 +212,15 @@ TEST_F(Composition, UpperLayerWinsTheHover) {
   TProbeLayer& upper = Add(150, 120, 200, 100);
   EXPECT_EQ(Hover(200, 150), TCursor::crSizeAll);
   EXPECT_EQ(sys->MouseLayer, &upper);
-  EXPECT_EQ(sys->MouseEvent, 8);
+  EXPECT_EQ(sys->MouseEvent, maBody);
   // The lower layer's right-edge handle at (300, 150) lies inside the upper body.
   Hover(300, 150);
   EXPECT_EQ(sys->MouseLayer, &upper);
-  EXPECT_EQ(sys->MouseEvent, 8);
+  EXPECT_EQ(sys->MouseEvent, maBody);
   // Outside the upper layer the lower one's handles work.
   EXPECT_EQ(Hover(100, 150), TCursor::crSizeWE);
   EXPECT_EQ(sys->MouseLayer, &lower);
-  EXPECT_EQ(sys->MouseEvent, 0);
+  EXPECT_EQ(sys->MouseEvent, maLeft);
   sys->MouseDown(TMouseButton::mbLeft, ssLeft, 200, 150);  // hover is still the lower layer
   EXPECT_EQ(sys->_SelectedLayer(), &lower);
 }
@@ -264,7 +264,7 @@ TEST_F(Composition, WithoutResizeFlagsOnlyTheOpenBodyCounts) {
   EXPECT_EQ(sys->MouseLayer, nullptr);
   Hover(11, 50);
   EXPECT_EQ(sys->MouseLayer, &l);
-  EXPECT_EQ(sys->MouseEvent, 8);
+  EXPECT_EQ(sys->MouseEvent, maBody);
 }
 
 TEST_F(Composition, OnlyHorizontalHandlesForAHorizontalResizer) {
@@ -281,7 +281,7 @@ TEST_F(Composition, HoverOverNothingKeepsTheLastHover) {
   Hover(50, 50);
   EXPECT_EQ(Hover(500, 500), TCursor::crDefault);
   EXPECT_EQ(sys->MouseLayer, &l);
-  EXPECT_EQ(sys->MouseEvent, 8);
+  EXPECT_EQ(sys->MouseEvent, maBody);
 }
 
 TEST_F(Composition, HiddenAndOutOfTimeLayersCanStillBeGrabbed) {
@@ -303,8 +303,6 @@ TEST_F(Composition, HiddenAndOutOfTimeLayersCanStillBeGrabbed) {
     sys->MouseUp(TMouseButton::mbLeft, 0, l->X() + 30, 33);
     EXPECT_EQ(l->Y(), 13);
   }
-  TRecordingCanvasFactory canvas;
-  sys->SetCanvasFactory(&canvas);
   Hover(hidden.X() + 5, 30);
   sys->DrawEditor();
   bool outlined = false, named = false;
@@ -319,10 +317,10 @@ TEST_F(Composition, HiddenAndOutOfTimeLayersCanStillBeGrabbed) {
 TEST_F(Composition, MouseDownSelectsAndStartsADrag) {
   TProbeLayer& l = Add(10, 20, 100, 60);
   int hooks = 0;
-  sys->onSelectItem = [&](TQVSystem* sender) {
+  const TConnection hook = sys->onSelectItem.Connect([&](TQVSystem* sender) {
     EXPECT_EQ(sender, sys.get());
     ++hooks;
-  };
+  });
   sys->MouseDown(TMouseButton::mbLeft, ssLeft, 50, 50);  // no hover yet: deselects
   EXPECT_EQ(sys->_SelectedLayer(), nullptr);
   EXPECT_EQ(hooks, 1);
@@ -353,17 +351,72 @@ TEST_F(Composition, MouseDownSelectsAndStartsADrag) {
   EXPECT_EQ(l.X(), 20);
 }
 
+TEST_F(Composition, AdvanceMovesShowingLayersOnceAndRenderMovesNothing) {
+  TProbeLayer& shown = Add(0, 0, 10, 10);
+  TProbeLayer& hidden = Add(0, 0, 10, 10);
+  hidden.SetVisible(false);
+  TProbeLayer& late = Add(0, 0, 10, 10);
+  sys->SetShowTime(stAfterStart);
+  sys->SetDurationType(dtFixed);
+  for (TProbeLayer* l : {&shown, &hidden}) l->SetDuration(100);
+  late.SetLayerIN(50);
+
+  sys->frame = 20;
+  sys->DrawAll(nullptr);
+  EXPECT_EQ(shown.advancedFrames, (std::vector<double>{20}));
+  EXPECT_EQ(shown.drawnFrames, (std::vector<double>{20}));
+  EXPECT_TRUE(hidden.advancedFrames.empty());  // not shown: its state stands still
+  EXPECT_EQ(hidden.setFrames, 1);              // but its tracks are evaluated
+  EXPECT_TRUE(late.advancedFrames.empty());
+  EXPECT_EQ(shown.setFrames, 1);  // once per DrawAll, not again to compose
+
+  // Repaints, also of another frame: drawn as the layers stand, nothing moves on.
+  TmemoryBitmap target(768, 576);
+  sys->Render(20, target);
+  sys->Render(60, target);
+  EXPECT_EQ(shown.advancedFrames.size(), 1u);
+  EXPECT_TRUE(late.advancedFrames.empty());
+  EXPECT_EQ(shown.drawnFrames, (std::vector<double>{20, 20, 60}));
+  EXPECT_EQ(late.drawnFrames, (std::vector<double>{60}));  // the time rule at the frame rendered
+  EXPECT_EQ(sys->frame, 20);
+  EXPECT_EQ(target.Factor(), 255);  // the last layer's opacity
+}
+
+TEST_F(Composition, SeveralListenersHearSelectionAndLayerListChanges) {
+  std::vector<std::string> heard;
+  const TConnection grid = sys->onSelectItem.Connect([&](TQVSystem*) { heard.push_back("grid"); });
+  const TConnection list = sys->onSelectItem.Connect([&](TQVSystem*) { heard.push_back("list"); });
+  const TConnection layers = sys->onLayersChanged.Connect([&](TQVSystem* s) {
+    heard.push_back("layers " + std::to_string(s->Layers.size()));
+  });
+  TProbeLayer& a = Add(0, 0, 10, 10);
+  TProbeLayer& b = Add(20, 0, 10, 10);
+  EXPECT_EQ(heard, (std::vector<std::string>{"layers 1", "layers 2"}));
+  heard.clear();
+  sys->BringToFront(&a);
+  sys->SendToBack(&a);
+  sys->SetSelectedLayer(&b);
+  EXPECT_EQ(heard, (std::vector<std::string>{"layers 2", "layers 2", "grid", "list"}));
+  heard.clear();
+  std::uint16_t del = VK_DELETE;
+  sys->KeyDown(del, 0);  // the selection goes first, then the list hears of the layer
+  EXPECT_EQ(heard, (std::vector<std::string>{"grid", "list", "layers 1"}));
+  heard.clear();
+  sys->DeleteLayer(nullptr);  // no layer of the stack: nothing changes, nobody is told
+  EXPECT_TRUE(heard.empty());
+}
+
 TEST_F(Composition, SelectingTheSameLayerAgainCallsTheHookAgain) {
   TProbeLayer& l = Add(0, 0, 10, 10);
   int hooks = 0;
-  sys->onSelectItem = [&](TQVSystem*) { ++hooks; };
+  const TConnection hook = sys->onSelectItem.Connect([&](TQVSystem*) { ++hooks; });
   sys->SetSelectedLayer(&l);
   sys->SetSelectedLayer(&l);
   EXPECT_EQ(hooks, 2);
 }
 
 struct DragCase {
-  int event;
+  TMouseArea area;
   int dx, dy;
   TRect expected;  // X, Y, X + Width, Y + Height after the move
 };
@@ -371,9 +424,11 @@ struct DragCase {
 TEST_F(Composition, DraggingAHandleChangesPositionAndSize) {
   // Layer at (100, 100), 200 x 100; drag by (+10, +6).
   const DragCase cases[] = {
-      {0, 10, 6, {110, 100, 300, 200}}, {1, 10, 6, {100, 100, 310, 200}}, {2, 10, 6, {100, 106, 300, 200}},
-      {3, 10, 6, {100, 100, 300, 206}}, {4, 10, 6, {110, 106, 300, 200}}, {5, 10, 6, {100, 100, 310, 206}},
-      {6, 10, 6, {100, 106, 310, 200}}, {7, 10, 6, {110, 100, 300, 206}}, {8, 10, 6, {110, 106, 310, 206}},
+      {maLeft, 10, 6, {110, 100, 300, 200}},      {maRight, 10, 6, {100, 100, 310, 200}},
+      {maTop, 10, 6, {100, 106, 300, 200}},       {maBottom, 10, 6, {100, 100, 300, 206}},
+      {maTopLeft, 10, 6, {110, 106, 300, 200}},   {maBottomRight, 10, 6, {100, 100, 310, 206}},
+      {maTopRight, 10, 6, {100, 106, 310, 200}},  {maBottomLeft, 10, 6, {110, 100, 300, 206}},
+      {maBody, 10, 6, {110, 106, 310, 206}},
   };
   for (const auto& c : cases) {
     auto fresh = Make<TQVSystem>(768, 576, nullptr, false);
@@ -381,12 +436,12 @@ TEST_F(Composition, DraggingAHandleChangesPositionAndSize) {
     l.SetX(100), l.SetY(100), l.SetWidth(200), l.SetHeight(100);
     fresh->SetSelectedLayer(&l);
     l.tag0 = 1;
-    fresh->MouseEvent = c.event;
+    fresh->MouseEvent = c.area;
     fresh->Dx = 400;
     fresh->DY = 400;
     TCursor cur = TCursor::crDefault;
     fresh->MouseMove(ssLeft, 400 + c.dx, 400 + c.dy, cur);
-    EXPECT_EQ(l.BoundsRect(), c.expected) << "event " << c.event;
+    EXPECT_EQ(l.BoundsRect(), c.expected) << "area " << c.area;
     EXPECT_EQ(fresh->Dx, 400 + c.dx);
   }
 }
@@ -400,7 +455,7 @@ TEST_F(Composition, DraggingPastZeroIsNotLimited) {
   EXPECT_EQ(l.Width(), -20);
   // Extreme values saturate instead of wrapping around.
   l.SetX(INT32_MAX - 5);
-  sys->MouseEvent = 8;
+  sys->MouseEvent = maBody;
   sys->MouseMove(ssLeft, 2000000000, 110, c);
   EXPECT_EQ(l.X(), INT32_MAX);
 }
@@ -447,7 +502,7 @@ TEST_F(Composition, DeleteRemovesTheSelectedLayer) {
   sys->MouseDown(TMouseButton::mbLeft, ssLeft, 25, 5);
   ASSERT_EQ(sys->_SelectedLayer(), &b);
   TLayer* seenInHook = &b;
-  sys->onSelectItem = [&](TQVSystem* s) { seenInHook = s->_SelectedLayer(); };
+  const TConnection hook = sys->onSelectItem.Connect([&](TQVSystem* s) { seenInHook = s->_SelectedLayer(); });
   sys->KeyDown(del, 0);
   ASSERT_EQ(sys->Layers.size(), 1u);
   EXPECT_EQ(sys->Layers[0].get(), &a);
@@ -490,8 +545,6 @@ TEST_F(Composition, BringToFrontAndSendToBack) {
 }
 
 TEST_F(Composition, OverlayCalls) {
-  TRecordingCanvasFactory canvas;
-  sys->SetCanvasFactory(&canvas);
   TProbeLayer& img = Add(100, 50, 40, 21, true, true);
   img.SetlayerName("logo");
   TProbeLayer& other = Add(300, 300, 10, 10);
@@ -544,8 +597,6 @@ TEST_F(Composition, OverlayCalls) {
 }
 
 TEST_F(Composition, OverlayHandlesForOneDirection) {
-  TRecordingCanvasFactory canvas;
-  sys->SetCanvasFactory(&canvas);
   TProbeLayer& l = Add(10, 10, 30, 20, true, false);
   sys->SetSelectedLayer(&l);
   sys->DrawEditor();
@@ -556,13 +607,13 @@ TEST_F(Composition, OverlayHandlesForOneDirection) {
   EXPECT_EQ(fills, (std::vector<TRect>{{7, 17, 13, 23}, {37, 17, 43, 23}}));
 }
 
-TEST_F(Composition, OverlayWithoutCanvasOrWorkDrawsNothing) {
-  Add(0, 0, 10, 10);
-  sys->SetSelectedLayer(sys->Layers[0].get());
-  sys->DrawEditor();  // no canvas factory set
-  auto bare = Make<TQVSystem>(16, 8, nullptr, false);
+TEST(CompositionOverlay, WithoutCanvasOrWorkDrawsNothing) {
+  auto noCanvas = Make<TQVSystem>(768, 576, nullptr, true);
+  TProbeLayer& l = noCanvas->NewLayer<TProbeLayer>();
+  noCanvas->SetSelectedLayer(&l);
+  noCanvas->DrawEditor();  // no canvas factory in the context
   TRecordingCanvasFactory canvas;
-  bare->SetCanvasFactory(&canvas);
+  auto bare = Make<TQVSystem>(16, 8, TCompositionContext{.Canvases = &canvas}, false);
   bare->DrawEditor();
   EXPECT_EQ(canvas.opened, 0);
 }

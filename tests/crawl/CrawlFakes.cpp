@@ -7,22 +7,19 @@
 namespace qv::test {
 
 TCrawlScene::TCrawlScene() {
-  SetTextRenderer(&renderer);
-  sys = Make<TQVSystem>(768, 576, &engine, true);
-  sys->SetTickSource(&ticks);
+  sys = Make<TQVSystem>(768, 576, TCompositionContext{.TextRenderer = &renderer, .RichEdit = &engine, .Ticks = &ticks},
+                        true);
   sys->OnMediaProblem = [this](const std::string& m) { problems.push_back(m); };
 }
 
-TCrawlScene::~TCrawlScene() {
-  sys.reset();
-  SetTextRenderer(nullptr);
-}
+TCrawlScene::~TCrawlScene() { sys.reset(); }
 
 TRollLayer& TCrawlScene::NewRoll() { return sys->NewLayer<TRollLayer>(); }
 
 void TCrawlScene::Frame(TRollLayer& L) {
   target.Fill(0);
   target.SetFactor(255);
+  L.Advance(0);
   L.DrawLayer(target, 0);
   ticks.Advance(40);
 }

@@ -13,7 +13,7 @@
 
 namespace qv::test {
 
-// A composition of 768 x 576 with a manual tick count, the fake renderer installed.
+// A composition of 768 x 576 with a manual tick count and the fake text engines.
 struct TCrawlScene {
   TFakeTextRenderer renderer;
   TFakeRichEdit engine;
@@ -23,7 +23,8 @@ struct TCrawlScene {
   TCrawlScene();
   ~TCrawlScene();
   TRollLayer& NewRoll();
-  // Draws one frame onto a fresh transparent target (kept in `frame`) and moves the ticks 40 ms.
+  // Advances L by one frame, draws it onto a fresh transparent target (kept in `target`) and
+  // moves the ticks 40 ms.
   void Frame(TRollLayer& L);
   TmemoryBitmap target{768, 576};
 };

@@ -120,4 +120,27 @@ TEST(CrawlSequence, WaitsForTheStripsAndRepeats) {
   fs::remove_all(dir);
 }
 
+// A single frame shows the page as it stands that many frames after it starts: the crawl is as
+// far along as in a sequence from frame 0, and a sequence that starts later is the same frames.
+TEST(CrawlSequence, AFrameAloneIsThatFrameOfTheSequence) {
+  std::random_device rd;
+  const fs::path dir = fs::temp_directory_path() / ("qv-crawlframe-" + std::to_string(rd()));
+  fs::create_directories(dir);
+  const std::string project = (dir / "c.QV").string();
+  std::ofstream(project, std::ios::binary) << "Object '':TRollLayer\r\nTextFile = " << Data("lines.txt")
+                                           << "\r\nSpeed = 10\r\nY = 100\r\nEnd\r\n";
+  ASSERT_EQ(Qvrender({"sequence", project, "-o", (dir / "s_%d.tga").string(), "--from", "0", "--to", "12"}).code, 0);
+  ASSERT_EQ(Qvrender({"render", project, "-o", (dir / "alone.tga").string(), "--frame", "12"}).code, 0);
+  ASSERT_EQ(Qvrender({"sequence", project, "-o", (dir / "late_%d.tga").string(), "--from", "11", "--to", "12"}).code,
+            0);
+  ASSERT_EQ(Qvrender({"render", project, "-o", (dir / "start.tga").string(), "--frame", "0"}).code, 0);
+  const std::string twelve = ReadBytes(dir / "s_12.tga");
+  EXPECT_EQ(ReadBytes(dir / "alone.tga"), twelve);
+  EXPECT_EQ(ReadBytes(dir / "late_12.tga"), twelve);
+  EXPECT_EQ(ReadBytes(dir / "late_11.tga"), ReadBytes(dir / "s_11.tga"));
+  EXPECT_EQ(ReadBytes(dir / "start.tga"), ReadBytes(dir / "s_0.tga"));
+  EXPECT_NE(twelve, ReadBytes(dir / "s_0.tga"));
+  fs::remove_all(dir);
+}
+
 }  // namespace

@@ -52,8 +52,6 @@ std::vector<int> EmptyStretches(const TTextStrip& strip, int from, int to, int s
 struct LongLine : ::testing::Test {
   TQtTextRenderer renderer;
   TQtRichEdit engine;
-  LongLine() { SetTextRenderer(&renderer); }
-  ~LongLine() override { SetTextRenderer(nullptr); }
 };
 
 TEST_F(LongLine, PlainTextRendersInFullWithShadowAndContour) {
@@ -99,8 +97,8 @@ TEST_F(LongLine, CrawlsFromItsFirstToItsLastCharacter) {
   std::ofstream(file, std::ios::binary) << LongText() << "\r\n";
 
   TManualTickSource ticks;
-  auto sys = Make<TQVSystem>(768, 576, &engine, true);
-  sys->SetTickSource(&ticks);
+  auto sys = Make<TQVSystem>(768, 576, TCompositionContext{.TextRenderer = &renderer, .RichEdit = &engine, .Ticks = &ticks},
+                             true);
   TRollLayer& roll = sys->NewLayer<TRollLayer>();
   roll.SetTextDirection(tdLefttoRight);
   roll.SetTextFile(file);
@@ -114,6 +112,7 @@ TEST_F(LongLine, CrawlsFromItsFirstToItsLastCharacter) {
   for (int at = 0; at < width - 768; at += 997) {
     roll.Pos = -at;
     target.Fill(0);
+    roll.Advance(0);
     roll.DrawLayer(target, 0);
     long ink = 0;
     for (int y = 0; y < roll.Height(); ++y) {

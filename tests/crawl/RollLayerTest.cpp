@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -53,6 +54,39 @@ TEST_F(RollLayer, NewLayerShowsThePlaceholder) {
   EXPECT_EQ(Even().Left, 0);
   EXPECT_GE(Even().Right, 39 * 8 - 2);
   EXPECT_EQ(roll.WorkersStarted(), 0u);
+}
+
+// A repaint (hover, drag) draws the frame again without scrolling it; a layout made before the
+// separator was dropped or the strips were replaced never reaches what went.
+TEST_F(RollLayer, DrawingAgainWithoutAdvancingShowsTheSameFrame) {
+  TStreamedBitmap separator(12, 12);
+  separator.Fill(0xFFFFFFFFu);
+  separator.SaveToFile((dir.Dir / "sep.png").string());
+  roll.SetSeparatorImage((dir.Dir / "sep.png").string());
+  ASSERT_TRUE(roll.Bitmap);
+  Load(kTwoLines);
+  for (int i = 0; i < 25; ++i) scene.Frame(roll);  // the separator after "Hello" is in view
+  const std::int32_t pos = roll.Pos;
+  TmemoryBitmap first(768, 576), again(768, 576);
+  roll.DrawLayer(first, 0);
+  roll.DrawLayer(again, 0);
+  EXPECT_EQ(roll.Pos, pos);
+  EXPECT_EQ(0, std::memcmp(first.Bits, again.Bits, first.ByteSize()));
+  EXPECT_EQ(InkColumns(first, 0).Left, InkColumns(scene.target, 0).Left);  // the last advanced frame
+  EXPECT_NE(InkColumns(first, 0).Left, -1);
+
+  roll.SetSeparatorImage("");  // dropped after the layout: the strips still draw, it does not
+  TmemoryBitmap noSeparator(768, 576);
+  roll.DrawLayer(noSeparator, 0);
+  EXPECT_EQ(InkColumns(noSeparator, 0).Left, InkColumns(first, 0).Left);
+  EXPECT_NE(0, std::memcmp(noSeparator.Bits, first.Bits, first.ByteSize()));
+
+  roll.SetTextFile(dir.Write("other.txt", "Other\r\n"));  // a new render replaces the strips
+  roll.PrepareStrips();
+  TmemoryBitmap replaced(768, 576);
+  roll.DrawLayer(replaced, 0);  // the old layout is gone with its strips: nothing drawn
+  EXPECT_EQ(InkColumns(replaced, 0).Left, -1);
+  EXPECT_EQ(InkColumns(replaced, 1).Left, -1);
 }
 
 TEST_F(RollLayer, FirstStripEntersAtTheRightEdgeAndMovesTwoPixelsPerField) {

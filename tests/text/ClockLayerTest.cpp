@@ -54,16 +54,13 @@ TEST(ClockSettings, Defaults) {
 
 class Clock : public ::testing::Test {
  protected:
-  Clock() {
-    sys->SetTimeOfDaySource(&time);
-    sys->SetTickSource(&ticks);
-  }
   TClockLayer& NewClock() { return sys->NewLayer<TClockLayer>(); }
   void Frame() { sys->DrawAll(nullptr); }
 
   TFixedTimeOfDay time{{9, 5, 3, 7}};
   TManualTickSource ticks;
-  std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(768, 576, nullptr, true);
+  std::unique_ptr<TQVSystem> sys =
+      Make<TQVSystem>(768, 576, TCompositionContext{.TextRenderer = &QtRenderer(), .Ticks = &ticks, .TimeOfDay = &time}, true);
 };
 
 TEST_F(Clock, MadeAsATextLayerWithItsTextHidden) {
@@ -153,7 +150,7 @@ TEST_F(Clock, KeepsTheImageWhileTheTextStays) {
   EXPECT_EQ(c.RenderCount(), first + 1);
 
   int dx = 0, dy = 0;
-  const auto fresh = RenderTextImage("09:05:04", &c.Shadow(), &c.Contour(), 4, "Tahoma", 32, "LEFT", 0xFFFFFF, dx,
+  const auto fresh = RenderTextImage(QtRenderer(), "09:05:04", &c.Shadow(), &c.Contour(), 4, "Tahoma", 32, "LEFT", 0xFFFFFF, dx,
                                      dy, false, 0);
   ASSERT_EQ(fresh->Width(), c.Image->Width());
   ASSERT_EQ(fresh->Height(), c.Image->Height());

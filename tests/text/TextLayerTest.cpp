@@ -2,6 +2,7 @@
 // which changes render again (and that an unchanged style keeps its image), drawing, the anchor
 // cross and re-rendering after a silent load.
 #include "TextTestSupport.h"
+#include "animation/AnimationManager.h"
 #include "composition/TextLayer.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +42,7 @@ struct TChangeCounter {
 };
 
 TEST(TextLayer, DefaultsWithTheRealRenderer) {
-  auto sys = Make<TQVSystem>(768, 576, nullptr, false);
+  auto sys = Make<TQVSystem>(768, 576, TextContext(), false);
   TTextLayer& l = sys->NewLayer<TTextLayer>();
   EXPECT_EQ(l.Text(), "Text");
   EXPECT_EQ(l.TextSource(), tsNone);
@@ -108,7 +109,6 @@ TEST(TextLayer, DefaultsWithTheRealRenderer) {
 // drawing scale, unless a test sets the extent; coverage is full over the whole drawing.
 class TextLayerFake : public ::testing::Test {
  protected:
-  TextLayerFake() : guard(&fake) {}
   TTextLayer& NewLayer() { return sys->NewLayer<TTextLayer>(); }
   // The next texts render to a glyph block of exactly w x h (measured just under 4w x 4h).
   void GlyphBlock(int w, int h) {
@@ -116,8 +116,7 @@ class TextLayerFake : public ::testing::Test {
   }
 
   TFakeTextRenderer fake;
-  TRendererGuard guard;
-  std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(768, 576, nullptr, true);
+  std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(768, 576, TextContext(&fake), true);
 };
 
 TEST_F(TextLayerFake, SizeIsTheTextWithoutMarginsAndCentredAtCreation) {
@@ -213,14 +212,13 @@ TEST_F(TextLayerFake, MetadataSlotsSetTheTextWhenNotEmpty) {
                             {tsNextMeta2, "next two"}, {tsNextMeta3, "Text"}, {tsNextMeta4, "next four"},
                             {42, "Text"}};
   for (const MetaCase& c : cases) {
-    auto fresh = Make<TQVSystem>(768, 576, nullptr, false);
+    auto fresh = Make<TQVSystem>(768, 576, TextContext(&fake), false);
     fresh->Meta1 = sys->Meta1, fresh->Meta2 = sys->Meta2, fresh->Meta3 = sys->Meta3, fresh->Meta4 = sys->Meta4;
     fresh->nextMeta1 = sys->nextMeta1, fresh->nextMeta2 = sys->nextMeta2, fresh->nextMeta3 = sys->nextMeta3,
     fresh->nextMeta4 = sys->nextMeta4;
     TTextLayer& l = fresh->NewLayer<TTextLayer>();
     l.TextSourceProperty().SetOrdinal(c.source);
-    TmemoryBitmap dest(768, 576);
-    l.DrawLayer(dest, 0);
+    l.Advance(0);
     EXPECT_EQ(l.Text(), c.expected) << c.source;
   }
 }
@@ -232,14 +230,55 @@ TEST_F(TextLayerFake, MetadataTextRendersOnceAndOnlyWhenItChanges) {
   TmemoryBitmap dest(768, 576);
   sys->Meta1 = "Election night";
   const std::uint64_t before = l.RenderCount();
+  l.Advance(0);
   l.DrawLayer(dest, 0);
   EXPECT_EQ(l.Text(), "Election night");
   EXPECT_EQ(text.count, 1);
   EXPECT_EQ(l.RenderCount(), before + 1);
   EXPECT_EQ(l.Width(), 14 * TFakeTextRenderer::CharWidth(128) / 4 + 1);
-  l.DrawLayer(dest, 0);  // the same text: no change at all
+  l.Advance(0);  // the same text: no change at all
+  l.DrawLayer(dest, 0);
   EXPECT_EQ(text.count, 1);
   EXPECT_EQ(l.RenderCount(), before + 1);
+}
+
+// The measured size is the text's, not an edit: it adds no key in auto-key mode and moves no
+// keyed curve, yet the grid hears of it.
+TEST_F(TextLayerFake, MeasuredSizeLeavesKeyframesAlone) {
+  struct AutoKey {
+    explicit AutoKey(double frame) {
+      AnimationManager().AutoAnimationMode = true;
+      AnimationManager().Frame = frame;
+    }
+    ~AutoKey() {
+      AnimationManager().AutoAnimationMode = false;
+      AnimationManager().Frame = 0;
+    }
+  };
+  GlyphBlock(200, 50);
+  TTextLayer& l = NewLayer();
+  TChangeCounter width(l.WidthProperty());
+  {
+    AutoKey on(10);
+    GlyphBlock(120, 40);
+    l.SetText("Other");
+  }
+  EXPECT_EQ(l.Width(), 120);
+  EXPECT_EQ(l.Height(), 40);
+  EXPECT_EQ(width.count, 1);
+  EXPECT_FALSE(l.WidthProperty().HasAnimation(0));
+  EXPECT_FALSE(l.HeightProperty().HasAnimation(0));
+
+  Tkeys* keys = l.WidthProperty().Animation(true);
+  ASSERT_NE(keys, nullptr);
+  keys->AddKey(0, 300);
+  keys->AddKey(50, 500);
+  GlyphBlock(100, 40);
+  l.SetText("Third");
+  EXPECT_EQ(l.Width(), 100);
+  ASSERT_EQ(keys->Count(), 2);
+  EXPECT_DOUBLE_EQ(keys->key(0)->fvalue, 300);
+  EXPECT_DOUBLE_EQ(keys->key(1)->fvalue, 500);
 }
 
 TEST_F(TextLayerFake, MaxWidthFitsTheText) {
@@ -323,12 +362,6 @@ TEST_F(TextLayerFake, AnUnchangedStyleKeepsItsImage) {
   const std::uint64_t off = l.RenderCount();
   l.Shadow().SetDeltaX(-20);
   EXPECT_EQ(l.RenderCount(), off);
-  // Another renderer draws anew.
-  TFakeTextRenderer other;
-  TRendererGuard swap(&other);
-  l.SetText("Text");
-  EXPECT_EQ(l.RenderCount(), off + 1);
-  EXPECT_EQ(other.drawn.size(), 1u);
 }
 
 TEST_F(TextLayerFake, ZeroBlurAndZeroContour) {
@@ -395,8 +428,7 @@ TEST_F(TextLayerFake, CloseObjectRendersTheLoadedValues) {
 // A program that only reads and writes projects need not install a renderer: the layers are made
 // and keep the size they were given, without an image.
 TEST(TextLayerNoRenderer, LayersWithoutARendererHaveNoImageAndKeepTheirSize) {
-  TRendererGuard none(nullptr);
-  auto sys = Make<TQVSystem>(768, 576, nullptr, false);
+  auto sys = Make<TQVSystem>(768, 576, TextContext(nullptr), false);
   TTextLayer& l = sys->NewLayer<TTextLayer>();
   EXPECT_FALSE(l.Image);
   EXPECT_EQ(l.Width(), 0);

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 class TextProject : public ::testing::Test {
  protected:
-  TextProject() : guard(&fake) {
+  TextProject() {
     dir = fs::temp_directory_path() / ("qv-textproject-" + std::to_string(::getpid()) + "-" +
                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
@@ -37,7 +37,6 @@ class TextProject : public ::testing::Test {
   }
 
   TFakeTextRenderer fake;
-  TRendererGuard guard;
   fs::path dir;
 };
 
@@ -48,8 +47,8 @@ std::string Lines(std::initializer_list<const char*> lines) {
 }
 
 // A text layer and a clock with every group changed from its defaults.
-std::unique_ptr<TQVSystem> Example() {
-  auto sys = Make<TQVSystem>(768, 576, nullptr, false);
+std::unique_ptr<TQVSystem> Example(const TTextRenderer& Renderer) {
+  auto sys = Make<TQVSystem>(768, 576, TextContext(&Renderer), false);
   TTextLayer& t = sys->NewLayer<TTextLayer>();
   t.SetlayerName("title");
   t.SetText("שלום World");
@@ -80,7 +79,7 @@ std::unique_ptr<TQVSystem> Example() {
 }
 
 TEST_F(TextProject, WritesTheGroupsAsNestedBlocksInTheirOrder) {
-  auto sys = Example();
+  auto sys = Example(fake);
   const fs::path file = dir / "out.QV";
   sys->SaveToFile(file.string());
   const std::string expected = Lines({
@@ -208,11 +207,11 @@ TEST_F(TextProject, WritesTheGroupsAsNestedBlocksInTheirOrder) {
 }
 
 TEST_F(TextProject, ReadsBackWhatItWrote) {
-  auto sys = Example();
+  auto sys = Example(fake);
   const fs::path file = dir / "out.QV";
   sys->SaveToFile(file.string());
 
-  auto back = Make<TQVSystem>(768, 576, nullptr, false);
+  auto back = Make<TQVSystem>(768, 576, TextContext(&fake), false);
   back->LoadFromFile(file.string());
   ASSERT_EQ(back->Layers.size(), 2u);
   auto* t = dynamic_cast<TTextLayer*>(back->Layers[0].get());
@@ -278,7 +277,7 @@ TEST_F(TextProject, ALoadedLayerRendersOnceAtItsEnd) {
                                            "X = 12",
                                            "End",
                                        }));
-  auto sys = Make<TQVSystem>(768, 576, nullptr, false);
+  auto sys = Make<TQVSystem>(768, 576, TextContext(&fake), false);
   sys->LoadFromFile(file.string());
   ASSERT_EQ(sys->Layers.size(), 1u);
   auto& t = dynamic_cast<TTextLayer&>(*sys->Layers[0]);

@@ -423,20 +423,13 @@ TEST_F(Rasteriser, ImageBeyondABitmapsLimitsIsRefused) {
   EXPECT_TRUE(fake.drawn.empty());
 }
 
-TEST(RenderTextImage, NeedsAnInstalledRenderer) {
-  TRendererGuard none(nullptr);
-  int dx = 0, dy = 0;
-  EXPECT_THROW(RenderTextImage("x", nullptr, nullptr, 4, "Tahoma", 32, "LEFT", 0xFFFFFF, dx, dy, false, 0),
-               std::logic_error);
-}
-
-// With the real renderer: the installed-renderer form gives what the explicit one gives, and the
-// default style's margins.
-TEST(RenderTextImage, InstalledRendererAndDefaultStyle) {
+// With the real renderer: the form with the layers' arguments gives what the one with prepared
+// parameters gives, and the default style's margins.
+TEST(RenderTextImage, LayerArgumentsAndDefaultStyle) {
   auto shadow = Make<TShadow>();
   auto contour = Make<TContour>();
   int dx = 0, dy = 0;
-  const auto a = RenderTextImage("Breaking News", shadow.get(), contour.get(), 4, "Tahoma", 32, "LEFT", 0xFFFFFF,
+  const auto a = RenderTextImage(QtRenderer(), "Breaking News", shadow.get(), contour.get(), 4, "Tahoma", 32, "LEFT", 0xFFFFFF,
                                  dx, dy, false, 0);
   EXPECT_EQ(dx, 8);
   EXPECT_EQ(dy, 8);

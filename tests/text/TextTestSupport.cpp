@@ -10,18 +10,13 @@ namespace {
 
 std::unique_ptr<TQtTextRenderer> gQt;
 
-// Creates the application and the Qt renderer on the main thread before any test runs, and
-// installs the renderer for the layers.
+// Creates the application and the Qt renderer on the main thread before any test runs.
 class TQtEnvironment final : public ::testing::Environment {
  public:
   void SetUp() override {
     gQt = std::make_unique<TQtTextRenderer>();
-    SetTextRenderer(gQt.get());
   }
-  void TearDown() override {
-    SetTextRenderer(nullptr);
-    gQt.reset();
-  }
+  void TearDown() override { gQt.reset(); }
 };
 
 [[maybe_unused]] ::testing::Environment* const gEnvironment =

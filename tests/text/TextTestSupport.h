@@ -1,6 +1,7 @@
 #pragma once
 // Shared by the text tests: a fake renderer that draws known coverage, the installed Qt renderer,
 // and measurements of ink in a bitmap.
+#include "composition/CompositionContext.h"
 #include "composition/TextRender.h"
 #include "platform/QtTextRenderer.h"
 #include "platform/TextRenderer.h"
@@ -14,7 +15,7 @@
 
 namespace qv::test {
 
-// The Qt renderer the test program installs before the first test (with the application).
+// The Qt renderer the test program makes before the first test (with the application).
 const TQtTextRenderer& QtRenderer();
 
 // Measures every text as CharWidth(p) per byte by 2p pixels (p = point size), unless Extent says
@@ -61,17 +62,9 @@ class TFakeTextRenderer final : public TTextRenderer {
   mutable std::mutex fMutex;
 };
 
-// Installs a renderer for the lifetime of the guard, then puts the previous one back.
-class TRendererGuard {
- public:
-  explicit TRendererGuard(const TTextRenderer* r) : fPrevious(GetTextRenderer()) { SetTextRenderer(r); }
-  ~TRendererGuard() { SetTextRenderer(fPrevious); }
-  TRendererGuard(const TRendererGuard&) = delete;
-  TRendererGuard& operator=(const TRendererGuard&) = delete;
-
- private:
-  const TTextRenderer* fPrevious;
-};
+// A composition's context whose text goes through Renderer (the Qt one unless told otherwise).
+inline TCompositionContext TextContext(const TTextRenderer* Renderer) { return {.TextRenderer = Renderer}; }
+inline TCompositionContext TextContext() { return TextContext(&QtRenderer()); }
 
 // Where the ink of a surface is: coverage taken from one byte of each pixel.
 struct TInk {

@@ -11,8 +11,10 @@
 #include "project/ProjectError.h"
 #include "raster/Bitmap.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -24,8 +26,9 @@ constexpr int kWidth = 768;
 constexpr int kHeight = 576;
 constexpr int kMsPerFrame = 40;
 
-// The composition with the clocks of a repeatable render: ticks that never move (so the reset
-// of the frame after a long pause cannot fire) and, with --time, a fixed time of day.
+// The composition with the clocks of a repeatable render: ticks that move 40 ms per frame (so
+// the reset of the frame after a long pause cannot fire) and, with --time, a time of day that
+// starts there at frame 0 and moves on with the frames.
 struct Session {
   TManualTickSource ticks;
   std::unique_ptr<TFixedTimeOfDay> fixedTime;
@@ -33,19 +36,19 @@ struct Session {
   TQtCanvasFactory canvases;
   TQtTextRenderer textRenderer;  // text and clock layers draw their glyphs through it
   TQtRichEdit richEdit;          // crawls of RTF files lay their lines out with it
-  std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(kWidth, kHeight, &richEdit, true);
+  std::unique_ptr<TQVSystem> sys;
+  std::optional<int> shown;  // the last frame the page was advanced to
   int warnings = 0;
 
   explicit Session(const TOptions& o) {
-    SetTextRenderer(&textRenderer);
-    sys->SetTickSource(&ticks);
-    if (o.Time) {
-      fixedTime = std::make_unique<TFixedTimeOfDay>(*o.Time);
-      sys->SetTimeOfDaySource(fixedTime.get());
-    } else {
-      sys->SetTimeOfDaySource(&systemTime);
-    }
-    sys->SetCanvasFactory(&canvases);
+    if (o.Time) fixedTime = std::make_unique<TFixedTimeOfDay>(*o.Time);
+    TCompositionContext context;
+    context.TextRenderer = &textRenderer;
+    context.RichEdit = &richEdit;
+    context.Ticks = &ticks;
+    context.TimeOfDay = fixedTime ? static_cast<TTimeOfDaySource*>(fixedTime.get()) : &systemTime;
+    context.Canvases = &canvases;
+    sys = Make<TQVSystem>(kWidth, kHeight, context, true);
     sys->OnMediaProblem = [this](const std::string& message) {
       ++warnings;
       std::cerr << "qvrender: warning: " << message << "\n";
@@ -56,10 +59,7 @@ struct Session {
     }
   }
 
-  ~Session() {
-    sys.reset();
-    SetTextRenderer(nullptr);
-  }
+  ~Session() { sys.reset(); }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
@@ -78,7 +78,39 @@ struct Session {
     return crawls;
   }
 
-  // One frame into the work image: transparent black, or the editor's checkerboard.
+  // Moves the page on to `frame` as a playout from its start would have: each frame before it is
+  // advanced, not drawn (a crawl scrolls, a clock's time moves on 40 ms a frame). The page starts
+  // at frame 0, or at the first frame asked for when that is before 0.
+  void AdvanceTo(int frame) {
+    if (shown && frame <= *shown) return;
+    int f = shown ? *shown + 1 : std::min(frame, 0);
+    if (Crawls().empty() && f < frame) {
+      // Only crawls remember the frames they were shown in: the rest stands at `frame` as it
+      // would after every frame before it.
+      const std::int64_t skipped = std::int64_t(frame) - f;
+      MoveClocks(skipped * kMsPerFrame);
+      sys->lasttick = ticks.TickCount();
+      f = frame;
+    }
+    for (;; ++f) {
+      if (shown) MoveClocks(kMsPerFrame);
+      sys->frame = f;
+      sys->Advance();
+      // A crawl that starts over renders its file again: the next frame waits for it, as a
+      // playout that is not in a hurry would.
+      for (TRollLayer* roll : Crawls()) roll->WaitForWorker();
+      shown = f;
+      if (f == frame) break;  // frame may be INT_MAX
+    }
+  }
+
+  // A playout draws one frame every 40 ms: the tick count and the clock move on alike.
+  void MoveClocks(std::int64_t ms) {
+    ticks.Advance(static_cast<std::uint32_t>(ms));
+    if (fixedTime) fixedTime->Advance(ms);
+  }
+
+  // Frame `frame` into the work image, over transparent black or the editor's checkerboard.
   void Compose(int frame, bool checkerboard, const TmemoryBitmap* grid) {
     TmemoryBitmap& work = *sys->work;
     if (checkerboard && grid != nullptr) {
@@ -87,11 +119,8 @@ struct Session {
     } else {
       work.Fill(0);
     }
-    sys->frame = frame;
-    sys->DrawAll(nullptr);
-    // A crawl that starts over renders its file again: the next frame waits for it, as a
-    // playout that is not in a hurry would.
-    for (TRollLayer* roll : Crawls()) roll->WaitForWorker();
+    AdvanceTo(frame);
+    sys->Render(frame, work);
   }
 };
 
@@ -113,9 +142,6 @@ int RunSequence(const TOptions& o, Session& s) {
   for (int f = o.From; f <= o.To; ++f) {
     s.Compose(f, o.Checkerboard, &grid);
     if (!o.NoOutput) WriteImage(*s.sys->work, FormatFramePattern(o.Output, f), o.Format);
-    // A playout draws one frame every 40 ms: the tick count and the clock move on alike.
-    s.ticks.Advance(kMsPerFrame);
-    if (s.fixedTime) s.fixedTime->Advance(kMsPerFrame);
     if (f == o.To) break;  // o.To may be INT_MAX
   }
   return 0;
