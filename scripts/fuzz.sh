@@ -21,6 +21,9 @@ targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/qv-ccache}"
+# Paths below the checkout are hashed relative to it (and debug builds do not hash the folder), so
+# a fresh clone elsewhere reuses what an earlier build of the same sources compiled.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 export QT_QPA_PLATFORM=offscreen
 build=${QV_FUZZ_BUILD_DIR:-build-fuzz}
 
