@@ -52,6 +52,28 @@ inline void Scale(std::uint8_t* p, std::uint32_t F) {
   for (int c = 0; c < 4; ++c) p[c] = std::uint8_t((p[c] * ((F >> (8 * c)) & 0xFF)) >> 8);
 }
 
+// One output pixel of coverage: the blue average of the S x S block whose top-left pixel is at s.
+inline void Coverage(const std::uint8_t* s, std::ptrdiff_t stride, int S, std::uint8_t* d) {
+  std::uint32_t sum = 0;
+  for (int j = 0; j < S; ++j, s += stride)
+    for (int i = 0; i < S; ++i) sum += s[4 * i];
+  const std::uint32_t area = std::uint32_t(S) * std::uint32_t(S);
+  d[0] = std::uint8_t(sum / area);
+  d[1] = d[2] = d[3] = 0;
+}
+
+// One output pixel of rich text: every byte the block average into p, the alpha average into all
+// bytes of m.
+inline void RichText(const std::uint8_t* s, std::ptrdiff_t stride, int S, std::uint8_t* p, std::uint8_t* m) {
+  std::uint32_t sum[4] = {0, 0, 0, 0};
+  for (int j = 0; j < S; ++j, s += stride)
+    for (int i = 0; i < S; ++i)
+      for (int c = 0; c < 4; ++c) sum[c] += s[4 * i + c];
+  const std::uint32_t area = std::uint32_t(S) * std::uint32_t(S);
+  for (int c = 0; c < 4; ++c) p[c] = std::uint8_t(sum[c] / area);
+  for (int c = 0; c < 4; ++c) m[c] = p[3];
+}
+
 inline void ColorLanes(std::uint32_t color, std::uint32_t f, std::uint32_t p[3]) {
   for (int c = 0; c < 3; ++c) p[c] = (((color >> (8 * c)) & 0xFF) * f) >> 8;
 }
