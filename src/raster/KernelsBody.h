@@ -16,11 +16,14 @@
 // a byte lane of two pixels without unpacking. For a byte b and a multiplier m <= 255:
 //   mulhi(b << 8, m) = (b * m) >> 8                  (lands in the low byte)
 //   mullo(b, m) & 0xFF00 = ((b * m) >> 8) << 8       (lands in the high byte)
-// Every kernel steps kPixels pixels at a time and finishes the run with the one-pixel forms of
-// KernelsPixel.h, so each variant writes the scalar variant's bytes.
+// Runs of at least kPixels pixels are covered by whole vectors (Run); shorter runs, and the pixels
+// of a downsampled row that no whole vector covers, go through the one-pixel forms of
+// KernelsPixel.h. So each variant writes the scalar variant's bytes.
 #ifndef QV_KERNELS_NS
 #error "define QV_KERNELS_NS and the vector helpers before including KernelsBody.h"
 #endif
+
+#include <cstdint>
 
 #include "raster/KernelsPixel.h"
 #include "raster/RowKernels.h"
@@ -42,23 +45,49 @@ inline V Over(V s, V d) {
   return AddSat8(s, MulBytes(d, ia, ia));
 }
 
+// Writes a run of n >= kPixels pixels of dst: put(address, pixels(i)) for the kPixels results
+// from pixel i. pixels(i) may read dst at those pixels only, so the first and last vectors of the
+// run, computed before anything is written, give the same bytes as the vectors they overlap. In
+// between, the vectors start on whole vector widths of dst, so no store and no load of dst
+// straddles two cache lines.
+template <class Pixels, class Put>
+inline void Run(std::uint8_t* dst, int n, Pixels&& pixels, Put&& put) {
+  const V first = pixels(0), last = pixels(n - kPixels);
+  const std::uintptr_t toAligned = (std::uintptr_t(0) - reinterpret_cast<std::uintptr_t>(dst)) % (4 * kPixels);
+  for (int i = int(toAligned / 4); i + kPixels <= n; i += kPixels) put(dst + 4 * i, pixels(i));
+  put(dst, first);
+  put(dst + 4 * (n - kPixels), last);
+}
+
+template <class Pixels>
+inline void Run(std::uint8_t* dst, int n, Pixels&& pixels) {
+  Run(dst, n, pixels, [](std::uint8_t* p, V v) { Store(p, v); });
+}
+
 void OverRow(const std::uint8_t* src, std::uint8_t* dst, int n) {
-  int i = 0;
-  for (; i + kPixels <= n; i += kPixels) Store(dst + 4 * i, Over(Load(src + 4 * i), Load(dst + 4 * i)));
-  for (; i < n; ++i) px::Over(src + 4 * i, dst + 4 * i);
+  if (n >= kPixels) {
+    Run(dst, n, [&](int i) { return Over(Load(src + 4 * i), Load(dst + 4 * i)); });
+  } else {
+    for (int i = 0; i < n; ++i) px::Over(src + 4 * i, dst + 4 * i);
+  }
 }
 
 void OverScaledRow(const std::uint8_t* src, std::uint8_t* dst, int n, std::uint32_t f) {
   const V fw = Splat16(std::uint16_t(f));
-  int i = 0;
-  for (; i + kPixels <= n; i += kPixels)
-    Store(dst + 4 * i, Over(MulBytes(Load(src + 4 * i), fw, fw), Load(dst + 4 * i)));
-  for (; i < n; ++i) px::OverScaled(src + 4 * i, dst + 4 * i, f);
+  if (n >= kPixels) {
+    Run(dst, n, [&](int i) { return Over(MulBytes(Load(src + 4 * i), fw, fw), Load(dst + 4 * i)); });
+  } else {
+    for (int i = 0; i < n; ++i) px::OverScaled(src + 4 * i, dst + 4 * i, f);
+  }
 }
 
 void ColorRow(const std::uint8_t* src, std::uint8_t* dst, int n, std::uint32_t f, std::uint32_t color) {
   std::uint32_t p[3];
   px::ColorLanes(color, f, p);
+  if (n < kPixels) {
+    for (int i = 0; i < n; ++i) px::Color(src + 4 * i, dst + 4 * i, f, p);
+    return;
+  }
   const V fw = Splat16(std::uint16_t(f));
   const V low = Splat32(0xFF);
   const V hiMask = Splat16(0xFF00);
@@ -66,8 +95,7 @@ void ColorRow(const std::uint8_t* src, std::uint8_t* dst, int n, std::uint32_t f
   // Colour words << 8, ready for MulHi16: even (blue, red), odd (green, and alpha filled per pixel).
   const V pEven = Splat32((p[0] << 8) | (p[2] << 24));
   const V pOdd = Splat32(p[1] << 8);
-  int i = 0;
-  for (; i + kPixels <= n; i += kPixels) {
+  Run(dst, n, [&](int i) {
     const V s = Load(src + 4 * i), d = Load(dst + 4 * i);
     const V a = Shr16<8>(MulLo16(And(s, low), fw));  // a in the low word of each pixel
     const V aw = Or(a, Shl32<16>(a));
@@ -76,9 +104,8 @@ void ColorRow(const std::uint8_t* src, std::uint8_t* dst, int n, std::uint32_t f
     const V srcOdd = Shl16<8>(MulHi16(Or(pOdd, Shl32<24>(a)), aw));
     const V dEven = MulHi16(Shl16<8>(d), ia);
     const V dOdd = And(MulLo16(Shr16<8>(d), ia), hiMask);
-    Store(dst + 4 * i, AddSat8(Or(srcEven, srcOdd), Or(dEven, dOdd)));
-  }
-  for (; i < n; ++i) px::Color(src + 4 * i, dst + 4 * i, f, p);
+    return AddSat8(Or(srcEven, srcOdd), Or(dEven, dOdd));
+  });
 }
 
 // The weight words of every tap, even (w_blue, w_red) and odd (w_green, w_alpha) per pixel.
@@ -105,38 +132,48 @@ inline V Convolve(const std::uint8_t* s, std::ptrdiff_t step, int taps, const We
 }
 
 void ConvRow(const std::uint8_t* src, std::uint8_t* dst, int n, int taps, const std::uint16_t* w) {
+  if (n < kPixels) {
+    for (int i = 0; i < n; ++i) px::Convolve(src + 4 * i, dst + 4 * i, 4, taps, w);
+    return;
+  }
   const Weights k(taps, w);
-  int i = 0;
-  for (; i + kPixels <= n; i += kPixels) Store(dst + 4 * i, Convolve(src + 4 * i, 4, taps, k));
-  for (; i < n; ++i) px::Convolve(src + 4 * i, dst + 4 * i, 4, taps, w);
+  Run(dst, n, [&](int i) { return Convolve(src + 4 * i, 4, taps, k); });
 }
 
 void ConvColumn(const std::uint8_t* src, std::uint8_t* dst, int n, std::ptrdiff_t stride, int taps,
                 const std::uint16_t* w) {
+  if (n < kPixels) {
+    for (int i = 0; i < n; ++i) px::Convolve(src + 4 * i, dst + 4 * i, stride, taps, w);
+    return;
+  }
   const Weights k(taps, w);
-  int i = 0;
-  for (; i + kPixels <= n; i += kPixels) Store(dst + 4 * i, Convolve(src + 4 * i, stride, taps, k));
-  for (; i < n; ++i) px::Convolve(src + 4 * i, dst + 4 * i, stride, taps, w);
+  Run(dst, n, [&](int i) { return Convolve(src + 4 * i, stride, taps, k); });
 }
 
 void ConvColumnTable(const std::uint8_t* src, std::uint8_t* dst, int n, std::ptrdiff_t stride, int taps,
                      const std::uint16_t* w, const TTable& table) {
-  const Weights k(taps, w);
-  int i = 0;
-  for (; i + kPixels <= n; i += kPixels) {
-    alignas(64) std::uint8_t r[4 * kPixels];
-    Store(r, Convolve(src + 4 * i, stride, taps, k));
-    for (int b = 0; b < 4 * kPixels; ++b) dst[4 * i + b] = table.v[r[b]];
+  if (n < kPixels) {
+    for (int i = 0; i < n; ++i) px::ConvolveTable(src + 4 * i, dst + 4 * i, stride, taps, w, table);
+    return;
   }
-  for (; i < n; ++i) px::ConvolveTable(src + 4 * i, dst + 4 * i, stride, taps, w, table);
+  const Weights k(taps, w);
+  Run(
+      dst, n, [&](int i) { return Convolve(src + 4 * i, stride, taps, k); },
+      [&](std::uint8_t* to, V v) {
+        alignas(64) std::uint8_t r[4 * kPixels];
+        Store(r, v);
+        for (int b = 0; b < 4 * kPixels; ++b) to[b] = table.v[r[b]];
+      });
 }
 
 void ScaleRowVec(std::uint8_t* pixels, int n, std::uint32_t F) {
   const V fe = Splat32((F & 0xFF) | (F & 0xFF0000));
   const V fo = Splat32(((F >> 8) & 0xFF) | ((F >> 24) << 16));
-  int i = 0;
-  for (; i + kPixels <= n; i += kPixels) Store(pixels + 4 * i, MulBytes(Load(pixels + 4 * i), fe, fo));
-  for (; i < n; ++i) px::Scale(pixels + 4 * i, F);
+  if (n >= kPixels) {
+    Run(pixels, n, [&](int i) { return MulBytes(Load(pixels + 4 * i), fe, fo); });
+  } else {
+    for (int i = 0; i < n; ++i) px::Scale(pixels + 4 * i, F);
+  }
 }
 
 // The downsamplers are vectorised for the usual factor 4: kPixels output pixels per step from four
