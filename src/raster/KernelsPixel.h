@@ -1,8 +1,8 @@
 #pragma once
-// One-pixel forms of the row kernels, shared by the scalar kernels and the tails of the vector
-// ones so that every variant computes the same bytes. Internal to the raster library. The helpers
-// have internal linkage: the AVX2 file compiles them with AVX2 enabled, and the linker must never
-// hand that copy to the scalar or SSE2 code.
+// One-pixel forms of the row kernels, shared by the scalar kernels and the short runs and row ends
+// of the vector ones so that every variant computes the same bytes. Internal to the raster library.
+// The helpers have internal linkage: the AVX2 and AVX-512 files compile them with those
+// instructions enabled, and the linker must never hand that copy to the scalar or SSE2 code.
 #include <cstddef>
 #include <cstdint>
 

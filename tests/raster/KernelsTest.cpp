@@ -31,9 +31,9 @@ std::vector<std::uint8_t> RandomBytes(std::mt19937& rng, std::size_t n) {
   return v;
 }
 
-// Lengths 1..300 (all of 1..40, then a spread of odd and even ones) and start offsets 0..3
-// pixels into the buffers, plus a misaligned byte offset for the source, so that vector bodies,
-// tails and unaligned addresses are all exercised.
+// Lengths 1..300 (all of 1..40, then a spread of odd and even ones) and start offsets 0..15
+// pixels into the buffers (every pixel position within the widest vector), plus a misaligned byte
+// offset for the source, so that vector bodies, row ends and unaligned addresses are all exercised.
 struct RowCase {
   int n, srcOff, dstOff;
 };
@@ -44,7 +44,7 @@ std::vector<RowCase> RowCases() {
   for (int n : {63, 64, 65, 127, 128, 129, 191, 255, 256, 257, 299, 300}) lengths.push_back(n);
   int k = 0;
   for (int n : lengths) {
-    cases.push_back({n, k % 4, (k + 1) % 4});
+    cases.push_back({n, k % 16, (7 * k + 1) % 16});
     ++k;
   }
   return cases;
@@ -71,8 +71,8 @@ TEST(RowKernels, BlendVariantsMatchScalarByteForByte) {
   for (const TRowKernels* k : VectorVariants()) {
     for (const RowCase& c : RowCases()) {
       // One extra byte in front of the source makes its start unaligned for any vector width.
-      const auto src = RandomBytes(rng, std::size_t(c.n + 8) * 4 + 1);
-      const auto dst = RandomBytes(rng, std::size_t(c.n + 8) * 4);
+      const auto src = RandomBytes(rng, std::size_t(c.n + 24) * 4 + 1);
+      const auto dst = RandomBytes(rng, std::size_t(c.n + 24) * 4);
       const std::uint8_t* s = src.data() + 1 + 4 * c.srcOff;
       const std::uint32_t f = rng() % 256;
       const std::uint32_t color = rng() & 0xFFFFFF;
@@ -110,9 +110,9 @@ TEST(RowKernels, ConvolutionVariantsMatchScalarByteForByte) {
         const bool heavy = rng() % 3 == 0;
         for (auto& x : w) x = std::uint16_t(heavy ? 200 + rng() % 56 : rng() % 64);
         const std::ptrdiff_t stride = std::ptrdiff_t(c.n + 5) * 4 + 4 * (rng() % 3);
-        const auto src = RandomBytes(rng, std::size_t(stride) * taps + std::size_t(c.n + taps + 8) * 4 + 1);
+        const auto src = RandomBytes(rng, std::size_t(stride) * taps + std::size_t(c.n + taps + 24) * 4 + 1);
         const std::uint8_t* s = src.data() + 1 + 4 * c.srcOff;
-        std::vector<std::uint8_t> want(std::size_t(c.n + 8) * 4, 0xAB), got = want;
+        std::vector<std::uint8_t> want(std::size_t(c.n + 24) * 4, 0xAB), got = want;
         std::uint8_t* dw = want.data() + 4 * c.dstOff;
         std::uint8_t* dg = got.data() + 4 * c.dstOff;
 
