@@ -10,6 +10,7 @@
 #include "BenchImages.h"
 #include "Ratio.h"
 #include "raster/Bitmap.h"
+#include "raster/RowKernels.h"
 
 namespace {
 
@@ -42,6 +43,30 @@ void BM_BlendOverScaled(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_BlendOverScaled);
+
+// The OVER row kernel of one instruction set over the whole frame, row by row, to compare the
+// variants on this machine (Blend itself uses the one Kernels() chose).
+void OverWithVariant(benchmark::State& state, const qv::TRowKernels* k) {
+  if (!k) {
+    state.SkipWithError("this CPU lacks the instruction set");
+    return;
+  }
+  Frames f;
+  for (auto _ : state) {
+    for (int y = 0; y < kFrameH; ++y) {
+      const std::size_t row = std::size_t(y) * kFrameW;
+      k->BlendRowOver(reinterpret_cast<const std::uint8_t*>(f.layer.data() + row),
+                      reinterpret_cast<std::uint8_t*>(f.frame.data() + row), kFrameW);
+    }
+    benchmark::ClobberMemory();
+  }
+}
+void BM_BlendOverRowSse2(benchmark::State& state) { OverWithVariant(state, qv::KernelsSse2()); }
+void BM_BlendOverRowAvx2(benchmark::State& state) { OverWithVariant(state, qv::KernelsAvx2()); }
+void BM_BlendOverRowAvx512(benchmark::State& state) { OverWithVariant(state, qv::KernelsAvx512()); }
+BENCHMARK(BM_BlendOverRowSse2);
+BENCHMARK(BM_BlendOverRowAvx2);
+BENCHMARK(BM_BlendOverRowAvx512);
 
 void QPainterDraw(benchmark::State& state, double opacity) {
   Frames f;

@@ -1,7 +1,7 @@
 #include "composition/RichTextRender.h"
 
 #include "raster/GaussianBlur.h"
-#include "raster/MMXBlend.h"
+#include "raster/RowKernels.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,31 +24,6 @@ bool Blank(const std::string& s) {
 }
 
 }  // namespace
-
-void DownsampleRichText(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::uint8_t* P, std::uint8_t* M,
-                        std::ptrdiff_t DstStride, int OutW, int OutH, int S) {
-  const unsigned area = static_cast<unsigned>(S) * static_cast<unsigned>(S);
-  for (int y = 0; y < OutH; ++y) {
-    const std::uint8_t* block = Src + std::ptrdiff_t(y) * S * SrcStride;
-    std::uint8_t* p = P + std::ptrdiff_t(y) * DstStride;
-    std::uint8_t* m = M + std::ptrdiff_t(y) * DstStride;
-    for (int x = 0; x < OutW; ++x) {
-      unsigned sum[4] = {0, 0, 0, 0};
-      for (int j = 0; j < S; ++j) {
-        const std::uint8_t* row = block + std::ptrdiff_t(j) * SrcStride + std::ptrdiff_t(x) * S * 4;
-        for (int i = 0; i < S; ++i) {
-          for (int c = 0; c < 4; ++c) sum[c] += row[i * 4 + c];
-        }
-      }
-      const auto v = static_cast<std::uint8_t>(sum[3] / area);
-      p[x * 4 + 0] = static_cast<std::uint8_t>(sum[0] / area);
-      p[x * 4 + 1] = static_cast<std::uint8_t>(sum[1] / area);
-      p[x * 4 + 2] = static_cast<std::uint8_t>(sum[2] / area);
-      p[x * 4 + 3] = v;
-      std::memset(m + x * 4, v, 4);
-    }
-  }
-}
 
 std::unique_ptr<TTextStrip> RenderRichTextLine(const TRichEdit& Engine, int Line, const TShadowStyle& Shadow,
                                                const TContourStyle& Contour, int Factor, int& Dx, int& Dy,

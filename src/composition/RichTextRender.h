@@ -20,10 +20,4 @@ std::unique_ptr<TTextStrip> RenderRichTextLine(const TRichEdit& Engine, int Line
                                                const TContourStyle& Contour, int Factor, int& Dx, int& Dy,
                                                int& Descent, int& Ascent, int PieceWidth = kStripPieceWidth);
 
-// Scales a premultiplied colour surface down by S: P's colour bytes are the block averages (sum
-// div S^2) and its alpha v, the average coverage (alpha); every byte of M's pixel is v. Src has
-// OutW * S columns and OutH * S rows.
-void DownsampleRichText(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::uint8_t* P, std::uint8_t* M,
-                        std::ptrdiff_t DstStride, int OutW, int OutH, int S);
-
 }  // namespace qv

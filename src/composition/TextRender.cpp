@@ -1,16 +1,13 @@
 #include "composition/TextRender.h"
 
 #include "raster/GaussianBlur.h"
+#include "raster/RowKernels.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <functional>
 #include <stdexcept>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace qv {
 
@@ -118,68 +115,6 @@ int FittedFontSize(const TTextRenderer& Renderer, const std::string& Text, const
   const std::int64_t limit = std::int64_t(MaxWidth) * std::max(S, 1);
   while (size > 1 && Renderer.Measure(Text, {FontName, size, Bold}).Width > limit) --size;
   return size;
-}
-
-// ---- downsampling -------------------------------------------------------------------------------
-
-void DownsampleCoverageScalar(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::uint8_t* Dst,
-                              std::ptrdiff_t DstStride, int OutW, int OutH, int S) {
-  const unsigned area = static_cast<unsigned>(S) * static_cast<unsigned>(S);
-  for (int y = 0; y < OutH; ++y) {
-    const std::uint8_t* block = Src + std::ptrdiff_t(y) * S * SrcStride;
-    std::uint8_t* out = Dst + std::ptrdiff_t(y) * DstStride;
-    for (int x = 0; x < OutW; ++x) {
-      unsigned sum = 0;
-      for (int j = 0; j < S; ++j) {
-        const std::uint8_t* row = block + std::ptrdiff_t(j) * SrcStride + std::ptrdiff_t(x) * S * 4;
-        for (int i = 0; i < S; ++i) sum += row[i * 4];  // the blue byte
-      }
-      const std::uint32_t v = sum / area;
-      std::memcpy(out + std::ptrdiff_t(x) * 4, &v, 4);  // blue = coverage, the rest 0
-    }
-  }
-}
-
-void DownsampleCoverage(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::uint8_t* Dst,
-                        std::ptrdiff_t DstStride, int OutW, int OutH, int S) {
-#if defined(__SSE2__)
-  if (S == 4) {
-    // Four output pixels per step: 16 source pixels of each of 4 rows. The blue bytes are masked
-    // out as 32-bit lanes and summed down the rows, then across each pixel's 4 lanes with two
-    // pack-and-multiply-add rounds (sums stay below 4096, well inside 16 bits).
-    const __m128i blue = _mm_set1_epi32(0xFF);
-    const __m128i ones = _mm_set1_epi16(1);
-    for (int y = 0; y < OutH; ++y) {
-      const std::uint8_t* r0 = Src + std::ptrdiff_t(y) * 4 * SrcStride;
-      const std::uint8_t* r1 = r0 + SrcStride;
-      const std::uint8_t* r2 = r1 + SrcStride;
-      const std::uint8_t* r3 = r2 + SrcStride;
-      std::uint8_t* out = Dst + std::ptrdiff_t(y) * DstStride;
-      int x = 0;
-      for (; x + 4 <= OutW; x += 4) {
-        __m128i acc[4];
-        for (int q = 0; q < 4; ++q) {
-          const std::ptrdiff_t o = (std::ptrdiff_t(x) + q) * 16;
-          __m128i a = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + o)), blue);
-          a = _mm_add_epi32(a, _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + o)), blue));
-          a = _mm_add_epi32(a, _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r2 + o)), blue));
-          a = _mm_add_epi32(a, _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r3 + o)), blue));
-          acc[q] = a;
-        }
-        const __m128i m01 = _mm_madd_epi16(_mm_packs_epi32(acc[0], acc[1]), ones);
-        const __m128i m23 = _mm_madd_epi16(_mm_packs_epi32(acc[2], acc[3]), ones);
-        const __m128i sums = _mm_madd_epi16(_mm_packs_epi32(m01, m23), ones);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + std::ptrdiff_t(x) * 4), _mm_srli_epi32(sums, 4));
-      }
-      if (x < OutW) {
-        DownsampleCoverageScalar(r0 + std::ptrdiff_t(x) * 16, SrcStride, out + std::ptrdiff_t(x) * 4, DstStride,
-                                 OutW - x, 1, 4);
-      }
-    }
-    return;
-  }
-#endif
-  DownsampleCoverageScalar(Src, SrcStride, Dst, DstStride, OutW, OutH, S);
 }
 
 // ---- the rasteriser -----------------------------------------------------------------------------

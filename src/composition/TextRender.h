@@ -126,12 +126,4 @@ std::unique_ptr<TTextStrip> AssembleStrip(int GlyphWidth, int Dx, int Pad, int P
 int FittedFontSize(const TTextRenderer& Renderer, const std::string& Text, const std::string& FontName, int Size,
                    bool Bold, int S, int MaxWidth);
 
-// Scales a coverage surface down by S: each output pixel's blue byte is the average (sum div S^2)
-// of the blue bytes of its S x S block; its other bytes become 0. Src has OutW * S columns and
-// OutH * S rows. The chosen variant is vectorised for S = 4; the scalar one states the formula.
-void DownsampleCoverage(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::uint8_t* Dst,
-                        std::ptrdiff_t DstStride, int OutW, int OutH, int S);
-void DownsampleCoverageScalar(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::uint8_t* Dst,
-                              std::ptrdiff_t DstStride, int OutW, int OutH, int S);
-
 }  // namespace qv

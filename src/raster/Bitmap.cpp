@@ -7,7 +7,7 @@
 #include <new>
 #include <utility>
 
-#include "raster/MMXBlend.h"
+#include "raster/RowKernels.h"
 
 namespace qv {
 

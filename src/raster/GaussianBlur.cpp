@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "raster/Bitmap.h"
-#include "raster/MMXBlend.h"
+#include "raster/RowKernels.h"
 
 namespace qv {
 

@@ -1,6 +1,6 @@
 #pragma once
 // Blur kernels and their builders. The blur itself is TmemoryBitmap::GaussianBlur (Bitmap.h);
-// its row and column passes are the ConvolveRow / ConvolveColumn kernels of MMXBlend.h.
+// its row and column passes are the ConvolveRow / ConvolveColumn kernels of RowKernels.h.
 #include <cstdint>
 
 namespace qv {

@@ -1,8 +1,8 @@
 #pragma once
-// One-pixel forms of the row kernels, shared by the scalar kernels and the tails of the vector
-// ones so that every variant computes the same bytes. Internal to the raster library. The helpers
-// have internal linkage: the AVX2 file compiles them with AVX2 enabled, and the linker must never
-// hand that copy to the scalar or SSE2 code.
+// One-pixel forms of the row kernels, shared by the scalar kernels and the short runs and row ends
+// of the vector ones so that every variant computes the same bytes. Internal to the raster library.
+// The helpers have internal linkage: the AVX2 and AVX-512 files compile them with those
+// instructions enabled, and the linker must never hand that copy to the scalar or SSE2 code.
 #include <cstddef>
 #include <cstdint>
 
@@ -50,6 +50,28 @@ inline void ConvolveTable(const std::uint8_t* s, std::uint8_t* d, std::ptrdiff_t
 
 inline void Scale(std::uint8_t* p, std::uint32_t F) {
   for (int c = 0; c < 4; ++c) p[c] = std::uint8_t((p[c] * ((F >> (8 * c)) & 0xFF)) >> 8);
+}
+
+// One output pixel of coverage: the blue average of the S x S block whose top-left pixel is at s.
+inline void Coverage(const std::uint8_t* s, std::ptrdiff_t stride, int S, std::uint8_t* d) {
+  std::uint32_t sum = 0;
+  for (int j = 0; j < S; ++j, s += stride)
+    for (int i = 0; i < S; ++i) sum += s[4 * i];
+  const std::uint32_t area = std::uint32_t(S) * std::uint32_t(S);
+  d[0] = std::uint8_t(sum / area);
+  d[1] = d[2] = d[3] = 0;
+}
+
+// One output pixel of rich text: every byte the block average into p, the alpha average into all
+// bytes of m.
+inline void RichText(const std::uint8_t* s, std::ptrdiff_t stride, int S, std::uint8_t* p, std::uint8_t* m) {
+  std::uint32_t sum[4] = {0, 0, 0, 0};
+  for (int j = 0; j < S; ++j, s += stride)
+    for (int i = 0; i < S; ++i)
+      for (int c = 0; c < 4; ++c) sum[c] += s[4 * i + c];
+  const std::uint32_t area = std::uint32_t(S) * std::uint32_t(S);
+  for (int c = 0; c < 4; ++c) p[c] = std::uint8_t(sum[c] / area);
+  for (int c = 0; c < 4; ++c) m[c] = p[3];
 }
 
 inline void ColorLanes(std::uint32_t color, std::uint32_t f, std::uint32_t p[3]) {

@@ -1,6 +1,6 @@
 // Scalar row kernels: the formulas, one pixel at a time. The reference for the vector variants.
 #include "raster/KernelsPixel.h"
-#include "raster/MMXBlend.h"
+#include "raster/RowKernels.h"
 
 namespace qv {
 namespace {
@@ -37,11 +37,26 @@ void ScaleRowScalar(std::uint8_t* pixels, int n, std::uint32_t F) {
   for (int i = 0; i < n; ++i) px::Scale(pixels + 4 * i, F);
 }
 
+void CoverageDown(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::uint8_t* Dst, std::ptrdiff_t DstStride,
+                  int OutW, int OutH, int S) {
+  for (int y = 0; y < OutH; ++y)
+    for (int x = 0; x < OutW; ++x)
+      px::Coverage(Src + y * S * SrcStride + std::ptrdiff_t(x) * S * 4, SrcStride, S, Dst + y * DstStride + 4 * x);
+}
+
+void RichTextDown(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::uint8_t* P, std::uint8_t* M,
+                  std::ptrdiff_t DstStride, int OutW, int OutH, int S) {
+  for (int y = 0; y < OutH; ++y)
+    for (int x = 0; x < OutW; ++x)
+      px::RichText(Src + y * S * SrcStride + std::ptrdiff_t(x) * S * 4, SrcStride, S, P + y * DstStride + 4 * x,
+                   M + y * DstStride + 4 * x);
+}
+
 }  // namespace
 
 const TRowKernels& KernelsScalar() {
-  static const TRowKernels k{"scalar",   OverRow,         OverScaledRow,  ColorRow,
-                             ConvRow,    ConvColumn,      ConvColumnTable, ScaleRowScalar};
+  static const TRowKernels k{"scalar",       OverRow,       OverScaledRow,   ColorRow,      ConvRow,
+                             ConvColumn,     ConvColumnTable, ScaleRowScalar, CoverageDown, RichTextDown};
   return k;
 }
 

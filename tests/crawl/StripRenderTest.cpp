@@ -3,6 +3,7 @@
 #include "TextFakes.h"
 #include "composition/RichTextRender.h"
 #include "composition/TextRender.h"
+#include "raster/RowKernels.h"
 
 #include <gtest/gtest.h>
 

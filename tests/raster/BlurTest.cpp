@@ -9,7 +9,7 @@
 #include "TestImages.h"
 #include "raster/Bitmap.h"
 #include "raster/GaussianBlur.h"
-#include "raster/MMXBlend.h"
+#include "raster/RowKernels.h"
 
 namespace qv {
 namespace {

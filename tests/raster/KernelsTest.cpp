@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "raster/Bitmap.h"
-#include "raster/MMXBlend.h"
+#include "raster/RowKernels.h"
 
 namespace qv {
 namespace {
@@ -16,6 +16,7 @@ std::vector<const TRowKernels*> VectorVariants() {
   std::vector<const TRowKernels*> v;
   if (KernelsSse2()) v.push_back(KernelsSse2());
   if (KernelsAvx2()) v.push_back(KernelsAvx2());
+  if (KernelsAvx512()) v.push_back(KernelsAvx512());
   return v;
 }
 
@@ -30,9 +31,9 @@ std::vector<std::uint8_t> RandomBytes(std::mt19937& rng, std::size_t n) {
   return v;
 }
 
-// Lengths 1..300 (all of 1..40, then a spread of odd and even ones) and start offsets 0..3
-// pixels into the buffers, plus a misaligned byte offset for the source, so that vector bodies,
-// tails and unaligned addresses are all exercised.
+// Lengths 1..300 (all of 1..40, then a spread of odd and even ones) and start offsets 0..15
+// pixels into the buffers (every pixel position within the widest vector), plus a misaligned byte
+// offset for the source, so that vector bodies, row ends and unaligned addresses are all exercised.
 struct RowCase {
   int n, srcOff, dstOff;
 };
@@ -43,7 +44,7 @@ std::vector<RowCase> RowCases() {
   for (int n : {63, 64, 65, 127, 128, 129, 191, 255, 256, 257, 299, 300}) lengths.push_back(n);
   int k = 0;
   for (int n : lengths) {
-    cases.push_back({n, k % 4, (k + 1) % 4});
+    cases.push_back({n, k % 16, (7 * k + 1) % 16});
     ++k;
   }
   return cases;
@@ -51,7 +52,11 @@ std::vector<RowCase> RowCases() {
 
 TEST(RowKernels, DispatchChoosesTheBestVariantThisCpuHas) {
   ASSERT_NE(KernelsSse2(), nullptr);
-  if (__builtin_cpu_supports("avx2")) {
+  const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+  EXPECT_EQ(KernelsAvx512() != nullptr, avx512);
+  if (avx512) {
+    EXPECT_EQ(&Kernels(), KernelsAvx512());
+  } else if (__builtin_cpu_supports("avx2")) {
     ASSERT_NE(KernelsAvx2(), nullptr);
     EXPECT_EQ(&Kernels(), KernelsAvx2());
   } else {
@@ -66,8 +71,8 @@ TEST(RowKernels, BlendVariantsMatchScalarByteForByte) {
   for (const TRowKernels* k : VectorVariants()) {
     for (const RowCase& c : RowCases()) {
       // One extra byte in front of the source makes its start unaligned for any vector width.
-      const auto src = RandomBytes(rng, std::size_t(c.n + 8) * 4 + 1);
-      const auto dst = RandomBytes(rng, std::size_t(c.n + 8) * 4);
+      const auto src = RandomBytes(rng, std::size_t(c.n + 24) * 4 + 1);
+      const auto dst = RandomBytes(rng, std::size_t(c.n + 24) * 4);
       const std::uint8_t* s = src.data() + 1 + 4 * c.srcOff;
       const std::uint32_t f = rng() % 256;
       const std::uint32_t color = rng() & 0xFFFFFF;
@@ -105,9 +110,9 @@ TEST(RowKernels, ConvolutionVariantsMatchScalarByteForByte) {
         const bool heavy = rng() % 3 == 0;
         for (auto& x : w) x = std::uint16_t(heavy ? 200 + rng() % 56 : rng() % 64);
         const std::ptrdiff_t stride = std::ptrdiff_t(c.n + 5) * 4 + 4 * (rng() % 3);
-        const auto src = RandomBytes(rng, std::size_t(stride) * taps + std::size_t(c.n + taps + 8) * 4 + 1);
+        const auto src = RandomBytes(rng, std::size_t(stride) * taps + std::size_t(c.n + taps + 24) * 4 + 1);
         const std::uint8_t* s = src.data() + 1 + 4 * c.srcOff;
-        std::vector<std::uint8_t> want(std::size_t(c.n + 8) * 4, 0xAB), got = want;
+        std::vector<std::uint8_t> want(std::size_t(c.n + 24) * 4, 0xAB), got = want;
         std::uint8_t* dw = want.data() + 4 * c.dstOff;
         std::uint8_t* dg = got.data() + 4 * c.dstOff;
 
@@ -129,7 +134,7 @@ TEST(RowKernels, ConvolutionVariantsMatchScalarByteForByte) {
 
 // The kernels write exactly n pixels: the bytes around the run stay as they were.
 TEST(RowKernels, WriteExactlyTheRun) {
-  for (const TRowKernels* k : {&KernelsScalar(), KernelsSse2(), KernelsAvx2()}) {
+  for (const TRowKernels* k : {&KernelsScalar(), KernelsSse2(), KernelsAvx2(), KernelsAvx512()}) {
     if (!k) continue;
     for (int n : {1, 3, 4, 7, 8, 9, 17}) {
       std::vector<std::uint8_t> src(std::size_t(n + 40) * 4, 0xFF), dst(std::size_t(n + 2) * 4, 0x55);
@@ -152,6 +157,41 @@ TEST(RowKernels, WriteExactlyTheRun) {
       check("column");
       k->ScaleRow(dst.data() + 4, n, 0x80808080u);
       check("scale");
+    }
+  }
+}
+
+// The downsamplers: every supersampling factor 1..16, output widths around each vector width (so
+// that both the vector steps and the per-pixel rest run), unaligned source and destination starts,
+// rows and a destination stride longer than the blocks. Bytes beyond the written pixels must stay.
+TEST(RowKernels, DownsampleVariantsMatchScalarByteForByte) {
+  std::mt19937 rng(4242);
+  const TRowKernels& ref = KernelsScalar();
+  for (const TRowKernels* k : VectorVariants()) {
+    for (int s = 1; s <= 16; ++s) {
+      for (int outW : {1, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 32, 33, 47, 64, 67}) {
+        const int outH = 1 + int(rng() % 3);
+        const int srcOff = 1 + int(rng() % 7);  // bytes: any alignment
+        const std::ptrdiff_t srcStride = std::ptrdiff_t(outW * s + int(rng() % 5)) * 4 + int(rng() % 4);
+        const std::ptrdiff_t dstStride = std::ptrdiff_t(outW + 1 + int(rng() % 3)) * 4;
+        const auto src = RandomBytes(rng, std::size_t(srcStride) * outH * s + std::size_t(srcOff) + 64);
+        const std::uint8_t* from = src.data() + srcOff;
+        const int dstOff = 1 + int(rng() % 3);
+        const auto dst = RandomBytes(rng, std::size_t(dstStride) * outH + 8);
+
+        auto want = dst, got = dst;
+        ref.DownsampleCoverage(from, srcStride, want.data() + dstOff, dstStride, outW, outH, s);
+        k->DownsampleCoverage(from, srcStride, got.data() + dstOff, dstStride, outW, outH, s);
+        ASSERT_EQ(want, got) << k->Name << " DownsampleCoverage s=" << s << " outW=" << outW << " outH=" << outH;
+
+        auto wantP = dst, gotP = dst, wantM = dst, gotM = dst;
+        ref.DownsampleRichText(from, srcStride, wantP.data() + dstOff, wantM.data() + dstOff, dstStride, outW,
+                               outH, s);
+        k->DownsampleRichText(from, srcStride, gotP.data() + dstOff, gotM.data() + dstOff, dstStride, outW, outH,
+                              s);
+        ASSERT_EQ(wantP, gotP) << k->Name << " DownsampleRichText colour s=" << s << " outW=" << outW;
+        ASSERT_EQ(wantM, gotM) << k->Name << " DownsampleRichText mask s=" << s << " outW=" << outW;
+      }
     }
   }
 }
@@ -202,6 +242,34 @@ TEST(RowKernels, OverScaledAndColorFormulas) {
   EXPECT_EQ(e.g, (127 * 254) >> 8);
   EXPECT_EQ(e.r, (254 * 254) >> 8);
   EXPECT_EQ(e.a, (254 * 254) >> 8);
+}
+
+// The scalar downsamplers against the block averages worked by hand: a 3 x 3 block (factor 3)
+// and, at factor 4, a block whose sums do not divide evenly.
+TEST(RowKernels, DownsampleFormulas) {
+  struct Case {
+    int s;
+    Px fill, corner;  // every source pixel is `fill` except the top-left one
+    Px coverage, colour;
+  } cases[] = {
+      // 8 * 90 + 255 = 975, / 9 = 108 (blue); green 8 * 10 / 9 = 8; alpha (8 * 200 + 0) / 9 = 177.
+      {3, {90, 10, 0, 200}, {255, 0, 255, 0}, {108, 0, 0, 0}, {108, 8, 28, 177}},
+      // 15 * 17 + 1 = 256, / 16 = 16; alpha 15 * 255 / 16 = 239.
+      {4, {17, 255, 1, 255}, {1, 0, 0, 0}, {16, 0, 0, 0}, {16, 239, 0, 239}},
+  };
+  for (const Case& c : cases) {
+    std::vector<Px> src(std::size_t(c.s) * c.s, c.fill);
+    src[0] = c.corner;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(src.data());
+    Px cov{1, 2, 3, 4}, p{}, m{};
+    KernelsScalar().DownsampleCoverage(bytes, c.s * 4, &cov.b, 4, 1, 1, c.s);
+    KernelsScalar().DownsampleRichText(bytes, c.s * 4, &p.b, &m.b, 4, 1, 1, c.s);
+    EXPECT_EQ(std::memcmp(&cov, &c.coverage, 4), 0) << c.s << ": " << int(cov.b) << "," << int(cov.g);
+    EXPECT_EQ(std::memcmp(&p, &c.colour, 4), 0)
+        << c.s << ": " << int(p.b) << "," << int(p.g) << "," << int(p.r) << "," << int(p.a);
+    const Px mask{c.colour.a, c.colour.a, c.colour.a, c.colour.a};
+    EXPECT_EQ(std::memcmp(&m, &mask, 4), 0) << c.s;
+  }
 }
 
 TEST(RowKernels, ScaleRowAndSwapRedBlue) {

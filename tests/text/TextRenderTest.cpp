@@ -4,6 +4,7 @@
 #include "TextTestSupport.h"
 #include "composition/TextRender.h"
 #include "raster/GaussianBlur.h"
+#include "raster/RowKernels.h"
 
 #include <gtest/gtest.h>
 
@@ -143,7 +144,7 @@ TEST(DownsampleCoverage, VectorisedVariantMatchesTheFormula) {
       const int dstStride = (outW + 2) * 4;
       std::vector<std::uint8_t> a(std::size_t(dstStride) * outH, 0xAB), b(a);
       DownsampleCoverage(src.data() + 4, srcStride, a.data(), dstStride, outW, outH, s);
-      DownsampleCoverageScalar(src.data() + 4, srcStride, b.data(), dstStride, outW, outH, s);
+      KernelsScalar().DownsampleCoverage(src.data() + 4, srcStride, b.data(), dstStride, outW, outH, s);
       ASSERT_EQ(a, b) << outW << " " << s;
       for (int y = 0; y < outH; ++y) {
         for (int x = 0; x < outW; ++x) {

@@ -1,7 +1,8 @@
 #pragma once
-// Row kernels of the raster engine. Each has a scalar version that states its formula
-// (kernels_scalar.cpp) and vector versions (SSE2, and AVX2 when the CPU has it); a dispatch table
-// is chosen once from the CPU's features. All variants give identical bytes.
+// The row-kernel dispatch table of the raster engine. Each kernel has a scalar version that states
+// its formula (kernels_scalar.cpp) and one vector body (KernelsBody.h) compiled once per instruction
+// set (kernels_sse2.cpp, kernels_avx2.cpp, kernels_avx512.cpp); the table is chosen once from the
+// CPU's features. All variants give identical bytes.
 //
 // Pixels are 4 bytes blue, green, red, alpha. Arithmetic is per byte lane, unsigned; ">> 8" drops
 // the fraction; stored sums are capped at 255. n is a pixel count (n <= 0 does nothing).
@@ -36,14 +37,25 @@ struct TRowKernels {
                               int taps, const std::uint16_t* weights, const TTable& table);
   // p_c = p_c * F_c >> 8 with F read as 0xAARRGGBB (F_blue the low byte).
   void (*ScaleRow)(std::uint8_t* pixels, int n, std::uint32_t F);
+  // Supersampled coverage down by S: output pixel (x, y) gets blue = (sum of the blue bytes of the
+  // S x S block at column x * S, row y * S of Src) div S^2, and 0 in its other bytes. Src holds
+  // OutW * S pixels of each of OutH * S rows; strides in bytes.
+  void (*DownsampleCoverage)(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::uint8_t* Dst,
+                             std::ptrdiff_t DstStride, int OutW, int OutH, int S);
+  // Supersampled premultiplied colour down by S: each byte of P's pixel is the block average (sum
+  // div S^2) of that byte, and every byte of M's pixel is P's alpha. P and M share DstStride.
+  void (*DownsampleRichText)(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::uint8_t* P, std::uint8_t* M,
+                             std::ptrdiff_t DstStride, int OutW, int OutH, int S);
 };
 
-// The variant chosen for this CPU (AVX2 when available, else SSE2).
+// The variant chosen for this CPU (the widest it has: AVX-512, AVX2, else SSE2).
 const TRowKernels& Kernels();
-// Each variant, for tests and benchmarks. KernelsAvx2 is null when the CPU lacks AVX2.
+// Each variant, for tests and benchmarks. KernelsAvx2 and KernelsAvx512 are null when the CPU
+// lacks the instruction set.
 const TRowKernels& KernelsScalar();
 const TRowKernels* KernelsSse2();
 const TRowKernels* KernelsAvx2();
+const TRowKernels* KernelsAvx512();
 
 // Calls through the chosen variant.
 inline void BlendRowOver(const std::uint8_t* src, std::uint8_t* dst, int n) {
@@ -67,6 +79,14 @@ inline void ConvolveColumnTable(const std::uint8_t* src, std::uint8_t* dst, int 
   Kernels().ConvolveColumnTable(src, dst, n, stride, taps, weights, table);
 }
 inline void ScaleRow(std::uint8_t* pixels, int n, std::uint32_t F) { Kernels().ScaleRow(pixels, n, F); }
+inline void DownsampleCoverage(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::uint8_t* Dst,
+                               std::ptrdiff_t DstStride, int OutW, int OutH, int S) {
+  Kernels().DownsampleCoverage(Src, SrcStride, Dst, DstStride, OutW, OutH, S);
+}
+inline void DownsampleRichText(const std::uint8_t* Src, std::ptrdiff_t SrcStride, std::uint8_t* P, std::uint8_t* M,
+                               std::ptrdiff_t DstStride, int OutW, int OutH, int S) {
+  Kernels().DownsampleRichText(Src, SrcStride, P, M, DstStride, OutW, OutH, S);
+}
 
 // The masked row blend: it has no effect on the destination.
 inline void BlendRowMasked(const std::uint8_t*, std::uint8_t*, const std::uint8_t*, int, std::uint32_t, int) {}
