@@ -1,6 +1,6 @@
 // PNG through libpng: every colour type and depth read into blue, green, red, alpha (16-bit
 // samples scaled to 8 bits, palettes and tRNS expanded, grey spread to three channels, no gamma
-// applied); written as 8-bit RGBA, or RGB without alpha.
+// applied); written as 8-bit RGBA, or RGB without alpha, every row with the Sub filter.
 #include <png.h>
 
 #include <csetjmp>
@@ -109,6 +109,9 @@ bool Write(png_structp png, png_infop info, png_bytepp rows, int w, int h, bool 
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, withAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  // One filter for every row: libpng's choice per row tries all five and doubles the time of a
+  // frame, for files only about a tenth smaller.
+  png_set_filter(png, 0, PNG_FILTER_SUB);
   png_set_compression_level(png, 6);
   png_write_info(png, info);
   png_set_bgr(png);
