@@ -79,9 +79,13 @@ std::vector<std::uint8_t> EncodeTga(const std::uint8_t* bgra, int w, int h, bool
 std::vector<std::uint8_t> EncodeWithPlugin(const std::string& name, const std::string& shownName,
                                            const std::uint8_t* bgra, int w, int h, bool withAlpha, bool toMemory);
 
-// The codec plug-in: found next to the running executable, in ../lib/qv beside it, or where the
-// build put it. UseCodecPlugin(path) replaces the search with one file ("" restores the search);
-// a file that cannot be opened leaves the plug-in's formats without a codec.
+// The plug-ins (qv_oiio_plugin.so, qv_resize_plugin.so): found next to the running executable,
+// in ../lib/qv beside it, or where the build put them. Use...Plugin(path) replaces the search with
+// one file ("" restores the search); a file that cannot be opened leaves the plug-in's work undone.
 void UseCodecPlugin(const std::string& path);
+void UseResizePlugin(const std::string& path);
+// Bicubic resampling of 4-byte pixels (all bytes alike) through the resampling plug-in; false
+// when there is none.
+bool ResizeBicubic(const std::uint8_t* src, int sw, int sh, std::uint8_t* dst, int dw, int dh);
 
 }  // namespace qv::image

@@ -8,9 +8,8 @@
 #include <iterator>
 #include <limits>
 #include <mutex>
-#include <opencv2/core.hpp>
-#include <opencv2/imgproc.hpp>
 #include <ostream>
+#include <stdexcept>
 #include <vector>
 
 #include "raster/ImageFormats.h"
@@ -20,11 +19,6 @@ namespace qv {
 namespace {
 
 using image::TDecoded;
-
-void ConfigureResampler() {
-  static std::once_flag once;
-  std::call_once(once, [] { cv::setNumThreads(1); });
-}
 
 std::vector<std::uint8_t> ReadFile(std::ifstream& f) {
   std::vector<std::uint8_t> data;
@@ -225,12 +219,10 @@ void TStreamedBitmap::Resizeto(int W, int H, bool) {
     Resize(W, H, true);
     return;
   }
-  ConfigureResampler();
   TmemoryBitmap dst;
   dst.Resize(W, H, false);  // every pixel is written by the resampler
-  const cv::Mat from(Height(), Width(), CV_8UC4, Bits);
-  cv::Mat to(H, W, CV_8UC4, dst.Bits);
-  cv::resize(from, to, to.size(), 0, 0, cv::INTER_CUBIC);
+  if (!image::ResizeBicubic(Bits, Width(), Height(), dst.Bits, W, H))
+    throw std::runtime_error("cannot resample the picture: the resampling plug-in (qv_resize_plugin.so) is missing or failed");
   std::uint8_t* block = dst.Bits;
   dst.FreeMemory = false;
   AdoptPixels(block, W, H);

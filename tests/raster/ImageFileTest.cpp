@@ -867,6 +867,24 @@ TEST_F(ImageFiles, ResizetoEdgeCases) {
   EXPECT_EQ(big.Pixel(3, 3), Marker(3, 3));
 }
 
+// Without the resampling plug-in a resize fails before anything changes (a layer then shows
+// nothing at that size); with it back, the same call works.
+TEST_F(ImageFiles, WithoutTheResamplerResizetoFailsCleanly) {
+  TStreamedBitmap b = TStreamedBitmap(MarkedBitmap(4, 3));
+  image::UseResizePlugin(Path("no-such-plugin.so"));
+  {
+    struct Restore {
+      ~Restore() { image::UseResizePlugin(""); }
+    } restore;
+    EXPECT_THROW(b.Resizeto(8, 6), std::runtime_error);
+    ASSERT_EQ(b.Width(), 4);
+    EXPECT_EQ(b.Pixel(3, 2), Marker(3, 2));
+  }
+  b.Resizeto(8, 6);
+  EXPECT_EQ(b.Width(), 8);
+  EXPECT_EQ(b.Height(), 6);
+}
+
 // Inputs the image fuzzer found, kept in data/: loading them from a stream is safe and gives the
 // documented outcome (an empty bitmap for content no reader knows, an error that leaves the
 // bitmap alone for a damaged file).

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "raster/CodecPlugin.h"
+#include "raster/Plugins.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #pragma once
-// The interface between the raster engine and its codec plug-in (a shared library loaded on
-// demand), in plain C so that neither side depends on how the other was built. The plug-in reads
-// and writes the formats that our own readers and writers do not cover; the engine opens it only
-// when a file needs it, so that processes that never meet such a file do not load it (nor the
-// many libraries behind it).
+// The interfaces between the raster engine and its plug-ins (shared libraries opened on first
+// need), in plain C so that neither side depends on how the other was built. The codec plug-in
+// reads and writes the formats our own readers and writers do not cover; the resampling plug-in
+// scales pictures bicubically. Processes that never meet such a file, or never scale a picture,
+// do not load them (nor the many libraries behind them).
 #include <stddef.h>
 
 extern "C" {
@@ -43,4 +43,15 @@ struct TQvCodecPlugin {
 #define QV_CODEC_ABI 1
 #define QV_CODEC_ENTRY "qv_codec_plugin"
 typedef const struct TQvCodecPlugin* (*TQvCodecEntry)(void);
+
+struct TQvResizePlugin {
+  int abi;  // QV_RESIZE_ABI
+  // Resamples sw x sh pixels of 4 bytes into dw x dh with a bicubic filter, all four bytes alike.
+  // 0 on success.
+  int (*resize)(const unsigned char* src, int sw, int sh, unsigned char* dst, int dw, int dh);
+};
+
+#define QV_RESIZE_ABI 1
+#define QV_RESIZE_ENTRY "qv_resize_plugin"
+typedef const struct TQvResizePlugin* (*TQvResizeEntry)(void);
 }

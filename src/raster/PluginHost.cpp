@@ -1,4 +1,4 @@
-// Opening the codec plug-in on first need, and calling it.
+// Opening the raster engine's plug-ins on first need, and calling them.
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -8,14 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "raster/CodecPlugin.h"
+#include "raster/Plugins.h"
 #include "raster/ImageFormats.h"
 
 namespace qv::image {
 
 namespace {
-
-constexpr const char* kPluginFile = "qv_oiio_plugin.so";
 
 std::string ExecutableFolder() {
   char buf[PATH_MAX];
@@ -26,32 +24,51 @@ std::string ExecutableFolder() {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+// One plug-in: its file name, the entry it exports, where the build put it.
 struct TPluginSlot {
+  TPluginSlot(const char* f, const char* e, const char* b, int a) : file(f), entry(e), built(b), abi(a) {}
+  const char* file;
+  const char* entry;
+  const char* built;
+  int abi;
   std::mutex lock;
   bool searched = false;
   std::string chosenPath;  // empty: search
-  const TQvCodecPlugin* plugin = nullptr;
+  const void* table = nullptr;
 };
 
-TPluginSlot& Slot() {
-  static TPluginSlot slot;
+#ifndef QV_CODEC_PLUGIN_BUILT
+#define QV_CODEC_PLUGIN_BUILT ""
+#endif
+#ifndef QV_RESIZE_PLUGIN_BUILT
+#define QV_RESIZE_PLUGIN_BUILT ""
+#endif
+
+TPluginSlot& CodecSlot() {
+  static TPluginSlot slot{"qv_oiio_plugin.so", QV_CODEC_ENTRY, QV_CODEC_PLUGIN_BUILT, QV_CODEC_ABI};
+  return slot;
+}
+TPluginSlot& ResizeSlot() {
+  static TPluginSlot slot{"qv_resize_plugin.so", QV_RESIZE_ENTRY, QV_RESIZE_PLUGIN_BUILT, QV_RESIZE_ABI};
   return slot;
 }
 
-const TQvCodecPlugin* Open(const std::string& path) {
-  // Handles stay open for the life of the process: the plug-in's libraries keep state.
+// The plug-in's table of operations (each table starts with its ABI number), or nullptr.
+const void* Open(const std::string& path, const TPluginSlot& s) {
+  // Handles stay open for the life of the process: the plug-ins' libraries keep state.
   void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) return nullptr;
-  const auto entry = reinterpret_cast<TQvCodecEntry>(::dlsym(handle, QV_CODEC_ENTRY));
-  const TQvCodecPlugin* p = entry ? entry() : nullptr;
-  return p && p->abi == QV_CODEC_ABI ? p : nullptr;
+  using TEntry = const int* (*)();
+  const auto entry = reinterpret_cast<TEntry>(::dlsym(handle, s.entry));
+  const int* table = entry ? entry() : nullptr;
+  return table && *table == s.abi ? table : nullptr;
 }
 
-// The plug-in, opened on the first call; nullptr when there is none.
-const TQvCodecPlugin* Plugin() {
-  TPluginSlot& s = Slot();
+// Opened on the first call: next to the running executable, in ../lib/qv beside it, or where the
+// build put it.
+const void* Find(TPluginSlot& s) {
   std::lock_guard<std::mutex> guard(s.lock);
-  if (s.searched) return s.plugin;
+  if (s.searched) return s.table;
   s.searched = true;
   std::vector<std::string> candidates;
   if (!s.chosenPath.empty()) {
@@ -59,17 +76,24 @@ const TQvCodecPlugin* Plugin() {
   } else {
     const std::string here = ExecutableFolder();
     if (!here.empty()) {
-      candidates.push_back(here + "/" + kPluginFile);
-      candidates.push_back(here + "/../lib/qv/" + kPluginFile);
+      candidates.push_back(here + "/" + s.file);
+      candidates.push_back(here + "/../lib/qv/" + s.file);
     }
-#ifdef QV_CODEC_PLUGIN_BUILT
-    candidates.push_back(QV_CODEC_PLUGIN_BUILT);
-#endif
+    if (*s.built) candidates.push_back(s.built);
   }
   for (const std::string& c : candidates)
-    if ((s.plugin = Open(c))) break;
-  return s.plugin;
+    if ((s.table = Open(c, s))) break;
+  return s.table;
 }
+
+void Choose(TPluginSlot& s, const std::string& path) {
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.chosenPath = path;
+  s.searched = false;
+  s.table = nullptr;
+}
+
+const TQvCodecPlugin* Plugin() { return static_cast<const TQvCodecPlugin*>(Find(CodecSlot())); }
 
 struct TReserveContext {
   TDecoded* out;
@@ -95,12 +119,12 @@ void Collect(void* context, const unsigned char* bytes, std::size_t count) {
 
 }  // namespace
 
-void UseCodecPlugin(const std::string& path) {
-  TPluginSlot& s = Slot();
-  std::lock_guard<std::mutex> guard(s.lock);
-  s.chosenPath = path;
-  s.searched = false;
-  s.plugin = nullptr;
+void UseCodecPlugin(const std::string& path) { Choose(CodecSlot(), path); }
+void UseResizePlugin(const std::string& path) { Choose(ResizeSlot(), path); }
+
+bool ResizeBicubic(const std::uint8_t* src, int sw, int sh, std::uint8_t* dst, int dw, int dh) {
+  const auto* p = static_cast<const TQvResizePlugin*>(Find(ResizeSlot()));
+  return p && p->resize(src, sw, sh, dst, dw, dh) == 0;
 }
 
 void DecodeWithPlugin(const TImageInput& in, const TImageFormat& format, TDecoded& out) {
