@@ -13,6 +13,15 @@ namespace qv::image {
 
 namespace {
 
+// Runs f when the scope ends (libpng's structures are freed by calls of its own).
+template <class F>
+struct TAtExit {
+  F f;
+  ~TAtExit() { f(); }
+};
+template <class F>
+TAtExit(F) -> TAtExit<F>;
+
 // What libpng's callbacks share with us. libpng reports errors by longjmp: the functions that
 // call it hold nothing that needs a destructor between setjmp and the calls.
 struct TPngRead {
@@ -71,11 +80,7 @@ void DecodePng(const TImageInput& in, const TImageFormat& format, TDecoded& out)
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r, OnError, OnWarning);
   if (!png) throw std::bad_alloc();
   png_infop info = png_create_info_struct(png);
-  struct TFree {
-    png_structp* png;
-    png_infop* info;
-    ~TFree() { png_destroy_read_struct(png, info, nullptr); }
-  } free{&png, &info};
+  const TAtExit free{[&] { png_destroy_read_struct(&png, &info, nullptr); }};
   if (!info) throw std::bad_alloc();
   png_set_read_fn(png, &r, ReadBytes);
   png_uint_32 w = 0, h = 0;
@@ -129,11 +134,7 @@ std::vector<std::uint8_t> EncodePng(const std::string& name, const std::uint8_t*
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &out, OnWriteError, OnWarning);
   if (!png) throw std::bad_alloc();
   png_infop info = png_create_info_struct(png);
-  struct TFree {
-    png_structp* png;
-    png_infop* info;
-    ~TFree() { png_destroy_write_struct(png, info); }
-  } free{&png, &info};
+  const TAtExit free{[&] { png_destroy_write_struct(&png, &info); }};
   if (!info) throw std::bad_alloc();
   png_set_write_fn(png, &out, WriteBytes, Flush);
   std::vector<png_bytep> rows(static_cast<std::size_t>(h));

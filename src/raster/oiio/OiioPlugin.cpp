@@ -155,45 +155,39 @@ int Encode(const char* name, const unsigned char* bgra, int w, int h, bool withA
   return QV_CODEC_OK;
 }
 
-// Some of the codec's readers throw their own exceptions on damaged files (the GIF reader a
-// std::length_error for an absurd size): nothing may leave the plug-in but a status.
-int DecodeEntry(const char* name, const unsigned char* data, std::size_t size, const char* format,
-                TQvReserve reserve, void* context, int* channels, int* hasAlpha, char* message,
-                std::size_t messageSize) {
+// Runs body(text), which returns a status; nothing may leave the plug-in but a status (some of
+// the codec's readers throw their own exceptions on damaged files: the GIF reader a
+// std::length_error for an absurd size). `failure` is the status of such an exception.
+template <class F>
+int Guarded(F body, int failure, char* message, std::size_t messageSize) {
   std::string text;
   int status;
   try {
-    status = Decode(name, data, size, format, reserve, context, channels, hasAlpha, text);
+    status = body(text);
   } catch (const std::bad_alloc&) {
     status = QV_CODEC_NO_MEMORY;
   } catch (const std::exception& e) {
     text = e.what();
-    status = QV_CODEC_DAMAGED;
+    status = failure;
   } catch (...) {
     text = "unknown failure";
-    status = QV_CODEC_DAMAGED;
+    status = failure;
   }
   Tell(message, messageSize, text);
   return status;
 }
 
+int DecodeEntry(const char* name, const unsigned char* data, std::size_t size, const char* format,
+                TQvReserve reserve, void* context, int* channels, int* hasAlpha, char* message,
+                std::size_t messageSize) {
+  return Guarded([&](std::string& text) { return Decode(name, data, size, format, reserve, context, channels, hasAlpha, text); },
+                 QV_CODEC_DAMAGED, message, messageSize);
+}
+
 int EncodeEntry(const char* name, const unsigned char* bgra, int w, int h, int withAlpha, TQvSink sink,
                 void* context, char* message, std::size_t messageSize) {
-  std::string text;
-  int status;
-  try {
-    status = Encode(name, bgra, w, h, withAlpha != 0, sink, context, text);
-  } catch (const std::bad_alloc&) {
-    status = QV_CODEC_NO_MEMORY;
-  } catch (const std::exception& e) {
-    text = e.what();
-    status = QV_CODEC_WRITE_FAILED;
-  } catch (...) {
-    text = "unknown failure";
-    status = QV_CODEC_WRITE_FAILED;
-  }
-  Tell(message, messageSize, text);
-  return status;
+  return Guarded([&](std::string& text) { return Encode(name, bgra, w, h, withAlpha != 0, sink, context, text); },
+                 QV_CODEC_WRITE_FAILED, message, messageSize);
 }
 
 const TQvCodecPlugin kPlugin = {QV_CODEC_ABI, &DecodeEntry, &EncodeEntry};
