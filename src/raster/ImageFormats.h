@@ -33,7 +33,6 @@ struct TImageInput {
   const std::string& name;  // the file, or "<stream>": named in errors
   const std::uint8_t* data;
   std::size_t size;
-  bool fromFile;
 };
 
 struct TImageFormat;

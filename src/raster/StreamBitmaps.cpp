@@ -58,12 +58,12 @@ TDecoded DecodeImage(const std::string& name, const std::vector<std::uint8_t>* m
 
   TDecoded out;
   if (memory) {
-    format->decode({name, memory->empty() ? nullptr : memory->data(), memory->size(), false}, *format, out);
+    format->decode({name, memory->empty() ? nullptr : memory->data(), memory->size()}, *format, out);
   } else if (!format->wantsWholeFile) {
-    format->decode({name, nullptr, 0, true}, *format, out);
+    format->decode({name, nullptr, 0}, *format, out);
   } else {
     const std::vector<std::uint8_t> data = ReadFile(f);
-    format->decode({name, data.data(), data.size(), true}, *format, out);
+    format->decode({name, data.data(), data.size()}, *format, out);
   }
   return out;
 }

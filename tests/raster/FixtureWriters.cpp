@@ -399,7 +399,7 @@ std::vector<std::uint8_t> EncodeBmp(const Rgba& pic, const BmpOptions& o) {
   return v;
 }
 
-std::vector<std::uint8_t> EncodeGif(const Rgba& pic) {
+std::vector<std::uint8_t> EncodeGif(const Rgba& pic, const GifOptions& o) {
   // Palette: transparent pixels share index 0; the others get their own colour.
   Palette pal;
   std::map<std::uint32_t, int> seen;
@@ -417,8 +417,8 @@ std::vector<std::uint8_t> EncodeGif(const Rgba& pic) {
       pal.index.push_back(it->second);
     }
   std::vector<std::uint8_t> v = {'G', 'I', 'F', '8', '9', 'a'};
-  Put16(v, pic.w);
-  Put16(v, pic.h);
+  Put16(v, o.screenW ? o.screenW : pic.w);
+  Put16(v, o.screenH ? o.screenH : pic.h);
   v.push_back(0xF7);  // global table of 256 entries
   v.push_back(0);
   v.push_back(0);
@@ -431,11 +431,19 @@ std::vector<std::uint8_t> EncodeGif(const Rgba& pic) {
   // Graphic control extension: index 0 is transparent.
   v.insert(v.end(), {0x21, 0xF9, 0x04, 0x01, 0, 0, 0, 0});
   v.push_back(0x2C);
-  Put16(v, 0);
-  Put16(v, 0);
+  Put16(v, o.left);
+  Put16(v, o.top);
   Put16(v, pic.w);
   Put16(v, pic.h);
-  v.push_back(0);
+  v.push_back(o.interlaced ? 0x40 : 0);
+  if (o.interlaced) {  // rows 0, 8, ..., then 4, 12, ..., then 2, 6, ..., then 1, 3, ...
+    std::vector<int> stored;
+    for (auto [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+      for (int y = start; y < pic.h; y += step)
+        stored.insert(stored.end(), pal.index.begin() + std::ptrdiff_t(y) * pic.w,
+                      pal.index.begin() + std::ptrdiff_t(y + 1) * pic.w);
+    pal.index = stored;
+  }
   v.push_back(8);  // minimum code size
   // 9-bit codes, least significant bit first.
   std::vector<std::uint8_t> bits;

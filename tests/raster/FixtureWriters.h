@@ -76,8 +76,13 @@ struct BmpOptions {
 // byte. RLE8: one run packet per pixel, an end-of-line after each row, an end-of-bitmap at the end.
 std::vector<std::uint8_t> EncodeBmp(const Rgba& pic, const BmpOptions& o);
 
+struct GifOptions {
+  bool interlaced = false;  // rows stored in the four passes
+  int left = 0, top = 0;    // where the image sits on the logical screen
+  int screenW = 0, screenH = 0;  // 0: the picture's size
+};
 // GIF89a with a global palette of the picture's distinct colours; pixels with alpha 0 use a
 // transparent index. LZW data written uncompressed (a clear code every 250 codes).
-std::vector<std::uint8_t> EncodeGif(const Rgba& pic);
+std::vector<std::uint8_t> EncodeGif(const Rgba& pic, const GifOptions& o = {});
 
 }  // namespace qv::test

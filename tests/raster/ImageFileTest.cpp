@@ -516,6 +516,36 @@ TEST_F(ImageFiles, BmpAndGif) {
     }
 }
 
+// The first image on its logical screen: interlaced rows put back in order, and an image smaller
+// than the screen at its offset, the rest of the screen transparent black.
+TEST_F(ImageFiles, GifInterlacedAndOffsetImages) {
+  const Rgba pic = KnownPicture(7, 11);  // 11 rows: every interlace pass has rows
+  Rgba opaque = pic;
+  for (int y = 0; y < opaque.h; ++y)
+    for (int x = 0; x < opaque.w; ++x) opaque.at(x, y)[3] = 255;
+  struct Case {
+    const char* name;
+    GifOptions o;
+  } cases[] = {
+      {"interlaced", {true}},
+      {"offset", {false, 3, 2, 12, 15}},
+      {"interlaced_offset", {true, 5, 4, 12, 15}},
+  };
+  for (const Case& c : cases) {
+    TStreamedBitmap b;
+    b.LoadFromFile(Write(std::string(c.name) + ".gif", EncodeGif(opaque, c.o)));
+    const int sw = c.o.screenW ? c.o.screenW : pic.w, sh = c.o.screenH ? c.o.screenH : pic.h;
+    ASSERT_EQ(b.Width(), sw) << c.name;
+    ASSERT_EQ(b.Height(), sh) << c.name;
+    for (int y = 0; y < sh; ++y)
+      for (int x = 0; x < sw; ++x) {
+        const int px = x - c.o.left, py = y - c.o.top;
+        const bool inside = px >= 0 && py >= 0 && px < pic.w && py < pic.h;
+        ASSERT_EQ(Hex(b.Pixel(x, y)), Hex(inside ? opaque.Argb(px, py) : 0u)) << c.name << " at " << x << "," << y;
+      }
+  }
+}
+
 TEST_F(ImageFiles, ExtraChannelsAreLeftOut) {
   // A TIFF of red, green, blue, alpha and a depth channel: the depth must not show anywhere.
   const Rgba pic = KnownPicture();
