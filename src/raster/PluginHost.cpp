@@ -58,10 +58,9 @@ const void* Open(const std::string& path, const TPluginSlot& s) {
   // Handles stay open for the life of the process: the plug-ins' libraries keep state.
   void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) return nullptr;
-  using TEntry = const int* (*)();
-  const auto entry = reinterpret_cast<TEntry>(::dlsym(handle, s.entry));
-  const int* table = entry ? entry() : nullptr;
-  return table && *table == s.abi ? table : nullptr;
+  const auto entry = reinterpret_cast<TQvPluginEntry>(::dlsym(handle, s.entry));
+  const void* table = entry ? entry() : nullptr;
+  return table && *static_cast<const int*>(table) == s.abi ? table : nullptr;
 }
 
 // Opened on the first call: next to the running executable, in ../lib/qv beside it, or where the

@@ -42,7 +42,6 @@ struct TQvCodecPlugin {
 
 #define QV_CODEC_ABI 1
 #define QV_CODEC_ENTRY "qv_codec_plugin"
-typedef const struct TQvCodecPlugin* (*TQvCodecEntry)(void);
 
 struct TQvResizePlugin {
   int abi;  // QV_RESIZE_ABI
@@ -53,5 +52,8 @@ struct TQvResizePlugin {
 
 #define QV_RESIZE_ABI 1
 #define QV_RESIZE_ENTRY "qv_resize_plugin"
-typedef const struct TQvResizePlugin* (*TQvResizeEntry)(void);
+
+// Each plug-in exports one entry of this type under its name above; it returns the plug-in's
+// table (a TQvCodecPlugin or TQvResizePlugin, whose first member is its ABI number).
+typedef const void* (*TQvPluginEntry)(void);
 }

@@ -194,4 +194,4 @@ const TQvCodecPlugin kPlugin = {QV_CODEC_ABI, &DecodeEntry, &EncodeEntry};
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) const TQvCodecPlugin* qv_codec_plugin(void) { return &kPlugin; }
+extern "C" __attribute__((visibility("default"))) const void* qv_codec_plugin(void) { return &kPlugin; }

@@ -30,4 +30,4 @@ const TQvResizePlugin kPlugin = {QV_RESIZE_ABI, &Resize};
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) const TQvResizePlugin* qv_resize_plugin(void) { return &kPlugin; }
+extern "C" __attribute__((visibility("default"))) const void* qv_resize_plugin(void) { return &kPlugin; }
