@@ -6,7 +6,8 @@
 #
 #   bench/startup.sh [RUNS]      default 20
 #
-# Prints the medians in milliseconds and `RATIO startup_render_vs_qt_start <render / Qt start>`.
+# Prints the medians in milliseconds, wall and processor time (user + system; steadier on a busy
+# machine), and `RATIO startup_render_vs_qt_start <render / Qt start>` (wall) and `..._cpu`.
 # Environment: QV_BUILD_DIR (default build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,26 +31,24 @@ qvrender=$build/src/app/qvrender
 qtstart=$build/bench/startup/qv_qt_start
 "$qvrender" render "$work/page.QV" -o "$work/frame.png"  # warm the page cache once
 
-# Wall time of one run of the command, in microseconds.
-micros() {
-  local t0 t1
-  t0=$(date +%s%N)
-  "$@" >/dev/null
-  t1=$(date +%s%N)
-  echo $(((t1 - t0) / 1000))
+# One run of the command: its wall time and its processor time (user + system), in milliseconds.
+TIMEFORMAT='%3R %3U %3S'
+measure() {
+  { time "$@" >/dev/null 2>&1; } 2>&1 | awk '{ printf "%.1f %.1f\n", $1 * 1000, ($2 + $3) * 1000 }'
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 : >"$work/render" && : >"$work/qt" && : >"$work/help"
 for ((i = 0; i < runs; i++)); do
-  micros "$qvrender" render "$work/page.QV" -o "$work/frame.png" >>"$work/render"
-  micros "$qtstart" >>"$work/qt"
-  micros "$qvrender" --help >>"$work/help"
+  measure "$qvrender" render "$work/page.QV" -o "$work/frame.png" >>"$work/render"
+  measure "$qtstart" >>"$work/qt"
+  measure "$qvrender" --help >>"$work/help"
 done
-render=$(median <"$work/render")
-qt=$(median <"$work/qt")
-help=$(median <"$work/help")
-awk -v r="$render" -v q="$qt" -v h="$help" -v n="$runs" 'BEGIN {
-  printf "median of %d runs: qvrender render (one image) %.1f ms, Qt start alone %.1f ms, qvrender --help %.1f ms\n", n, r / 1000, q / 1000, h / 1000
+wall() { cut -d' ' -f1 <"$1" | median; }
+cpu() { cut -d' ' -f2 <"$1" | median; }
+awk -v r="$(wall "$work/render")" -v q="$(wall "$work/qt")" -v h="$(wall "$work/help")" \
+    -v rc="$(cpu "$work/render")" -v qc="$(cpu "$work/qt")" -v hc="$(cpu "$work/help")" -v n="$runs" 'BEGIN {
+  printf "medians of %d runs, wall (processor) ms: qvrender render of one image %.1f (%.1f), Qt start alone %.1f (%.1f), qvrender --help %.1f (%.1f)\n", n, r, rc, q, qc, h, hc
   printf "RATIO startup_render_vs_qt_start %.3f\n", r / q
+  printf "RATIO startup_render_vs_qt_start_cpu %.3f\n", rc / qc
 }'
