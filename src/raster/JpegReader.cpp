@@ -40,9 +40,9 @@ void OnMessage(j_common_ptr c, int level) {
 }
 
 // Everything libjpeg does for us, between one setjmp and its calls: nothing here has a destructor.
-// 1: the size is known (read w, h; reserve then called); 0 on an error.
-bool Header(jpeg_decompress_struct& c, TJpegErrors& e, int& w, int& h) {
+bool Header(jpeg_decompress_struct& c, TJpegErrors& e, const TImageInput& in, int& w, int& h) {
   if (setjmp(e.jump)) return false;
+  jpeg_mem_src(&c, in.data, static_cast<unsigned long>(in.size));  // refuses an empty input
   jpeg_read_header(&c, TRUE);
   if (c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK)
     c.out_color_space = JCS_CMYK;
@@ -78,9 +78,8 @@ void DecodeJpeg(const TImageInput& in, const TImageFormat& format, TDecoded& out
     jpeg_decompress_struct* c;
     ~TFree() { jpeg_destroy_decompress(c); }
   } free{&c};
-  jpeg_mem_src(&c, in.data, static_cast<unsigned long>(in.size));
   int w = 0, h = 0;
-  if (!Header(c, e, w, h)) ThrowDamaged(in.name, format, e.message);
+  if (!Header(c, e, in, w, h)) ThrowDamaged(in.name, format, e.message);
   std::uint8_t* bits = Reserve(out, in.name, w, h);
   if (!Pixels(c, e, bits, w)) ThrowDamaged(in.name, format, e.message);
   if (e.cutShort) ThrowDamaged(in.name, format, e.message);
