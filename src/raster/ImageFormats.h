@@ -70,8 +70,10 @@ void DecodeJpeg(const TImageInput& in, const TImageFormat& format, TDecoded& out
 void DecodeGif(const TImageInput& in, const TImageFormat& format, TDecoded& out);
 void DecodeWithPlugin(const TImageInput& in, const TImageFormat& format, TDecoded& out);
 
-// The writers. `bgra` holds w x h pixels in our order; withAlpha false writes colour only.
-std::vector<std::uint8_t> EncodePng(const std::string& name, const std::uint8_t* bgra, int w, int h, bool withAlpha);
+// The writers. `bgra` holds w x h pixels in our order; withAlpha false writes colour only;
+// straighten divides premultiplied colours by their alpha row by row as they are written.
+std::vector<std::uint8_t> EncodePng(const std::string& name, const std::uint8_t* bgra, int w, int h, bool withAlpha,
+                                    bool straighten = false);
 std::vector<std::uint8_t> EncodeTga(const std::uint8_t* bgra, int w, int h, bool withAlpha);
 // Through the plug-in, into the file `name` (toMemory false) or into the returned bytes, the
 // format chosen by name's extension. shownName is the name errors carry.

@@ -110,7 +110,21 @@ void OnWriteError(png_structp png, png_const_charp text) {
   png_longjmp(png, 1);
 }
 
-bool Write(png_structp png, png_infop info, png_bytepp rows, int w, int h, bool withAlpha) {
+// Premultiplied colours back to straight ones: c * 255 / a rounded, capped at 255; 0 where a is 0.
+void Unpremultiply(const std::uint8_t* from, std::uint8_t* to, int w) {
+  for (int x = 0; x < w; ++x, from += 4, to += 4) {
+    const unsigned a = from[3];
+    to[3] = from[3];
+    for (int c = 0; c < 3; ++c) {
+      const unsigned v = a == 255 ? from[c] : a == 0 ? 0 : (from[c] * 255u + a / 2) / a;
+      to[c] = static_cast<std::uint8_t>(v > 255 ? 255 : v);
+    }
+  }
+}
+
+// rowBuffer: one row of w pixels, for the straight-alpha conversion (nullptr: rows as they are).
+bool Write(png_structp png, png_infop info, const std::uint8_t* bgra, int w, int h, bool withAlpha,
+           std::uint8_t* rowBuffer) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, withAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -121,14 +135,22 @@ bool Write(png_structp png, png_infop info, png_bytepp rows, int w, int h, bool 
   png_write_info(png, info);
   png_set_bgr(png);
   if (!withAlpha) png_set_filler(png, 0, PNG_FILLER_AFTER);  // rows keep their 4th byte; it is dropped
-  png_write_image(png, rows);
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* row = bgra + std::size_t(y) * std::size_t(w) * 4;
+    if (rowBuffer) {
+      Unpremultiply(row, rowBuffer, w);
+      row = rowBuffer;
+    }
+    png_write_row(png, const_cast<png_bytep>(row));
+  }
   png_write_end(png, info);
   return true;
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodePng(const std::string& name, const std::uint8_t* bgra, int w, int h, bool withAlpha) {
+std::vector<std::uint8_t> EncodePng(const std::string& name, const std::uint8_t* bgra, int w, int h, bool withAlpha,
+                                    bool straighten) {
   std::vector<std::uint8_t> bytes;
   TPngWrite out{&bytes, "write failed"};
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &out, OnWriteError, OnWarning);
@@ -137,9 +159,8 @@ std::vector<std::uint8_t> EncodePng(const std::string& name, const std::uint8_t*
   const TAtExit free{[&] { png_destroy_write_struct(&png, &info); }};
   if (!info) throw std::bad_alloc();
   png_set_write_fn(png, &out, WriteBytes, Flush);
-  std::vector<png_bytep> rows(static_cast<std::size_t>(h));
-  for (int y = 0; y < h; ++y) rows[std::size_t(y)] = const_cast<png_bytep>(bgra) + std::size_t(y) * std::size_t(w) * 4;
-  if (!Write(png, info, rows.data(), w, h, withAlpha))
+  std::vector<std::uint8_t> rowBuffer(straighten ? std::size_t(w) * 4 : 0);
+  if (!Write(png, info, bgra, w, h, withAlpha, straighten ? rowBuffer.data() : nullptr))
     throw EImageError(name, std::string("cannot write the image: ") + out.message);
   return bytes;
 }

@@ -212,6 +212,12 @@ std::vector<std::uint8_t> TStreamedBitmap::EncodeToMemory(const std::string& Ext
   return Encode("memory." + ext, "<memory>", Bits, Width(), Height(), true, true);
 }
 
+std::vector<std::uint8_t> TStreamedBitmap::StraightAlphaPng(const TmemoryBitmap& Premultiplied) {
+  const TmemoryBitmap& b = Premultiplied;
+  if (!b.Bits || b.Width() <= 0 || b.Height() <= 0) throw EImageError("<memory>", "cannot save an empty bitmap");
+  return image::EncodePng("<memory>", b.Bits, b.Width(), b.Height(), true, true);
+}
+
 // --- resampling ---------------------------------------------------------------------------------
 
 void TStreamedBitmap::Resizeto(int W, int H, bool) {

@@ -45,6 +45,10 @@ class TStreamedBitmap : public TmemoryBitmap {
   // The bytes SaveToFile would write to a file with extension Ext ("png", ".png"), alpha kept: for
   // callers that put the file in place themselves. EImageError as SaveToFile.
   std::vector<std::uint8_t> EncodeToMemory(const std::string& Ext) const;
+  // PNG bytes of a premultiplied bitmap with straight alpha: each colour byte becomes c * 255 / a
+  // rounded (at most 255), fully transparent pixels 0; converted row by row as they are written,
+  // without a copy of the picture. EImageError as EncodeToMemory.
+  static std::vector<std::uint8_t> StraightAlphaPng(const TmemoryBitmap& Premultiplied);
 
   // Resamples the image to W x H with a bicubic filter (all four bytes filtered alike), through
   // the resampling plug-in (std::runtime_error, the bitmap untouched, when it is missing). From an

@@ -830,6 +830,33 @@ TEST_F(ImageFiles, SaveAndLoadBack) {
   ExpectPicture(s, pic, false, false, "stream");
 }
 
+// Premultiplied pixels written with straight alpha: c * 255 / a rounded and capped, 0 where a is 0.
+TEST_F(ImageFiles, StraightAlphaPngDividesByAlpha) {
+  const struct {
+    std::uint32_t premultiplied, straight;  // 0xAARRGGBB
+  } cases[] = {
+      {0xFF102030u, 0xFF102030u},  // opaque: as it is
+      {0x80402010u, 0x80804020u},  // 64 * 255 / 128 = 127.5 -> 128; 32 -> 64; 16 -> 32 (rounded)
+      {0x01010101u, 0x01FFFFFFu},  // 1 * 255 / 1
+      {0x02030303u, 0x02FFFFFFu},  // more than the alpha allows: capped at 255
+      {0x00FFFFFFu, 0x00000000u},  // fully transparent: no colour
+      {0x40100804u, 0x40402010u},
+  };
+  TmemoryBitmap b(int(std::size(cases)), 2);
+  for (int x = 0; x < b.Width(); ++x) {
+    b.SetPixel(x, 0, cases[x].premultiplied);
+    b.SetPixel(x, 1, cases[x].premultiplied);
+  }
+  const std::vector<std::uint8_t> png = TStreamedBitmap::StraightAlphaPng(b);
+  TStreamedBitmap back;
+  back.LoadFromFile(Write("straight.png", png));
+  ASSERT_EQ(back.Width(), b.Width());
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < b.Width(); ++x) EXPECT_EQ(Hex(back.Pixel(x, y)), Hex(cases[x].straight)) << x << "," << y;
+  EXPECT_EQ(Hex(b.Pixel(1, 0)), Hex(0x80402010u));  // the source is left as it was
+  EXPECT_THROW(TStreamedBitmap::StraightAlphaPng(TmemoryBitmap()), EImageError);
+}
+
 TEST_F(ImageFiles, SaveErrorsNameTheFile) {
   TStreamedBitmap b = TStreamedBitmap(MarkedBitmap(3, 3));
   for (const std::string& path : {Path("x.unknownext"), std::string("/nonexistent-dir/x.png")}) {
