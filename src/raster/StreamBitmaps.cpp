@@ -5,9 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <istream>
-#include <iterator>
 #include <limits>
-#include <mutex>
 #include <ostream>
 #include <stdexcept>
 #include <vector>
