@@ -1,9 +1,13 @@
 // Fuzz target: an image file loaded through TStreamedBitmap::LoadFromStream from memory, with
-// the bitmap size limits. A failed load must leave the bitmap as it was; a successful one gives
-// a bitmap within the limits, which is then resampled and unmatted.
+// the bitmap size limits: the format table recognises it and our own readers (TGA, BMP, and PNG,
+// JPEG, GIF through their libraries) or the codec plug-in decode it. A failed load must leave the
+// bitmap as it was; a successful one gives a bitmap within the limits, of the size the file's
+// header states where our own reader's row reads one, which is then resampled and unmatted.
 #include "FuzzSupport.h"
+#include "raster/ImageFormats.h"
 #include "raster/StreamBitmaps.h"
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 
@@ -26,6 +30,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qv::fuzz::Fail("loaded bitmap of " + std::to_string(w) + " x " + std::to_string(h));
   }
   if ((w == 0 || h == 0) != bmp.Empty()) qv::fuzz::Fail("size and pixels disagree");
+  if (const qv::image::TImageFormat* f = qv::image::FindImageFormat(data, std::min(size, qv::image::kHeadBytes))) {
+    std::int64_t statedW = 0, statedH = 0;
+    if (bmp.Empty()) qv::fuzz::Fail(std::string("a recognised ") + f->name + " file loaded as nothing");
+    // (The plug-in's readers may lay some files out otherwise: a cube map's faces side by side.)
+    if (f->decode != qv::image::DecodeWithPlugin && f->statedSize && f->statedSize(data, std::min(size, qv::image::kHeadBytes), statedW, statedH) &&
+        (statedW != w || statedH != h))
+      qv::fuzz::Fail(std::string(f->name) + " header says " + std::to_string(statedW) + " x " +
+                     std::to_string(statedH) + ", loaded " + std::to_string(w) + " x " + std::to_string(h));
+  } else if (!bmp.Empty()) {
+    qv::fuzz::Fail("content no row recognises loaded as a picture");
+  }
   if (!bmp.Empty()) {
     // Touch every pixel (ASan sees a short block), then what layers do with a loaded picture.
     volatile std::uint32_t sum = 0;

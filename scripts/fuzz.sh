@@ -4,7 +4,8 @@
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]      targets: project keys image plaintext rtf (default: all built)
 #
-# Each target starts from its seed inputs in fuzz/corpus/<target>/ (read only) and keeps what it
+# Each target starts from its seed inputs in fuzz/corpus/<target>/ and from the fixtures the tests
+# read (the data/ folders under tests/ and the example's media; all read only), and keeps what it
 # finds in build-fuzz/corpus/<target>/, so later runs go on from there. A crashing input is
 # written to build-fuzz/artifacts/<target>/; keep it as a test fixture, then fix. The last lines
 # of each run (executions, coverage) are in build-fuzz/logs/<target>.log.
@@ -30,9 +31,22 @@ build=${QV_FUZZ_BUILD_DIR:-build-fuzz}
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_FUZZ=ON >/dev/null
 cmake --build "$build" -j "${QV_FUZZ_JOBS:-2}" --target "${targets[@]/#/fuzz_}"
 
+# The test fixtures each target reads as further seeds (folders are read recursively).
+fixtures() {
+  case $1 in
+    image) echo tests/raster/data examples/news/media ;;
+    plaintext) echo tests/crawl/data tests/project/data examples/news/media ;;
+    rtf) echo tests/rtf/data tests/crawl/data examples/news/media ;;
+    project) echo tests/project/data examples/news ;;
+    keys) echo tests/project/data ;;
+  esac
+}
+
 status=0
 for t in "${targets[@]}"; do
   seeds=fuzz/corpus/$t
+  extra=()
+  for d in $(fixtures "$t"); do [ -d "$d" ] && extra+=("$d"); done
   work=$build/corpus/$t
   artifacts=$build/artifacts/$t
   log=$build/logs/$t.log
@@ -42,7 +56,7 @@ for t in "${targets[@]}"; do
   echo "== fuzz $t for $seconds s"
   # shellcheck disable=SC2086
   if "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -print_final_stats=1 -timeout=30 -rss_limit_mb=4096 \
-       -max_len=65536 -artifact_prefix="$artifacts/" "${dict[@]}" ${QV_FUZZ_ARGS:-} "$work" "$seeds" >"$log" 2>&1; then
+       -max_len=65536 -artifact_prefix="$artifacts/" "${dict[@]}" ${QV_FUZZ_ARGS:-} "$work" "$seeds" "${extra[@]}" >"$log" 2>&1; then
     # The last status line (cov:, ft:, corpus, exec/s) and libFuzzer's final statistics.
     grep -E '^#[0-9]+' "$log" | tail -n 1 || true
     grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log" || true

@@ -8,6 +8,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
   # libraries
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  libpng-dev libjpeg62-turbo-dev libgif-dev
   libopenimageio-dev openimageio-tools
   libopencv-imgproc-dev libopencv-core-dev
   libpixman-1-dev

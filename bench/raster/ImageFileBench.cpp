@@ -1,5 +1,7 @@
-// Image files and resampling: loading a 768 x 576 RGBA PNG, and resizing 768 x 576 to
-// 1536 x 1152 bicubically.
+// Image files and resampling: loading a 768 x 576 RGBA PNG and a 32-bit TGA, writing the frame
+// as a PNG (qvrender's frames), and resizing 768 x 576 to 1536 x 1152 bicubically; each against
+// OpenImageIO (or OpenCV) doing the same.
+#include <OpenImageIO/filesystem.h>
 #include <OpenImageIO/imageio.h>
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -93,7 +95,88 @@ void BM_OiioReadPng(benchmark::State& state) {
 }
 BENCHMARK(BM_OiioReadPng)->Unit(benchmark::kMillisecond);
 
+// The frame as our 32-bit TGA writer stores it, written once per process.
+const std::string& TgaPath() {
+  static const std::string path = [] {
+    const std::string p = (std::filesystem::temp_directory_path() /
+                           ("qvbench-" + std::to_string(::getpid()) + ".tga")).string();
+    auto px = PremultipliedLayer();
+    const qv::TmemoryBitmap frame(kFrameW, kFrameH, px.data());
+    try {
+      frame.SaveTga(p);
+    } catch (const std::exception&) {
+      return std::string();
+    }
+    std::atexit([] { std::filesystem::remove(TgaPath()); });
+    return p;
+  }();
+  return path;
+}
+
+void BM_LoadTga(benchmark::State& state) {
+  const std::string& path = TgaPath();
+  if (path.empty()) state.SkipWithError("cannot write the TGA");
+  qv::TStreamedBitmap b;
+  for (auto _ : state) {
+    b.LoadFromFile(path, false, true);
+    benchmark::DoNotOptimize(b.Bits);
+  }
+}
+BENCHMARK(BM_LoadTga)->Unit(benchmark::kMillisecond);
+
+void BM_OiioReadTga(benchmark::State& state) {
+  OIIO::attribute("threads", 1);
+  const std::string& path = TgaPath();
+  if (path.empty()) state.SkipWithError("cannot write the TGA");
+  std::vector<std::uint8_t> buf(std::size_t(kFrameW) * kFrameH * 4);
+  OIIO::ImageSpec config;
+  config.attribute("oiio:UnassociatedAlpha", 1);
+  for (auto _ : state) {
+    auto in = OIIO::ImageInput::open(path, &config);
+    if (!in || !in->read_image(0, 0, 0, 4, OIIO::TypeDesc::UINT8, buf.data())) state.SkipWithError("read failed");
+    benchmark::DoNotOptimize(buf.data());
+  }
+}
+BENCHMARK(BM_OiioReadTga)->Unit(benchmark::kMillisecond);
+
+// A frame to PNG bytes in memory, as qvrender writes its frames.
+void BM_EncodePng(benchmark::State& state) {
+  auto px = PremultipliedLayer();
+  const qv::TStreamedBitmap frame(qv::TmemoryBitmap(kFrameW, kFrameH, px.data()));
+  for (auto _ : state) {
+    auto bytes = frame.EncodeToMemory("png");
+    benchmark::DoNotOptimize(bytes.data());
+  }
+}
+BENCHMARK(BM_EncodePng)->Unit(benchmark::kMillisecond);
+
+void BM_OiioWritePng(benchmark::State& state) {
+  OIIO::attribute("threads", 1);
+  auto px = PremultipliedLayer();
+  std::vector<std::uint8_t> rgba(px.size() * 4);
+  for (std::size_t i = 0; i < px.size(); ++i) {
+    rgba[4 * i + 0] = std::uint8_t(px[i] >> 16);
+    rgba[4 * i + 1] = std::uint8_t(px[i] >> 8);
+    rgba[4 * i + 2] = std::uint8_t(px[i]);
+    rgba[4 * i + 3] = std::uint8_t(px[i] >> 24);
+  }
+  OIIO::ImageSpec layout(kFrameW, kFrameH, 4, OIIO::TypeDesc::UINT8);
+  layout.attribute("oiio:UnassociatedAlpha", 1);
+  for (auto _ : state) {
+    std::vector<unsigned char> bytes;
+    OIIO::Filesystem::IOVecOutput proxy(bytes);
+    auto out = OIIO::ImageOutput::create("frame.png");
+    out->set_ioproxy(&proxy);
+    if (!out->open("frame.png", layout) || !out->write_image(OIIO::TypeDesc::UINT8, rgba.data()) || !out->close())
+      state.SkipWithError("write failed");
+    benchmark::DoNotOptimize(bytes.data());
+  }
+}
+BENCHMARK(BM_OiioWritePng)->Unit(benchmark::kMillisecond);
+
 QV_RATIO(resize_vs_opencv, "BM_Resizeto", "BM_OpenCvResizeCubic");
+QV_RATIO(load_tga_vs_oiio, "BM_LoadTga", "BM_OiioReadTga");
+QV_RATIO(encode_png_vs_oiio, "BM_EncodePng", "BM_OiioWritePng");
 QV_RATIO(load_png_vs_oiio, "BM_LoadPng", "BM_OiioReadPng");
 
 }  // namespace

@@ -25,7 +25,8 @@ class TStreamedBitmap : public TmemoryBitmap {
   static TStreamedBitmap CreateFromFile(const std::string& filename, bool AsDib = false, bool unmatte = false);
   static TStreamedBitmap CreateFromStream(std::istream& Stream, bool AsDib = false, bool unmatte = false);
 
-  // Loads an image, recognised by content (and by name for TGA, which has no signature).
+  // Loads an image, recognised by content through the format table (raster/ImageFormats.h); TGA,
+  // which has no signature, by a header that makes sense.
   // - Content no reader recognises: the bitmap becomes empty (0 x 0); not an error.
   // - Unreadable or damaged file (truncated, corrupt data, bad checksum), or an image larger than
   //   MaxSide / MaxPixels: throws EImageError naming the file, before the bitmap is touched, so it
@@ -35,8 +36,8 @@ class TStreamedBitmap : public TmemoryBitmap {
   void LoadFromFile(const std::string& filename, bool unmatte = false, bool resize = true);
   void LoadFromStream(std::istream& Stream, bool unmatte = false, bool resize = true);
 
-  // Writes the pixels, 32-bit with alpha, in the format the extension names (PNG, TGA, BMP, TIFF,
-  // JPEG without alpha, ...). The alpha byte is stored as it is (not divided out). EImageError
+  // Writes the pixels, 32-bit with alpha, in the format the extension names (PNG and TGA with our
+  // own writers; BMP, TIFF, JPEG without alpha, ... through the codec plug-in). The alpha byte is stored as it is (not divided out). EImageError
   // naming the file on failure or for an extension no writer knows.
   void SaveToFile(const std::string& filename) const;
   // The same into a stream, colour only (alpha dropped), format chosen by Ext ("png", ".png", "jpg").
@@ -44,8 +45,13 @@ class TStreamedBitmap : public TmemoryBitmap {
   // The bytes SaveToFile would write to a file with extension Ext ("png", ".png"), alpha kept: for
   // callers that put the file in place themselves. EImageError as SaveToFile.
   std::vector<std::uint8_t> EncodeToMemory(const std::string& Ext) const;
+  // PNG bytes of a premultiplied bitmap with straight alpha: each colour byte becomes c * 255 / a
+  // rounded (at most 255), fully transparent pixels 0; converted row by row as they are written,
+  // without a copy of the picture. EImageError as EncodeToMemory.
+  static std::vector<std::uint8_t> StraightAlphaPng(const TmemoryBitmap& Premultiplied);
 
-  // Resamples the image to W x H with a bicubic filter (all four bytes filtered alike). From an
+  // Resamples the image to W x H with a bicubic filter (all four bytes filtered alike), through
+  // the resampling plug-in (std::runtime_error, the bitmap untouched, when it is missing). From an
   // empty bitmap, or to a size <= 0, the result is W x H of zero pixels (empty for sizes <= 0).
   // `ClearData` has no effect.
   void Resizeto(int W, int H, bool ClearData = true);

@@ -89,45 +89,51 @@ Palette MakePalette(const Rgba& pic) {
 std::vector<std::uint8_t> EncodeTga(const Rgba& pic, const TgaOptions& o) {
   const bool mapped = o.kind == TgaKind::ColorMapped;
   const Palette pal = mapped ? MakePalette(pic) : Palette{};
-  const int entryBits = 24;  // the codec ignores the alpha of 32-bit palette entries
   const int bytesPP = o.kind == TgaKind::TrueColor ? o.bpp / 8 : 1;
+  // A colour in 16, 24 or 32 bits, blue first.
+  auto colourBytes = [](const std::uint8_t* q, int bits) -> std::vector<std::uint8_t> {
+    if (bits == 16) {
+      const int v = ((q[3] >= 128) << 15) | ((q[0] >> 3) << 10) | ((q[1] >> 3) << 5) | (q[2] >> 3);
+      return {std::uint8_t(v & 0xFF), std::uint8_t(v >> 8)};
+    }
+    if (bits == 24) return {q[2], q[1], q[0]};
+    return {q[2], q[1], q[0], q[3]};
+  };
   std::vector<std::uint8_t> v;
   v.push_back(0);                 // no image ID
   v.push_back(mapped ? 1 : 0);    // colour map
   const int type = o.kind == TgaKind::TrueColor ? 2 : (o.kind == TgaKind::Grey ? 3 : 1);
   v.push_back(std::uint8_t(type + (o.rle ? 8 : 0)));
-  Put16(v, 0);
+  Put16(v, mapped ? o.paletteFirst : 0);
   Put16(v, mapped ? int(pal.colors.size()) : 0);
-  v.push_back(mapped ? entryBits : 0);
+  v.push_back(std::uint8_t(mapped ? o.entryBits : 0));
   Put16(v, 0);
   Put16(v, 0);
   Put16(v, pic.w);
   Put16(v, pic.h);
   v.push_back(std::uint8_t(o.kind == TgaKind::TrueColor ? o.bpp : 8));
-  const int alphaBits = o.kind == TgaKind::TrueColor && o.bpp == 32 ? 8 : 0;
-  v.push_back(std::uint8_t(alphaBits | (o.topLeft ? 0x20 : 0)));
+  const int alphaBits = o.attributeBits >= 0 ? o.attributeBits : (o.kind == TgaKind::TrueColor && o.bpp == 32 ? 8 : 0);
+  v.push_back(std::uint8_t(alphaBits | (o.topLeft ? 0x20 : 0) | (o.rightToLeft ? 0x10 : 0)));
   if (mapped)
     for (std::uint32_t c : pal.colors) {
-      v.push_back(std::uint8_t(c >> 16));  // blue
-      v.push_back(std::uint8_t(c >> 8));
-      v.push_back(std::uint8_t(c));
+      const std::uint8_t q[4] = {std::uint8_t(c), std::uint8_t(c >> 8), std::uint8_t(c >> 16), std::uint8_t(c >> 24)};
+      auto b = colourBytes(q, o.entryBits);
+      v.insert(v.end(), b.begin(), b.end());
     }
   auto pixelBytes = [&](int x, int y) {
     std::vector<std::uint8_t> b;
     const std::uint8_t* q = pic.at(x, y);
     if (o.kind == TgaKind::Grey) b = {q[0]};
-    else if (mapped) b = {std::uint8_t(pal.index[std::size_t(y) * pic.w + x])};
-    else {
-      b = {q[2], q[1], q[0]};
-      if (bytesPP == 4) b.push_back(q[3]);
-    }
+    else if (mapped) b = {std::uint8_t(pal.index[std::size_t(y) * pic.w + x] + o.paletteFirst)};
+    else b = colourBytes(q, bytesPP * 8);
     return b;
   };
   for (int i = 0; i < pic.h; ++i) {
     const int y = o.topLeft ? i : pic.h - 1 - i;
+    auto column = [&](int k) { return o.rightToLeft ? pic.w - 1 - k : k; };
     if (!o.rle) {
-      for (int x = 0; x < pic.w; ++x) {
-        auto b = pixelBytes(x, y);
+      for (int k = 0; k < pic.w; ++k) {
+        auto b = pixelBytes(column(k), y);
         v.insert(v.end(), b.begin(), b.end());
       }
       continue;
@@ -136,21 +142,21 @@ std::vector<std::uint8_t> EncodeTga(const Rgba& pic, const TgaOptions& o) {
     int x = 0;
     while (x < pic.w) {
       int run = 1;
-      while (x + run < pic.w && run < 128 && pixelBytes(x + run, y) == pixelBytes(x, y)) ++run;
+      while (x + run < pic.w && run < 128 && pixelBytes(column(x + run), y) == pixelBytes(column(x), y)) ++run;
       if (run > 1) {
         v.push_back(std::uint8_t(0x80 | (run - 1)));
-        auto b = pixelBytes(x, y);
+        auto b = pixelBytes(column(x), y);
         v.insert(v.end(), b.begin(), b.end());
         x += run;
         continue;
       }
       int raw = 1;
       while (x + raw < pic.w && raw < 128 &&
-             !(x + raw + 1 < pic.w && pixelBytes(x + raw, y) == pixelBytes(x + raw + 1, y)))
+             !(x + raw + 1 < pic.w && pixelBytes(column(x + raw), y) == pixelBytes(column(x + raw + 1), y)))
         ++raw;
       v.push_back(std::uint8_t(raw - 1));
       for (int k = 0; k < raw; ++k) {
-        auto b = pixelBytes(x + k, y);
+        auto b = pixelBytes(column(x + k), y);
         v.insert(v.end(), b.begin(), b.end());
       }
       x += raw;
@@ -301,7 +307,99 @@ std::vector<std::uint8_t> EncodeBmp24(const Rgba& pic) {
   return v;
 }
 
-std::vector<std::uint8_t> EncodeGif(const Rgba& pic) {
+std::vector<std::uint8_t> EncodeBmp(const Rgba& pic, const BmpOptions& o) {
+  const bool core = o.headerSize == 12;
+  const bool paletted = o.bpp <= 8;
+  Palette pal = paletted ? MakePalette(pic) : Palette{};
+  if (paletted && pal.colors.size() > (std::size_t(1) << o.bpp)) throw std::runtime_error("too many colours");
+  const bool masksAfter = o.compression == 3 && o.headerSize == 40;
+  std::vector<std::uint8_t> pixels;
+  if (o.compression == 1) {
+    for (int i = 0; i < pic.h; ++i) {
+      const int y = o.topDown ? i : pic.h - 1 - i;
+      for (int x = 0; x < pic.w; ++x) {
+        pixels.push_back(1);
+        pixels.push_back(std::uint8_t(pal.index[std::size_t(y) * pic.w + x]));
+      }
+      pixels.push_back(0);
+      pixels.push_back(0);
+    }
+    pixels.push_back(0);
+    pixels.push_back(1);
+  } else {
+    const std::size_t stride = ((std::size_t(pic.w) * std::size_t(o.bpp) + 31) / 32) * 4;
+    // A channel byte under a mask: its top bits, placed at the mask.
+    auto pack = [](std::uint8_t c, std::uint32_t mask) -> std::uint32_t {
+      if (!mask) return 0;
+      int shift = 0, bits = 0;
+      while (!((mask >> shift) & 1)) ++shift;
+      while (shift + bits < 32 && ((mask >> (shift + bits)) & 1)) ++bits;
+      const std::uint32_t v = bits >= 8 ? std::uint32_t(c) << (bits - 8) : std::uint32_t(c) >> (8 - bits);
+      return v << shift;
+    };
+    std::uint32_t m[4] = {o.masks[0], o.masks[1], o.masks[2], o.masks[3]};
+    if (o.compression != 3 && o.bpp == 16) m[0] = 0x7C00, m[1] = 0x03E0, m[2] = 0x001F, m[3] = 0;
+    for (int i = 0; i < pic.h; ++i) {
+      const int y = o.topDown ? i : pic.h - 1 - i;
+      std::vector<std::uint8_t> row(stride, 0);
+      for (int x = 0; x < pic.w; ++x) {
+        const std::uint8_t* q = pic.at(x, y);
+        if (paletted) {
+          const int perByte = 8 / o.bpp;
+          const int shift = 8 - o.bpp * (x % perByte + 1);
+          row[std::size_t(x / perByte)] |= std::uint8_t(pal.index[std::size_t(y) * pic.w + x] << shift);
+        } else if (o.bpp == 24) {
+          row[3 * std::size_t(x)] = q[2];
+          row[3 * std::size_t(x) + 1] = q[1];
+          row[3 * std::size_t(x) + 2] = q[0];
+        } else if (o.bpp == 32 && o.compression != 3) {
+          for (int c = 0; c < 4; ++c) row[4 * std::size_t(x) + std::size_t(c)] = c == 3 ? q[3] : q[2 - c];
+        } else {
+          const std::uint32_t v = pack(q[0], m[0]) | pack(q[1], m[1]) | pack(q[2], m[2]) | pack(q[3], m[3]);
+          for (int k = 0; k < o.bpp / 8; ++k) row[std::size_t(x) * std::size_t(o.bpp / 8) + std::size_t(k)] = std::uint8_t(v >> (8 * k));
+        }
+      }
+      pixels.insert(pixels.end(), row.begin(), row.end());
+    }
+  }
+  std::vector<std::uint8_t> header;
+  Put32(header, std::uint32_t(o.headerSize));
+  if (core) {
+    Put16(header, pic.w);
+    Put16(header, pic.h);
+    Put16(header, 1);
+    Put16(header, o.bpp);
+  } else {
+    Put32(header, std::uint32_t(pic.w));
+    Put32(header, std::uint32_t(o.topDown ? -pic.h : pic.h));
+    Put16(header, 1);
+    Put16(header, o.bpp);
+    Put32(header, std::uint32_t(o.compression));
+    Put32(header, std::uint32_t(pixels.size()));
+    Put32(header, 2835);
+    Put32(header, 2835);
+    Put32(header, paletted ? std::uint32_t(pal.colors.size()) : 0);
+    Put32(header, 0);
+    for (int i = 0; header.size() < std::size_t(o.headerSize); ++i) Put32(header, i < 4 ? o.masks[i] : 0);
+  }
+  if (masksAfter)
+    for (int i = 0; i < 3; ++i) Put32(header, o.masks[i]);
+  for (std::uint32_t c : pal.colors) {
+    header.push_back(std::uint8_t(c >> 16));
+    header.push_back(std::uint8_t(c >> 8));
+    header.push_back(std::uint8_t(c));
+    if (!core) header.push_back(0);
+  }
+  std::vector<std::uint8_t> v = {'B', 'M'};
+  Put32(v, std::uint32_t(14 + header.size() + pixels.size()));
+  Put32(v, 0);
+  Put32(v, std::uint32_t(14 + header.size()));
+  v.insert(v.end(), header.begin(), header.end());
+  v.insert(v.end(), pixels.begin(), pixels.end());
+  return v;
+}
+
+std::vector<std::uint8_t> EncodeGif(const Rgba& pic, const GifOptions& o) {
   // Palette: transparent pixels share index 0; the others get their own colour.
   Palette pal;
   std::map<std::uint32_t, int> seen;
@@ -319,8 +417,8 @@ std::vector<std::uint8_t> EncodeGif(const Rgba& pic) {
       pal.index.push_back(it->second);
     }
   std::vector<std::uint8_t> v = {'G', 'I', 'F', '8', '9', 'a'};
-  Put16(v, pic.w);
-  Put16(v, pic.h);
+  Put16(v, o.screenW ? o.screenW : pic.w);
+  Put16(v, o.screenH ? o.screenH : pic.h);
   v.push_back(0xF7);  // global table of 256 entries
   v.push_back(0);
   v.push_back(0);
@@ -333,11 +431,19 @@ std::vector<std::uint8_t> EncodeGif(const Rgba& pic) {
   // Graphic control extension: index 0 is transparent.
   v.insert(v.end(), {0x21, 0xF9, 0x04, 0x01, 0, 0, 0, 0});
   v.push_back(0x2C);
-  Put16(v, 0);
-  Put16(v, 0);
+  Put16(v, o.left);
+  Put16(v, o.top);
   Put16(v, pic.w);
   Put16(v, pic.h);
-  v.push_back(0);
+  v.push_back(o.interlaced ? 0x40 : 0);
+  if (o.interlaced) {  // rows 0, 8, ..., then 4, 12, ..., then 2, 6, ..., then 1, 3, ...
+    std::vector<int> stored;
+    for (auto [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+      for (int y = start; y < pic.h; y += step)
+        stored.insert(stored.end(), pal.index.begin() + std::ptrdiff_t(y) * pic.w,
+                      pal.index.begin() + std::ptrdiff_t(y + 1) * pic.w);
+    pal.index = stored;
+  }
   v.push_back(8);  // minimum code size
   // 9-bit codes, least significant bit first.
   std::vector<std::uint8_t> bits;

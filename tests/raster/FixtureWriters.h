@@ -33,12 +33,16 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path);
 enum class TgaKind { TrueColor, Grey, ColorMapped };
 struct TgaOptions {
   TgaKind kind = TgaKind::TrueColor;
-  int bpp = 32;          // 24 or 32 for true colour; 8 for grey and colour-mapped
+  int bpp = 32;          // 16 (A1R5G5B5), 24 or 32 for true colour; 8 for grey and colour-mapped
   bool rle = false;
   bool topLeft = false;  // origin; false: bottom-left (rows stored bottom first)
+  int entryBits = 24;    // colour-mapped: 16 (A1R5G5B5), 24 or 32 bits per palette entry
+  int attributeBits = -1;  // alpha bits the header declares; -1: 8 for 32-bit pixels, else 0
+  bool rightToLeft = false;  // columns stored right first
+  int paletteFirst = 0;  // the colour map's first index (pixels store index + paletteFirst)
 };
-// Grey pictures use the red byte; colour-mapped ones a palette of the picture's distinct colours
-// (24-bit entries: no alpha).
+// Grey pictures use the red byte; colour-mapped ones a palette of the picture's distinct colours.
+// 16-bit pixels and entries keep the top 5 bits of each colour and set the top bit for alpha >= 128.
 std::vector<std::uint8_t> EncodeTga(const Rgba& pic, const TgaOptions& o);
 
 enum class PngKind { Rgb, Rgba, Grey, GreyAlpha, Palette };
@@ -59,8 +63,26 @@ std::vector<std::uint8_t> EncodeJpeg(const Rgba& pic, const JpegOptions& o);
 
 // 24-bit BMP, rows bottom first, padded to 4 bytes.
 std::vector<std::uint8_t> EncodeBmp24(const Rgba& pic);
+struct BmpOptions {
+  int bpp = 24;            // 1, 4, 8 (palette), 16, 24, 32
+  int headerSize = 40;     // 12 (core), 40, 56, 108, 124
+  int compression = 0;     // 0 none, 1 RLE8 (8 bits), 3 bit fields (16, 32)
+  std::uint32_t masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha: in the header from 56 bytes on,
+                                          // else after it (compression 3)
+  bool topDown = false;    // rows stored top first (negative height)
+};
+// Palettes hold the picture's distinct colours (no alpha). 16 bits without masks: X1R5G5B5;
+// 32 bits without masks: blue, green, red, alpha bytes. Masked channels keep the top bits of each
+// byte. RLE8: one run packet per pixel, an end-of-line after each row, an end-of-bitmap at the end.
+std::vector<std::uint8_t> EncodeBmp(const Rgba& pic, const BmpOptions& o);
+
+struct GifOptions {
+  bool interlaced = false;  // rows stored in the four passes
+  int left = 0, top = 0;    // where the image sits on the logical screen
+  int screenW = 0, screenH = 0;  // 0: the picture's size
+};
 // GIF89a with a global palette of the picture's distinct colours; pixels with alpha 0 use a
 // transparent index. LZW data written uncompressed (a clear code every 250 codes).
-std::vector<std::uint8_t> EncodeGif(const Rgba& pic);
+std::vector<std::uint8_t> EncodeGif(const Rgba& pic, const GifOptions& o = {});
 
 }  // namespace qv::test

@@ -9,10 +9,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "FixtureWriters.h"
 #include "TestImages.h"
+#include "raster/ImageFormats.h"
 #include "raster/StreamBitmaps.h"
 
 namespace qv {
@@ -81,6 +83,362 @@ TEST_F(ImageFiles, TgaVariants) {
     b.LoadFromFile(path);
     ExpectPicture(b, *c.pic, c.alpha, c.grey, c.name);
   }
+}
+
+// What a 16-bit pixel or palette entry keeps of a colour byte: its top 5 bits, repeated.
+std::uint8_t Widen5(std::uint8_t c) {
+  const int v = c >> 3;
+  return std::uint8_t((v << 3) | (v >> 2));
+}
+
+enum class TAlpha { Opaque, OneBit, Full };
+
+// Every pixel as the picture says after the file's colour depth and alpha: 16-bit files keep 5
+// bits per colour; alpha as stored (Full), as its top bit (OneBit) or 255 (Opaque).
+void ExpectStored(const TmemoryBitmap& b, const Rgba& pic, TAlpha alpha, bool fiveBits, bool grey,
+                  const std::string& what) {
+  ASSERT_EQ(b.Width(), pic.w) << what;
+  ASSERT_EQ(b.Height(), pic.h) << what;
+  for (int y = 0; y < pic.h; ++y)
+    for (int x = 0; x < pic.w; ++x) {
+      const std::uint8_t* q = pic.at(x, y);
+      auto c = [&](int i) -> std::uint32_t { return fiveBits ? Widen5(q[grey ? 0 : i]) : q[grey ? 0 : i]; };
+      const std::uint32_t a = alpha == TAlpha::Full ? q[3] : alpha == TAlpha::OneBit ? (q[3] >= 128 ? 255 : 0) : 255;
+      const std::uint32_t want = (a << 24) | (c(0) << 16) | (c(1) << 8) | c(2);
+      ASSERT_EQ(Hex(b.Pixel(x, y)), Hex(want)) << what << " at " << x << "," << y;
+    }
+}
+
+// Alpha comes from what the header declares: the top bit of 16-bit pixels and palette entries
+// only with an attribute bit, the fourth byte of 32-bit ones always; every image type, both origins.
+TEST_F(ImageFiles, TgaAlphaFollowsTheHeader) {
+  const Rgba pic = KnownPicture();  // alphas on both sides of 128, 0 and 255 among them
+  using K = TgaKind;
+  struct Case {
+    const char* name;
+    TgaOptions o;
+    TAlpha alpha;
+    bool fiveBits, grey;
+  } cases[] = {
+      {"t2_16_attr1_bottom", {K::TrueColor, 16, false, false, 24, 1}, TAlpha::OneBit, true, false},
+      {"t2_16_attr1_top", {K::TrueColor, 16, false, true, 24, 1}, TAlpha::OneBit, true, false},
+      {"t2_16_attr0_bottom", {K::TrueColor, 16, false, false, 24, 0}, TAlpha::Opaque, true, false},
+      {"t2_16_attr0_top", {K::TrueColor, 16, false, true, 24, 0}, TAlpha::Opaque, true, false},
+      {"t10_16_attr1_bottom", {K::TrueColor, 16, true, false, 24, 1}, TAlpha::OneBit, true, false},
+      {"t10_16_attr1_top", {K::TrueColor, 16, true, true, 24, 1}, TAlpha::OneBit, true, false},
+      {"t10_16_attr0_top", {K::TrueColor, 16, true, true, 24, 0}, TAlpha::Opaque, true, false},
+      {"t2_32_attr8_bottom", {K::TrueColor, 32, false, false, 24, 8}, TAlpha::Full, false, false},
+      {"t2_32_attr0_top", {K::TrueColor, 32, false, true, 24, 0}, TAlpha::Full, false, false},
+      {"t10_32_attr0_bottom", {K::TrueColor, 32, true, false, 24, 0}, TAlpha::Full, false, false},
+      {"t2_24_top", {K::TrueColor, 24, false, true}, TAlpha::Opaque, false, false},
+      {"t1_e16_attr1_bottom", {K::ColorMapped, 8, false, false, 16, 1}, TAlpha::OneBit, true, false},
+      {"t1_e16_attr1_top", {K::ColorMapped, 8, false, true, 16, 1}, TAlpha::OneBit, true, false},
+      {"t1_e16_attr0_top", {K::ColorMapped, 8, false, true, 16, 0}, TAlpha::Opaque, true, false},
+      {"t9_e16_attr1_bottom", {K::ColorMapped, 8, true, false, 16, 1}, TAlpha::OneBit, true, false},
+      {"t9_e16_attr0_top", {K::ColorMapped, 8, true, true, 16, 0}, TAlpha::Opaque, true, false},
+      {"t1_e32_attr8_bottom", {K::ColorMapped, 8, false, false, 32, 8}, TAlpha::Full, false, false},
+      {"t9_e32_attr8_top", {K::ColorMapped, 8, true, true, 32, 8}, TAlpha::Full, false, false},
+      {"t1_e24_top", {K::ColorMapped, 8, false, true, 24}, TAlpha::Opaque, false, false},
+      {"t3_bottom", {K::Grey, 8, false, false}, TAlpha::Opaque, false, true},
+      {"t3_top", {K::Grey, 8, false, true}, TAlpha::Opaque, false, true},
+      {"t11_bottom", {K::Grey, 8, true, false}, TAlpha::Opaque, false, true},
+      {"t11_top", {K::Grey, 8, true, true}, TAlpha::Opaque, false, true},
+  };
+  for (const Case& c : cases) {
+    TStreamedBitmap b;
+    b.LoadFromFile(Write(std::string(c.name) + ".tga", EncodeTga(pic, c.o)));
+    ExpectStored(b, pic, c.alpha, c.fiveBits, c.grey, c.name);
+  }
+}
+
+// Columns stored right first, and palette indices counted from the colour map's first index.
+TEST_F(ImageFiles, TgaRightOriginsAndColourMapOffsets) {
+  const Rgba pic = KnownPicture();
+  using K = TgaKind;
+  struct Case {
+    const char* name;
+    TgaOptions o;
+    TAlpha alpha;
+  } cases[] = {
+      {"t2_32_top_right", {K::TrueColor, 32, false, true, 24, 8, true}, TAlpha::Full},
+      {"t10_32_bottom_right", {K::TrueColor, 32, true, false, 24, 8, true}, TAlpha::Full},
+      {"t1_first7_bottom", {K::ColorMapped, 8, false, false, 24, 0, false, 7}, TAlpha::Opaque},
+      {"t9_first200_top", {K::ColorMapped, 8, true, true, 24, 0, false, 200}, TAlpha::Opaque},
+  };
+  for (const Case& c : cases) {
+    TStreamedBitmap b;
+    b.LoadFromFile(Write(std::string(c.name) + ".tga", EncodeTga(pic, c.o)));
+    ExpectStored(b, pic, c.alpha, false, false, c.name);
+  }
+}
+
+// A TGA 2.0 extension area whose attributes type says the attribute bits hold no alpha (0 to 2)
+// makes the picture opaque; 3 (alpha) and 4 (premultiplied) keep it.
+TEST_F(ImageFiles, TgaExtensionAreaDecidesWhetherAttributeBitsAreAlpha) {
+  const Rgba pic = KnownPicture();
+  for (const auto& [type, alpha] : {std::pair{0, TAlpha::Opaque}, {2, TAlpha::Opaque}, {3, TAlpha::OneBit}, {4, TAlpha::OneBit}}) {
+    std::vector<std::uint8_t> v = EncodeTga(pic, {TgaKind::TrueColor, 16, false, false, 24, 1});
+    const std::uint32_t ext = std::uint32_t(v.size());
+    std::vector<std::uint8_t> area(495, 0);
+    area[0] = 495 & 0xFF;
+    area[1] = 495 >> 8;
+    area[494] = std::uint8_t(type);
+    v.insert(v.end(), area.begin(), area.end());
+    for (int k = 0; k < 4; ++k) v.push_back(std::uint8_t(ext >> (8 * k)));
+    for (int k = 0; k < 4; ++k) v.push_back(0);
+    const char sig[] = "TRUEVISION-XFILE.";
+    v.insert(v.end(), sig, sig + sizeof sig);  // with its closing zero
+    TStreamedBitmap b;
+    b.LoadFromFile(Write("ext" + std::to_string(type) + ".tga", v));
+    ExpectStored(b, pic, alpha, true, false, "attributes type " + std::to_string(type));
+  }
+}
+
+// A 3 x 2 A1R5G5B5 file, top-left origin, whose header declares one attribute bit: red, green
+// (transparent), blue / white (transparent), (16, 8, 4), (1, 2, 3) (transparent) in 5-bit values.
+TEST_F(ImageFiles, Tga16WithAnAlphaBitKeepsItsTransparency) {
+  TStreamedBitmap b;
+  b.LoadFromFile(std::string(QV_TEST_DATA_DIR) + "/tga16-alpha-bit.tga");
+  ASSERT_EQ(b.Width(), 3);
+  ASSERT_EQ(b.Height(), 2);
+  const std::uint32_t want[2][3] = {{0xFFFF0000u, 0x0000FF00u, 0xFF0000FFu},
+                                    {0x00FFFFFFu, 0xFF844221u, 0x00081018u}};
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(Hex(b.Pixel(x, y)), Hex(want[y][x])) << x << "," << y;
+}
+
+// Loading must throw an error naming the file and leave the bitmap as it was.
+void ExpectDamaged(const std::string& path, const std::string& part, const std::string& what) {
+  TStreamedBitmap b = TStreamedBitmap(MarkedBitmap(5, 4));
+  const std::uint8_t* bits = b.Bits;
+  try {
+    b.LoadFromFile(path);
+    ADD_FAILURE() << what << ": no error";
+  } catch (const EImageError& e) {
+    EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << what << ": " << e.what();
+    EXPECT_NE(std::string(e.what()).find(part), std::string::npos) << what << ": " << e.what();
+    EXPECT_EQ(e.FileName(), path) << what;
+  }
+  ASSERT_EQ(b.Width(), 5) << what;
+  EXPECT_EQ(b.Bits, bits) << what;
+  EXPECT_EQ(b.Pixel(4, 3), Marker(4, 3)) << what;
+}
+
+// Colour-mapped files whose pixels name entries the colour map does not have (the map starts at
+// 32768 and holds 2 entries; the pixels say 0, 0x33, 1, 7): raw (type 1) and run-length (type 9).
+TEST_F(ImageFiles, TgaIndicesOutsideTheColourMapAreDamage) {
+  for (const char* file : {"tga-cmap-index-outside.tga", "tga-rle-cmap-index-outside.tga"}) {
+    const std::string path = std::string(QV_TEST_DATA_DIR) + "/" + file;
+    ExpectDamaged(path, "damaged targa image", file);
+    std::ifstream f(path, std::ios::binary);
+    TStreamedBitmap s = TStreamedBitmap(MarkedBitmap(2, 2));
+    EXPECT_THROW(s.LoadFromStream(f), EImageError) << file;
+    EXPECT_EQ(s.Pixel(1, 1), Marker(1, 1)) << file;
+  }
+  // An index below the map's first entry, in a file written whole.
+  std::vector<std::uint8_t> low = EncodeTga(KnownPicture(), {TgaKind::ColorMapped, 8, false, false, 24, 0, false, 7});
+  low.back() = 6;
+  ExpectDamaged(Write("low.tga", low), "damaged targa image", "index below the map");
+}
+
+// Files cut anywhere after the header: in the colour map, in the pixels, one byte short.
+TEST_F(ImageFiles, TruncatedTgaFilesAreDamage) {
+  const Rgba pic = KnownPicture();
+  Rgba runs = KnownPicture(9, 4);
+  for (int x = 2; x < 7; ++x) std::memcpy(runs.at(x, 1), runs.at(1, 1), 4);
+  using K = TgaKind;
+  struct Kind {
+    const char* name;
+    TgaOptions o;
+  } kinds[] = {
+      {"t1", {K::ColorMapped, 8, false, false}}, {"t2", {K::TrueColor, 32, false, false}},
+      {"t3", {K::Grey, 8, false, true}},         {"t9", {K::ColorMapped, 8, true, true}},
+      {"t10", {K::TrueColor, 24, true, false}},  {"t11", {K::Grey, 8, true, false}},
+      {"t2_16", {K::TrueColor, 16, false, true, 24, 1}},
+  };
+  for (const Kind& k : kinds) {
+    const std::vector<std::uint8_t> whole = EncodeTga(k.o.rle ? runs : pic, k.o);
+    std::vector<std::size_t> cuts = {18, whole.size() / 2, whole.size() - 1};
+    if (k.o.kind == K::ColorMapped) cuts.push_back(18 + 5);  // inside the colour map
+    for (std::size_t keep : cuts) {
+      const std::string name = std::string(k.name) + "_" + std::to_string(keep) + ".tga";
+      ExpectDamaged(Write(name, std::vector<std::uint8_t>(whole.begin(), whole.begin() + std::ptrdiff_t(keep))),
+                    "damaged targa image", name);
+    }
+    // Shorter than a header: nothing a reader recognises.
+    TStreamedBitmap b = TStreamedBitmap(MarkedBitmap(2, 2));
+    b.LoadFromFile(Write(std::string(k.name) + "_17.tga", std::vector<std::uint8_t>(whole.begin(), whole.begin() + 17)));
+    EXPECT_EQ(b.Bits, nullptr) << k.name;
+  }
+}
+
+// Our BMP reader: every header size, bit depth and layout the format has, and alpha only where
+// the file holds it (a picture whose every alpha is 0 is one whose writer left the byte unused).
+TEST_F(ImageFiles, BmpVariants) {
+  const Rgba pic = KnownPicture();
+  Rgba opaque = pic;
+  for (int y = 0; y < opaque.h; ++y)
+    for (int x = 0; x < opaque.w; ++x) opaque.at(x, y)[3] = 255;
+  Rgba clear = pic;
+  for (int y = 0; y < clear.h; ++y)
+    for (int x = 0; x < clear.w; ++x) clear.at(x, y)[3] = 0;
+  Rgba few = KnownPicture(5, 3);  // 15 colours: fits 4 bits
+  for (int y = 0; y < few.h; ++y)
+    for (int x = 0; x < few.w; ++x) few.at(x, y)[3] = 255;
+  Rgba two = few;  // 2 colours: fits 1 bit
+  for (int y = 0; y < two.h; ++y)
+    for (int x = 0; x < two.w; ++x) std::memcpy(two.at(x, y), few.at((x + y) % 2, 0), 4);
+  struct Case {
+    const char* name;
+    const Rgba* pic;
+    BmpOptions o;
+    TAlpha alpha;
+    bool fiveBits;
+  } cases[] = {
+      {"core24", &opaque, {24, 12}, TAlpha::Opaque, false},
+      {"info24_top", &opaque, {24, 40, 0, {}, true}, TAlpha::Opaque, false},
+      {"info32_alpha", &pic, {32, 40}, TAlpha::Full, false},
+      {"info32_unused_alpha", &clear, {32, 40}, TAlpha::Opaque, false},
+      {"info16_x1r5g5b5", &opaque, {16, 40}, TAlpha::Opaque, true},
+      {"info16_a1r5g5b5_fields_top", &pic, {16, 56, 3, {0x7C00, 0x03E0, 0x001F, 0x8000}, true}, TAlpha::OneBit, true},
+      {"v5_32_fields_alpha", &pic, {32, 124, 3, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}}, TAlpha::Full, false},
+      {"v4_32_fields_rgba_order", &pic, {32, 108, 3, {0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF}}, TAlpha::Full, false},
+      {"info32_fields_after_header", &opaque, {32, 40, 3, {0x000000FF, 0x0000FF00, 0x00FF0000}}, TAlpha::Opaque, false},
+      {"pal8", &opaque, {8, 40}, TAlpha::Opaque, false},
+      {"pal8_core_top", &opaque, {8, 12, 0, {}, false}, TAlpha::Opaque, false},
+      {"pal4", &few, {4, 40}, TAlpha::Opaque, false},
+      {"pal1_top", &two, {1, 40, 0, {}, true}, TAlpha::Opaque, false},
+      {"rle8", &opaque, {8, 40, 1}, TAlpha::Opaque, false},
+  };
+  for (const Case& c : cases) {
+    TStreamedBitmap b;
+    b.LoadFromFile(Write(std::string(c.name) + ".bmp", EncodeBmp(*c.pic, c.o)));
+    ExpectStored(b, *c.pic, c.alpha, c.fiveBits, false, c.name);
+  }
+  // 5 and 6 bits: red 5 bits, green 6 (its top 6 bits repeated), blue 5.
+  TStreamedBitmap b;
+  b.LoadFromFile(Write("565.bmp", EncodeBmp(opaque, {16, 40, 3, {0xF800, 0x07E0, 0x001F}})));
+  for (int y = 0; y < opaque.h; ++y)
+    for (int x = 0; x < opaque.w; ++x) {
+      const std::uint8_t* q = opaque.at(x, y);
+      const std::uint32_t g = (q[1] >> 2 << 2) | (q[1] >> 6);
+      EXPECT_EQ(Hex(b.Pixel(x, y)), Hex(0xFF000000u | (std::uint32_t(Widen5(q[0])) << 16) | (g << 8) | Widen5(q[2])))
+          << x << "," << y;
+    }
+}
+
+// RLE8 with a literal run, a delta that skips pixels (they stay transparent black) and an early
+// end of the bitmap; cut and impossible files are damage.
+TEST_F(ImageFiles, BmpRunLengthDetailsAndDamage) {
+  // 4 x 3, bottom row first. Palette: 0 red, 1 green, 2 blue.
+  std::vector<std::uint8_t> v = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 14 + 40 + 12, 0, 0, 0};
+  const std::uint8_t info[40] = {40, 0, 0, 0, 4, 0, 0, 0, 3, 0, 0, 0, 1, 0, 8, 0, 1, 0, 0, 0};
+  v.insert(v.end(), info, info + 40);
+  v[14 + 32] = 3;  // colours used
+  v.insert(v.end(), {0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0});
+  v.insert(v.end(), {0, 4, 1, 2, 1, 0,  // literal: green, blue, green, red; 4 = even, no padding
+                     0, 0,              // end of line
+                     2, 2,              // two blue
+                     0, 2, 1, 1,        // move right 1, down 1: to (3, row 2)
+                     1, 0,              // one red
+                     0, 1});            // end of bitmap
+  TStreamedBitmap b;
+  b.LoadFromFile(Write("rle.bmp", v));
+  ASSERT_EQ(b.Width(), 4);
+  ASSERT_EQ(b.Height(), 3);
+  const std::uint32_t R = 0xFFFF0000u, G = 0xFF00FF00u, B = 0xFF0000FFu;
+  const std::uint32_t want[3][4] = {{0, 0, 0, R}, {B, B, 0, 0}, {G, B, G, R}};  // top row first
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(Hex(b.Pixel(x, y)), Hex(want[y][x])) << x << "," << y;
+
+  const Rgba pic = KnownPicture();
+  const auto rle = EncodeBmp(pic, {8, 40, 1});
+  const auto fields = EncodeBmp(pic, {16, 40, 3, {0xF800, 0x07E0, 0x001F}});
+  auto cut = [](std::vector<std::uint8_t> x, std::size_t keep) {
+    x.resize(keep);
+    return x;
+  };
+  auto with = [](std::vector<std::uint8_t> x, std::size_t at, std::uint8_t value) {
+    x[at] = value;
+    return x;
+  };
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+  } cases[] = {
+      {"rle_cut.bmp", cut(rle, rle.size() - 5)},
+      {"fields_cut.bmp", cut(fields, fields.size() - 1)},
+      {"masks_cut.bmp", cut(fields, 14 + 40 + 6)},
+      {"bits_3.bmp", with(EncodeBmp(pic, {24, 40}), 28, 3)},
+      {"rle_with_24_bits.bmp", with(EncodeBmp(pic, {24, 40}), 30, 1)},
+      {"jpeg_inside.bmp", with(EncodeBmp(pic, {24, 40}), 30, 4)},
+      {"zero_width.bmp", with(with(with(with(EncodeBmp(pic, {24, 40}), 18, 0), 19, 0), 20, 0), 21, 0)},
+  };
+  for (const Case& c : cases) ExpectDamaged(Write(c.name, c.bytes), "damaged bmp image", c.name);
+}
+
+// One row per format: each recognises its own signature and nothing else's, and reads the size
+// its header states where it has one.
+TEST_F(ImageFiles, FormatTableRows) {
+  const Rgba pic = KnownPicture();
+  struct Case {
+    const char* format;
+    std::vector<std::uint8_t> bytes;
+  } cases[] = {
+      {"png", EncodePng(pic, {})},
+      {"jpeg", EncodeJpeg(pic, {})},
+      {"gif", EncodeGif(pic)},
+      {"bmp", EncodeBmp24(pic)},
+      {"targa", EncodeTga(pic, {})},
+      {"tiff", {'I', 'I', 42, 0, 8, 0, 0, 0}},
+      {"psd", {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 5, 0, 0, 0, 7}},
+      {"dds", {'D', 'D', 'S', ' ', 124, 0, 0, 0, 7, 0x10, 0, 0, 5, 0, 0, 0, 7, 0, 0, 0}},
+      {"hdr", {'#', '?', 'R', 'A', 'D', 'I', 'A', 'N', 'C', 'E', '\n'}},
+      {"openexr", {0x76, 0x2f, 0x31, 0x01, 2, 0, 0, 0}},
+      {"webp", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P'}},
+      {"pnm", {'P', '6', '\n', '7', ' ', '5', '\n', '2', '5', '5', '\n'}},
+  };
+  std::set<std::string> seen;
+  for (const Case& c : cases) {
+    const image::TImageFormat* f = image::FindImageFormat(c.bytes.data(), c.bytes.size());
+    ASSERT_NE(f, nullptr) << c.format;
+    EXPECT_EQ(std::string(f->name), c.format);
+    seen.insert(f->name);
+    std::int64_t w = 0, h = 0;
+    if (f->statedSize && f->statedSize(c.bytes.data(), c.bytes.size(), w, h)) {
+      EXPECT_EQ(w, 7) << c.format;
+      EXPECT_EQ(h, 5) << c.format;
+    }
+  }
+  EXPECT_EQ(seen.size(), image::ImageFormats().size()) << "a row without a case here";
+  const std::string text = "hello world, not an image at all";
+  EXPECT_EQ(image::FindImageFormat(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), nullptr);
+}
+
+// Without the codec plug-in the formats it serves fail as damaged files do, naming the file, and
+// writing them fails as an unknown extension does; our own readers and writers go on working.
+TEST_F(ImageFiles, WithoutThePluginItsFormatsFailCleanly) {
+  const Rgba pic = KnownPicture();
+  TStreamedBitmap b = TStreamedBitmap(MarkedBitmap(3, 3));
+  b.SaveToFile(Path("k.tif"));  // written while the plug-in is there
+  image::UseCodecPlugin(Path("no-such-plugin.so"));
+  struct Restore {
+    ~Restore() { image::UseCodecPlugin(""); }
+  } restore;
+  ExpectDamaged(Path("k.tif"), "no reader for tiff images", "tiff");
+  try {
+    b.SaveToFile(Path("again.tif"));
+    ADD_FAILURE() << "no error";
+  } catch (const EImageError& e) {
+    EXPECT_NE(std::string(e.what()).find("no image writer"), std::string::npos) << e.what();
+  }
+  TStreamedBitmap png;
+  png.LoadFromFile(Write("k.png", EncodePng(pic, {})));
+  ExpectPicture(png, pic, true, false, "png without the plug-in");
+  png.SaveToFile(Path("back.tga"));
+  TStreamedBitmap back;
+  back.LoadFromFile(Path("back.tga"));
+  ExpectPicture(back, pic, true, false, "tga without the plug-in");
 }
 
 TEST_F(ImageFiles, PngVariants) {
@@ -156,6 +514,36 @@ TEST_F(ImageFiles, BmpAndGif) {
       else
         EXPECT_EQ(Hex(g.Pixel(x, y)), Hex(gifPic.Argb(x, y))) << x << "," << y;
     }
+}
+
+// The first image on its logical screen: interlaced rows put back in order, and an image smaller
+// than the screen at its offset, the rest of the screen transparent black.
+TEST_F(ImageFiles, GifInterlacedAndOffsetImages) {
+  const Rgba pic = KnownPicture(7, 11);  // 11 rows: every interlace pass has rows
+  Rgba opaque = pic;
+  for (int y = 0; y < opaque.h; ++y)
+    for (int x = 0; x < opaque.w; ++x) opaque.at(x, y)[3] = 255;
+  struct Case {
+    const char* name;
+    GifOptions o;
+  } cases[] = {
+      {"interlaced", {true}},
+      {"offset", {false, 3, 2, 12, 15}},
+      {"interlaced_offset", {true, 5, 4, 12, 15}},
+  };
+  for (const Case& c : cases) {
+    TStreamedBitmap b;
+    b.LoadFromFile(Write(std::string(c.name) + ".gif", EncodeGif(opaque, c.o)));
+    const int sw = c.o.screenW ? c.o.screenW : pic.w, sh = c.o.screenH ? c.o.screenH : pic.h;
+    ASSERT_EQ(b.Width(), sw) << c.name;
+    ASSERT_EQ(b.Height(), sh) << c.name;
+    for (int y = 0; y < sh; ++y)
+      for (int x = 0; x < sw; ++x) {
+        const int px = x - c.o.left, py = y - c.o.top;
+        const bool inside = px >= 0 && py >= 0 && px < pic.w && py < pic.h;
+        ASSERT_EQ(Hex(b.Pixel(x, y)), Hex(inside ? opaque.Argb(px, py) : 0u)) << c.name << " at " << x << "," << y;
+      }
+  }
 }
 
 TEST_F(ImageFiles, ExtraChannelsAreLeftOut) {
@@ -442,6 +830,33 @@ TEST_F(ImageFiles, SaveAndLoadBack) {
   ExpectPicture(s, pic, false, false, "stream");
 }
 
+// Premultiplied pixels written with straight alpha: c * 255 / a rounded and capped, 0 where a is 0.
+TEST_F(ImageFiles, StraightAlphaPngDividesByAlpha) {
+  const struct {
+    std::uint32_t premultiplied, straight;  // 0xAARRGGBB
+  } cases[] = {
+      {0xFF102030u, 0xFF102030u},  // opaque: as it is
+      {0x80402010u, 0x80804020u},  // 64 * 255 / 128 = 127.5 -> 128; 32 -> 64; 16 -> 32 (rounded)
+      {0x01010101u, 0x01FFFFFFu},  // 1 * 255 / 1
+      {0x02030303u, 0x02FFFFFFu},  // more than the alpha allows: capped at 255
+      {0x00FFFFFFu, 0x00000000u},  // fully transparent: no colour
+      {0x40100804u, 0x40402010u},
+  };
+  TmemoryBitmap b(int(std::size(cases)), 2);
+  for (int x = 0; x < b.Width(); ++x) {
+    b.SetPixel(x, 0, cases[x].premultiplied);
+    b.SetPixel(x, 1, cases[x].premultiplied);
+  }
+  const std::vector<std::uint8_t> png = TStreamedBitmap::StraightAlphaPng(b);
+  TStreamedBitmap back;
+  back.LoadFromFile(Write("straight.png", png));
+  ASSERT_EQ(back.Width(), b.Width());
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < b.Width(); ++x) EXPECT_EQ(Hex(back.Pixel(x, y)), Hex(cases[x].straight)) << x << "," << y;
+  EXPECT_EQ(Hex(b.Pixel(1, 0)), Hex(0x80402010u));  // the source is left as it was
+  EXPECT_THROW(TStreamedBitmap::StraightAlphaPng(TmemoryBitmap()), EImageError);
+}
+
 TEST_F(ImageFiles, SaveErrorsNameTheFile) {
   TStreamedBitmap b = TStreamedBitmap(MarkedBitmap(3, 3));
   for (const std::string& path : {Path("x.unknownext"), std::string("/nonexistent-dir/x.png")}) {
@@ -507,6 +922,24 @@ TEST_F(ImageFiles, ResizetoEdgeCases) {
   EXPECT_THROW(big.Resizeto(100000, 100000), std::length_error);
   EXPECT_EQ(big.Width(), 4);  // refused before anything changed
   EXPECT_EQ(big.Pixel(3, 3), Marker(3, 3));
+}
+
+// Without the resampling plug-in a resize fails before anything changes (a layer then shows
+// nothing at that size); with it back, the same call works.
+TEST_F(ImageFiles, WithoutTheResamplerResizetoFailsCleanly) {
+  TStreamedBitmap b = TStreamedBitmap(MarkedBitmap(4, 3));
+  image::UseResizePlugin(Path("no-such-plugin.so"));
+  {
+    struct Restore {
+      ~Restore() { image::UseResizePlugin(""); }
+    } restore;
+    EXPECT_THROW(b.Resizeto(8, 6), std::runtime_error);
+    ASSERT_EQ(b.Width(), 4);
+    EXPECT_EQ(b.Pixel(3, 2), Marker(3, 2));
+  }
+  b.Resizeto(8, 6);
+  EXPECT_EQ(b.Width(), 8);
+  EXPECT_EQ(b.Height(), 6);
 }
 
 // Inputs the image fuzzer found, kept in data/: loading them from a stream is safe and gives the

@@ -128,9 +128,14 @@ void WriteImage(const TmemoryBitmap& work, const std::string& file, TImageFormat
   WriteFrame(work, file, format == TImageFormat::ifTga);
 }
 
+// The editor's checkerboard, made only when the frames show it.
+TStreamedBitmap CheckerboardIfAsked(const TOptions& o) {
+  return o.Checkerboard ? MakeCheckerboard(kWidth, kHeight) : TStreamedBitmap();
+}
+
 int RunRender(const TOptions& o, Session& s) {
   s.Load(o.Project);
-  const TStreamedBitmap grid = MakeCheckerboard(kWidth, kHeight);
+  const TStreamedBitmap grid = CheckerboardIfAsked(o);
   s.Compose(o.Frame, o.Checkerboard, &grid);
   WriteImage(*s.sys->work, o.Output, o.Format);
   return 0;
@@ -138,7 +143,7 @@ int RunRender(const TOptions& o, Session& s) {
 
 int RunSequence(const TOptions& o, Session& s) {
   s.Load(o.Project);
-  const TStreamedBitmap grid = MakeCheckerboard(kWidth, kHeight);
+  const TStreamedBitmap grid = CheckerboardIfAsked(o);
   for (int f = o.From; f <= o.To; ++f) {
     s.Compose(f, o.Checkerboard, &grid);
     if (!o.NoOutput) WriteImage(*s.sys->work, FormatFramePattern(o.Output, f), o.Format);

@@ -5,20 +5,7 @@
 
 namespace qv::render {
 
-std::vector<std::uint8_t> StraightAlphaPng(const TmemoryBitmap& bmp) {
-  TStreamedBitmap straight(bmp);
-  std::uint8_t* p = straight.Bits;
-  const std::size_t n = straight.ByteSize() / 4;
-  for (std::size_t i = 0; i < n; ++i, p += 4) {
-    const unsigned a = p[3];
-    if (a == 255) continue;
-    for (int c = 0; c < 3; ++c) {
-      const unsigned v = a == 0 ? 0 : (p[c] * 255u + a / 2) / a;
-      p[c] = static_cast<std::uint8_t>(v > 255 ? 255 : v);
-    }
-  }
-  return straight.EncodeToMemory("png");
-}
+std::vector<std::uint8_t> StraightAlphaPng(const TmemoryBitmap& bmp) { return TStreamedBitmap::StraightAlphaPng(bmp); }
 
 void WriteFrame(const TmemoryBitmap& bmp, const std::string& fileName, bool tga) {
   const std::vector<std::uint8_t> bytes = tga ? bmp.TgaBytes() : StraightAlphaPng(bmp);
