@@ -1,4 +1,5 @@
 // qvrender: loads a project and composes its frames without a window, as the editor would.
+#include "app/qvrender/OnDemandQt.h"
 #include "app/qvrender/Options.h"
 #include "app/qvrender/Output.h"
 #include "composition/QvSystem.h"
@@ -6,16 +7,14 @@
 #include "composition/TextRender.h"
 #include "platform/Clock.h"
 #include "platform/QtCanvas.h"
-#include "platform/QtRichEdit.h"
-#include "platform/QtTextRenderer.h"
 #include "project/ProjectError.h"
 #include "raster/Bitmap.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <exception>
-#include <optional>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,8 +33,8 @@ struct Session {
   std::unique_ptr<TFixedTimeOfDay> fixedTime;
   TSystemTimeOfDay systemTime;
   TQtCanvasFactory canvases;
-  TQtTextRenderer textRenderer;  // text and clock layers draw their glyphs through it
-  TQtRichEdit richEdit;          // crawls of RTF files lay their lines out with it
+  TOnDemandTextRenderer textRenderer;  // text and clock layers draw their glyphs through it
+  TOnDemandRichEdit richEdit;          // crawls of RTF files lay their lines out with it
   std::unique_ptr<TQVSystem> sys;
   std::optional<int> shown;  // the last frame the page was advanced to
   int warnings = 0;
