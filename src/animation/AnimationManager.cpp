@@ -16,9 +16,13 @@ Tkeys* TAnimationManager::getAnimation(const void* Sender, bool ForceCreation, i
   if (it == animations.end()) {
     if (!ForceCreation) return nullptr;
     it = animations.emplace(Sender, std::make_unique<TAnimRec>()).first;
+    ++fRevision;
   }
   auto& entry = it->second->AnimationList[static_cast<std::size_t>(slot)];
-  if (!entry && ForceCreation) entry = std::make_unique<Tkeys>(std::string());
+  if (!entry && ForceCreation) {
+    entry = std::make_unique<Tkeys>(std::string());
+    it->second->Occupied = static_cast<std::uint16_t>(it->second->Occupied | (1u << slot));
+  }
   return entry.get();
 }
 
@@ -34,7 +38,9 @@ const TAnimRec* TAnimationManager::Find(const void* Sender) const {
   return it == animations.end() ? nullptr : it->second.get();
 }
 
-void TAnimationManager::Remove(const void* obj) { animations.erase(obj); }
+void TAnimationManager::Remove(const void* obj) {
+  if (animations.erase(obj) != 0) ++fRevision;
+}
 
 void TAnimationManager::SetFrame(double f) {
   Frame = f;

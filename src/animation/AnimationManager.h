@@ -17,6 +17,7 @@ constexpr int kAnimationSlots = 16;
 
 struct TAnimRec {
   std::array<std::unique_ptr<Tkeys>, kAnimationSlots> AnimationList;  // owned tracks
+  std::uint16_t Occupied = 0;  // bit n set: AnimationList[n] holds a track (the registry keeps it)
 };
 
 struct TAnimationRec {
@@ -66,8 +67,12 @@ class TAnimationManager {
 
   std::size_t RegisteredCount() const { return animations.size(); }
   std::size_t QueuedProcs() const { return Procs.size(); }
+  // Changes whenever a record is created or removed, and only then: a record found while it
+  // holds one value is still the object's record (at the same address) while it holds it.
+  std::uint64_t Revision() const { return fRevision; }
 
  private:
+  std::uint64_t fRevision = 0;
   std::unordered_map<const void*, std::unique_ptr<TAnimRec>> animations;
   std::vector<TProcRec> Procs;
 };

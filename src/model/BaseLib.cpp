@@ -8,6 +8,15 @@
 
 namespace qv {
 
+namespace {
+// Counts the children added to containers after the start. With the registry's revision it
+// stamps what containers know of their children for SetFrame: the sum changes whenever either
+// changes.
+std::uint64_t gChildrenAdded = 0;
+
+std::uint64_t FrameTreeRevision(const TAnimationManager& am) { return am.Revision() + gChildrenAdded; }
+}  // namespace
+
 // ---- TBaseProperty ------------------------------------------------------------------------
 
 TBaseProperty::TBaseProperty() = default;
@@ -29,6 +38,13 @@ std::int32_t TBaseProperty::AddChangeNotify(void* Requester, TBaseNotifyEvent Ev
   fNotifyEvents.push_back(std::move(rec));
   ++fLiveCount;
   return id;
+}
+
+void TBaseProperty::AddContainerHook(TCustomContainerObject* Container) {
+  AddChangeNotify(Container, [Container](TBaseProperty* Sender, void*, const std::string& SenderName, std::int32_t) {
+    Container->ChildHook(Sender, SenderName);
+  });
+  fNotifyEvents.back()->Container = Container;
 }
 
 // While Changed walks the list, removed records stay in place (their callback may be the one
@@ -86,8 +102,11 @@ void TBaseProperty::Changed() {
   const std::size_t n = fNotifyEvents.size();
   for (std::size_t i = 0; i < n; ++i) {
     TNotifyRec& rec = *fNotifyEvents[i];
-    if (rec.Removed || !rec.DoNotify || !rec.NotifyEvent) continue;
-    rec.NotifyEvent(this, rec.Requester, Name, rec.Id);
+    if (rec.Removed || !rec.DoNotify) continue;
+    if (rec.Container)
+      rec.Container->ChildHook(this, Name);
+    else if (rec.NotifyEvent)
+      rec.NotifyEvent(this, rec.Requester, Name, rec.Id);
   }
 }
 
@@ -148,6 +167,18 @@ Tkeys* TBaseProperty::Animation(bool ForceCreation, std::int32_t Slot) const {
 }
 
 bool TBaseProperty::HasAnimation(std::int32_t Slot) const { return Animation(false, Slot) != nullptr; }
+
+TFrameUse TBaseProperty::FrameUse() const { return FrameUseOf(*this); }
+
+const TAnimRec* TBaseProperty::AnimRecord() const { return AnimRecord(AnimationManager()); }
+
+const TAnimRec* TBaseProperty::AnimRecord(const TAnimationManager& Registry) const {
+  if (fAnimRevision != Registry.Revision()) {
+    fAnimRec = Registry.Find(this);
+    fAnimRevision = Registry.Revision();
+  }
+  return fAnimRec;
+}
 
 void TBaseProperty::getAnimationFrom(TBaseProperty* Source, std::int32_t FrameOffset) {
   if (!Source || Source->ClassName() != ClassName()) return;
@@ -216,12 +247,10 @@ TCustomContainerObject::~TCustomContainerObject() {
 
 TBaseProperty* TCustomContainerObject::AddChild(std::unique_ptr<TBaseProperty> Child, std::string ChildName) {
   TBaseProperty* raw = Child.get();
-  raw->AddChangeNotify(this, [this](TBaseProperty* Sender, void*, const std::string& SenderName, std::int32_t) {
-    Changed();
-    ChildChanged(Sender, SenderName);
-  });
+  raw->AddContainerHook(this);
   fProperties.push_back(std::move(Child));
   raw->Name = std::move(ChildName);
+  ++gChildrenAdded;
   return raw;
 }
 
@@ -277,9 +306,47 @@ void TCustomContainerObject::getAnimationFrom(TBaseProperty* Source, std::int32_
   for (std::size_t i = 0; i < n; ++i) Child(i)->getAnimationFrom(src->Child(i), FrameOffset);
 }
 
+bool TCustomContainerObject::RefreshFrameTargets(const TAnimationManager& am, std::uint64_t Revision) {
+  if (fFrameRevision != Revision) {
+    fFrameTargets.clear();
+    for (std::size_t i = 0; i < fProperties.size(); ++i) {
+      TBaseProperty& child = *fProperties[i];
+      bool reaches = true;
+      switch (child.FrameUse()) {
+        case TFrameUse::fuNone: reaches = false; break;
+        case TFrameUse::fuTracks: reaches = child.AnimRecord(am) != nullptr; break;
+        case TFrameUse::fuChildren:
+          // Only a container has the container's SetFrame.
+          reaches = static_cast<TCustomContainerObject&>(child).RefreshFrameTargets(am, Revision);
+          break;
+        case TFrameUse::fuOwn: break;
+      }
+      if (reaches) fFrameTargets.push_back(static_cast<std::uint32_t>(i));
+    }
+    fFrameRevision = Revision;
+  }
+  return !fFrameTargets.empty();
+}
+
+// Every named child in order, as far as its SetFrame can do anything: children without tracks
+// anywhere below them are left out. Whether a child is left out is known from the last time
+// the tree or the registry changed; when a subscriber changes either during the walk, the
+// remaining children are all called.
 void TCustomContainerObject::SetFrame(double Frame) {
-  for (auto& child : fProperties)
+  const TAnimationManager& am = AnimationManager();
+  const std::uint64_t revision = FrameTreeRevision(am);
+  if (fFrameRevision != revision) RefreshFrameTargets(am, revision);
+  const std::size_t n = fFrameTargets.size();
+  for (std::size_t k = 0; k < n; ++k) {
+    std::size_t i = fFrameTargets[k];
+    TBaseProperty* child = fProperties[i].get();
     if (!child->Name.empty()) child->SetFrame(Frame);
+    if (FrameTreeRevision(am) != revision) {
+      for (++i; i < fProperties.size(); ++i)
+        if (!fProperties[i]->Name.empty()) fProperties[i]->SetFrame(Frame);
+      return;
+    }
+  }
 }
 
 void TCustomContainerObject::SetAnimationType(Tanimationtype Value) {
