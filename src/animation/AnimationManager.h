@@ -4,6 +4,7 @@
 // queue of one-shot frame procedures. One instance per process, reached through
 // AnimationManager().
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
@@ -77,9 +78,19 @@ class TAnimationManager {
   std::vector<TProcRec> Procs;
 };
 
+namespace detail {
+// The registry once made; null (by constant initialisation, before any constructor of the
+// program runs) until the first call of AnimationManager.
+extern std::atomic<TAnimationManager*> gAnimationManager;
+TAnimationManager& MakeAnimationManager();
+}  // namespace detail
+
 // The process-wide registry. It is created on first use and deliberately never destroyed, so it
 // outlives every property, static ones included (a property's destructor removes its tracks
-// here, whenever that destructor runs).
-TAnimationManager& AnimationManager();
+// here, whenever that destructor runs). Inline: frame evaluation asks for it for every value.
+inline TAnimationManager& AnimationManager() {
+  TAnimationManager* am = detail::gAnimationManager.load(std::memory_order_acquire);
+  return am != nullptr ? *am : detail::MakeAnimationManager();
+}
 
 }  // namespace qv

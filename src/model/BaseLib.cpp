@@ -17,43 +17,75 @@ std::uint64_t gChildrenAdded = 0;
 std::uint64_t FrameTreeRevision(const TAnimationManager& am) { return am.Revision() + gChildrenAdded; }
 }  // namespace
 
+// ---- TNotifyList ---------------------------------------------------------------------------
+
+TNotifyRec& TNotifyList::Append() {
+  if (!fHasHead) {
+    fHead = TNotifyRec{};
+    fHasHead = true;
+    return fHead;
+  }
+  fMore.push_back(std::make_unique<TNotifyRec>());
+  return *fMore.back();
+}
+
+void TNotifyList::EraseRemoved() {
+  if (!fHasHead) return;
+  if (fHead.Removed) {
+    auto next = std::find_if(fMore.begin(), fMore.end(), [](const std::unique_ptr<TNotifyRec>& r) { return !r->Removed; });
+    if (next == fMore.end()) {
+      Clear();
+      return;
+    }
+    fHead = std::move(**next);
+    fMore.erase(fMore.begin(), next + 1);  // the ones before it are removed as well
+  }
+  std::erase_if(fMore, [](const std::unique_ptr<TNotifyRec>& r) { return r->Removed; });
+}
+
+void TNotifyList::Clear() {
+  fMore.clear();
+  fHead = TNotifyRec{};
+  fHasHead = false;
+}
+
 // ---- TBaseProperty ------------------------------------------------------------------------
 
 TBaseProperty::TBaseProperty() = default;
 
 TBaseProperty::~TBaseProperty() {
-  fNotifyEvents.clear();
+  fNotifyEvents.Clear();
   AnimationManager().Remove(this);
 }
 
 std::unique_ptr<TBaseProperty> TBaseProperty::NewInstance() const { return std::make_unique<TBaseProperty>(); }
 
 std::int32_t TBaseProperty::AddChangeNotify(void* Requester, TBaseNotifyEvent Event) {
-  auto rec = std::make_unique<TNotifyRec>();
-  rec->NotifyEvent = std::move(Event);
-  rec->Id = static_cast<std::int32_t>(fLiveCount);
-  rec->DoNotify = true;
-  rec->Requester = Requester;
-  const std::int32_t id = rec->Id;
-  fNotifyEvents.push_back(std::move(rec));
+  TNotifyRec& rec = fNotifyEvents.Append();
+  rec.NotifyEvent = std::move(Event);
+  rec.Id = static_cast<std::int32_t>(fLiveCount);
+  rec.DoNotify = true;
+  rec.Requester = Requester;
   ++fLiveCount;
-  return id;
+  return rec.Id;
 }
 
 void TBaseProperty::AddContainerHook(TCustomContainerObject* Container) {
+  const std::size_t at = fNotifyEvents.Size();
   AddChangeNotify(Container, [Container](TBaseProperty* Sender, void*, const std::string& SenderName, std::int32_t) {
     Container->ChildHook(Sender, SenderName);
   });
-  fNotifyEvents.back()->Container = Container;
+  fNotifyEvents[at].Container = Container;
 }
 
 // While Changed walks the list, removed records stay in place (their callback may be the one
 // running) and are only marked; the outermost walk erases them when it ends.
 bool TBaseProperty::RemoveChangeNotify(void* Requester) {
   bool any = false;
-  for (auto& rec : fNotifyEvents) {
-    if (rec->Removed || rec->Requester != Requester) continue;
-    rec->Removed = true;
+  for (std::size_t i = 0; i < fNotifyEvents.Size(); ++i) {
+    TNotifyRec& rec = fNotifyEvents[i];
+    if (rec.Removed || rec.Requester != Requester) continue;
+    rec.Removed = true;
     --fLiveCount;
     any = true;
   }
@@ -65,9 +97,10 @@ bool TBaseProperty::RemoveChangeNotify(void* Requester) {
 }
 
 bool TBaseProperty::RemoveChangeNotify(void* Requester, std::int32_t Id) {
-  for (auto& rec : fNotifyEvents) {
-    if (rec->Removed || rec->Requester != Requester || rec->Id != Id) continue;
-    rec->Removed = true;
+  for (std::size_t i = 0; i < fNotifyEvents.Size(); ++i) {
+    TNotifyRec& rec = fNotifyEvents[i];
+    if (rec.Removed || rec.Requester != Requester || rec.Id != Id) continue;
+    rec.Removed = true;
     --fLiveCount;
     fHasRemoved = true;
     if (fWalkDepth == 0) CompactNotifyEvents();
@@ -77,15 +110,15 @@ bool TBaseProperty::RemoveChangeNotify(void* Requester, std::int32_t Id) {
 }
 
 void TBaseProperty::CompactNotifyEvents() {
-  std::erase_if(fNotifyEvents, [](const std::unique_ptr<TNotifyRec>& r) { return r->Removed; });
+  fNotifyEvents.EraseRemoved();
   fHasRemoved = false;
 }
 
 std::vector<const TNotifyRec*> TBaseProperty::NotifyEvents() const {
   std::vector<const TNotifyRec*> out;
   out.reserve(fLiveCount);
-  for (auto& rec : fNotifyEvents)
-    if (!rec->Removed) out.push_back(rec.get());
+  for (std::size_t i = 0; i < fNotifyEvents.Size(); ++i)
+    if (!fNotifyEvents[i].Removed) out.push_back(&fNotifyEvents[i]);
   return out;
 }
 
@@ -99,9 +132,9 @@ void TBaseProperty::Changed() {
   } guard(*this);
   // Positions 0..N-1 of the records present at the start; records are neither erased nor moved
   // during the walk, so every position stays valid.
-  const std::size_t n = fNotifyEvents.size();
+  const std::size_t n = fNotifyEvents.Size();
   for (std::size_t i = 0; i < n; ++i) {
-    TNotifyRec& rec = *fNotifyEvents[i];
+    TNotifyRec& rec = fNotifyEvents[i];
     if (rec.Removed || !rec.DoNotify) continue;
     if (rec.Container)
       rec.Container->ChildHook(this, Name);
@@ -111,13 +144,13 @@ void TBaseProperty::Changed() {
 }
 
 void TBaseProperty::BeginChange(std::int32_t Id) {
-  for (auto& rec : fNotifyEvents)
-    if (rec->Id == Id) rec->DoNotify = false;
+  for (std::size_t i = 0; i < fNotifyEvents.Size(); ++i)
+    if (fNotifyEvents[i].Id == Id) fNotifyEvents[i].DoNotify = false;
 }
 
 void TBaseProperty::EndChange(std::int32_t Id) {
-  for (auto& rec : fNotifyEvents)
-    if (rec->Id == Id) rec->DoNotify = true;
+  for (std::size_t i = 0; i < fNotifyEvents.Size(); ++i)
+    if (fNotifyEvents[i].Id == Id) fNotifyEvents[i].DoNotify = true;
 }
 
 std::string TBaseProperty::StringForm() const {
@@ -170,15 +203,6 @@ bool TBaseProperty::HasAnimation(std::int32_t Slot) const { return Animation(fal
 
 TFrameUse TBaseProperty::FrameUse() const { return FrameUseOf(*this); }
 
-const TAnimRec* TBaseProperty::AnimRecord() const { return AnimRecord(AnimationManager()); }
-
-const TAnimRec* TBaseProperty::AnimRecord(const TAnimationManager& Registry) const {
-  if (fAnimRevision != Registry.Revision()) {
-    fAnimRec = Registry.Find(this);
-    fAnimRevision = Registry.Revision();
-  }
-  return fAnimRec;
-}
 
 void TBaseProperty::getAnimationFrom(TBaseProperty* Source, std::int32_t FrameOffset) {
   if (!Source || Source->ClassName() != ClassName()) return;

@@ -40,6 +40,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "animation/AnimationManager.h"
 #include "animation/UBezier.h"
 
 namespace qv {
@@ -47,8 +48,6 @@ namespace qv {
 class TBaseProperty;
 class TCustomContainerObject;
 class TContainerObject;
-struct TAnimRec;
-class TAnimationManager;
 
 enum TPropertyAttributes : std::uint8_t { paIn, paOut, paVisible, paAnimatable, paEnabled };
 enum TBaseTypeDirection : std::uint8_t { btIn, btOut };
@@ -136,6 +135,31 @@ struct TNotifyRec {
   TCustomContainerObject* Container = nullptr;
 };
 
+// The subscriptions of a property, in the order they were added. The first record sits inside
+// the list (a discovered child's first is its container, reached on every change), each other
+// one in an allocation of its own, so no record moves when another is added.
+class TNotifyList {
+ public:
+  TNotifyList() = default;
+  TNotifyList(const TNotifyList&) = delete;
+  TNotifyList& operator=(const TNotifyList&) = delete;
+
+  std::size_t Size() const { return fHasHead ? 1 + fMore.size() : 0; }
+  TNotifyRec& operator[](std::size_t i) { return i == 0 ? fHead : *fMore[i - 1]; }
+  const TNotifyRec& operator[](std::size_t i) const { return i == 0 ? fHead : *fMore[i - 1]; }
+  // A new record at the end.
+  TNotifyRec& Append();
+  // Erases the records marked Removed, keeping the order of the others. Records move here, so
+  // no callback of this list may be running.
+  void EraseRemoved();
+  void Clear();
+
+ private:
+  TNotifyRec fHead;
+  bool fHasHead = false;
+  std::vector<std::unique_ptr<TNotifyRec>> fMore;
+};
+
 // Where SaveToStream writes its lines (without line ends; the file writer adds them).
 class TLineWriter {
  public:
@@ -208,8 +232,14 @@ class TBaseProperty {
   virtual TFrameUse FrameUse() const;
   // This property's record in the animation registry, or none. Looked up again only after the
   // registry created or removed a record.
-  const TAnimRec* AnimRecord() const;
-  const TAnimRec* AnimRecord(const TAnimationManager& Registry) const;
+  const TAnimRec* AnimRecord() const { return AnimRecord(AnimationManager()); }
+  const TAnimRec* AnimRecord(const TAnimationManager& Registry) const {
+    if (fAnimRevision != Registry.Revision()) {
+      fAnimRec = Registry.Find(this);
+      fAnimRevision = Registry.Revision();
+    }
+    return fAnimRec;
+  }
 
   // Conversions: each answers whether it succeeded; on failure the base forms give
   // "", 0.0, 0 and false.
@@ -232,7 +262,7 @@ class TBaseProperty {
   void AddContainerHook(TCustomContainerObject* Container);
   void CompactNotifyEvents();
 
-  std::vector<std::unique_ptr<TNotifyRec>> fNotifyEvents;
+  TNotifyList fNotifyEvents;
   std::size_t fLiveCount = 0;
   int fWalkDepth = 0;
   bool fHasRemoved = false;
