@@ -330,46 +330,86 @@ void TCustomContainerObject::getAnimationFrom(TBaseProperty* Source, std::int32_
   for (std::size_t i = 0; i < n; ++i) Child(i)->getAnimationFrom(src->Child(i), FrameOffset);
 }
 
-bool TCustomContainerObject::RefreshFrameTargets(const TAnimationManager& am, std::uint64_t Revision) {
-  if (fFrameRevision != Revision) {
-    fFrameTargets.clear();
-    for (std::size_t i = 0; i < fProperties.size(); ++i) {
-      TBaseProperty& child = *fProperties[i];
-      bool reaches = true;
-      switch (child.FrameUse()) {
-        case TFrameUse::fuNone: reaches = false; break;
-        case TFrameUse::fuTracks: reaches = child.AnimRecord(am) != nullptr; break;
-        case TFrameUse::fuChildren:
-          // Only a container has the container's SetFrame.
-          reaches = static_cast<TCustomContainerObject&>(child).RefreshFrameTargets(am, Revision);
-          break;
-        case TFrameUse::fuOwn: break;
+bool TCustomContainerObject::RefreshFrameSteps(const TAnimationManager& am, std::uint64_t Revision) {
+  if (fFrameRevision == Revision) return !fFrameSteps.empty();
+  if (fFrameWalks > 0) fRetiredFrameSteps.push_back(std::move(fFrameSteps));  // a walk still reads them
+  fFrameSteps.clear();
+  for (std::size_t i = 0; i < fProperties.size(); ++i) {
+    TBaseProperty& child = *fProperties[i];
+    const auto at = static_cast<std::uint32_t>(fFrameSteps.size());
+    const TFrameStep own{&child, kOwnChild, static_cast<std::uint32_t>(i), at + 1, false};
+    switch (child.FrameUse()) {
+      case TFrameUse::fuNone: break;
+      case TFrameUse::fuTracks:
+        if (child.AnimRecord(am) != nullptr) fFrameSteps.push_back(own);
+        break;
+      case TFrameUse::fuOwn: fFrameSteps.push_back(own); break;
+      case TFrameUse::fuChildren: {
+        // Only a container has the container's SetFrame. Its steps follow its own, renumbered.
+        auto& group = static_cast<TCustomContainerObject&>(child);
+        if (!group.RefreshFrameSteps(am, Revision)) break;
+        fFrameSteps.push_back(own);
+        fFrameSteps.back().Forwards = true;
+        for (TFrameStep step : group.fFrameSteps) {
+          step.Parent = step.Parent == kOwnChild ? at : step.Parent + at + 1;
+          step.End += at + 1;
+          fFrameSteps.push_back(step);
+        }
+        fFrameSteps[at].End = static_cast<std::uint32_t>(fFrameSteps.size());
+        break;
       }
-      if (reaches) fFrameTargets.push_back(static_cast<std::uint32_t>(i));
     }
-    fFrameRevision = Revision;
   }
-  return !fFrameTargets.empty();
+  fFrameRevision = Revision;
+  return !fFrameSteps.empty();
+}
+
+void TCustomContainerObject::FinishFramePlainly(const TFrameStep* Steps, std::size_t k, double Frame) {
+  for (std::uint32_t at = static_cast<std::uint32_t>(k); at != kOwnChild;) {
+    const TFrameStep step = Steps[at];
+    const TCustomContainerObject& holder =
+        step.Parent == kOwnChild ? *this : static_cast<const TCustomContainerObject&>(*Steps[step.Parent].Node);
+    for (std::size_t j = step.Index + 1; j < holder.Count(); ++j)
+      if (TBaseProperty* c = holder.Child(j); !c->Name.empty()) c->SetFrame(Frame);
+    at = step.Parent;
+  }
 }
 
 // Every named child in order, as far as its SetFrame can do anything: children without tracks
-// anywhere below them are left out. Whether a child is left out is known from the last time
-// the tree or the registry changed; when a subscriber changes either during the walk, the
-// remaining children are all called.
+// anywhere below them are left out, and groups that only forward are walked here rather than
+// called (their names are still checked). What is left out is known from the last time the
+// tree or the registry changed; when a subscriber changes either during the walk, the rest is
+// done the plain way.
 void TCustomContainerObject::SetFrame(double Frame) {
   const TAnimationManager& am = AnimationManager();
   const std::uint64_t revision = FrameTreeRevision(am);
-  if (fFrameRevision != revision) RefreshFrameTargets(am, revision);
-  const std::size_t n = fFrameTargets.size();
-  for (std::size_t k = 0; k < n; ++k) {
-    std::size_t i = fFrameTargets[k];
-    TBaseProperty* child = fProperties[i].get();
-    if (!child->Name.empty()) child->SetFrame(Frame);
+  if (fFrameRevision != revision) RefreshFrameSteps(am, revision);
+  struct WalkGuard {
+    TCustomContainerObject& c;
+    explicit WalkGuard(TCustomContainerObject& container) : c(container) { ++c.fFrameWalks; }
+    ~WalkGuard() {
+      if (--c.fFrameWalks == 0 && !c.fRetiredFrameSteps.empty()) c.fRetiredFrameSteps.clear();
+    }
+  } guard(*this);
+  // The buffer stays valid until the walk ends, even when the steps are taken again meanwhile.
+  const TFrameStep* const steps = fFrameSteps.data();
+  const std::size_t n = fFrameSteps.size();
+  for (std::size_t k = 0; k < n;) {
+    const TFrameStep& step = steps[k];
+    if (step.Node->Name.empty()) {
+      k = step.End;
+      continue;
+    }
+    if (step.Forwards) {
+      ++k;
+      continue;
+    }
+    step.Node->SetFrame(Frame);
     if (FrameTreeRevision(am) != revision) {
-      for (++i; i < fProperties.size(); ++i)
-        if (!fProperties[i]->Name.empty()) fProperties[i]->SetFrame(Frame);
+      FinishFramePlainly(steps, k, Frame);
       return;
     }
+    ++k;
   }
 }
 

@@ -381,14 +381,30 @@ class TCustomContainerObject : public TBaseProperty {
     Changed();
     ChildChanged(Sender, SenderName);
   }
-  // Takes again the children SetFrame has to call; answers whether there is any.
-  bool RefreshFrameTargets(const TAnimationManager& am, std::uint64_t Revision);
+  // One step of SetFrame's walk over this container's tree, in the order of the plain
+  // recursion: a child or deeper descendant that can do something at a frame.
+  struct TFrameStep {
+    TBaseProperty* Node;
+    std::uint32_t Parent;  // the step of the container that holds Node, or kOwnChild
+    std::uint32_t Index;   // Node's position among that container's children
+    std::uint32_t End;     // the step after Node's own steps (Node's descendants follow it)
+    bool Forwards;         // Node is a container whose SetFrame forwards: it is walked, not called
+  };
+  static constexpr std::uint32_t kOwnChild = ~std::uint32_t{0};
+  // Takes the steps again when the tree or the registry changed; answers whether there is any.
+  bool RefreshFrameSteps(const TAnimationManager& am, std::uint64_t Revision);
+  // After a subscriber changed the tree or the registry at step k: every later child of each
+  // container around that step, innermost first, called the plain way.
+  void FinishFramePlainly(const TFrameStep* Steps, std::size_t k, double Frame);
 
   std::vector<std::unique_ptr<TBaseProperty>> fProperties;
-  // Positions of the children whose SetFrame can do something, in child order, as they were
-  // at fFrameRevision (see FrameTreeRevision in BaseLib.cpp).
-  std::vector<std::uint32_t> fFrameTargets;
+  // The walk as it was at fFrameRevision (see FrameTreeRevision in BaseLib.cpp).
+  std::vector<TFrameStep> fFrameSteps;
   std::uint64_t fFrameRevision = ~std::uint64_t{0};
+  // SetFrame calls of this container under way. Steps taken again while one is under way (a
+  // subscriber called SetFrame again) leave the old ones here until the last walk ends.
+  int fFrameWalks = 0;
+  std::vector<std::vector<TFrameStep>> fRetiredFrameSteps;
 };
 
 class TContainerObject : public TCustomContainerObject {

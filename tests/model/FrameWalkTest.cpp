@@ -4,6 +4,7 @@
 // if every named child were called.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -254,6 +255,77 @@ TEST_F(FrameWalk, MutingAContainerStillSilencesWhatTheWalkChanges) {
   layer->Font()->EndChange(0);
   layer->SetFrame(6);
   EXPECT_EQ(layerChanges.count, 1);
+}
+
+// The walk without anything left out: every named child in order, groups recursively.
+void PlainSetFrame(TBaseProperty& p, double Frame) {
+  auto* group = dynamic_cast<TCustomContainerObject*>(&p);
+  if (group == nullptr || p.FrameUse() != TFrameUse::fuChildren) {
+    p.SetFrame(Frame);
+    return;
+  }
+  for (std::size_t i = 0; i < group->Count(); ++i)
+    if (!group->Child(i)->Name.empty()) PlainSetFrame(*group->Child(i), Frame);
+}
+
+void ForEachInTree(TBaseProperty& p, const std::function<void(TBaseProperty&)>& fn) {
+  fn(p);
+  if (auto* group = dynamic_cast<TCustomContainerObject*>(&p))
+    for (std::size_t i = 0; i < group->Count(); ++i) ForEachInTree(*group->Child(i), fn);
+}
+
+// A layer with tracks, a subscriber on every property that logs what it hears, and one on Speed
+// that changes the registry and the tree's names while frames are being evaluated, and once
+// evaluates the layer again from inside the walk.
+struct Scene {
+  std::unique_ptr<TKindLayer> layer = Make<TKindLayer>();
+  std::vector<std::string> log;
+  std::function<void(double)> walk;  // how the layer is evaluated
+  int key = 0;
+  bool reentered = false;
+
+  explicit Scene(std::function<void(TKindLayer&, double)> how) {
+    walk = [this, how](double f) { how(*layer, f); };
+    Ramp(layer->X(), 0, 10);
+    Ramp(layer->Speed(), 0, 10);
+    Ramp(layer->Font()->Size(), 5, 15);
+    layer->Text()->Animation(true)->AddKey(4.0, std::string("late"));
+    ForEachInTree(*layer, [this](TBaseProperty& p) {
+      p.AddChangeNotify(&key, [this](TBaseProperty* s, void*, const std::string& n, std::int32_t) {
+        std::string v;
+        s->AsString(v);
+        log.push_back(n + "=" + v);
+      });
+    });
+    layer->Speed()->AddChangeNotify(&key, [this](TBaseProperty* s, void*, const std::string&, std::int32_t) {
+      TDouble& speed = static_cast<TDouble&>(*s);
+      const double v = speed.Value();
+      if (v == 2.0) {
+        Ramp(layer->Opacity(), 0, 100);           // after Speed in the walk
+        Ramp(layer->Font()->Color()->Red(), 0, 1);  // before it
+      } else if (v == 3.0) {
+        AnimationManager().Remove(layer->X());
+        layer->Font()->Name.clear();
+      } else if (v == 5.0 && !reentered) {
+        reentered = true;
+        Ramp(layer->X(), 50, 60);
+        walk(9.0);
+        layer->Font()->Name = "Font";
+      }
+    });
+  }
+};
+
+TEST_F(FrameWalk, LeavingChildrenOutIsNeverSeen) {
+  Scene walked([](TKindLayer& l, double f) { l.SetFrame(f); });
+  Scene plain([](TKindLayer& l, double f) { PlainSetFrame(l, f); });
+  for (double f : {0.0, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0, 7.0, 12.0}) {
+    walked.walk(f);
+    plain.walk(f);
+  }
+  EXPECT_TRUE(walked.reentered);
+  EXPECT_GT(plain.log.size(), 40u);
+  EXPECT_EQ(walked.log, plain.log);
 }
 
 }  // namespace
