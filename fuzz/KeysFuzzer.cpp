@@ -2,7 +2,7 @@
 // Afterwards the keys must be strictly ascending, every evaluator must answer, and the track's
 // own keyed text (Save) must read back into the same keys.
 #include "FuzzSupport.h"
-#include "animation/NumberText.h"
+#include "base/NumberText.h"
 #include "animation/UBezier.h"
 
 #include <cmath>

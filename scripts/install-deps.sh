@@ -20,6 +20,8 @@ PACKAGES=(
   fonts-wine
   # headless display for the editor and screenshots
   xvfb xauth x11-utils
+  # profiling the benchmarks (perf record -e cpu-clock works without hardware counters)
+  linux-perf
 )
 
 missing=()

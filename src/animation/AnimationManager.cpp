@@ -16,9 +16,13 @@ Tkeys* TAnimationManager::getAnimation(const void* Sender, bool ForceCreation, i
   if (it == animations.end()) {
     if (!ForceCreation) return nullptr;
     it = animations.emplace(Sender, std::make_unique<TAnimRec>()).first;
+    ++fRevision;
   }
   auto& entry = it->second->AnimationList[static_cast<std::size_t>(slot)];
-  if (!entry && ForceCreation) entry = std::make_unique<Tkeys>(std::string());
+  if (!entry && ForceCreation) {
+    entry = std::make_unique<Tkeys>(std::string());
+    it->second->Occupied = static_cast<std::uint16_t>(it->second->Occupied | (1u << slot));
+  }
   return entry.get();
 }
 
@@ -34,7 +38,9 @@ const TAnimRec* TAnimationManager::Find(const void* Sender) const {
   return it == animations.end() ? nullptr : it->second.get();
 }
 
-void TAnimationManager::Remove(const void* obj) { animations.erase(obj); }
+void TAnimationManager::Remove(const void* obj) {
+  if (animations.erase(obj) != 0) ++fRevision;
+}
 
 void TAnimationManager::SetFrame(double f) {
   Frame = f;
@@ -54,9 +60,14 @@ void TAnimationManager::addProc(TAnimationProc P, std::int32_t aFrame, void* Dat
   Procs.push_back({P, aFrame, Data});
 }
 
-TAnimationManager& AnimationManager() {
+namespace detail {
+constinit std::atomic<TAnimationManager*> gAnimationManager{nullptr};
+
+TAnimationManager& MakeAnimationManager() {
   static TAnimationManager* const instance = new TAnimationManager();
+  gAnimationManager.store(instance, std::memory_order_release);
   return *instance;
 }
+}  // namespace detail
 
 }  // namespace qv

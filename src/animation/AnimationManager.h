@@ -4,6 +4,7 @@
 // queue of one-shot frame procedures. One instance per process, reached through
 // AnimationManager().
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
@@ -17,6 +18,7 @@ constexpr int kAnimationSlots = 16;
 
 struct TAnimRec {
   std::array<std::unique_ptr<Tkeys>, kAnimationSlots> AnimationList;  // owned tracks
+  std::uint16_t Occupied = 0;  // bit n set: AnimationList[n] holds a track (the registry keeps it)
 };
 
 struct TAnimationRec {
@@ -66,15 +68,29 @@ class TAnimationManager {
 
   std::size_t RegisteredCount() const { return animations.size(); }
   std::size_t QueuedProcs() const { return Procs.size(); }
+  // Changes whenever a record is created or removed, and only then: a record found while it
+  // holds one value is still the object's record (at the same address) while it holds it.
+  std::uint64_t Revision() const { return fRevision; }
 
  private:
+  std::uint64_t fRevision = 0;
   std::unordered_map<const void*, std::unique_ptr<TAnimRec>> animations;
   std::vector<TProcRec> Procs;
 };
 
+namespace detail {
+// The registry once made; null (by constant initialisation, before any constructor of the
+// program runs) until the first call of AnimationManager.
+extern std::atomic<TAnimationManager*> gAnimationManager;
+TAnimationManager& MakeAnimationManager();
+}  // namespace detail
+
 // The process-wide registry. It is created on first use and deliberately never destroyed, so it
 // outlives every property, static ones included (a property's destructor removes its tracks
-// here, whenever that destructor runs).
-TAnimationManager& AnimationManager();
+// here, whenever that destructor runs). Inline: frame evaluation asks for it for every value.
+inline TAnimationManager& AnimationManager() {
+  TAnimationManager* am = detail::gAnimationManager.load(std::memory_order_acquire);
+  return am != nullptr ? *am : detail::MakeAnimationManager();
+}
 
 }  // namespace qv

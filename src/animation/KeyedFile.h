@@ -1,7 +1,6 @@
 #pragma once
-// The keyed object text: a small writer (TFileSave), the object base whose hooks a keyed reader
-// calls (TPersistentClass), and the tokenizer that both text readers share (TParser).
-#include <bitset>
+// The keyed object text: a small writer (TFileSave) and the object base whose hooks a keyed
+// reader calls (TPersistentClass). The tokenizer that both text readers share is base/Parser.h.
 #include <cstdint>
 #include <fstream>
 #include <memory>
@@ -48,24 +47,6 @@ class TFileSave {
   void WriteLine(const std::string& line);
   std::unique_ptr<std::ofstream> fFile;
   std::ostream* fOut = nullptr;
-};
-
-// Splits a text into tokens separated by runs of delimiter characters.
-class TParser {
- public:
-  explicit TParser(std::string_view Delimiters);
-
-  std::string s;
-  std::bitset<256> delemiter;
-  int idx = 1;  // 1-based read position
-  int Len = 0;
-
-  void beginParse(std::string_view st);
-  // The next token, or "" once the text is used up.
-  std::string Parse();
-
- private:
-  bool IsDelimiter(int pos1) const;
 };
 
 }  // namespace qv

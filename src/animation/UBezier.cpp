@@ -4,7 +4,8 @@
 #include <numbers>
 #include <stdexcept>
 
-#include "animation/NumberText.h"
+#include "base/NumberText.h"
+#include "base/Parser.h"
 
 namespace qv {
 

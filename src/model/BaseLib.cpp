@@ -8,36 +8,84 @@
 
 namespace qv {
 
+namespace {
+// Counts the children added to containers after the start. With the registry's revision it
+// stamps what containers know of their children for SetFrame: the sum changes whenever either
+// changes.
+std::uint64_t gChildrenAdded = 0;
+
+std::uint64_t FrameTreeRevision(const TAnimationManager& am) { return am.Revision() + gChildrenAdded; }
+}  // namespace
+
+// ---- TNotifyList ---------------------------------------------------------------------------
+
+TNotifyRec& TNotifyList::Append() {
+  if (!fHasHead) {
+    fHead = TNotifyRec{};
+    fHasHead = true;
+    return fHead;
+  }
+  fMore.push_back(std::make_unique<TNotifyRec>());
+  return *fMore.back();
+}
+
+void TNotifyList::EraseRemoved() {
+  if (!fHasHead) return;
+  if (fHead.Removed) {
+    auto next = std::find_if(fMore.begin(), fMore.end(), [](const std::unique_ptr<TNotifyRec>& r) { return !r->Removed; });
+    if (next == fMore.end()) {
+      Clear();
+      return;
+    }
+    fHead = std::move(**next);
+    fMore.erase(fMore.begin(), next + 1);  // the ones before it are removed as well
+  }
+  std::erase_if(fMore, [](const std::unique_ptr<TNotifyRec>& r) { return r->Removed; });
+}
+
+void TNotifyList::Clear() {
+  fMore.clear();
+  fHead = TNotifyRec{};
+  fHasHead = false;
+}
+
 // ---- TBaseProperty ------------------------------------------------------------------------
 
 TBaseProperty::TBaseProperty() = default;
 
 TBaseProperty::~TBaseProperty() {
-  fNotifyEvents.clear();
+  fNotifyEvents.Clear();
   AnimationManager().Remove(this);
 }
 
 std::unique_ptr<TBaseProperty> TBaseProperty::NewInstance() const { return std::make_unique<TBaseProperty>(); }
 
 std::int32_t TBaseProperty::AddChangeNotify(void* Requester, TBaseNotifyEvent Event) {
-  auto rec = std::make_unique<TNotifyRec>();
-  rec->NotifyEvent = std::move(Event);
-  rec->Id = static_cast<std::int32_t>(fLiveCount);
-  rec->DoNotify = true;
-  rec->Requester = Requester;
-  const std::int32_t id = rec->Id;
-  fNotifyEvents.push_back(std::move(rec));
+  TNotifyRec& rec = fNotifyEvents.Append();
+  rec.NotifyEvent = std::move(Event);
+  rec.Id = static_cast<std::int32_t>(fLiveCount);
+  rec.DoNotify = true;
+  rec.Requester = Requester;
   ++fLiveCount;
-  return id;
+  return rec.Id;
+}
+
+void TBaseProperty::AddContainerHook(TCustomContainerObject* Container) {
+  const std::size_t at = fNotifyEvents.Size();
+  AddChangeNotify(Container, [Container](TBaseProperty* Sender, void*, const std::string& SenderName, std::int32_t) {
+    Container->ChildHook(Sender, SenderName);
+  });
+  fNotifyEvents[at].Container = Container;
 }
 
 // While Changed walks the list, removed records stay in place (their callback may be the one
 // running) and are only marked; the outermost walk erases them when it ends.
 bool TBaseProperty::RemoveChangeNotify(void* Requester) {
   bool any = false;
-  for (auto& rec : fNotifyEvents) {
-    if (rec->Removed || rec->Requester != Requester) continue;
-    rec->Removed = true;
+  for (std::size_t i = 0; i < fNotifyEvents.Size(); ++i) {
+    TNotifyRec& rec = fNotifyEvents[i];
+    if (rec.Removed || rec.Requester != Requester) continue;
+    rec.Removed = true;
     --fLiveCount;
     any = true;
   }
@@ -49,9 +97,10 @@ bool TBaseProperty::RemoveChangeNotify(void* Requester) {
 }
 
 bool TBaseProperty::RemoveChangeNotify(void* Requester, std::int32_t Id) {
-  for (auto& rec : fNotifyEvents) {
-    if (rec->Removed || rec->Requester != Requester || rec->Id != Id) continue;
-    rec->Removed = true;
+  for (std::size_t i = 0; i < fNotifyEvents.Size(); ++i) {
+    TNotifyRec& rec = fNotifyEvents[i];
+    if (rec.Removed || rec.Requester != Requester || rec.Id != Id) continue;
+    rec.Removed = true;
     --fLiveCount;
     fHasRemoved = true;
     if (fWalkDepth == 0) CompactNotifyEvents();
@@ -61,15 +110,15 @@ bool TBaseProperty::RemoveChangeNotify(void* Requester, std::int32_t Id) {
 }
 
 void TBaseProperty::CompactNotifyEvents() {
-  std::erase_if(fNotifyEvents, [](const std::unique_ptr<TNotifyRec>& r) { return r->Removed; });
+  fNotifyEvents.EraseRemoved();
   fHasRemoved = false;
 }
 
 std::vector<const TNotifyRec*> TBaseProperty::NotifyEvents() const {
   std::vector<const TNotifyRec*> out;
   out.reserve(fLiveCount);
-  for (auto& rec : fNotifyEvents)
-    if (!rec->Removed) out.push_back(rec.get());
+  for (std::size_t i = 0; i < fNotifyEvents.Size(); ++i)
+    if (!fNotifyEvents[i].Removed) out.push_back(&fNotifyEvents[i]);
   return out;
 }
 
@@ -83,22 +132,25 @@ void TBaseProperty::Changed() {
   } guard(*this);
   // Positions 0..N-1 of the records present at the start; records are neither erased nor moved
   // during the walk, so every position stays valid.
-  const std::size_t n = fNotifyEvents.size();
+  const std::size_t n = fNotifyEvents.Size();
   for (std::size_t i = 0; i < n; ++i) {
-    TNotifyRec& rec = *fNotifyEvents[i];
-    if (rec.Removed || !rec.DoNotify || !rec.NotifyEvent) continue;
-    rec.NotifyEvent(this, rec.Requester, Name, rec.Id);
+    TNotifyRec& rec = fNotifyEvents[i];
+    if (rec.Removed || !rec.DoNotify) continue;
+    if (rec.Container)
+      rec.Container->ChildHook(this, Name);
+    else if (rec.NotifyEvent)
+      rec.NotifyEvent(this, rec.Requester, Name, rec.Id);
   }
 }
 
 void TBaseProperty::BeginChange(std::int32_t Id) {
-  for (auto& rec : fNotifyEvents)
-    if (rec->Id == Id) rec->DoNotify = false;
+  for (std::size_t i = 0; i < fNotifyEvents.Size(); ++i)
+    if (fNotifyEvents[i].Id == Id) fNotifyEvents[i].DoNotify = false;
 }
 
 void TBaseProperty::EndChange(std::int32_t Id) {
-  for (auto& rec : fNotifyEvents)
-    if (rec->Id == Id) rec->DoNotify = true;
+  for (std::size_t i = 0; i < fNotifyEvents.Size(); ++i)
+    if (fNotifyEvents[i].Id == Id) fNotifyEvents[i].DoNotify = true;
 }
 
 std::string TBaseProperty::StringForm() const {
@@ -148,6 +200,9 @@ Tkeys* TBaseProperty::Animation(bool ForceCreation, std::int32_t Slot) const {
 }
 
 bool TBaseProperty::HasAnimation(std::int32_t Slot) const { return Animation(false, Slot) != nullptr; }
+
+TFrameUse TBaseProperty::FrameUse() const { return FrameUseOf(*this); }
+
 
 void TBaseProperty::getAnimationFrom(TBaseProperty* Source, std::int32_t FrameOffset) {
   if (!Source || Source->ClassName() != ClassName()) return;
@@ -216,12 +271,10 @@ TCustomContainerObject::~TCustomContainerObject() {
 
 TBaseProperty* TCustomContainerObject::AddChild(std::unique_ptr<TBaseProperty> Child, std::string ChildName) {
   TBaseProperty* raw = Child.get();
-  raw->AddChangeNotify(this, [this](TBaseProperty* Sender, void*, const std::string& SenderName, std::int32_t) {
-    Changed();
-    ChildChanged(Sender, SenderName);
-  });
+  raw->AddContainerHook(this);
   fProperties.push_back(std::move(Child));
   raw->Name = std::move(ChildName);
+  ++gChildrenAdded;
   return raw;
 }
 
@@ -277,9 +330,87 @@ void TCustomContainerObject::getAnimationFrom(TBaseProperty* Source, std::int32_
   for (std::size_t i = 0; i < n; ++i) Child(i)->getAnimationFrom(src->Child(i), FrameOffset);
 }
 
+bool TCustomContainerObject::RefreshFrameSteps(const TAnimationManager& am, std::uint64_t Revision) {
+  if (fFrameRevision == Revision) return !fFrameSteps.empty();
+  if (fFrameWalks > 0) fRetiredFrameSteps.push_back(std::move(fFrameSteps));  // a walk still reads them
+  fFrameSteps.clear();
+  for (std::size_t i = 0; i < fProperties.size(); ++i) {
+    TBaseProperty& child = *fProperties[i];
+    const auto at = static_cast<std::uint32_t>(fFrameSteps.size());
+    const TFrameStep own{&child, kOwnChild, static_cast<std::uint32_t>(i), at + 1, false};
+    switch (child.FrameUse()) {
+      case TFrameUse::fuNone: break;
+      case TFrameUse::fuTracks:
+        if (child.AnimRecord(am) != nullptr) fFrameSteps.push_back(own);
+        break;
+      case TFrameUse::fuOwn: fFrameSteps.push_back(own); break;
+      case TFrameUse::fuChildren: {
+        // Only a container has the container's SetFrame. Its steps follow its own, renumbered.
+        auto& group = static_cast<TCustomContainerObject&>(child);
+        if (!group.RefreshFrameSteps(am, Revision)) break;
+        fFrameSteps.push_back(own);
+        fFrameSteps.back().Forwards = true;
+        for (TFrameStep step : group.fFrameSteps) {
+          step.Parent = step.Parent == kOwnChild ? at : step.Parent + at + 1;
+          step.End += at + 1;
+          fFrameSteps.push_back(step);
+        }
+        fFrameSteps[at].End = static_cast<std::uint32_t>(fFrameSteps.size());
+        break;
+      }
+    }
+  }
+  fFrameRevision = Revision;
+  return !fFrameSteps.empty();
+}
+
+void TCustomContainerObject::FinishFramePlainly(const TFrameStep* Steps, std::size_t k, double Frame) {
+  for (std::uint32_t at = static_cast<std::uint32_t>(k); at != kOwnChild;) {
+    const TFrameStep step = Steps[at];
+    const TCustomContainerObject& holder =
+        step.Parent == kOwnChild ? *this : static_cast<const TCustomContainerObject&>(*Steps[step.Parent].Node);
+    for (std::size_t j = step.Index + 1; j < holder.Count(); ++j)
+      if (TBaseProperty* c = holder.Child(j); !c->Name.empty()) c->SetFrame(Frame);
+    at = step.Parent;
+  }
+}
+
+// Every named child in order, as far as its SetFrame can do anything: children without tracks
+// anywhere below them are left out, and groups that only forward are walked here rather than
+// called (their names are still checked). What is left out is known from the last time the
+// tree or the registry changed; when a subscriber changes either during the walk, the rest is
+// done the plain way.
 void TCustomContainerObject::SetFrame(double Frame) {
-  for (auto& child : fProperties)
-    if (!child->Name.empty()) child->SetFrame(Frame);
+  const TAnimationManager& am = AnimationManager();
+  const std::uint64_t revision = FrameTreeRevision(am);
+  if (fFrameRevision != revision) RefreshFrameSteps(am, revision);
+  struct WalkGuard {
+    TCustomContainerObject& c;
+    explicit WalkGuard(TCustomContainerObject& container) : c(container) { ++c.fFrameWalks; }
+    ~WalkGuard() {
+      if (--c.fFrameWalks == 0 && !c.fRetiredFrameSteps.empty()) c.fRetiredFrameSteps.clear();
+    }
+  } guard(*this);
+  // The buffer stays valid until the walk ends, even when the steps are taken again meanwhile.
+  const TFrameStep* const steps = fFrameSteps.data();
+  const std::size_t n = fFrameSteps.size();
+  for (std::size_t k = 0; k < n;) {
+    const TFrameStep& step = steps[k];
+    if (step.Node->Name.empty()) {
+      k = step.End;
+      continue;
+    }
+    if (step.Forwards) {
+      ++k;
+      continue;
+    }
+    step.Node->SetFrame(Frame);
+    if (FrameTreeRevision(am) != revision) {
+      FinishFramePlainly(steps, k, Frame);
+      return;
+    }
+    ++k;
+  }
 }
 
 void TCustomContainerObject::SetAnimationType(Tanimationtype Value) {

@@ -37,13 +37,16 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <typeinfo>
 #include <vector>
 
+#include "animation/AnimationManager.h"
 #include "animation/UBezier.h"
 
 namespace qv {
 
 class TBaseProperty;
+class TCustomContainerObject;
 class TContainerObject;
 
 enum TPropertyAttributes : std::uint8_t { paIn, paOut, paVisible, paAnimatable, paEnabled };
@@ -72,6 +75,49 @@ class TPropertyAttributesSet {
   std::uint8_t fBits = 0;
 };
 
+// What the SetFrame of a class does. A container asks its children once, and again only after
+// the tree or the animation registry changed, and then calls SetFrame only on the children that
+// can do something in it.
+enum class TFrameUse : std::uint8_t {
+  fuNone,      // nothing (the SetFrame of TBaseProperty)
+  fuTracks,    // evaluates the property's own tracks: nothing while the registry has no record of it
+  fuChildren,  // forwards to the children (the SetFrame of TCustomContainerObject)
+  fuOwn,       // a SetFrame nothing is known of: always called
+};
+
+// The TFrameUse of the class that declares a SetFrame; the classes with a SetFrame of a known
+// kind specialise it.
+template <class DeclaringClass>
+struct TSetFrameUse {
+  static constexpr TFrameUse value = TFrameUse::fuOwn;
+};
+template <>
+struct TSetFrameUse<TBaseProperty> {
+  static constexpr TFrameUse value = TFrameUse::fuNone;
+};
+template <>
+struct TSetFrameUse<TCustomContainerObject> {
+  static constexpr TFrameUse value = TFrameUse::fuChildren;
+};
+
+namespace detail {
+template <class M>
+struct SetFrameClass;
+template <class C>
+struct SetFrameClass<void (C::*)(double)> {
+  using type = C;
+};
+}  // namespace detail
+
+// The TFrameUse of an object whose class is Cls: the kind of the SetFrame that Cls has (its own
+// or inherited). An object of a class derived from Cls that does not declare its own FrameUse
+// may have a SetFrame of its own, so it is always called.
+template <class Cls>
+TFrameUse FrameUseOf(const Cls& self) {
+  if (typeid(self) != typeid(Cls)) return TFrameUse::fuOwn;
+  return TSetFrameUse<typename detail::SetFrameClass<decltype(&Cls::SetFrame)>::type>::value;
+}
+
 // A change callback: the property that changed, the subscriber's key, the property's Name and
 // the subscription's Id.
 using TBaseNotifyEvent =
@@ -84,6 +130,34 @@ struct TNotifyRec {
   bool DoNotify = true;   // false: muted, skipped by Changed
   void* Requester = nullptr;
   bool Removed = false;   // taken off while Changed was walking; erased when the walk ends
+  // Set on a container's own subscription to a child (Requester is that container): Changed
+  // calls the container's hook directly; NotifyEvent does the same for whoever calls it.
+  TCustomContainerObject* Container = nullptr;
+};
+
+// The subscriptions of a property, in the order they were added. The first record sits inside
+// the list (a discovered child's first is its container, reached on every change), each other
+// one in an allocation of its own, so no record moves when another is added.
+class TNotifyList {
+ public:
+  TNotifyList() = default;
+  TNotifyList(const TNotifyList&) = delete;
+  TNotifyList& operator=(const TNotifyList&) = delete;
+
+  std::size_t Size() const { return fHasHead ? 1 + fMore.size() : 0; }
+  TNotifyRec& operator[](std::size_t i) { return i == 0 ? fHead : *fMore[i - 1]; }
+  const TNotifyRec& operator[](std::size_t i) const { return i == 0 ? fHead : *fMore[i - 1]; }
+  // A new record at the end.
+  TNotifyRec& Append();
+  // Erases the records marked Removed, keeping the order of the others. Records move here, so
+  // no callback of this list may be running.
+  void EraseRemoved();
+  void Clear();
+
+ private:
+  TNotifyRec fHead;
+  bool fHasHead = false;
+  std::vector<std::unique_ptr<TNotifyRec>> fMore;
 };
 
 // Where SaveToStream writes its lines (without line ends; the file writer adds them).
@@ -153,6 +227,19 @@ class TBaseProperty {
   virtual void ClearAnimation();
   Tkeys* Animation(bool ForceCreation, std::int32_t Slot = -1) const;
   bool HasAnimation(std::int32_t Slot = -1) const;
+  // What SetFrame of this object's class does. QV_PROPERTY and QV_CONTAINER declare it in each
+  // class (FrameUseOf); an object of a class without its own declaration answers fuOwn.
+  virtual TFrameUse FrameUse() const;
+  // This property's record in the animation registry, or none. Looked up again only after the
+  // registry created or removed a record.
+  const TAnimRec* AnimRecord() const { return AnimRecord(AnimationManager()); }
+  const TAnimRec* AnimRecord(const TAnimationManager& Registry) const {
+    if (fAnimRevision != Registry.Revision()) {
+      fAnimRec = Registry.Find(this);
+      fAnimRevision = Registry.Revision();
+    }
+    return fAnimRec;
+  }
 
   // Conversions: each answers whether it succeeded; on failure the base forms give
   // "", 0.0, 0 and false.
@@ -170,13 +257,18 @@ class TBaseProperty {
   std::weak_ptr<const void> LifetimeToken() const;
 
  private:
+  friend class TCustomContainerObject;
+  // AddChangeNotify of Container's hook (see TNotifyRec::Container).
+  void AddContainerHook(TCustomContainerObject* Container);
   void CompactNotifyEvents();
 
-  std::vector<std::unique_ptr<TNotifyRec>> fNotifyEvents;
+  TNotifyList fNotifyEvents;
   std::size_t fLiveCount = 0;
   int fWalkDepth = 0;
   bool fHasRemoved = false;
   mutable std::shared_ptr<const int> fLifetime;
+  mutable const TAnimRec* fAnimRec = nullptr;
+  mutable std::uint64_t fAnimRevision = ~std::uint64_t{0};  // registry revision fAnimRec was found at
 };
 
 // ---- published members -------------------------------------------------------------------
@@ -244,6 +336,7 @@ class TCustomContainerObject : public TBaseProperty {
   ~TCustomContainerObject() override;
 
   std::string_view ClassName() const override { return "TCustomContainerObject"; }
+  TFrameUse FrameUse() const override { return FrameUseOf(*this); }
 
   // The owned children, in discovery order.
   const std::vector<std::unique_ptr<TBaseProperty>>& Properties() const { return fProperties; }
@@ -282,7 +375,36 @@ class TCustomContainerObject : public TBaseProperty {
   TBaseProperty* AddChild(std::unique_ptr<TBaseProperty> Child, std::string ChildName);
 
  private:
+  friend class TBaseProperty;
+  // The hook every discovered child calls first: this container's Changed, then ChildChanged.
+  void ChildHook(TBaseProperty* Sender, const std::string& SenderName) {
+    Changed();
+    ChildChanged(Sender, SenderName);
+  }
+  // One step of SetFrame's walk over this container's tree, in the order of the plain
+  // recursion: a child or deeper descendant that can do something at a frame.
+  struct TFrameStep {
+    TBaseProperty* Node;
+    std::uint32_t Parent;  // the step of the container that holds Node, or kOwnChild
+    std::uint32_t Index;   // Node's position among that container's children
+    std::uint32_t End;     // the step after Node's own steps (Node's descendants follow it)
+    bool Forwards;         // Node is a container whose SetFrame forwards: it is walked, not called
+  };
+  static constexpr std::uint32_t kOwnChild = ~std::uint32_t{0};
+  // Takes the steps again when the tree or the registry changed; answers whether there is any.
+  bool RefreshFrameSteps(const TAnimationManager& am, std::uint64_t Revision);
+  // After a subscriber changed the tree or the registry at step k: every later child of each
+  // container around that step, innermost first, called the plain way.
+  void FinishFramePlainly(const TFrameStep* Steps, std::size_t k, double Frame);
+
   std::vector<std::unique_ptr<TBaseProperty>> fProperties;
+  // The walk as it was at fFrameRevision (see FrameTreeRevision in BaseLib.cpp).
+  std::vector<TFrameStep> fFrameSteps;
+  std::uint64_t fFrameRevision = ~std::uint64_t{0};
+  // SetFrame calls of this container under way. Steps taken again while one is under way (a
+  // subscriber called SetFrame again) leave the old ones here until the last walk ends.
+  int fFrameWalks = 0;
+  std::vector<std::vector<TFrameStep>> fRetiredFrameSteps;
 };
 
 class TContainerObject : public TCustomContainerObject {
@@ -293,6 +415,7 @@ class TContainerObject : public TCustomContainerObject {
   virtual const TClassInfo& ClassInfo() const { return StaticClassInfo(); }
   std::string_view ClassName() const override { return ClassInfo().Name; }
   std::unique_ptr<TBaseProperty> NewInstance() const override { return nullptr; }
+  TFrameUse FrameUse() const override { return FrameUseOf(*this); }
 
   bool GetValueFrom(const TBaseProperty* Source) override;
   // Copies values child by child (containers with Assign, values with GetValueFrom); the caller
@@ -337,6 +460,7 @@ void detail::StoreMember(TContainerObject& owner, TBaseProperty* child) {
   using Inherited = Base;                                                                  \
   static const ::qv::TClassInfo& StaticClassInfo();                                        \
   const ::qv::TClassInfo& ClassInfo() const override { return StaticClassInfo(); }          \
+  ::qv::TFrameUse FrameUse() const override { return ::qv::FrameUseOf<Cls>(*this); }        \
   std::unique_ptr<::qv::TBaseProperty> NewInstance() const override {                      \
     if constexpr (::qv::TConstruction::CanMakeDefault<Cls>())                              \
       return ::qv::TConstruction::Create<Cls>();                                           \

@@ -1,6 +1,7 @@
 #include "model/BasicTypes.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -11,16 +12,26 @@ namespace qv {
 
 namespace {
 // Calls fn for each track of `owner` in an enabled slot that holds keys, in slot order. fn
-// answers whether it notified; the record is then looked up again, because a subscriber may
-// have changed the registry.
+// answers whether it notified; the record is then taken again, because a subscriber may have
+// changed the registry.
 template <class Fn>
-void ForEachEvaluatedTrack(const void* owner, Fn&& fn) {
+void ForEachEvaluatedTrack(const TBaseProperty& owner, Fn&& fn) {
   const TAnimationManager& am = AnimationManager();
-  const TAnimRec* rec = am.Find(owner);
-  for (int slot = 0; rec && slot < kAnimationSlots; ++slot) {
-    if (!am.Anims[static_cast<std::size_t>(slot)].enabled) continue;
+  const TAnimRec* rec = owner.AnimRecord(am);
+  std::uint64_t revision = am.Revision();
+  // The slots that hold a track, lowest first.
+  unsigned slots = rec ? rec->Occupied : 0u;
+  while (slots != 0) {
+    const int slot = std::countr_zero(slots);
+    slots &= slots - 1;
     const Tkeys* keys = rec->AnimationList[static_cast<std::size_t>(slot)].get();
-    if (keys && keys->Count() > 0 && fn(*keys)) rec = am.Find(owner);
+    if (!am.Anims[static_cast<std::size_t>(slot)].enabled || keys->Count() == 0 || !fn(*keys)) continue;
+    // A record is only ever added or removed whole, and the revision says when.
+    if (am.Revision() != revision) {
+      rec = owner.AnimRecord(am);
+      revision = am.Revision();
+    }
+    slots = rec ? rec->Occupied & (~0u << (slot + 1)) : 0u;
   }
 }
 }  // namespace
@@ -81,7 +92,7 @@ bool TDouble::GetValueFrom(const TBaseProperty* Source) {
 }
 
 void TDouble::SetFrame(double Frame) {
-  ForEachEvaluatedTrack(this, [&](const Tkeys& keys) {
+  ForEachEvaluatedTrack(*this, [&](const Tkeys& keys) {
     const double x = keys.LinearKeyframe(Frame);
     if (x == fValue) return false;  // a NaN counts as a change
     fValue = x;
@@ -181,7 +192,7 @@ bool TInteger::GetValueFrom(const TBaseProperty* Source) {
 }
 
 void TInteger::SetFrame(double Frame) {
-  ForEachEvaluatedTrack(this, [&](const Tkeys& keys) {
+  ForEachEvaluatedTrack(*this, [&](const Tkeys& keys) {
     const std::int32_t x = RoundToInt32(keys.LinearKeyframe(Frame));
     if (x == fValue) return false;
     fValue = x;
@@ -231,7 +242,7 @@ bool TString::GetValueFrom(const TBaseProperty* Source) {
 }
 
 void TString::SetFrame(double Frame) {
-  ForEachEvaluatedTrack(this, [&](const Tkeys& keys) {
+  ForEachEvaluatedTrack(*this, [&](const Tkeys& keys) {
     fValue = keys.StrKeyFrame(Frame);
     Changed();
     return true;

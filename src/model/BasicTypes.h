@@ -12,11 +12,29 @@
 
 namespace qv {
 
-// A value class's name and its parameterless factory.
+// A value class's name, its parameterless factory and what its SetFrame does.
 #define QV_PROPERTY(Cls)                                                                  \
  public:                                                                                  \
   std::string_view ClassName() const override { return #Cls; }                            \
-  std::unique_ptr<::qv::TBaseProperty> NewInstance() const override { return std::make_unique<Cls>(); }
+  std::unique_ptr<::qv::TBaseProperty> NewInstance() const override { return std::make_unique<Cls>(); } \
+  ::qv::TFrameUse FrameUse() const override { return ::qv::FrameUseOf<Cls>(*this); }
+
+// The SetFrame of these three evaluates the property's own tracks.
+class TDouble;
+class TInteger;
+class TString;
+template <>
+struct TSetFrameUse<TDouble> {
+  static constexpr TFrameUse value = TFrameUse::fuTracks;
+};
+template <>
+struct TSetFrameUse<TInteger> {
+  static constexpr TFrameUse value = TFrameUse::fuTracks;
+};
+template <>
+struct TSetFrameUse<TString> {
+  static constexpr TFrameUse value = TFrameUse::fuTracks;
+};
 
 class TDouble : public TBaseProperty {
   QV_PROPERTY(TDouble)
@@ -227,6 +245,7 @@ class TEnum : public TBaseProperty {
 
   std::string_view ClassName() const override { return TEnumInfo<T>::ClassName; }
   std::unique_ptr<TBaseProperty> NewInstance() const override { return std::make_unique<TEnum<T>>(); }
+  TFrameUse FrameUse() const override { return FrameUseOf(*this); }
 
   std::int32_t OldValue = 0;  // ordinal at the start of a choice
 

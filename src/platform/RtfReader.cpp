@@ -1,7 +1,7 @@
 // The RTF reader: a single pass over the bytes with an explicit stack of group states, so that no
 // input can exhaust the call stack, and with limits on everything the input can make grow.
 #include "platform/RichText.h"
-#include "model/Utf8.h"
+#include "base/Utf8.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "project/ProjectFile.h"
 
 #include "animation/AnimationManager.h"
-#include "animation/KeyedFile.h"
+#include "base/Parser.h"
 #include "model/BasicTypes.h"
 #include "model/MathLib.h"
 #include "project/TextFile.h"

@@ -1,6 +1,6 @@
 #include "project/TextFile.h"
 
-#include "model/Utf8.h"
+#include "base/Utf8.h"
 #include "project/ProjectError.h"
 
 #include <cerrno>

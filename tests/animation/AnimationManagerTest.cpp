@@ -89,6 +89,34 @@ TEST_F(Registry, RemoveFreesEveryTrackOfTheObject) {
   EXPECT_EQ(am.RegisteredCount(), 0u);
 }
 
+TEST_F(Registry, RevisionMovesWhenARecordComesOrGoesAndOnlyThen) {
+  const std::uint64_t start = am.Revision();
+  am.getAnimation(&p, false, 0);  // nothing made
+  am.Remove(&q);                  // nothing registered
+  EXPECT_EQ(am.Revision(), start);
+  am.getAnimation(&p, true, 0);
+  const std::uint64_t made = am.Revision();
+  EXPECT_NE(made, start);
+  am.getAnimation(&p, true, 5);  // another track in the same record
+  am.getAnimation(&p, true, 0)->AddKey(1.0, 1.0);
+  EXPECT_EQ(am.Revision(), made);
+  am.Remove(&p);
+  EXPECT_NE(am.Revision(), made);
+  EXPECT_NE(am.Revision(), start);
+}
+
+TEST_F(Registry, ARecordKnowsWhichSlotsHoldTracks) {
+  am.getAnimation(&p, true, 3);
+  am.Slot = 14;
+  am.getAnimation(&p, true, -1);
+  am.getAnimation(&p, false, 7);  // not made
+  const TAnimRec* rec = am.Find(&p);
+  ASSERT_NE(rec, nullptr);
+  for (int s = 0; s < kAnimationSlots; ++s)
+    EXPECT_EQ((rec->Occupied >> s) & 1u, rec->AnimationList[static_cast<std::size_t>(s)] ? 1u : 0u) << s;
+  EXPECT_EQ(rec->Occupied, (1u << 3) | (1u << 14));
+}
+
 std::vector<int>* gFired = nullptr;
 void Record(void* data) { gFired->push_back(*static_cast<int*>(data)); }
 

@@ -4,7 +4,7 @@
 #include <numbers>
 #include <stdexcept>
 
-#include "animation/NumberText.h"
+#include "base/NumberText.h"
 #include "animation/UBezier.h"
 
 namespace qv {

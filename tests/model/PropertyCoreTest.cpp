@@ -229,6 +229,33 @@ TEST(SubscriptionsDuringChanged, RemovingEverySubscription) {
   EXPECT_EQ(d.NotifyCount(), 0u);
 }
 
+TEST(SubscriptionsDuringChanged, RemovingTheFirstOnesKeepsTheOthersInOrder) {
+  TDouble d;
+  std::vector<std::string> log;
+  int a = 0, b = 0, c = 0, e = 0;
+  d.AddChangeNotify(&a, [&](TBaseProperty* s, void*, const std::string&, std::int32_t) {
+    log.push_back("a");
+    s->RemoveChangeNotify(&b);
+    s->RemoveChangeNotify(&a);
+  });
+  d.AddChangeNotify(&b, Logger(log, "b"));
+  d.AddChangeNotify(&c, Logger(log, "c"));
+  d.AddChangeNotify(&c, Logger(log, "d"));
+  d.Changed();
+  EXPECT_EQ(log, (std::vector<std::string>{"a", "c", "d"}));
+  EXPECT_EQ(Ids(d), (std::vector<std::int32_t>{2, 3}));
+  EXPECT_EQ(d.AddChangeNotify(&e, Logger(log, "e")), 2);  // two live before it
+  d.BeginChange(2);  // c and e
+  log.clear();
+  d.Changed();
+  EXPECT_EQ(log, (std::vector<std::string>{"d"}));
+  d.EndChange(2);
+  EXPECT_TRUE(d.RemoveChangeNotify(&c, 3));
+  log.clear();
+  d.Changed();
+  EXPECT_EQ(log, (std::vector<std::string>{"c", "e"}));
+}
+
 TEST(SubscriptionsDuringChanged, AddedSubscriptionWaitsForTheNextChange) {
   TDouble d;
   std::vector<std::string> log;

@@ -5,7 +5,7 @@
 #include <limits>
 #include <locale>
 
-#include "animation/NumberText.h"
+#include "base/NumberText.h"
 
 namespace qv {
 namespace {
