@@ -1,6 +1,6 @@
 #include "composition/QvSystem.h"
 
-#include "animation/NumberText.h"
+#include "base/NumberText.h"
 #include "composition/LayerClasses.h"
 #include "project/ProjectFile.h"
 
