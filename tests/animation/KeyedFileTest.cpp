@@ -2,11 +2,11 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "animation/KeyedFile.h"
 #include "animation/UBezier.h"
+#include "support/Files.h"
 
 namespace qv {
 namespace {
@@ -42,16 +42,13 @@ TEST(TFileSave, WritesKeyedLinesWithThreeBlankIndent) {
 }
 
 TEST(TFileSave, CreatesAFileAndReportsOneItCannotCreate) {
-  const auto path = std::filesystem::temp_directory_path() / "qv_keyed_test.txt";
+  const test::TTestDir dir("keyed");
+  const auto path = dir / "keyed.txt";
   {
     TFileSave f(path.string());
     f.AddIntKey("A", 1);
   }
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  EXPECT_EQ(text.str(), "A = 1\r\n");
-  std::filesystem::remove(path);
+  EXPECT_EQ(test::ReadBytes(path), "A = 1\r\n");
   EXPECT_THROW(TFileSave("/nonexistent-dir/x/y.txt"), std::runtime_error);
 }
 

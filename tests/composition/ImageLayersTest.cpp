@@ -1,13 +1,13 @@
-#include "ImageFiles.h"
 #include "composition/FrameLoader.h"
 #include "composition/ImageLayers.h"
+#include "support/Files.h"
+#include "support/ImageFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <fstream>
 
-#include <unistd.h>
 
 namespace qv::test {
 namespace {
@@ -29,14 +29,8 @@ std::array<std::uint8_t, 4> At(const TmemoryBitmap& b, int x, int y) {
 class ImageLayers : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("qv-layers-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
     sys->OnMediaProblem = [this](const std::string& m) { problems.push_back(m); };
   }
-  void TearDown() override { fs::remove_all(dir); }
 
   // A folder of frames "<stem><i>.png" for i = first..last, each w x h, frame i's pattern seeded i.
   fs::path MakeSequence(const std::string& name, int first, int last, int w, int h, const std::string& stem = "f_") {
@@ -52,7 +46,7 @@ class ImageLayers : public ::testing::Test {
            (a.ByteSize() == 0 || std::memcmp(a.Bits, b.Bits, a.ByteSize()) == 0);
   }
 
-  fs::path dir;
+  TTestDir dir{"layers"};
   TManualTickSource ticks;
   std::vector<std::string> problems;
   std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(768, 576, TCompositionContext{.Ticks = &ticks}, true);
@@ -171,7 +165,7 @@ TEST_F(ImageLayers, ZeroNegativeOrHugeSizesDrawNothing) {
 TEST_F(ImageLayers, MovedProjectFindsItsMedia) {
   fs::create_directories(dir / "media");
   WriteImage(dir / "media" / "logo.png", TRgbaImage::Pattern(6, 4, 9));
-  sys->ProjectFolder = dir;
+  sys->ProjectFolder = dir.Path();
   TImageLayer& l = sys->NewLayer<TImageLayer>();
   l.SetFileName("D:\\media\\logo.png");
   ASSERT_TRUE(l.Bitmap);

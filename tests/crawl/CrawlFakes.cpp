@@ -1,8 +1,6 @@
 #include "CrawlFakes.h"
 
 #include <algorithm>
-#include <fstream>
-#include <random>
 
 namespace qv::test {
 
@@ -22,23 +20,6 @@ void TCrawlScene::Frame(TRollLayer& L) {
   L.Advance(0);
   L.DrawLayer(target, 0);
   ticks.Advance(40);
-}
-
-TTempDir::TTempDir() {
-  std::random_device rd;
-  Dir = std::filesystem::temp_directory_path() / ("qv-crawl-" + std::to_string(rd()) + std::to_string(rd()));
-  std::filesystem::create_directories(Dir);
-}
-
-TTempDir::~TTempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(Dir, ec);
-}
-
-std::string TTempDir::Write(const std::string& Name, const std::string& Bytes) const {
-  const std::filesystem::path p = Dir / Name;
-  std::ofstream(p, std::ios::binary) << Bytes;
-  return p.string();
 }
 
 TInkSpan InkColumns(const TmemoryBitmap& B, int Parity) {

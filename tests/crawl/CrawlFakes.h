@@ -1,10 +1,11 @@
 #pragma once
-// The crawl tests' scene: a composition with the fake engines and a manual tick count, temporary
-// files, and where ink lies in a frame.
+// The crawl tests' scene: a composition with the fake engines and a manual tick count, and where
+// ink lies in a frame. Their files go to a TTestDir (support/Files.h).
 #include "TextFakes.h"
 #include "composition/QvSystem.h"
 #include "composition/RollLayer.h"
 #include "platform/Clock.h"
+#include "support/Files.h"
 
 #include <filesystem>
 #include <memory>
@@ -27,14 +28,6 @@ struct TCrawlScene {
   // moves the ticks 40 ms.
   void Frame(TRollLayer& L);
   TmemoryBitmap target{768, 576};
-};
-
-// A file in a fresh temporary folder (removed with the object).
-struct TTempDir {
-  std::filesystem::path Dir;
-  TTempDir();
-  ~TTempDir();
-  std::string Write(const std::string& Name, const std::string& Bytes) const;
 };
 
 // The leftmost and rightmost inked column among the rows of one parity (-1 when none).

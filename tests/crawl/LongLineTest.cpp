@@ -6,12 +6,10 @@
 #include "platform/Clock.h"
 #include "platform/QtRichEdit.h"
 #include "platform/QtTextRenderer.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <random>
 
 namespace qv {
 namespace {
@@ -90,11 +88,8 @@ TEST_F(LongLine, RichTextRendersInFull) {
 }
 
 TEST_F(LongLine, CrawlsFromItsFirstToItsLastCharacter) {
-  std::random_device rd;
-  const auto dir = std::filesystem::temp_directory_path() / ("qv-longline-" + std::to_string(rd()));
-  std::filesystem::create_directories(dir);
-  const std::string file = (dir / "long.txt").string();
-  std::ofstream(file, std::ios::binary) << LongText() << "\r\n";
+  const test::TTestDir dir("longline");
+  const std::string file = dir.Write("long.txt", LongText() + "\r\n");
 
   TManualTickSource ticks;
   auto sys = Make<TQVSystem>(768, 576, TCompositionContext{.TextRenderer = &renderer, .RichEdit = &engine, .Ticks = &ticks},
@@ -121,7 +116,6 @@ TEST_F(LongLine, CrawlsFromItsFirstToItsLastCharacter) {
     EXPECT_GT(ink, 768 * 2) << "at " << at;
   }
   sys.reset();
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

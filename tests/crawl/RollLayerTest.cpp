@@ -22,7 +22,7 @@ const char* const kTwoLines = "Hello\r\n\r\nWorld  \n   \n";
 
 struct RollLayer : ::testing::Test {
   TCrawlScene scene;
-  TTempDir dir;
+  TTestDir dir{"crawl"};
   TRollLayer& roll = scene.NewRoll();
 
   // Sets the file, lets the first frame start the worker and waits for it.
@@ -61,8 +61,8 @@ TEST_F(RollLayer, NewLayerShowsThePlaceholder) {
 TEST_F(RollLayer, DrawingAgainWithoutAdvancingShowsTheSameFrame) {
   TStreamedBitmap separator(12, 12);
   separator.Fill(0xFFFFFFFFu);
-  separator.SaveToFile((dir.Dir / "sep.png").string());
-  roll.SetSeparatorImage((dir.Dir / "sep.png").string());
+  separator.SaveToFile((dir / "sep.png").string());
+  roll.SetSeparatorImage((dir / "sep.png").string());
   ASSERT_TRUE(roll.Bitmap);
   Load(kTwoLines);
   for (int i = 0; i < 25; ++i) scene.Frame(roll);  // the separator after "Hello" is in view
@@ -145,7 +145,7 @@ TEST_F(RollLayer, SpeedZeroStandsStillAndNegativeSpeedRunsBackwards) {
   };
   for (const Case c : {Case{0, 0}, Case{-3, 6}}) {
     TCrawlScene s;
-    TTempDir d;
+    TTestDir d{"crawl"};
     TRollLayer& r = s.NewRoll();
     r.SetTextFile(d.Write("crawl.txt", kTwoLines));
     s.Frame(r);
@@ -184,7 +184,7 @@ TEST_F(RollLayer, TheCrawlStartsOverWhenEverythingHasPassed) {
 }
 
 TEST_F(RollLayer, AMissingFileIsTriedOnceASecondAndReportedOnce) {
-  roll.SetTextFile((dir.Dir / "missing.txt").string());
+  roll.SetTextFile((dir / "missing.txt").string());
   for (int frame = 0; frame < 100; ++frame) {  // four seconds
     scene.Frame(roll);
     roll.WaitForWorker();
@@ -320,7 +320,7 @@ TEST_F(RollLayer, RtfLinesKeepTheirColoursAndShareOneBaseline) {
 TEST_F(RollLayer, TheSeparatorIsWeightedByItsAlpha) {
   TStreamedBitmap sep(12, 6);
   sep.Fill(0x80C86432u);  // alpha 128, red 200, green 100, blue 50
-  const std::string file = (dir.Dir / "sep.png").string();
+  const std::string file = (dir / "sep.png").string();
   sep.SaveToFile(file);
   roll.SetSeparatorImage(file);
   ASSERT_NE(roll.Bitmap, nullptr);
@@ -328,7 +328,7 @@ TEST_F(RollLayer, TheSeparatorIsWeightedByItsAlpha) {
   EXPECT_EQ(roll.sepHeight, 6);
   // round(200 * 128 / 255) = 100, round(100 * 128 / 255) = 50, round(50 * 128 / 255) = 25.
   EXPECT_EQ(roll.Bitmap->Pixel(3, 3), 0x80643219u);
-  roll.SetSeparatorImage((dir.Dir / "none.png").string());
+  roll.SetSeparatorImage((dir / "none.png").string());
   EXPECT_EQ(roll.Bitmap, nullptr);
   EXPECT_EQ(roll.sepWidth, 0);
 }
@@ -340,7 +340,7 @@ TEST_F(RollLayer, SavesItsPropertiesInOrderAndReadsThemBack) {
   roll.SetSeparatorPosition(4);
   roll.SetScrollDirection(tdRighttoLeft);
   roll.SetlayerName("ticker");
-  const std::string first = (dir.Dir / "a.QV").string();
+  const std::string first = (dir / "a.QV").string();
   scene.sys->SaveToFile(first);
 
   std::ifstream in(first, std::ios::binary);
@@ -372,7 +372,7 @@ TEST_F(RollLayer, SavesItsPropertiesInOrderAndReadsThemBack) {
   EXPECT_EQ(loaded->ScrollDirection(), tdRighttoLeft);
   EXPECT_EQ(loaded->Pos, 0) << "right-to-left crawls start at 0";
   EXPECT_TRUE(loaded->refreshList.load());
-  const std::string second = (dir.Dir / "b.QV").string();
+  const std::string second = (dir / "b.QV").string();
   other.sys->SaveToFile(second);
   std::ifstream in2(second, std::ios::binary);
   std::stringstream text2;

@@ -37,7 +37,7 @@ bool AnyRendering(const TQVSystem& sys) {
 
 class CrawlLifetime : public ::testing::Test {
  protected:
-  TTempDir dir;
+  TTestDir dir{"crawl"};
   const std::string plain = dir.Write("crawl.txt", ManyLines(120, "plain"));
   const std::string rich = dir.Write("crawl.rtf", ManyParagraphs(120, "rich"));
 
@@ -126,7 +126,7 @@ TEST_F(CrawlLifetime, FilesThatChangeOrDisappearWhileWorkersReadThem) {
   s.renderer.DelayMicroseconds = 20;
   std::atomic<bool> stop{false};
   std::thread writer([&] {
-    const std::string tmp = (dir.Dir / "next.tmp").string();
+    const std::string tmp = (dir / "next.tmp").string();
     for (int i = 0; !stop.load(); ++i) {
       const bool rtf = i % 2 == 1;
       const std::string& file = rtf ? rich : plain;

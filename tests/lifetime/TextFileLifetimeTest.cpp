@@ -3,6 +3,7 @@
 // error naming it; nothing else, no crash, no hang.
 #include "project/ProjectError.h"
 #include "project/TextFile.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,6 @@
 #include <fstream>
 #include <thread>
 
-#include <unistd.h>
 
 namespace qv {
 namespace {
@@ -19,8 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(TextFileLifetime, FileRewrittenAndRemovedWhileItIsRead) {
-  const fs::path dir = fs::temp_directory_path() / ("qv-lifetime-text-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  const test::TTestDir dir("lifetime-text");
   const fs::path file = dir / "crawl.txt";
   const std::string alpha = "alpha item";
   const std::string beta = "beta item";
@@ -81,7 +80,6 @@ TEST(TextFileLifetime, FileRewrittenAndRemovedWhileItIsRead) {
   stop = true;
   writer.join();
   EXPECT_GT(read, 0);
-  fs::remove_all(dir);
 }
 
 }  // namespace

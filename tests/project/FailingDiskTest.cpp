@@ -2,18 +2,17 @@
 // nobody may write in, and /dev/full. The previous file stays byte for byte and the caller gets
 // one error naming the file and the reason. The file systems are small tmpfs mounts the test
 // makes itself (skipped, with the reason, where mounting is not permitted).
-#include "../common/ScratchMount.h"
 #include "composition/LayerClasses.h"
 #include "composition/QvSystem.h"
 #include "project/ProjectError.h"
 #include "project/TextFile.h"
+#include "support/Files.h"
+#include "support/ScratchMount.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include <sys/stat.h>
 
@@ -21,12 +20,9 @@ namespace qv {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadBytes;
 using test::TScratchMount;
-
-std::string ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using test::TTestDir;
 
 std::vector<std::string> Entries(const fs::path& dir) {
   std::vector<std::string> names;
@@ -99,26 +95,23 @@ TEST(FailingDisk, UnwritableFolderKeepsThePreviousFile) {
 
 TEST(FailingDisk, FolderWithoutWritePermissionForAnOrdinaryUser) {
   if (::geteuid() == 0) GTEST_SKIP() << "root may write in any folder; the read-only mount case covers root";
-  const fs::path dir = fs::temp_directory_path() / ("qv-nowrite-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  const TTestDir dir("nowrite");
   const std::string file = (dir / "page.QV").string();
   Composition(2)->SaveToFile(file);
   const std::string before = ReadBytes(file);
-  fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+  fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
   const std::string error = SaveError(*Composition(5), file);
-  fs::permissions(dir, fs::perms::owner_all);
+  fs::permissions(dir.Path(), fs::perms::owner_all);
   EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
   EXPECT_EQ(ReadBytes(file), before);
-  EXPECT_EQ(Entries(dir), std::vector<std::string>{"page.QV"});
-  fs::remove_all(dir);
+  EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"page.QV"});
 }
 
 // /dev/full, named directly or through a link: a device is written in place (never replaced by a
 // renamed file, which would put a plain file where the device was) and reports the full disk.
 TEST(FailingDisk, DevFullReportsTheFullDiskAndStaysADevice) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "this system has no /dev/full";
-  const fs::path dir = fs::temp_directory_path() / ("qv-devfull-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  const TTestDir dir("devfull");
   fs::create_symlink("/dev/full", dir / "page.QV");
   for (const std::string& file : {std::string("/dev/full"), (dir / "page.QV").string()}) {
     std::string named;
@@ -131,7 +124,6 @@ TEST(FailingDisk, DevFullReportsTheFullDiskAndStaysADevice) {
   EXPECT_TRUE(S_ISCHR(st.st_mode));
   EXPECT_TRUE(fs::is_symlink(dir / "page.QV"));
   for (const std::string& name : Entries("/dev")) EXPECT_EQ(name.find(".full.tmp-"), std::string::npos) << name;
-  fs::remove_all(dir);
 }
 
 }  // namespace

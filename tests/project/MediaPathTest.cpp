@@ -1,11 +1,9 @@
 #include "project/MediaPath.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-
-#include <unistd.h>
 
 namespace qv {
 namespace {
@@ -15,8 +13,6 @@ namespace fs = std::filesystem;
 class MediaPath : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = fs::temp_directory_path() / ("qv-media-" + std::to_string(::getpid()));
-    fs::remove_all(root);
     project = root / "show";
     fs::create_directories(project / "media" / "frames");
     fs::create_directories(project / "flat");
@@ -25,9 +21,9 @@ class MediaPath : public ::testing::Test {
     Touch(project / "flat" / "f1.png");
     Touch(root / "elsewhere.png");
   }
-  void TearDown() override { fs::remove_all(root); }
-  static void Touch(const fs::path& p) { std::ofstream(p) << "x"; }
-  fs::path root, project;
+  static void Touch(const fs::path& p) { test::WriteBytes(p, "x"); }
+  test::TTestDir root{"media"};
+  fs::path project;
 };
 
 TEST_F(MediaPath, LookupOrder) {
@@ -66,7 +62,7 @@ TEST_F(MediaPath, RelativePathsBelongToTheProjectNotToTheWorkingFolder) {
   fs::create_directories(root / "media");
   Touch(root / "media" / "logo.png");  // a decoy beside the working folder
   const fs::path cwd = fs::current_path();
-  fs::current_path(root);
+  fs::current_path(root.Path());
   const std::string a = ResolveMediaPath("media/logo.png", project, TMediaKind::mkFile);
   const std::string b = ResolveMediaPath("media/logo.png", fs::path(), TMediaKind::mkFile);
   fs::current_path(cwd);

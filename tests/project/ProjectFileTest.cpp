@@ -1,33 +1,28 @@
-#include "../composition/ImageFiles.h"
 #include "animation/AnimationManager.h"
 #include "composition/ImageLayers.h"
 #include "project/ProjectFile.h"
 #include "project/TextFile.h"
+#include "support/Files.h"
+#include "support/ImageFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <random>
-
-#include <unistd.h>
 
 namespace qv {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadBytes;
+using test::TRgbaImage;
+using test::TTestDir;
+using test::WriteImage;
 
 // A tick count that never moves, so no frame here is reset to 0 by a pause of the test machine.
 TCompositionContext ManualTicks() {
   static TManualTickSource ticks;
   return {.Ticks = &ticks};
-}
-using test::TRgbaImage;
-using test::WriteImage;
-
-std::string ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 // A project text from lines written without indentation; each line gets CR LF.
@@ -39,28 +34,14 @@ std::string Lines(std::initializer_list<const char*> lines) {
 
 class ProjectFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    AnimationManager().Slot = 0;
-    dir = fs::temp_directory_path() /
-          ("qv-project-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override {
-    AnimationManager().Slot = 0;
-    fs::remove_all(dir);
-  }
+  void SetUp() override { AnimationManager().Slot = 0; }
+  void TearDown() override { AnimationManager().Slot = 0; }
   std::unique_ptr<TQVSystem> NewComposition() {
     auto s = Make<TQVSystem>(768, 576, ManualTicks(), true);
     s->OnMediaProblem = [this](const std::string& m) { problems.push_back(m); };
     return s;
   }
-  fs::path Write(const std::string& name, const std::string& bytes) {
-    const fs::path p = dir / name;
-    std::ofstream(p, std::ios::binary) << bytes;
-    return p;
-  }
+  fs::path Write(const std::string& name, const std::string& bytes) { return dir.Write(name, bytes); }
   // Loads text into a fresh composition; the error, if any, in `error`.
   std::unique_ptr<TQVSystem> Load(const std::string& text, std::string* error = nullptr, int* line = nullptr) {
     auto s = NewComposition();
@@ -75,7 +56,7 @@ class ProjectFile : public ::testing::Test {
   }
   static TImageLayer& Image(TQVSystem& s, std::size_t i) { return dynamic_cast<TImageLayer&>(*s.Layers.at(i)); }
 
-  fs::path dir;
+  TTestDir dir{"project"};
   std::vector<std::string> problems;
 };
 
@@ -417,7 +398,7 @@ TEST_F(ProjectFile, MissingFileAndUnwritableTarget) {
   sys->NewLayer<TImageLayer>();
   const std::string inMissingFolder = (dir / "no" / "such" / "x.QV").string();
   EXPECT_THROW(sys->SaveToFile(inMissingFolder), EProjectError);
-  EXPECT_THROW(sys->SaveToFile(dir.string()), EProjectError);  // a folder
+  EXPECT_THROW(sys->SaveToFile(dir.Path().string()), EProjectError);  // a folder
   EXPECT_EQ(ReadBytes(target), "old contents");
   sys->SaveToFile(target.string());
   EXPECT_NE(ReadBytes(target).find("TImageLayer"), std::string::npos);

@@ -1,12 +1,11 @@
 #include "project/ProjectError.h"
 #include "project/TextFile.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -16,38 +15,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& p, const std::string& b) {
-  std::ofstream out(p, std::ios::binary);
-  out << b;
-}
+using test::ReadBytes;
+using test::WriteBytes;
 
 class TempDir : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("qv-textfile-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(dir, ec);
-  }
   // Every entry of the folder: a failed save must leave no temporary file behind.
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir.Path())) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
-  fs::path dir;
+  test::TTestDir dir{"textfile"};
 };
 
 struct DecodeCase {

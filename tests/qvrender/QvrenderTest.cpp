@@ -1,41 +1,22 @@
 // Runs the built qvrender on small projects made here and checks its exit codes, messages,
 // images and listings.
-#include "../common/ScratchMount.h"
-#include "../composition/ImageFiles.h"
+#include "support/Files.h"
+#include "support/ImageFiles.h"
+#include "support/Qvrender.h"
+#include "support/ScratchMount.h"
+#include "support/Tga.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace qv::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) {
-    if (c == '\'') {
-      q += "'\\''";
-    } else {
-      q += c;
-    }
-  }
-  return q + "'";
-}
 
 std::string Lines(std::initializer_list<std::string> lines) {
   std::string s;
@@ -49,65 +30,12 @@ int CountLines(const std::string& s) {
   return n;
 }
 
-// A TGA as written by the raster engine: 18-byte header, 32-bit rows bottom first.
-struct Tga {
-  int w = 0, h = 0;
-  std::string pixels;  // rows top first, BGRA
-  std::array<std::uint8_t, 4> At(int x, int y) const {
-    const char* p = &pixels[(std::size_t(y) * w + x) * 4];
-    return {std::uint8_t(p[0]), std::uint8_t(p[1]), std::uint8_t(p[2]), std::uint8_t(p[3])};
-  }
-};
-
-Tga ReadTga(const fs::path& file) {
-  const std::string b = ReadBytes(file);
-  Tga t;
-  if (b.size() < 18) return t;
-  t.w = std::uint8_t(b[12]) | std::uint8_t(b[13]) << 8;
-  t.h = std::uint8_t(b[14]) | std::uint8_t(b[15]) << 8;
-  const std::size_t row = std::size_t(t.w) * 4;
-  if (b.size() != 18 + row * t.h) return Tga{};
-  for (int y = 0; y < t.h; ++y) t.pixels += b.substr(18 + row * std::size_t(t.h - 1 - y), row);
-  return t;
-}
-
 class Qvrender : public ::testing::Test {
  protected:
-  struct Result {
-    int code = -1;
-    std::string out, err;
-  };
+  using Result = TRunResult;
 
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("qv-qvrender-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
-  Result Run(const std::vector<std::string>& args) {
-    std::string cmd = Quote(QVRENDER_BIN);
-    for (const auto& a : args) {
-      cmd += ' ';
-      cmd += Quote(a);
-    }
-    cmd += " >";
-    cmd += Quote((dir / "stdout.txt").string());
-    cmd += " 2>";
-    cmd += Quote((dir / "stderr.txt").string());
-    const int status = std::system(cmd.c_str());
-    Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = ReadBytes(dir / "stdout.txt");
-    r.err = ReadBytes(dir / "stderr.txt");
-    return r;
-  }
-  std::string Write(const std::string& name, const std::string& text) {
-    std::ofstream(dir / name, std::ios::binary) << text;
-    return (dir / name).string();
-  }
+  Result Run(const std::vector<std::string>& args) { return RunQvrender(args); }
+  std::string Write(const std::string& name, const std::string& text) { return dir.Write(name, text); }
   std::string P(const std::string& name) const { return (dir / name).string(); }
 
   // Two image layers: a 7 x 5 pattern with mixed alpha at (10, 20) and the same at half opacity
@@ -135,7 +63,7 @@ class Qvrender : public ::testing::Test {
     return r;
   }
 
-  fs::path dir;
+  TTestDir dir{"qvrender"};
   TRgbaImage img;
 };
 
@@ -188,7 +116,7 @@ TEST_F(Qvrender, TgaIsTheWorkImageExactly) {
   const Result r = Run({"render", project, "-o", P("f0.tga")});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  const Tga t = ReadTga(P("f0.tga"));
+  const TTgaImage t = ReadTga(P("f0.tga"));
   ASSERT_EQ(t.w, 768);
   ASSERT_EQ(t.h, 576);
   for (int y = 0; y < 5; ++y) {
@@ -202,7 +130,7 @@ TEST_F(Qvrender, TgaIsTheWorkImageExactly) {
 
   // Frame 25: the track has moved the first layer to x = 210.
   ASSERT_EQ(Run({"render", project, "-o", P("f25.tga"), "--frame", "25"}).code, 0);
-  const Tga t25 = ReadTga(P("f25.tga"));
+  const TTgaImage t25 = ReadTga(P("f25.tga"));
   EXPECT_EQ(t25.At(210 + 3, 20 + 2), Expected(3, 2));
   EXPECT_EQ(t25.At(10 + 3, 20 + 2), (std::array<std::uint8_t, 4>{0, 0, 0, 0}));
 }
@@ -232,7 +160,7 @@ TEST_F(Qvrender, PngHasStraightAlpha) {
 TEST_F(Qvrender, CheckerboardBehindTheLayers) {
   const std::string project = PatternProject();
   ASSERT_EQ(Run({"render", project, "-o", P("c.tga"), "--checkerboard"}).code, 0);
-  const Tga t = ReadTga(P("c.tga"));
+  const TTgaImage t = ReadTga(P("c.tga"));
   EXPECT_EQ(t.At(0, 0), (std::array<std::uint8_t, 4>{255, 255, 255, 255}));
   EXPECT_EQ(t.At(8, 0), (std::array<std::uint8_t, 4>{0xCC, 0xCC, 0xCC, 255}));
   EXPECT_EQ(t.At(8, 8), (std::array<std::uint8_t, 4>{255, 255, 255, 255}));
@@ -304,7 +232,7 @@ TEST_F(Qvrender, TheExampleProjectRendersCleanlyAndResavesUnchanged) {
   const Result r = Run({"render", example, "-o", P("news.tga"), "--frame", "24"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err, "");  // every picture was found
-  const Tga t = ReadTga(P("news.tga"));
+  const TTgaImage t = ReadTga(P("news.tga"));
   EXPECT_EQ(t.At(634, 100)[3], 255);  // the badge plate's white frame line
   EXPECT_EQ(t.At(700, 100)[3], 217);  // the plate itself, 85 % opaque
   const Result info = Run({"info", example});
@@ -376,12 +304,11 @@ TEST_F(Qvrender, FramesOntoAFullDiskFailWithoutPartialImages) {
 
 TEST_F(Qvrender, SequenceWithoutOutputComposesAndWritesNothing) {
   const std::string project = PatternProject();
-  const auto before = std::distance(fs::directory_iterator(dir), fs::directory_iterator());
+  const auto before = std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator());
   const Result r = Run({"sequence", project, "--no-output", "--from", "0", "--to", "60"});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  // Only the files the run itself captures (its output streams) are new.
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), before + 2);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), before);
 }
 
 }  // namespace

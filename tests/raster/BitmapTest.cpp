@@ -5,12 +5,11 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "TestImages.h"
 #include "raster/Bitmap.h"
+#include "support/Files.h"
 
 namespace qv {
 namespace {
@@ -436,12 +435,13 @@ TEST(Bitmap, BlendsOutsideBothBitmapsTouchNothing) {
 }
 
 std::vector<unsigned char> ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), {}};
+  const std::string bytes = test::ReadBytes(path);
+  return {bytes.begin(), bytes.end()};
 }
 
 TEST(Bitmap, SaveTgaWritesHeaderAndRowsBottomFirst) {
-  const std::string path = (std::filesystem::temp_directory_path() / "qv_raster_savetga.tga").string();
+  const test::TTestDir dir("bitmap");
+  const std::string path = (dir / "savetga.tga").string();
   TmemoryBitmap b(2, 2);
   b.SetPixel(0, 0, 0x04030201u);
   b.SetPixel(1, 0, 0x08070605u);
@@ -458,12 +458,11 @@ TEST(Bitmap, SaveTgaWritesHeaderAndRowsBottomFirst) {
   ASSERT_EQ(bytes.size(), 18u + 8u);
   EXPECT_EQ((std::vector<unsigned char>(bytes.begin() + 12, bytes.begin() + 16)),
             (std::vector<unsigned char>{2, 0, 1, 0}));
-  std::filesystem::remove(path);
 }
 
 TEST(Bitmap, SaveTgaErrors) {
-  const std::string path = (std::filesystem::temp_directory_path() / "qv_raster_toowide.tga").string();
-  std::filesystem::remove(path);
+  const test::TTestDir dir("bitmap");
+  const std::string path = (dir / "toowide.tga").string();
   std::vector<std::uint32_t> wide(70000);
   const TmemoryBitmap b(70000, 1, wide.data());
   EXPECT_THROW(b.SaveTga(path), std::range_error);

@@ -27,9 +27,6 @@ Rgba KnownPicture(int w = 7, int h = 5);
 // Four solid quadrants (red, green, blue, white) for lossy formats.
 Rgba Quadrants(int w = 32, int h = 32);
 
-void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
-std::vector<std::uint8_t> ReadBytes(const std::string& path);
-
 enum class TgaKind { TrueColor, Grey, ColorMapped };
 struct TgaOptions {
   TgaKind kind = TgaKind::TrueColor;

@@ -2,7 +2,6 @@
 // the right orientation; damaged, unrecognised and oversized files; saving; resampling.
 #include <OpenImageIO/imageio.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -16,6 +15,7 @@
 #include "TestImages.h"
 #include "raster/ImageFormats.h"
 #include "raster/StreamBitmaps.h"
+#include "support/Files.h"
 
 namespace qv {
 namespace {
@@ -25,19 +25,12 @@ namespace fs = std::filesystem;
 
 class ImageFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("qv_raster_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
     WriteBytes(Path(name), bytes);
     return Path(name);
   }
-  fs::path dir_;
+  TTestDir dir_{"raster"};
 };
 
 // Every pixel as the picture says, alpha as given by the file (or 255 when it has none).

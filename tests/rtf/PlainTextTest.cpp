@@ -3,6 +3,7 @@
 #include "platform/RichText.h"
 #include "project/ProjectError.h"
 #include "project/TextFile.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -92,19 +93,11 @@ TEST(DecodePlainTextLines, ArbitraryBytes) {
 
 class PlainTextFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("qv-plaintext-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-           "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
-  std::filesystem::path dir;
+  qv::test::TTestDir dir{"plaintext"};
 };
 
 TEST_F(PlainTextFile, ReadsAFile) {
-  const std::string name = (dir / "crawl.txt").string();
-  std::ofstream(name, std::ios::binary) << "first\r\n\r\ncaf\xE9\r\n";
+  const std::string name = dir.Write("crawl.txt", "first\r\n\r\ncaf\xE9\r\n");
   EXPECT_EQ(ReadPlainTextLines(name), (std::vector<std::string>{"first", "", "caf\u00E9"}));
 }
 
@@ -116,7 +109,7 @@ TEST_F(PlainTextFile, ErrorsNameTheFile) {
   } catch (const EProjectError& e) {
     EXPECT_EQ(e.FileName(), missing);
   }
-  EXPECT_THROW(ReadPlainTextLines(dir.string()), EProjectError);
+  EXPECT_THROW(ReadPlainTextLines(dir.Path().string()), EProjectError);
 
   // A file beyond the limit is refused before it is read; one at the limit is read.
   const std::string large = (dir / "large.txt").string();

@@ -1,5 +1,6 @@
 // RTF written by other programs (made once by data/make-fixtures.sh from one HTML document): every
 // non-blank paragraph must come out with its exact text, sizes, styles, colours and direction.
+#include "RichRuns.h"
 #include "platform/RichText.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <vector>
 
 using namespace qv;
+using namespace qv::test;
 
 namespace {
 
@@ -18,32 +20,6 @@ std::string ReadFixture(const std::string& name) {
   std::ifstream in(std::string(QV_TEST_DATA_DIR) + "/" + name, std::ios::binary);
   EXPECT_TRUE(in.good()) << name;
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-struct TFace {
-  std::string Name;
-};
-
-TRichRun R(const TFace& face, std::string text, int halfPoints = 24) {
-  TRichRun r;
-  r.Text = std::move(text);
-  r.Face = face.Name;
-  r.HalfPoints = halfPoints;
-  return r;
-}
-TRichRun B(TRichRun r) { r.Bold = true; return r; }
-TRichRun I(TRichRun r) { r.Italic = true; return r; }
-TRichRun U(TRichRun r) { r.Underline = true; return r; }
-TRichRun C(TRichRun r, std::uint32_t rgb) {
-  r.Color = rgb;
-  r.AutoColor = false;
-  return r;
-}
-TRichParagraph P(std::vector<TRichRun> runs, bool rtl = false) {
-  TRichParagraph p;
-  p.Runs = std::move(runs);
-  p.RightToLeft = rtl;
-  return p;
 }
 
 const char* const kAccents =
@@ -80,33 +56,34 @@ void ExpectDocument(const std::string& file, const std::vector<TRichParagraph>& 
 }
 
 TEST(RtfFixtures, Pandoc) {
-  const TFace f{"Helvetica"};
+  const std::string f = "Helvetica";
   ExpectDocument("pandoc.rtf",
                  {
-                     P({B(R(f, "crawl", 36))}),  // the HTML title
-                     P({R(f, kAccents)}),
-                     P({B(R(f, "Bold")), R(f, " "), I(R(f, "italic")), R(f, " "), U(R(f, "under")),
-                        R(f, " normal")}),
-                     P({R(f, "Red and blue")}),  // pandoc keeps neither colours nor sizes
-                     P({R(f, "Big small")}),
-                     P({R(f, kHebrew)}),  // nor the direction
-                     P({R(f, kArabic)}),
-                     P({R(f, kOthers)}),
+                     Para({Bold(TextRun("crawl", f, 36))}),  // the HTML title
+                     Para({TextRun(kAccents, f)}),
+                     Para({Bold(TextRun("Bold", f)), TextRun(" ", f), Italic(TextRun("italic", f)), TextRun(" ", f),
+                           Under(TextRun("under", f)), TextRun(" normal", f)}),
+                     Para({TextRun("Red and blue", f)}),  // pandoc keeps neither colours nor sizes
+                     Para({TextRun("Big small", f)}),
+                     Para({TextRun(kHebrew, f)}),  // nor the direction
+                     Para({TextRun(kArabic, f)}),
+                     Para({TextRun(kOthers, f)}),
                  });
 }
 
 TEST(RtfFixtures, LibreOfficeWriter) {
-  const TFace f{"Liberation Serif"};
+  const std::string f = "Liberation Serif";
   ExpectDocument("writer.rtf",
                  {
-                     P({R(f, kAccents)}),
-                     P({B(R(f, "Bold")), R(f, " "), I(R(f, "italic")), R(f, " "), U(R(f, "under")),
-                        R(f, " normal")}),
-                     P({C(R(f, "Red"), 0xFF0000), R(f, " and "), C(R(f, "blue"), 0x0000FF)}),
-                     P({R(f, "Big", 40), R(f, " small")}),
-                     P({R(f, kHebrew)}, true),
-                     P({R(f, kArabic)}, true),
-                     P({R(f, kOthers)}),
+                     Para({TextRun(kAccents, f)}),
+                     Para({Bold(TextRun("Bold", f)), TextRun(" ", f), Italic(TextRun("italic", f)), TextRun(" ", f),
+                           Under(TextRun("under", f)), TextRun(" normal", f)}),
+                     Para({Colour(TextRun("Red", f), 0xFF0000), TextRun(" and ", f),
+                           Colour(TextRun("blue", f), 0x0000FF)}),
+                     Para({TextRun("Big", f, 40), TextRun(" small", f)}),
+                     Para({TextRun(kHebrew, f)}, true),
+                     Para({TextRun(kArabic, f)}, true),
+                     Para({TextRun(kOthers, f)}),
                  });
 }
 

@@ -1,3 +1,4 @@
+#include "RichRuns.h"
 #include "platform/RichText.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <vector>
 
 using namespace qv;
+using namespace qv::test;
 
 namespace {
 
@@ -149,29 +151,6 @@ TEST(ReadRtf, CodePageTables) {
                             " F;}}\\f5\\'" + c.hex + "}";
     EXPECT_EQ(Texts(ReadRtf(rtf)), std::vector<std::string>{c.text}) << "charset " << c.charset;
   }
-}
-
-TRichRun TextRun(std::string text, std::string face = "Arial") {
-  TRichRun r;
-  r.Text = std::move(text);
-  r.Face = std::move(face);
-  return r;
-}
-TRichRun Bold(TRichRun r) { r.Bold = true; return r; }
-TRichRun Italic(TRichRun r) { r.Italic = true; return r; }
-TRichRun Under(TRichRun r) { r.Underline = true; return r; }
-TRichRun Size(TRichRun r, int halfPoints) { r.HalfPoints = halfPoints; return r; }
-TRichRun Rtl(TRichRun r) { r.RightToLeft = true; return r; }
-TRichRun Colour(TRichRun r, std::uint32_t rgb) {
-  r.Color = rgb;
-  r.AutoColor = false;
-  return r;
-}
-TRichParagraph Para(std::vector<TRichRun> runs, bool rtl = false) {
-  TRichParagraph p;
-  p.Runs = std::move(runs);
-  p.RightToLeft = rtl;
-  return p;
 }
 
 struct RunCase {

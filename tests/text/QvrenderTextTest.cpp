@@ -1,32 +1,15 @@
 // qvrender with text and clock layers: metadata slots and the time of day from the command line,
 // the clock advancing 40 ms per frame of a sequence, and the text shown by `info`.
+#include "support/Files.h"
+#include "support/Qvrender.h"
+#include "support/Tga.h"
+
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace qv::test {
 namespace {
-
-namespace fs = std::filesystem;
-
-std::string ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
 
 // The rows of `info`, split at tabs.
 std::vector<std::vector<std::string>> Rows(const std::string& out) {
@@ -43,70 +26,39 @@ std::vector<std::vector<std::string>> Rows(const std::string& out) {
   return rows;
 }
 
-// The pixels of a TGA written by qvrender, rows top first.
-std::string TgaPixels(const fs::path& file, int& w, int& h) {
-  const std::string b = ReadBytes(file);
-  if (b.size() < 18) return {};
-  w = std::uint8_t(b[12]) | std::uint8_t(b[13]) << 8;
-  h = std::uint8_t(b[14]) | std::uint8_t(b[15]) << 8;
-  const std::size_t row = std::size_t(w) * 4;
-  std::string pixels;
-  for (int y = 0; y < h; ++y) pixels += b.substr(18 + row * std::size_t(h - 1 - y), row);
-  return pixels;
-}
-
 class QvrenderText : public ::testing::Test {
  protected:
-  struct Result {
-    int code = -1;
-    std::string out, err;
-  };
+  using Result = TRunResult;
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("qv-qvrender-text-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
     project = (dir / "p.QV").string();
     // A text layer fed by metadata slot 1, one by next-metadata slot 2, and a clock with
     // milliseconds.
-    std::ofstream(project, std::ios::binary) << "\tObject '':TTextLayer\r\n"
-                                                "\t\tText = no metadata\r\n"
-                                                "\t\tTextSource = 1\r\n"
-                                                "\t\tlayerName = meta\r\n"
-                                                "\t\tX = 20\r\n"
-                                                "\t\tY = 20\r\n"
-                                                "\tEnd\r\n"
-                                                "\tObject '':TTextLayer\r\n"
-                                                "\t\tText = no next\r\n"
-                                                "\t\tTextSource = 6\r\n"
-                                                "\t\tlayerName = next\r\n"
-                                                "\t\tX = 20\r\n"
-                                                "\t\tY = 120\r\n"
-                                                "\tEnd\r\n"
-                                                "\tObject '':TClockLayer\r\n"
-                                                "\t\tObject 'FormatSettings':TClockSettings\r\n"
-                                                "\t\t\tMilliSeconds = True\r\n"
-                                                "\t\tEnd\r\n"
-                                                "\t\tlayerName = clock\r\n"
-                                                "\t\tX = 20\r\n"
-                                                "\t\tY = 300\r\n"
-                                                "\tEnd\r\n";
+    WriteBytes(project, "\tObject '':TTextLayer\r\n"
+                        "\t\tText = no metadata\r\n"
+                        "\t\tTextSource = 1\r\n"
+                        "\t\tlayerName = meta\r\n"
+                        "\t\tX = 20\r\n"
+                        "\t\tY = 20\r\n"
+                        "\tEnd\r\n"
+                        "\tObject '':TTextLayer\r\n"
+                        "\t\tText = no next\r\n"
+                        "\t\tTextSource = 6\r\n"
+                        "\t\tlayerName = next\r\n"
+                        "\t\tX = 20\r\n"
+                        "\t\tY = 120\r\n"
+                        "\tEnd\r\n"
+                        "\tObject '':TClockLayer\r\n"
+                        "\t\tObject 'FormatSettings':TClockSettings\r\n"
+                        "\t\t\tMilliSeconds = True\r\n"
+                        "\t\tEnd\r\n"
+                        "\t\tlayerName = clock\r\n"
+                        "\t\tX = 20\r\n"
+                        "\t\tY = 300\r\n"
+                        "\tEnd\r\n");
   }
-  void TearDown() override { fs::remove_all(dir); }
+  Result Run(const std::vector<std::string>& args) { return RunQvrender(args); }
 
-  Result Run(const std::vector<std::string>& args) {
-    std::string cmd = Quote(QVRENDER_BIN);
-    for (const auto& a : args) cmd += ' ' + Quote(a);
-    cmd += " >" + Quote((dir / "stdout.txt").string()) + " 2>" + Quote((dir / "stderr.txt").string());
-    const int status = std::system(cmd.c_str());
-    Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = ReadBytes(dir / "stdout.txt");
-    r.err = ReadBytes(dir / "stderr.txt");
-    return r;
-  }
-
-  fs::path dir;
+  TTestDir dir{"qvrender-text"};
   std::string project;
 };
 
@@ -134,12 +86,13 @@ TEST_F(QvrenderText, RendersTextAndTheGivenTime) {
   ASSERT_EQ(Run({"render", project, "-o", (dir / "a.tga").string(), "--time", "09:05:03.007"}).code, 0);
   ASSERT_EQ(Run({"render", project, "-o", (dir / "b.tga").string(), "--time", "09:05:03.007"}).code, 0);
   ASSERT_EQ(Run({"render", project, "-o", (dir / "c.tga").string(), "--time", "10:15:03.007"}).code, 0);
-  int w = 0, h = 0;
-  const std::string a = TgaPixels(dir / "a.tga", w, h);
-  ASSERT_EQ(w, 768);
-  ASSERT_EQ(h, 576);
-  EXPECT_EQ(a, TgaPixels(dir / "b.tga", w, h));  // the same time, the same picture
-  const std::string c = TgaPixels(dir / "c.tga", w, h);
+  const TTgaImage frame = ReadTga(dir / "a.tga");
+  const int w = frame.w;
+  ASSERT_EQ(frame.w, 768);
+  ASSERT_EQ(frame.h, 576);
+  const std::string& a = frame.pixels;
+  EXPECT_EQ(a, ReadTga(dir / "b.tga").pixels);  // the same time, the same picture
+  const std::string c = ReadTga(dir / "c.tga").pixels;
   // Text is drawn near each anchor; the clock's pixels differ with the time, the rest does not.
   auto inkIn = [&](const std::string& px, int top, int bottom) {
     int n = 0;
@@ -161,10 +114,9 @@ TEST_F(QvrenderText, SequenceAdvancesTheClock) {
   ASSERT_EQ(Run({"sequence", project, "-o", pattern, "--from", "0", "--to", "2", "--time", "09:05:03.950"}).code, 0);
   ASSERT_EQ(Run({"render", project, "-o", (dir / "at990.tga").string(), "--time", "09:05:03.990"}).code, 0);
   ASSERT_EQ(Run({"render", project, "-o", (dir / "at030.tga").string(), "--time", "09:05:04.030"}).code, 0);
-  int w = 0, h = 0;
-  EXPECT_EQ(TgaPixels(dir / "f1.tga", w, h), TgaPixels(dir / "at990.tga", w, h));
-  EXPECT_EQ(TgaPixels(dir / "f2.tga", w, h), TgaPixels(dir / "at030.tga", w, h));
-  EXPECT_NE(TgaPixels(dir / "f0.tga", w, h), TgaPixels(dir / "f1.tga", w, h));  // milliseconds shown
+  EXPECT_EQ(ReadTga(dir / "f1.tga").pixels, ReadTga(dir / "at990.tga").pixels);
+  EXPECT_EQ(ReadTga(dir / "f2.tga").pixels, ReadTga(dir / "at030.tga").pixels);
+  EXPECT_NE(ReadTga(dir / "f0.tga").pixels, ReadTga(dir / "f1.tga").pixels);  // milliseconds shown
 }
 
 // The example project holds a text with shadow and contour, an Arabic line, a metadata headline

@@ -3,14 +3,11 @@
 #include "TextTestSupport.h"
 #include "composition/ClockLayer.h"
 #include "composition/TextLayer.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-
-#include <unistd.h>
 
 namespace qv::test {
 namespace {
@@ -19,25 +16,10 @@ namespace fs = std::filesystem;
 
 class TextProject : public ::testing::Test {
  protected:
-  TextProject() {
-    dir = fs::temp_directory_path() / ("qv-textproject-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  ~TextProject() override { fs::remove_all(dir); }
-  std::string Read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }
-  fs::path Write(const std::string& name, const std::string& bytes) {
-    const fs::path p = dir / name;
-    std::ofstream(p, std::ios::binary) << bytes;
-    return p;
-  }
+  fs::path Write(const std::string& name, const std::string& bytes) { return dir.Write(name, bytes); }
 
   TFakeTextRenderer fake;
-  fs::path dir;
+  TTestDir dir{"textproject"};
 };
 
 std::string Lines(std::initializer_list<const char*> lines) {
@@ -203,7 +185,7 @@ TEST_F(TextProject, WritesTheGroupsAsNestedBlocksInTheirOrder) {
       "\t\tDuration = 250",
       "\tEnd",
   });
-  EXPECT_EQ(Read(file), expected);
+  EXPECT_EQ(ReadBytes(file), expected);
 }
 
 TEST_F(TextProject, ReadsBackWhatItWrote) {
@@ -254,7 +236,7 @@ TEST_F(TextProject, ReadsBackWhatItWrote) {
   // Saved again, the file is the same.
   const fs::path again = dir / "again.QV";
   back->SaveToFile(again.string());
-  EXPECT_EQ(Read(again), Read(file));
+  EXPECT_EQ(ReadBytes(again), ReadBytes(file));
 }
 
 // Loading is silent: the layer renders when it is made and once more when its block ends, not
