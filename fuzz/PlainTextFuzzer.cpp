@@ -3,6 +3,7 @@
 // UTF-8). No line may hold a line end, and a crawl's lines must be well-formed UTF-8 whatever the
 // bytes were.
 #include "FuzzSupport.h"
+#include "crawlinput/PlainText.h"
 #include "project/TextFile.h"
 
 #include <string>

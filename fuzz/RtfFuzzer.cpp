@@ -1,7 +1,7 @@
 // Fuzz target: the RTF reader (ReadRtf), as a crawl reads an RTF file. It either refuses the input
 // with ERtfError or gives paragraphs whose runs hold UTF-8 text without line breaks.
 #include "FuzzSupport.h"
-#include "platform/RichText.h"
+#include "crawlinput/RtfReader.h"
 
 #include <string>
 

@@ -16,8 +16,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 if [ $# -gt 0 ]; then shift; fi
-all=(project keys image plaintext)
-[ -f src/platform/RtfReader.cpp ] && all+=(rtf)
+all=(project keys image plaintext rtf)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Writes src/platform/RtfCodePages.inc: the upper halves (bytes 0x80..0xFF) of the single-byte
+"""Writes src/crawlinput/RtfCodePages.inc: the upper halves (bytes 0x80..0xFF) of the single-byte
 Windows code pages the RTF reader decodes \\'hh with. Run once when the set changes:
-    python3 scripts/gen-codepages.py > src/platform/RtfCodePages.inc
+    python3 scripts/gen-codepages.py > src/crawlinput/RtfCodePages.inc
 Bytes a code page leaves undefined decode as Windows decodes them: 0x80..0x9F to the C1 control
 of the same number, others to U+FFFD."""
 import sys

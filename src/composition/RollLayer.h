@@ -8,7 +8,7 @@
 #include "composition/QvSystem.h"
 #include "composition/TextRender.h"
 #include "composition/TextRenderStyle.h"
-#include "platform/RichText.h"
+#include "crawlinput/CrawlFile.h"
 #include "raster/StreamBitmaps.h"
 
 #include <atomic>
@@ -27,16 +27,6 @@ class TRichEdit;
 
 // The text "Select Text File From Object Editor ..." a crawl shows while it has no file.
 extern const char* const kRollPlaceholder;
-
-// Whether FileName names an RTF file (its extension, in any letter case, is ".rtf").
-bool IsRichTextFileName(const std::string& FileName);
-// The document a crawl makes of a file named as RTF: the RTF read, or any other content as plain
-// text, one paragraph per line. Throws std::runtime_error (EProjectError, naming the file) when
-// the file cannot be read or the RTF is beyond the reader's limits.
-TRichDocument ReadCrawlDocument(const std::string& FileName);
-// The crawl items of a file, in order, as a crawl layer reads it: the non-blank lines of a plain
-// text file, or the non-blank paragraphs of an RTF file (UTF-8). Throws as ReadCrawlDocument.
-std::vector<std::string> ReadCrawlItems(const std::string& FileName);
 
 // Where one item of the crawl is drawn in a field: a strip (Strip >= 0) or the separator
 // (Strip == -1), its left and top edge in the layer's work image.

@@ -1,5 +1,5 @@
 #pragma once
-// Plain-text files of the project: reading lines whatever the encoding mark and line ends, and
+// Text files of the project: reading lines whatever the encoding mark and line ends, and
 // replacing a file so that a failure never destroys the previous one.
 #include <cstddef>
 #include <string>
@@ -16,17 +16,15 @@ std::vector<std::string> ReadTextLines(const std::string& FileName);
 // The same decoding of bytes already in memory.
 std::vector<std::string> DecodeTextLines(std::string_view Bytes);
 
-// The lines of a plain-text file to show (a crawl's text file), as UTF-8. A byte-order mark selects
-// UTF-8, UTF-16 LE or UTF-16 BE (and is dropped); without one the bytes are UTF-8 when they are
-// valid UTF-8 throughout, else Windows-1252. Broken UTF-8 after a UTF-8 mark and unpaired UTF-16
-// surrogates become U+FFFD; an odd trailing byte of UTF-16 is dropped. CR, LF and CR LF end a
-// line; empty lines are kept (the caller skips blank ones). Any bytes are accepted.
-std::vector<std::string> DecodePlainTextLines(std::string_view Bytes);
-
-// Reads and decodes a plain-text file as DecodePlainTextLines does. Throws EProjectError naming
-// the file when it cannot be read or is larger than kMaxPlainTextBytes.
-constexpr std::size_t kMaxPlainTextBytes = std::size_t{64} << 20;
-std::vector<std::string> ReadPlainTextLines(const std::string& FileName);
+// The pieces the text decoders are made of (this one and the crawl's, crawlinput/PlainText.h).
+// UTF-16 of either byte order as UTF-8; unpaired surrogates become U+FFFD, and so does an odd
+// trailing byte unless DropOddByte.
+std::string Utf16ToUtf8(std::string_view Bytes, bool BigEndian, bool DropOddByte = false);
+// Text cut into lines at CR, LF and CR LF; a final line without an end is kept.
+std::vector<std::string> SplitLines(const std::string& Text);
+// The bytes of a file. Throws EProjectError naming the file when it is a folder, cannot be read,
+// or holds more than Limit bytes (when Limit is not 0).
+std::string ReadWholeFile(const std::string& FileName, std::size_t Limit);
 
 // Replaces (or creates) FileName with Bytes: the bytes go to a new file in the same folder, which
 // is flushed to the disk and then renamed over the old name, so readers see either the old or the

@@ -1,6 +1,7 @@
 // A text file that changes or disappears while it is being read: every read gives either the
 // lines of some state of the file (a rewrite caught half-way gives a cut last line) or the file
 // error naming it; nothing else, no crash, no hang.
+#include "crawlinput/PlainText.h"
 #include "project/ProjectError.h"
 #include "project/TextFile.h"
 #include "support/Files.h"

@@ -1,6 +1,7 @@
 // How the crawl decodes a plain-text file: the byte-order mark, else UTF-8 when valid, else
 // Windows-1252; and how its lines end.
-#include "platform/RichText.h"
+#include "crawlinput/PlainText.h"
+#include "crawlinput/RtfReader.h"
 #include "project/ProjectError.h"
 #include "project/TextFile.h"
 #include "support/Files.h"

@@ -1,7 +1,7 @@
 // RTF written by other programs (made once by data/make-fixtures.sh from one HTML document): every
 // non-blank paragraph must come out with its exact text, sizes, styles, colours and direction.
 #include "RichRuns.h"
-#include "platform/RichText.h"
+#include "crawlinput/RtfReader.h"
 
 #include <gtest/gtest.h>
 

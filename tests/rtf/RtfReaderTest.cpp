@@ -1,5 +1,5 @@
 #include "RichRuns.h"
-#include "platform/RichText.h"
+#include "crawlinput/RtfReader.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 #include "composition/QvSystem.h"
 #include "composition/RollLayer.h"
 #include "composition/TextRender.h"
+#include "crawlinput/CrawlFile.h"
 #include "platform/Clock.h"
 #include "platform/QtCanvas.h"
 #include "project/ProjectError.h"

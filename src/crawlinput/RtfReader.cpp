@@ -1,6 +1,7 @@
 // The RTF reader: a single pass over the bytes with an explicit stack of group states, so that no
 // input can exhaust the call stack, and with limits on everything the input can make grow.
-#include "platform/RichText.h"
+#include "crawlinput/RtfReader.h"
+
 #include "base/Utf8.h"
 
 #include <algorithm>
@@ -15,7 +16,7 @@ namespace qv {
 
 namespace {
 
-#include "platform/RtfCodePages.inc"
+#include "crawlinput/RtfCodePages.inc"
 
 constexpr int kMaxFonts = 4096;                       // font table entries kept
 constexpr std::size_t kMaxColors = 65536;             // colour table entries kept
@@ -704,12 +705,6 @@ class TRtfParser {
 };
 
 }  // namespace
-
-std::string TRichParagraph::Text() const {
-  std::string text;
-  for (const TRichRun& run : Runs) text += run.Text;
-  return text;
-}
 
 bool LooksLikeRtf(std::string_view bytes) {
   std::size_t i = bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;  // a UTF-8 mark some editors add

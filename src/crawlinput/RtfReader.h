@@ -1,0 +1,35 @@
+#pragma once
+// The RTF reader: an RTF file's bytes to a rich-text document (platform/RichText.h).
+#include "platform/RichText.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+// The reader's limits: deeper nesting, larger input or more text throw ERtfError.
+constexpr int kRtfMaxDepth = 512;                            // open groups at once
+constexpr std::size_t kRtfMaxInputBytes = 64u << 20;         // 64 MiB
+constexpr std::size_t kRtfMaxOutputChars = 16u << 20;        // characters of text, all paragraphs
+
+// True when Bytes start like an RTF file ("{\rtf", after an optional UTF-8 byte-order mark and
+// white space).
+bool LooksLikeRtf(std::string_view Bytes);
+
+// Thrown by ReadRtf for input it refuses (too deep, too large, not RTF at all).
+struct ERtfError {
+  std::string Message;
+};
+
+// Reads an RTF document. Text comes from the body only (the font and colour tables, style sheet,
+// information, headers and footers, pictures, objects, field instructions, list numbers, hidden
+// text and unknown \* destinations are left out); \'hh is decoded with the code page of the
+// font's \fcharsetN or \cpgN, else the document's \ansicpgN (Windows 874 and 1250..1258;
+// double-byte Asian code pages give U+FFFD per character, as \uN is what their writers rely on).
+// \tab and \cell give a tab; a row's cells are one paragraph joined by tabs. Damaged input (unbalanced braces, a truncated file, unknown control
+// words) gives what could be read; input beyond the reader's limits throws ERtfError. Never
+// recurses on the input's nesting, so no input can exhaust the stack.
+TRichDocument ReadRtf(std::string_view Bytes);
+
+}  // namespace qv
