@@ -15,10 +15,10 @@ namespace {
 
 constexpr int kMaxFactor = 16;
 
-// The contour's widening table: T[i] = min(255, 12 i).
-TTable ContourTable() {
+// The contour's widening table: T[i] = min(255, Gain i).
+TTable ContourTable(int Gain) {
   TTable t;
-  for (int i = 0; i < 256; ++i) t[i] = static_cast<std::uint8_t>(std::min(255, 12 * i));
+  for (int i = 0; i < 256; ++i) t[i] = static_cast<std::uint8_t>(std::min(255, Gain * i));
   return t;
 }
 
@@ -117,6 +117,86 @@ int FittedFontSize(const TTextRenderer& Renderer, const std::string& Text, const
   return size;
 }
 
+// ---- drawing in tiles and composing, for both line rasterisers -----------------------------------
+
+void DrawTextTiles(int X0, int X1, int BoxH, int S, const std::function<void(const TTextSurface& Tile)>& Draw,
+                   const std::function<void(const std::uint8_t* Tile, int W, int H, int OutX, int OutY)>& Take) {
+  const int tileW = std::min(X1 - X0, std::max(S, kTextTileWidth / S * S));
+  const int tileH = std::min(BoxH, std::max(S, kTextTileHeight / S * S));
+  if (tileW <= 0 || tileH <= 0) return;
+  TmemoryBitmap tile;
+  tile.Resize(tileW, tileH, false);  // cleared piece by piece below
+  for (int ty = 0; ty < BoxH; ty += tileH) {
+    for (int tx = X0; tx < X1; tx += tileW) {
+      const int w = std::min(tileW, X1 - tx);
+      const int h = std::min(tileH, BoxH - ty);
+      std::memset(tile.Bits, 0, std::size_t(w) * std::size_t(h) * 4);
+      Draw(TTextSurface{tile.Bits, w, h, tx, ty});
+      Take(tile.Bits, w, h, (tx - X0) / S, ty / S);
+    }
+  }
+}
+
+namespace {
+
+// Paints a style layer grown from the mask: colour mode takes the colour when blended, a tinted
+// layer has it multiplied into its grey pixels (all four bytes) before the blur.
+void Tint(TmemoryBitmap& B, std::uint32_t Color) {
+  if (!B.Empty()) ScaleRow(B.Bits, B.Width() * B.Height(), SwapRedBlue(Color) | 0xFF000000u);
+}
+
+}  // namespace
+
+std::unique_ptr<TmemoryBitmap> ComposeStyledText(TStyledTextKind Kind, const TmemoryBitmap& Mask, TmemoryBitmap& Text,
+                                                 std::uint32_t TextColor, const TShadowStyle& Shadow,
+                                                 const TContourStyle& Contour, int Dx, int Dy) {
+  const bool tinted = Kind == TStyledTextKind::Tinted;
+  const int gw = Text.Width();
+  const int gh = Text.Height();
+
+  // The result, transparent.
+  auto result = std::make_unique<TmemoryBitmap>(gw + 2 * Dx, gh + 2 * Dy);
+
+  // Shadow: the mask padded by twice the blur radius, blurred, in the shadow colour, so that its
+  // glyphs land at (Dx + DeltaX, Dy + DeltaY). A blur of 0 leaves them sharp.
+  if (Shadow.On) {
+    TKernel k;
+    const int s1 = ShadowKernel(Shadow, k);
+    TmemoryBitmap shadow(Mask);
+    shadow.SetSize(gw + 4 * s1, gh + 4 * s1);  // centred: the mask now sits at (2 s1, 2 s1)
+    if (tinted) Tint(shadow, Shadow.Color);
+    shadow.GaussianBlur(k);
+    shadow.SetFactor(Shadow.Opacity);
+    if (!tinted) shadow.SetColor(SwapRedBlue(Shadow.Color));
+    result->Blend(Dx + Shadow.DeltaX - s1, Dy + Shadow.DeltaY - s1, shadow, s1, s1, shadow.Width(), shadow.Height());
+  }
+
+  // Contour: the mask widened by about Size pixels (a flat blur, then the table), in the contour
+  // colour around the text's own place.
+  if (Contour.On) {
+    const int size = Contour.Size;
+    TKernel k;
+    BuildRadiusKernel(k, size);
+    static const TTable coverageTable = ContourTable(12);
+    static const TTable tintedTable = ContourTable(6);
+    TmemoryBitmap outline(Mask);
+    outline.SetSize(gw + 4 * size, gh + 4 * size);
+    if (tinted) Tint(outline, Contour.Color);
+    outline.GaussianBlurTable(k, tinted ? tintedTable : coverageTable);
+    outline.SetFactor(Contour.Opacity);
+    if (!tinted) outline.SetColor(SwapRedBlue(Contour.Color));
+    result->Blend(Dx - size, Dy - size, outline, size, size, outline.Width(), outline.Height());
+  }
+
+  // The text on top: in its colour, or in its own colours.
+  if (!tinted) Text.SetColor(SwapRedBlue(TextColor));
+  result->Blend(Dx, Dy, Text, 0, 0, gw, gh);
+
+  result->HotSpotX = Dx;
+  result->HotSpotY = Dy;
+  return result;
+}
+
 // ---- the rasteriser -----------------------------------------------------------------------------
 
 namespace {
@@ -127,75 +207,20 @@ namespace {
 std::unique_ptr<TmemoryBitmap> DrawGlyphColumns(const TTextRenderer& Renderer, const TTextImageParams& P,
                                                 const TFontSpec& Font, int BoxW, int BoxH, int s, int G0, int G1) {
   auto glyphs = std::make_unique<TmemoryBitmap>(G1 - G0, BoxH / s);
-  const int x0 = G0 * s;
-  const int x1 = G1 * s;
-  const int tileW = std::min(x1 - x0, std::max(s, kTextTileWidth / s * s));
-  const int tileH = std::min(BoxH, std::max(s, kTextTileHeight / s * s));
-  if (tileW <= 0 || tileH <= 0) return glyphs;
-  TmemoryBitmap tile;
-  tile.Resize(tileW, tileH, false);  // cleared piece by piece below
-  for (int ty = 0; ty < BoxH; ty += tileH) {
-    for (int tx = x0; tx < x1; tx += tileW) {
-      const int w = std::min(tileW, x1 - tx);
-      const int h = std::min(tileH, BoxH - ty);
-      std::memset(tile.Bits, 0, std::size_t(w) * std::size_t(h) * 4);
-      Renderer.Draw(P.Text, Font, P.Order, BoxW, TTextSurface{tile.Bits, w, h, tx, ty});
-      DownsampleCoverage(tile.Bits, std::ptrdiff_t(w) * 4, glyphs->PixelPtr((tx - x0) / s, ty / s),
-                         std::ptrdiff_t(glyphs->Width()) * 4, w / s, h / s, s);
-    }
-  }
+  DrawTextTiles(
+      G0 * s, G1 * s, BoxH, s,
+      [&](const TTextSurface& tile) { Renderer.Draw(P.Text, Font, P.Order, BoxW, tile); },
+      [&](const std::uint8_t* tile, int w, int h, int x, int y) {
+        DownsampleCoverage(tile, std::ptrdiff_t(w) * 4, glyphs->PixelPtr(x, y), std::ptrdiff_t(glyphs->Width()) * 4,
+                           w / s, h / s, s);
+      });
   return glyphs;
 }
 
 // Steps 6 to 11: the glyph image G with margins, shadow, contour and the text in its colour.
 std::unique_ptr<TmemoryBitmap> FinishTextImage(TmemoryBitmap& glyphs, const TTextImageParams& P, int& Dx, int& Dy) {
-  const int gw = glyphs.Width();
-  const int gh = glyphs.Height();
-
-  // 6. Margins and kernels.
-  TKernel shadowKernel;
-  int s1 = 0;
-  if (P.Shadow.On) s1 = ShadowKernel(P.Shadow, shadowKernel);
   TextImageMargins(P.Shadow, P.Contour, Dx, Dy);
-
-  // 7. The result, transparent.
-  auto result = std::make_unique<TmemoryBitmap>(gw + 2 * Dx, gh + 2 * Dy);
-
-  // 8. Shadow: the glyphs padded by twice the blur radius, blurred, painted in the shadow colour
-  // so that its glyphs land at (Dx + DeltaX, Dy + DeltaY). A blur of 0 leaves them sharp.
-  if (P.Shadow.On) {
-    TmemoryBitmap shadow(glyphs);
-    shadow.SetSize(gw + 4 * s1, gh + 4 * s1);  // centred: G now sits at (2 s1, 2 s1)
-    shadow.GaussianBlur(shadowKernel);
-    shadow.SetFactor(P.Shadow.Opacity);
-    shadow.SetColor(SwapRedBlue(P.Shadow.Color));
-    result->Blend(Dx + P.Shadow.DeltaX - s1, Dy + P.Shadow.DeltaY - s1, shadow, s1, s1, shadow.Width(),
-                  shadow.Height());
-  }
-
-  // 9. Contour: the glyphs widened by about Size pixels (a flat blur, then coverage times 12),
-  // painted in the contour colour around the text's own place.
-  if (P.Contour.On) {
-    const int size = P.Contour.Size;
-    TKernel k;
-    BuildRadiusKernel(k, size);
-    static const TTable table = ContourTable();
-    TmemoryBitmap outline(glyphs);
-    outline.SetSize(gw + 4 * size, gh + 4 * size);
-    outline.GaussianBlurTable(k, table);
-    outline.SetFactor(P.Contour.Opacity);
-    outline.SetColor(SwapRedBlue(P.Contour.Color));
-    result->Blend(Dx - size, Dy - size, outline, size, size, outline.Width(), outline.Height());
-  }
-
-  // 10. The text on top, in its colour.
-  glyphs.SetColor(SwapRedBlue(P.Color));
-  result->Blend(Dx, Dy, glyphs, 0, 0, gw, gh);
-
-  // 11.
-  result->HotSpotX = Dx;
-  result->HotSpotY = Dy;
-  return result;
+  return ComposeStyledText(TStyledTextKind::Coverage, glyphs, glyphs, P.Color, P.Shadow, P.Contour, Dx, Dy);
 }
 
 // The measured box of P at factor s, its sides raised to whole blocks.

@@ -5,7 +5,8 @@
 // engine's. Text, clock and crawl layers all render through here.
 //
 // Lines of rich-text (RTF) documents, which keep their own fonts and colours, get a rasteriser of
-// their own beside this one (on the composition's shared rich-text engine); it shares the style
+// their own beside this one (on the composition's shared rich-text engine); both draw in tiles
+// (DrawTextTiles) and compose with one compositor (ComposeStyledText), and they share the style
 // groups and their margins (TShadowStyle, TContourStyle, TextImageMargins).
 #include "composition/TextRenderStyle.h"
 #include "platform/TextRenderer.h"
@@ -120,6 +121,32 @@ int StripPiecePadding(const TShadowStyle& Shadow, const TContourStyle& Contour);
 // lay outside them; a single call covers a line that fits in one piece.
 std::unique_ptr<TTextStrip> AssembleStrip(int GlyphWidth, int Dx, int Pad, int PieceWidth,
                                           const std::function<std::unique_ptr<TmemoryBitmap>(int G0, int G1)>& Local);
+
+// Draws the columns [X0, X1) and rows [0, BoxH) of a drawing at S times the final size (all
+// multiples of S) tile by tile, each tile whole blocks of S x S and at most kTextTileWidth x
+// kTextTileHeight: every tile is cleared to zero, drawn by Draw, then handed to Take with its size
+// and the final-size position of its first block (column counted from X0 / S, row).
+void DrawTextTiles(int X0, int X1, int BoxH, int S, const std::function<void(const TTextSurface& Tile)>& Draw,
+                   const std::function<void(const std::uint8_t* Tile, int W, int H, int OutX, int OutY)>& Take);
+
+// How styled text takes its colours.
+enum class TStyledTextKind {
+  // Plain text: one coverage image (blue byte) is the text and what shadow and contour grow from;
+  // each is painted in its colour as it is blended (colour mode). The contour's table is 12 i.
+  Coverage,
+  // Rich text: the text keeps its own colours (an image-mode blend); shadow and contour grow from
+  // a grey mask (coverage in every byte), tinted in their colours before the blur. The contour's
+  // table is 6 i, as it acts on all four bytes.
+  Tinted,
+};
+
+// The styled text with margins Dx, Dy (TextImageMargins): a transparent image of Text's size plus
+// the margins, holding (bottom to top) the shadow and the contour grown from Mask and the text,
+// HotSpotX/HotSpotY set to Dx/Dy. Mask has Text's size; for Coverage they may be one bitmap, whose
+// colour TextColor (platform colour 0x00BBGGRR) then becomes.
+std::unique_ptr<TmemoryBitmap> ComposeStyledText(TStyledTextKind Kind, const TmemoryBitmap& Mask, TmemoryBitmap& Text,
+                                                 std::uint32_t TextColor, const TShadowStyle& Shadow,
+                                                 const TContourStyle& Contour, int Dx, int Dy);
 
 // The font size RenderTextImage draws with at factor S: Size * S points, lowered point by point
 // (not below 1) while the text measures wider than MaxWidth * S; MaxWidth <= 0 sets no limit.
