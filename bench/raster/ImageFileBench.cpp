@@ -68,22 +68,20 @@ const std::string& PngPath() {
   return path;
 }
 
-void BM_LoadPng(benchmark::State& state) {
-  OIIO::attribute("threads", 1);
-  const std::string& path = PngPath();
-  if (path.empty()) state.SkipWithError("cannot write the PNG");
+// Our decoder and OpenImageIO's reading the same file (what "missing" names when it could not be
+// written).
+void LoadWithOurs(benchmark::State& state, const std::string& path, const char* missing) {
+  if (path.empty()) state.SkipWithError(missing);
   qv::TStreamedBitmap b;
   for (auto _ : state) {
     b.LoadFromFile(path, false, true);
     benchmark::DoNotOptimize(b.Bits);
   }
 }
-BENCHMARK(BM_LoadPng)->Unit(benchmark::kMillisecond);
 
-void BM_OiioReadPng(benchmark::State& state) {
+void ReadWithOiio(benchmark::State& state, const std::string& path, const char* missing) {
   OIIO::attribute("threads", 1);
-  const std::string& path = PngPath();
-  if (path.empty()) state.SkipWithError("cannot write the PNG");
+  if (path.empty()) state.SkipWithError(missing);
   std::vector<std::uint8_t> buf(std::size_t(kFrameW) * kFrameH * 4);
   OIIO::ImageSpec config;
   config.attribute("oiio:UnassociatedAlpha", 1);
@@ -93,6 +91,11 @@ void BM_OiioReadPng(benchmark::State& state) {
     benchmark::DoNotOptimize(buf.data());
   }
 }
+
+void BM_LoadPng(benchmark::State& state) { LoadWithOurs(state, PngPath(), "cannot write the PNG"); }
+BENCHMARK(BM_LoadPng)->Unit(benchmark::kMillisecond);
+
+void BM_OiioReadPng(benchmark::State& state) { ReadWithOiio(state, PngPath(), "cannot write the PNG"); }
 BENCHMARK(BM_OiioReadPng)->Unit(benchmark::kMillisecond);
 
 // The frame as our 32-bit TGA writer stores it, written once per process.
@@ -113,30 +116,10 @@ const std::string& TgaPath() {
   return path;
 }
 
-void BM_LoadTga(benchmark::State& state) {
-  const std::string& path = TgaPath();
-  if (path.empty()) state.SkipWithError("cannot write the TGA");
-  qv::TStreamedBitmap b;
-  for (auto _ : state) {
-    b.LoadFromFile(path, false, true);
-    benchmark::DoNotOptimize(b.Bits);
-  }
-}
+void BM_LoadTga(benchmark::State& state) { LoadWithOurs(state, TgaPath(), "cannot write the TGA"); }
 BENCHMARK(BM_LoadTga)->Unit(benchmark::kMillisecond);
 
-void BM_OiioReadTga(benchmark::State& state) {
-  OIIO::attribute("threads", 1);
-  const std::string& path = TgaPath();
-  if (path.empty()) state.SkipWithError("cannot write the TGA");
-  std::vector<std::uint8_t> buf(std::size_t(kFrameW) * kFrameH * 4);
-  OIIO::ImageSpec config;
-  config.attribute("oiio:UnassociatedAlpha", 1);
-  for (auto _ : state) {
-    auto in = OIIO::ImageInput::open(path, &config);
-    if (!in || !in->read_image(0, 0, 0, 4, OIIO::TypeDesc::UINT8, buf.data())) state.SkipWithError("read failed");
-    benchmark::DoNotOptimize(buf.data());
-  }
-}
+void BM_OiioReadTga(benchmark::State& state) { ReadWithOiio(state, TgaPath(), "cannot write the TGA"); }
 BENCHMARK(BM_OiioReadTga)->Unit(benchmark::kMillisecond);
 
 // A frame to PNG bytes in memory, as qvrender writes its frames.
