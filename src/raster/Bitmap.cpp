@@ -1,6 +1,7 @@
 #include "raster/Bitmap.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -283,15 +284,22 @@ void TmemoryBitmap::BlendImage(int Xdest, int Ydest, const TmemoryBitmap& src, i
   }
 
   const TRowKernels& k = Kernels();
+  auto blend = [&](const std::uint8_t* s, std::uint8_t* d, int n) {
+    if (f == 255)
+      k.BlendRowOver(s, d, n);
+    else
+      k.BlendRowOverScaled(s, d, n, f);
+  };
+  // Whole rows of two images as wide as the blend lie end to end: one run (a full-frame
+  // background, a crawl's work image) saves the per-row start and end of the vector loop.
+  if (Field < 0 && W == fwidth && W == src.fwidth && std::int64_t(W) * H <= INT32_MAX) {
+    blend(src.PixelPtr(Xsrc, Ysrc), PixelPtr(Xdest, Ydest), W * H);
+    return;
+  }
   for (int i = 0; i < H; ++i) {
     const int y = Ydest + i;
     if (Field >= 0 && (y & 1) != Field) continue;
-    const std::uint8_t* s = src.PixelPtr(Xsrc, Ysrc + i);
-    std::uint8_t* d = PixelPtr(Xdest, y);
-    if (f == 255)
-      k.BlendRowOver(s, d, W);
-    else
-      k.BlendRowOverScaled(s, d, W, f);
+    blend(src.PixelPtr(Xsrc, Ysrc + i), PixelPtr(Xdest, y), W);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -365,6 +366,27 @@ TEST(Bitmap, FieldLimitsTheRowsWritten) {
       const bool written = field < 0 || (y % 2) == field;
       EXPECT_EQ(dst.Pixel(1, y) != 0, written) << "field " << field << " row " << y;
     }
+  }
+}
+
+// Blends as wide as both images run over whole rows at once; the result is the row-by-row one
+// (here made of the two fields' blends), also with a factor, a vertical offset and a cut height.
+TEST(Bitmap, FullWidthBlendsEqualRowByRowBlends) {
+  struct Case {
+    int y, ysrc, h, factor;
+  } cases[] = {{0, 0, 9, 255}, {0, 0, 9, 200}, {2, 0, 5, 255}, {-3, 1, 9, 128}, {4, 3, 20, 255}};
+  for (const Case& c : cases) {
+    const TmemoryBitmap src = MarkedBitmap(37, 9, 0x55);
+    TmemoryBitmap whole = MarkedBitmap(37, 11, 0xA0);
+    TmemoryBitmap rows = MarkedBitmap(37, 11, 0xA0);
+    whole.SetFactor(c.factor);
+    rows.SetFactor(c.factor);
+    whole.Blend(0, c.y, src, 0, c.ysrc, 37, c.h);
+    for (int field : {0, 1}) {
+      rows.Field = field;
+      rows.Blend(0, c.y, src, 0, c.ysrc, 37, c.h);
+    }
+    ASSERT_EQ(0, std::memcmp(whole.Bits, rows.Bits, whole.ByteSize())) << c.y << " " << c.h << " " << c.factor;
   }
 }
 
