@@ -44,19 +44,25 @@ void BM_OpenCvResizeCubic(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenCvResizeCubic)->Unit(benchmark::kMillisecond);
 
+// 0xAARRGGBB pixels as the bytes R, G, B, A that OpenImageIO writes from.
+std::vector<std::uint8_t> RgbaBytes(const std::vector<std::uint32_t>& px) {
+  std::vector<std::uint8_t> rgba(px.size() * 4);
+  for (std::size_t i = 0; i < px.size(); ++i) {
+    rgba[4 * i + 0] = std::uint8_t(px[i] >> 16);
+    rgba[4 * i + 1] = std::uint8_t(px[i] >> 8);
+    rgba[4 * i + 2] = std::uint8_t(px[i]);
+    rgba[4 * i + 3] = std::uint8_t(px[i] >> 24);
+  }
+  return rgba;
+}
+
 // A 768 x 576 RGBA PNG with photographic-like content, written once per process.
 const std::string& PngPath() {
   static const std::string path = [] {
     const std::string p = (std::filesystem::temp_directory_path() /
                            ("qvbench-" + std::to_string(::getpid()) + ".png")).string();
     auto px = PremultipliedLayer();
-    std::vector<std::uint8_t> rgba(px.size() * 4);
-    for (std::size_t i = 0; i < px.size(); ++i) {
-      rgba[4 * i + 0] = std::uint8_t(px[i] >> 16);
-      rgba[4 * i + 1] = std::uint8_t(px[i] >> 8);
-      rgba[4 * i + 2] = std::uint8_t(px[i]);
-      rgba[4 * i + 3] = std::uint8_t(px[i] >> 24);
-    }
+    const std::vector<std::uint8_t> rgba = RgbaBytes(px);
     auto out = OIIO::ImageOutput::create(p);
     OIIO::ImageSpec layout(kFrameW, kFrameH, 4, OIIO::TypeDesc::UINT8);
     layout.attribute("oiio:UnassociatedAlpha", 1);
@@ -136,13 +142,7 @@ BENCHMARK(BM_EncodePng)->Unit(benchmark::kMillisecond);
 void BM_OiioWritePng(benchmark::State& state) {
   OIIO::attribute("threads", 1);
   auto px = PremultipliedLayer();
-  std::vector<std::uint8_t> rgba(px.size() * 4);
-  for (std::size_t i = 0; i < px.size(); ++i) {
-    rgba[4 * i + 0] = std::uint8_t(px[i] >> 16);
-    rgba[4 * i + 1] = std::uint8_t(px[i] >> 8);
-    rgba[4 * i + 2] = std::uint8_t(px[i]);
-    rgba[4 * i + 3] = std::uint8_t(px[i] >> 24);
-  }
+  const std::vector<std::uint8_t> rgba = RgbaBytes(px);
   OIIO::ImageSpec layout(kFrameW, kFrameH, 4, OIIO::TypeDesc::UINT8);
   layout.attribute("oiio:UnassociatedAlpha", 1);
   for (auto _ : state) {

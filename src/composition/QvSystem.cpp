@@ -127,7 +127,6 @@ void TQVSystem::Advance() {
 }
 
 void TQVSystem::Compose(std::int32_t Frame, TmemoryBitmap& Target) {
-  TakeSnapshot();
   const double f = Frame;
   for (TLayer* L : fSnapshot) {
     Target.SetFactor(L->Opacity());
@@ -147,7 +146,7 @@ void TQVSystem::DrawAll(TmemoryBitmap* Dst) {
     RestartAfterPause();
     return;
   }
-  // The tracks took their values at `frame` in Advance: composing needs no second evaluation.
+  // Advance evaluated the tracks at `frame` and took the snapshot that composing walks.
   Advance();
   Compose(frame, *target);
 }

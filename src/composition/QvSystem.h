@@ -162,7 +162,7 @@ class TQVSystem : public TContainerObject {
   void TakeSnapshot();
   // `frame` := 0 after more than 2000 ms since the last call (the tick count wraps).
   void RestartAfterPause();
-  // Render without evaluating the tracks.
+  // Render of the layers in fSnapshot, without evaluating their tracks.
   void Compose(std::int32_t Frame, TmemoryBitmap& Target);
 
   TEnum<TShowTime>* fshowtime = nullptr;

@@ -13,20 +13,20 @@ std::unique_ptr<TTextStrip> RenderRichTextLine(const TRichEdit& Engine, int Line
                                                const TContourStyle& Contour, int Factor, int& Dx, int& Dy,
                                                int& Descent, int& Ascent, int PieceWidth) {
   Dx = Dy = Descent = Ascent = 0;
-  // 1.
+  // No such line, or a blank one: no strip.
   if (Line < 0 || Line >= Engine.LineCount()) return nullptr;
   const int start = Engine.LineStart(Line);
   const int len = Engine.LineLength(Line);
   if (len <= 0 || IsBlankLine(Engine.Text(start, len))) return nullptr;
 
-  // 2. The line's largest font ascent and descent.
+  // The line's largest font ascent and descent.
   for (int i = start; i < start + len; ++i) {
     const TRichFontMetrics m = Engine.CharMetrics(i);
     Descent = std::max(Descent, m.Descent);
     Ascent = std::max(Ascent, m.Ascent);
   }
 
-  // 3. The line's size, and at s times.
+  // The line's size, and at s times.
   const int s = std::clamp(Factor, 1, 16);
   const std::int64_t w = std::max(Engine.RangeWidth(start, len), 0);
   const std::int64_t h = std::max(Engine.RangeHeight(start, len), 0);
@@ -38,12 +38,12 @@ std::unique_ptr<TTextStrip> RenderRichTextLine(const TRichEdit& Engine, int Line
   const int gw = static_cast<int>(w);
   const int gh = static_cast<int>(h);
 
-  // 7. Margins.
+  // Margins.
   TextImageMargins(Shadow, Contour, Dx, Dy);
   const int dx = Dx;
   const int dy = Dy;
 
-  // The finished image of glyph columns [g0, g1): 4-6 draw and scale down, 8-11 compose.
+  // The finished image of glyph columns [g0, g1): drawn, scaled down, then composed.
   auto local = [&](int g0, int g1) {
     const int pw = g1 - g0;
     TmemoryBitmap colour(pw, gh);  // P

@@ -37,7 +37,8 @@ struct Session {
   TOnDemandTextRenderer textRenderer;  // text and clock layers draw their glyphs through it
   TOnDemandRichEdit richEdit;          // crawls of RTF files lay their lines out with it
   std::unique_ptr<TQVSystem> sys;
-  std::optional<int> shown;  // the last frame the page was advanced to
+  std::vector<TRollLayer*> crawls;  // the page's crawl layers, found once it is loaded
+  std::optional<int> shown;          // the last frame the page was advanced to
   int warnings = 0;
 
   explicit Session(const TOptions& o) {
@@ -67,16 +68,12 @@ struct Session {
   // do not depend on how fast the workers are.
   void Load(const std::string& project) {
     sys->LoadFromFile(project);
-    for (TRollLayer* roll : Crawls()) roll->PrepareStrips();
-  }
-
-  std::vector<TRollLayer*> Crawls() const {
-    std::vector<TRollLayer*> crawls;
     for (const auto& layer : sys->Layers) {
       if (auto* roll = dynamic_cast<TRollLayer*>(layer.get())) crawls.push_back(roll);
     }
-    return crawls;
+    for (TRollLayer* roll : crawls) roll->PrepareStrips();
   }
+
 
   // Moves the page on to `frame` as a playout from its start would have: each frame before it is
   // advanced, not drawn (a crawl scrolls, a clock's time moves on 40 ms a frame). The page starts
@@ -84,7 +81,7 @@ struct Session {
   void AdvanceTo(int frame) {
     if (shown && frame <= *shown) return;
     int f = shown ? *shown + 1 : std::min(frame, 0);
-    if (Crawls().empty() && f < frame) {
+    if (crawls.empty() && f < frame) {
       // Only crawls remember the frames they were shown in: the rest stands at `frame` as it
       // would after every frame before it.
       const std::int64_t skipped = std::int64_t(frame) - f;
@@ -98,7 +95,7 @@ struct Session {
       sys->Advance();
       // A crawl that starts over renders its file again: the next frame waits for it, as a
       // playout that is not in a hurry would.
-      for (TRollLayer* roll : Crawls()) roll->WaitForWorker();
+      for (TRollLayer* roll : crawls) roll->WaitForWorker();
       shown = f;
       if (f == frame) break;  // frame may be INT_MAX
     }
