@@ -1,7 +1,6 @@
 # Third-party libraries, found once and exposed as imported targets.
 
-find_package(Qt6 REQUIRED COMPONENTS Core Gui)
-find_package(Qt6 QUIET COMPONENTS Widgets Test)
+find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Svg Test)
 find_package(OpenImageIO REQUIRED)
 
 # Debian's split OpenCV -dev packages ship no CMake config; the two modules we use are found by hand.

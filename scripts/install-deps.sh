@@ -8,6 +8,8 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
   # libraries
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # the editor's SVG icons
+  qt6-svg-dev qt6-svg-plugins
   libpng-dev libjpeg62-turbo-dev libgif-dev
   libopenimageio-dev openimageio-tools
   libopencv-imgproc-dev libopencv-core-dev
@@ -19,7 +21,7 @@ PACKAGES=(
   # Wine's Tahoma: the text layers' default face, with the widths pages were laid out for
   fonts-wine
   # headless display for the editor and screenshots
-  xvfb xauth x11-utils
+  xvfb xauth x11-utils xdotool imagemagick
   # profiling the benchmarks (perf record -e cpu-clock works without hardware counters)
   linux-perf
 )
