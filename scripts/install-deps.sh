@@ -9,7 +9,7 @@ PACKAGES=(
   # libraries
   qt6-base-dev qt6-base-dev-tools libgl-dev
   # the editor's SVG icons
-  qt6-svg-dev qt6-svg-plugins
+  qt6-svg-dev libqt6svg6
   libpng-dev libjpeg62-turbo-dev libgif-dev
   libopenimageio-dev openimageio-tools
   libopencv-imgproc-dev libopencv-core-dev
