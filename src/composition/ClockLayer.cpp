@@ -50,6 +50,7 @@ std::string TClockSettings::Format(const TTimeOfDay& T) const {
 
 void TClockLayer::AfterConstruction() {
   TTextLayer::AfterConstruction();
+  IconIndex = 4;
   TextProperty().Attributes.Exclude(paVisible);
 }
 

@@ -4,8 +4,11 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <exception>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 namespace qv {
@@ -73,12 +76,20 @@ std::vector<std::string> ListSequenceFiles(const std::string& folder) {
 }
 
 std::vector<TLoadedFrame> LoadFrames(const std::vector<std::string>& files, unsigned threads) {
+  return LoadFrames(files, threads, TLoadProgress());
+}
+
+std::vector<TLoadedFrame> LoadFrames(const std::vector<std::string>& files, unsigned threads,
+                                     const TLoadProgress& progress) {
   std::vector<TLoadedFrame> frames(files.size());
   if (files.empty()) return frames;
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   threads = static_cast<unsigned>(std::min<std::size_t>(threads, files.size()));
 
   std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> done{0};
+  std::mutex doneMutex;
+  std::condition_variable doneChanged;
   auto work = [&] {
     for (;;) {
       const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
@@ -92,8 +103,39 @@ std::vector<TLoadedFrame> LoadFrames(const std::vector<std::string>& files, unsi
         frames[i].Bitmap.reset();
         frames[i].Error = files[i] + ": cannot be read";
       }
+      if (progress) {
+        {
+          std::lock_guard lock(doneMutex);
+          done.fetch_add(1, std::memory_order_release);
+        }
+        doneChanged.notify_one();
+      }
     }
   };
+  if (progress) {
+    std::vector<std::thread> pool;
+    pool.reserve(threads);
+    try {
+      for (unsigned t = 0; t < threads; ++t) pool.emplace_back(work);
+    } catch (...) {
+      // No more threads to be had: the ones started share the work.
+    }
+    if (pool.empty()) {
+      work();
+    } else {
+      std::unique_lock lock(doneMutex);
+      while (done.load(std::memory_order_acquire) < files.size()) {
+        doneChanged.wait_for(lock, std::chrono::milliseconds(30));
+        const std::size_t n = done.load(std::memory_order_acquire);
+        lock.unlock();
+        progress(n, files.size());
+        lock.lock();
+      }
+    }
+    for (auto& t : pool) t.join();
+    progress(files.size(), files.size());
+    return frames;
+  }
   if (threads == 1) {
     work();
     return frames;

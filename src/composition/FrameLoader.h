@@ -3,6 +3,7 @@
 // alpha, and whole image sequences decoded on all cores.
 #include "raster/StreamBitmaps.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,5 +32,13 @@ struct TLoadedFrame {
 // pixels are those of loading one file after the other, and nothing but the frames (and one
 // decoder's working memory per thread) is held at any time.
 std::vector<TLoadedFrame> LoadFrames(const std::vector<std::string>& Files, unsigned Threads = 0);
+
+// Told, on the thread that called LoadFrames, how many files are done of how many there are:
+// every few hundredths of a second while the decoders work, and once more with all of them.
+using TLoadProgress = std::function<void(std::size_t Loaded, std::size_t Found)>;
+// As above; with Progress the calling thread only reports while Threads workers (0: one per
+// core) decode, so a window can keep painting and show how far the load is.
+std::vector<TLoadedFrame> LoadFrames(const std::vector<std::string>& Files, unsigned Threads,
+                                     const TLoadProgress& Progress);
 
 }  // namespace qv

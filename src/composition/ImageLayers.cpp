@@ -93,6 +93,7 @@ void TImageLayer::CloseObject() {
 
 void TMultiImageLayer::AfterConstruction() {
   TLayer::AfterConstruction();
+  IconIndex = 1;
   fdir->AddChangeNotify(this, [this](TBaseProperty*, void*, const std::string&, std::int32_t) { LoadFrames(); });
 }
 
@@ -118,7 +119,8 @@ void TMultiImageLayer::LoadFrames() {
     }
   }
 
-  std::vector<TLoadedFrame> loaded = qv::LoadFrames(files, LoadThreads);
+  std::vector<TLoadedFrame> loaded = owner->OnLoadProgress ? qv::LoadFrames(files, LoadThreads, owner->OnLoadProgress)
+                                                           : qv::LoadFrames(files, LoadThreads);
   Bitmaps.reserve(loaded.size());
   std::int32_t maxW = 0;
   std::int32_t maxH = 0;

@@ -40,7 +40,9 @@ class TLayer : public TContainerObject {
   bool AccpetResizeY = false;  // the top/bottom (and corner) handles apply
   TLayer* Parent = nullptr;    // not set by the system
   std::vector<TLayer*> Childs; // the list is the layer's, its members are not
-  std::int32_t IconIndex = 0;  // 0 image, 1 sequence, 2 text, 3 roll, 4 clock
+  // The layer's kind for the object list's icons: 0 image, 1 sequence, 2 text, 3 roll, 4 clock.
+  // Each class sets its own, so layers read from a project show the right icon too.
+  std::int32_t IconIndex = 0;
 
   // Moves the layer's own state on by one shown frame, after its tracks took their values at
   // `frame`; called once per frame the layer shows in, never for a repaint. Nothing in TLayer.

@@ -136,6 +136,9 @@ class TQVSystem : public TContainerObject {
   // names the file.
   std::function<void(const std::string& Message)> OnMediaProblem;
   void ReportMediaProblem(const std::string& Message) const;
+  // Told how far an image sequence's load is (files decoded of files found), on the calling
+  // thread; none: sequences load without reporting.
+  std::function<void(std::size_t Loaded, std::size_t Found)> OnLoadProgress;
 
   // What the composition reaches the platform through (set when it is made).
   const TCompositionContext& Context() const { return fContext; }

@@ -195,6 +195,7 @@ void TRollThread::Execute() {
 
 void TRollLayer::AfterConstruction() {
   TLayer::AfterConstruction();
+  IconIndex = 3;
   // The font's face, colour and size start as "Tahoma", white, 32 in 1..768 (TTextFont).
   AccpetResizeX = true;
   fw->SetValue(owner->fwidth);

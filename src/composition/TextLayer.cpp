@@ -25,6 +25,7 @@ std::int32_t Saturate(std::int64_t v) { return static_cast<std::int32_t>(std::cl
 
 void TTextLayer::AfterConstruction() {
   TLayer::AfterConstruction();
+  IconIndex = 2;
   // The font's face, colour and size start as "Tahoma", white, 32 in 1..768 (TTextFont).
   fmax->SetValue(0);
   auto render = [this](TBaseProperty*, void*, const std::string&, std::int32_t) { DrawText(); };

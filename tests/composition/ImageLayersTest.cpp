@@ -7,6 +7,9 @@
 
 #include <cstring>
 #include <fstream>
+#include <thread>
+#include <utility>
+#include <vector>
 
 
 namespace qv::test {
@@ -266,6 +269,39 @@ TEST_F(ImageLayers, ParallelLoadingGivesWhatLoadingOneByOneGives) {
   }
   EXPECT_FALSE(serial[20].Bitmap);  // f_20b sorts after f_20
   EXPECT_NE(serial[20].Error.find("f_20b.png"), std::string::npos);
+}
+
+TEST_F(ImageLayers, ProgressIsToldOnTheCallingThreadAndEndsWithEveryFile) {
+  const fs::path folder = MakeSequence("prog", 1, 30, 9, 7);
+  const auto files = ListSequenceFiles(folder.string());
+  ASSERT_EQ(files.size(), 30u);
+  const auto serial = LoadFrames(files, 1);
+  for (unsigned threads : {1u, 2u, 5u}) {
+    std::vector<std::pair<std::size_t, std::size_t>> calls;
+    bool offThread = false;
+    const auto caller = std::this_thread::get_id();
+    const auto loaded = LoadFrames(files, threads, [&](std::size_t done, std::size_t found) {
+      offThread |= std::this_thread::get_id() != caller;
+      calls.emplace_back(done, found);
+    });
+    EXPECT_FALSE(offThread) << threads;
+    ASSERT_FALSE(calls.empty()) << threads;
+    EXPECT_EQ(calls.back(), std::make_pair(files.size(), files.size())) << threads;
+    for (std::size_t i = 1; i < calls.size(); ++i) {
+      EXPECT_LE(calls[i - 1].first, calls[i].first) << threads;  // never goes back
+      EXPECT_EQ(calls[i].second, files.size());
+    }
+    ASSERT_EQ(loaded.size(), serial.size());
+    for (std::size_t i = 0; i < serial.size(); ++i) EXPECT_TRUE(SameBytes(*loaded[i].Bitmap, *serial[i].Bitmap)) << i;
+  }
+
+  // A sequence layer reports through its composition's hook.
+  std::size_t last = 0;
+  sys->OnLoadProgress = [&](std::size_t done, std::size_t found) { last = done == found ? found : last; };
+  TMultiImageLayer& l = sys->NewLayer<TMultiImageLayer>();
+  l.SetDirectory(folder.string());
+  EXPECT_EQ(last, 30u);
+  EXPECT_EQ(l.Bitmaps.size(), 30u);
 }
 
 TEST_F(ImageLayers, AnotherFolderReplacesTheFrames) {
