@@ -1,0 +1,82 @@
+#include "editor/Checkerboard.h"
+
+#include <fstream>
+#include <system_error>
+
+namespace qv {
+
+TStreamedBitmap MakeCheckerboard(int Width, int Height) {
+  TStreamedBitmap grid(Width, Height);
+  if (grid.Empty()) return grid;
+  constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
+  constexpr std::uint32_t kGrey = 0xFFCCCCCCu;
+  for (int y = 0; y < Height; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(grid.PixelPtr(0, y));
+    const int j = y / 8;
+    for (int x = 0; x < Width; ++x) row[x] = ((x / 8 + j) & 1) == 0 ? kWhite : kGrey;
+  }
+  return grid;
+}
+
+void GenerateGrid(const std::filesystem::path& File, int Width, int Height) {
+  const TStreamedBitmap grid = MakeCheckerboard(Width, Height);
+  std::filesystem::path temp = File;
+  temp += ".new";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) throw std::filesystem::filesystem_error("cannot write", temp, std::make_error_code(std::errc::permission_denied));
+    grid.SaveToStream("png", out);  // colour only: the background has no alpha
+    out.close();
+    if (!out) {
+      std::error_code ignored;
+      std::filesystem::remove(temp, ignored);
+      throw std::filesystem::filesystem_error("cannot write", temp, std::make_error_code(std::errc::io_error));
+    }
+  }
+  std::filesystem::rename(temp, File);
+}
+
+namespace {
+
+// The stored grid when it is a readable picture of the right width.
+bool TryLoad(const std::filesystem::path& File, int Width, TStreamedBitmap& Image) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(File, ec)) return false;
+  try {
+    TStreamedBitmap loaded;
+    loaded.LoadFromFile(File.string());
+    if (loaded.Empty() || loaded.Width() != Width) return false;
+    Image = std::move(loaded);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+TCheckerboard LoadCheckerboard(const std::vector<std::filesystem::path>& Folders, int Width, int Height) {
+  TCheckerboard result;
+  for (const std::filesystem::path& folder : Folders) {
+    if (folder.empty()) continue;
+    const std::filesystem::path file = folder / kGridFileName;
+    if (TryLoad(file, Width, result.Image)) {
+      result.File = file;
+      return result;
+    }
+    try {
+      std::filesystem::create_directories(folder);
+      GenerateGrid(file, Width, Height);
+    } catch (const std::exception&) {
+      continue;  // a folder we may not write to: try the next
+    }
+    if (TryLoad(file, Width, result.Image)) {
+      result.File = file;
+      return result;
+    }
+  }
+  result.Image = MakeCheckerboard(Width, Height);
+  return result;
+}
+
+}  // namespace qv

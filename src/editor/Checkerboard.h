@@ -1,0 +1,32 @@
+#pragma once
+// The work area's background: a checkerboard of 8 × 8 squares, white where column and row have the
+// same parity and light grey (#CCCCCC) elsewhere, kept as "grid.png" so that later starts only
+// read it.
+#include "raster/StreamBitmaps.h"
+
+#include <filesystem>
+#include <vector>
+
+namespace qv {
+
+inline constexpr char kGridFileName[] = "grid.png";
+
+// The checkerboard at Width × Height, opaque (a partial last square is covered).
+TStreamedBitmap MakeCheckerboard(int Width, int Height);
+
+// Writes the checkerboard as a colour PNG without alpha to File, by writing a new file and renaming
+// it over the old one. Throws EImageError or std::filesystem::filesystem_error.
+void GenerateGrid(const std::filesystem::path& File, int Width, int Height);
+
+struct TCheckerboard {
+  TStreamedBitmap Image;        // Width × Height unless a stored file of that width is taller or shorter
+  std::filesystem::path File;   // the "grid.png" read or written; empty when none could be
+};
+
+// The checkerboard for a Width × Height work area from "grid.png" in the first of Folders where it
+// can be read or written: a file of the same width is used as it is (another height included); a
+// missing, unreadable or damaged one, or one of another width, is written anew. Never fails: when
+// no folder can hold the file, the checkerboard is made in memory.
+TCheckerboard LoadCheckerboard(const std::vector<std::filesystem::path>& Folders, int Width, int Height);
+
+}  // namespace qv

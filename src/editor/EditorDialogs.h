@@ -1,0 +1,31 @@
+#pragma once
+// The questions the main window asks the user, behind one interface: the window asks through it,
+// the editor answers with Qt's dialogs, and tests answer themselves without a dialog ever showing.
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QWidget;
+
+namespace qv {
+
+class TEditorDialogs {
+ public:
+  virtual ~TEditorDialogs() = default;
+  // A file to read; none when cancelled. Filter as Qt writes it ("QV Files (*.QV *.qv)").
+  virtual std::optional<QString> OpenFile(QWidget* Parent, const QString& Title, const QString& Filter) = 0;
+  // A folder; none when cancelled.
+  virtual std::optional<QString> PickFolder(QWidget* Parent, const QString& Title) = 0;
+  // A file name to write; none when cancelled.
+  virtual std::optional<QString> SaveFile(QWidget* Parent, const QString& Title, const QString& Filter) = 0;
+  // OK or Cancel; true on OK.
+  virtual bool Confirm(QWidget* Parent, const QString& Text, const QString& Caption) = 0;
+  // A message with an OK button; Details, when not empty, behind the box's "Show Details".
+  virtual void Warn(QWidget* Parent, const QString& Caption, const QString& Text, const QString& Details = {}) = 0;
+};
+
+// The dialogs of the platform (Qt's file dialogs and message boxes).
+std::unique_ptr<TEditorDialogs> MakeQtEditorDialogs();
+
+}  // namespace qv

@@ -1,0 +1,146 @@
+#pragma once
+// The editor's only window (TForm5): the toolbar panel with the layer commands and the two
+// alignment bars, the work area at 1:1 over its checkerboard, the object list and the property
+// grid on the right, the time ruler below; the File menu; the render loop.
+#include "composition/QvSystem.h"
+#include "editor/Checkerboard.h"
+#include "editor/Commands.h"
+#include "editor/EditorDialogs.h"
+#include "editor/MediaProblems.h"
+#include "editor/RenderLoop.h"
+#include "platform/QtCanvas.h"
+#include "platform/QtRichEdit.h"
+#include "platform/QtTextRenderer.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QTimer>
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QActionGroup;
+class QKeyEvent;
+class QLabel;
+class QProgressDialog;
+class QSlider;
+class QToolBar;
+
+namespace qv {
+
+class TObjectList;
+class TWorkArea;
+
+struct TEditorOptions {
+  // Where "grid.png" is kept, the first that can hold it (the executable's folder, then the
+  // user's cache folder).
+  std::vector<std::filesystem::path> GridFolders;
+  // The questions the window asks; none: Qt's dialogs.
+  std::unique_ptr<TEditorDialogs> Dialogs;
+};
+
+class TForm5 final : public QMainWindow {
+ public:
+  explicit TForm5(TEditorOptions Options, QWidget* Parent = nullptr);
+  ~TForm5() override;
+
+  TQVSystem& Composition() { return *fSys; }
+  TWorkArea& WorkArea() { return *fWorkArea; }
+  TObjectList& ObjectList() { return *fTree; }
+  const TmemoryBitmap& CheckerboardImage() const { return fGrid.Image; }
+  const std::filesystem::path& CheckerboardFile() const { return fGrid.File; }
+  const std::string& ProjectFileName() const { return fFileName; }
+  std::int32_t SliderMaximum() const { return fSliderMax; }
+  // Opens a project as "Open Project" does once a name is chosen; answers whether it opened
+  // without error (an error is told in one message).
+  bool OpenProjectFile(const QString& FileName);
+  // Draws a frame now if one is due (the timer does this by itself).
+  void RenderStep();
+  // Whether the render loop waits for something to change (no timer running).
+  bool Idle() const { return !fFrameTimer.isActive(); }
+
+  // The commands, as the toolbar and menus call them.
+  QAction* InsertAction(TLayerKind Kind) const { return fInsert[std::size_t(Kind)]; }
+  QAction* BringToFrontAction() const { return fBringToFront; }
+  QAction* SendToBackAction() const { return fSendToBack; }
+  QAction* AlignAction(int Index) const { return fAlign[std::size_t(Index)]; }  // 17..22 as 0..5
+  QAction* OpenAction() const { return fOpen; }
+  QAction* SaveAction() const { return fSave; }
+  QAction* SaveAsAction() const { return fSaveAs; }
+  QAction* ExitAction() const { return fExit; }
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+ private:
+  void BuildActions();
+  void BuildLayout();
+  void Insert(TLayerKind Kind);
+  void OpenProject();
+  void Save();
+  void SaveAs();
+  void Exit();
+  void UpdateFileActions();
+  void LayersChanged();
+  void LayerSelected();
+  void SetFrame(std::int32_t Frame);
+  // Something on the page may look different: a frame is drawn as soon as one is due.
+  void RequestFrame();
+  void SubscribeLayers();
+  // Runs Work with media problems collected and sequences' progress shown; tells the problems
+  // once at the end.
+  void WithLoading(const std::function<void()>& Work);
+  void ShowLoadProgress(std::size_t Loaded, std::size_t Found);
+  void ReportMedia(const std::string& Message);
+  bool KeyGoesToPage(QObject* Watched, QKeyEvent* Key) const;
+
+  // What the composition reaches the platform through; made before it and freed after it.
+  TQtTextRenderer fTextRenderer;
+  TQtRichEdit fRichEdit;  // the shared rich-text engine of text and crawl layers
+  TQtCanvasFactory fCanvases;
+  TSteadyTickSource fMachineTicks;
+  TEditorTicks fTicks{fMachineTicks};
+  TSystemTimeOfDay fTimeOfDay;
+  std::unique_ptr<TQVSystem> fSys;
+  std::vector<TConnection> fHooks;
+
+  TEditorOptions fOptions;
+  TCheckerboard fGrid;
+  TFramePacer fPacer;
+  QTimer fFrameTimer;
+  bool fRendering = false;
+  bool fNamesStale = false;
+  int fBusy = 0;                 // loads in progress: the page is not drawn or touched
+  TMediaProblems fMediaProblems;
+  bool fCollectMedia = false;
+  QProgressDialog* fProgress = nullptr;
+  QElapsedTimer fLoadClock;
+  bool fTreeStale = false;
+  std::string fFileName;
+  std::int32_t fSliderMax = 0;
+
+  TWorkArea* fWorkArea = nullptr;
+  TObjectList* fTree = nullptr;
+  QWidget* fGridPanel = nullptr;  // where the property grid goes
+  QWidget* fRulerPanel = nullptr; // Panel3: the time ruler's place
+  QSlider* fTrackBar = nullptr;
+  QLabel* fFrameLabel = nullptr;
+  std::array<QAction*, 5> fInsert{};
+  QAction* fBringToFront = nullptr;
+  QAction* fSendToBack = nullptr;
+  std::array<QAction*, 6> fAlign{};
+  QAction* fOpen = nullptr;
+  QAction* fSave = nullptr;
+  QAction* fSaveAs = nullptr;
+  QAction* fExit = nullptr;
+};
+
+// The composition's virtual-key code of a Qt key; 0 for keys it has no code for.
+std::uint16_t VirtualKeyOf(int QtKey);
+
+}  // namespace qv

@@ -1,0 +1,30 @@
+#pragma once
+// The object list: the composition as the root row and one row per layer under it, with the
+// layer's kind as a 20 × 20 icon. Choosing a row selects its layer; the root row clears the
+// selection.
+#include "composition/QvSystem.h"
+
+#include <QTreeWidget>
+
+namespace qv {
+
+class TObjectList final : public QTreeWidget {
+ public:
+  TObjectList(TQVSystem& Sys, QWidget* Parent);
+  // Rebuilds every row from the composition's stack.
+  void FillTree();
+  // Shows the composition's selection as the chosen row, without selecting anything in turn.
+  void ShowSelection();
+  // Brings each row's text up to date with its layer's name.
+  void RefreshNames();
+  // The layer or composition on a row.
+  static TContainerObject* ObjectOf(const QTreeWidgetItem* Item);
+
+ private:
+  void TreeChange();
+
+  TQVSystem& fSys;
+  bool fFilling = false;
+};
+
+}  // namespace qv

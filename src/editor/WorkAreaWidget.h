@@ -1,0 +1,40 @@
+#pragma once
+// The work area (PaintBox1): shows the composition's work image at 1:1 with alpha ignored, straight
+// from the image's memory, and hands the pointer's presses, moves and releases to the composition.
+#include "composition/QvSystem.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <functional>
+
+namespace qv {
+
+class TWorkArea final : public QWidget {
+ public:
+  TWorkArea(TQVSystem& Sys, QWidget* Parent);
+  // Wraps the composition's work image again (after it was made anew or resized).
+  void Attach();
+  // Called after every event handed to the composition (the window then draws a new frame).
+  std::function<void()> OnTouched;
+  // While true, pointer events are not handed on (a long load is running).
+  bool Suspended = false;
+
+ protected:
+  void paintEvent(QPaintEvent* Event) override;
+  void mousePressEvent(QMouseEvent* Event) override;
+  void mouseMoveEvent(QMouseEvent* Event) override;
+  void mouseReleaseEvent(QMouseEvent* Event) override;
+  void leaveEvent(QEvent* Event) override;
+
+ private:
+  TQVSystem& fSys;
+  QImage fImage;  // over fSys.work's pixels, never a copy
+};
+
+// The held modifier keys and buttons of a Qt event, as the composition takes them.
+TShiftState ShiftStateOf(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons);
+// The composition's cursor as a Qt cursor shape.
+Qt::CursorShape CursorShapeOf(TCursor Cursor);
+
+}  // namespace qv
