@@ -1,0 +1,396 @@
+// The editor's window under the offscreen platform: its commands, File menu, object list, keys and
+// render loop, with every dialog answered by the test.
+#include "editor/MainWindow.h"
+#include "editor/ObjectList.h"
+#include "editor/WorkAreaWidget.h"
+
+#include "composition/ClockLayer.h"
+#include "composition/ImageLayers.h"
+#include "composition/TextLayer.h"
+#include "support/Files.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <fstream>
+
+namespace qv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// One QApplication for the whole program, on the offscreen platform.
+class QtApplication : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "editor_window_tests";
+    static char* argv[] = {name, nullptr};
+    app = std::make_unique<QApplication>(argc, argv);
+  }
+  void TearDown() override { app.reset(); }
+  std::unique_ptr<QApplication> app;
+};
+const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtApplication);
+
+// Answers the window's questions from queues and records what was asked.
+struct TScriptedDialogs final : TEditorDialogs {
+  std::deque<std::optional<QString>> Files, Folders, Saves;
+  std::deque<bool> Confirms;
+  std::vector<QString> OpenTitles;
+  std::vector<QString> Questions;
+  struct TWarning {
+    QString Caption, Text, Details;
+  };
+  std::vector<TWarning> Warnings;
+
+  static std::optional<QString> Next(std::deque<std::optional<QString>>& Q) {
+    if (Q.empty()) return std::nullopt;
+    auto v = Q.front();
+    Q.pop_front();
+    return v;
+  }
+  std::optional<QString> OpenFile(QWidget*, const QString& Title, const QString&) override {
+    OpenTitles.push_back(Title);
+    return Next(Files);
+  }
+  std::optional<QString> PickFolder(QWidget*, const QString&) override { return Next(Folders); }
+  std::optional<QString> SaveFile(QWidget*, const QString&, const QString&) override { return Next(Saves); }
+  bool Confirm(QWidget*, const QString& Text, const QString& Caption) override {
+    Questions.push_back(Caption + "|" + Text);
+    if (Confirms.empty()) return false;
+    const bool v = Confirms.front();
+    Confirms.pop_front();
+    return v;
+  }
+  void Warn(QWidget*, const QString& Caption, const QString& Text, const QString& Details) override {
+    Warnings.push_back({Caption, Text, Details});
+  }
+};
+
+struct Editor : ::testing::Test {
+  TTestDir dir{"qv-editor"};
+  TScriptedDialogs* dialogs = nullptr;
+  std::unique_ptr<TForm5> window;
+
+  void SetUp() override {
+    TEditorOptions options;
+    options.GridFolders = {dir.Path()};
+    auto scripted = std::make_unique<TScriptedDialogs>();
+    dialogs = scripted.get();
+    options.Dialogs = std::move(scripted);
+    window = std::make_unique<TForm5>(std::move(options));
+  }
+  TQVSystem& Sys() { return window->Composition(); }
+
+  std::string Picture(const std::string& Name, int W = 6, int H = 4) {
+    TStreamedBitmap b(W, H);
+    b.Fill(0xFF336699u);
+    const std::string path = (dir / Name).string();
+    b.SaveToFile(path);
+    return path;
+  }
+  std::vector<std::string> StackNames() {
+    std::vector<std::string> names;
+    for (const auto& l : Sys().Layers) names.push_back(l->layerName());
+    return names;
+  }
+  // The object list's layer rows, top to bottom, as the names of their layers.
+  std::vector<std::string> ListNames() {
+    std::vector<std::string> names;
+    QTreeWidgetItem* root = window->ObjectList().topLevelItem(0);
+    for (int i = 0; root != nullptr && i < root->childCount(); ++i) {
+      auto* layer = dynamic_cast<TLayer*>(TObjectList::ObjectOf(root->child(i)));
+      EXPECT_NE(layer, nullptr);
+      names.push_back(layer != nullptr ? layer->layerName() : "?");
+      EXPECT_EQ(root->child(i)->text(0).toStdString(), names.back());
+    }
+    return names;
+  }
+  // A project of text layers with these names, written by a composition of its own.
+  std::string Project(const std::string& Name, const std::vector<std::string>& Layers) {
+    auto other = Make<TQVSystem>(768, 576, TCompositionContext{}, false);
+    for (const std::string& n : Layers) other->NewLayer<TTextLayer>().SetlayerName(n);
+    const std::string path = (dir / Name).string();
+    other->SaveToFile(path);
+    return path;
+  }
+};
+
+TEST_F(Editor, InsertCommandsNameSelectAndListTheirLayers) {
+  const std::string picture = Picture("a.png");
+  fs::create_directories(dir / "seq");
+  for (int i = 0; i < 3; ++i) Picture("seq/f" + std::to_string(i) + ".png");
+  dialogs->Files.push_back(QString::fromStdString(picture));
+  dialogs->Folders.push_back(QString::fromStdString((dir / "seq").string()));
+
+  struct {
+    TLayerKind kind;
+    const char* name;
+    bool selects;
+  } cases[] = {{TLayerKind::lkText, "Text000", true},    {TLayerKind::lkImage, "img000", false},
+               {TLayerKind::lkSequence, "Multi000", true}, {TLayerKind::lkRoll, "Roll000", true},
+               {TLayerKind::lkClock, "Clock000", true},   {TLayerKind::lkText, "Text001", true}};
+  std::vector<std::string> names;
+  for (const auto& c : cases) {
+    TLayer* before = Sys()._SelectedLayer();
+    window->InsertAction(c.kind)->trigger();
+    ASSERT_FALSE(Sys().Layers.empty());
+    TLayer* added = Sys().Layers.back().get();
+    EXPECT_EQ(added->layerName(), c.name);
+    EXPECT_EQ(Sys()._SelectedLayer(), c.selects ? added : before) << c.name;
+    names.push_back(c.name);
+    EXPECT_EQ(ListNames(), names) << "after " << c.name;
+  }
+  auto* image = dynamic_cast<TImageLayer*>(Sys().Layers[1].get());
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->Width(), 6);
+  EXPECT_EQ(window->SliderMaximum(), 2);  // three frames
+  EXPECT_TRUE(dialogs->Warnings.empty());
+}
+
+TEST_F(Editor, CancelledDialogsInsertNothing) {
+  window->InsertAction(TLayerKind::lkImage)->trigger();
+  window->InsertAction(TLayerKind::lkSequence)->trigger();
+  EXPECT_TRUE(Sys().Layers.empty());
+  EXPECT_TRUE(ListNames().empty());
+}
+
+TEST_F(Editor, ARenamedLayerFreesItsNameForTheNextInsert) {
+  window->InsertAction(TLayerKind::lkText)->trigger();
+  window->InsertAction(TLayerKind::lkText)->trigger();
+  Sys().Layers[0]->SetlayerName("headline");
+  window->InsertAction(TLayerKind::lkText)->trigger();
+  EXPECT_EQ(StackNames(), (std::vector<std::string>{"headline", "Text001", "Text000"}));
+  window->RenderStep();  // the list's texts follow renames at the next frame
+  EXPECT_EQ(ListNames(), StackNames());
+}
+
+TEST_F(Editor, SaveNeedsANameAndSaveAsAddsTheExtension) {
+  window->InsertAction(TLayerKind::lkText)->trigger();
+  EXPECT_FALSE(window->SaveAction()->isEnabled());
+  window->SaveAction()->trigger();  // nothing to save under
+  EXPECT_TRUE(window->ProjectFileName().empty());
+
+  struct {
+    const char* chosen;
+    const char* saved;
+  } cases[] = {{"page", "page.QV"}, {"page2.qv", "page2.qv"}, {"notes.txt", "notes.txt.QV"}};
+  for (const auto& c : cases) {
+    dialogs->Saves.push_back(QString::fromStdString((dir / c.chosen).string()));
+    window->SaveAsAction()->trigger();
+    EXPECT_TRUE(fs::exists(dir / c.saved)) << c.chosen;
+    EXPECT_EQ(window->ProjectFileName(), (dir / c.saved).string());
+    EXPECT_TRUE(window->SaveAction()->isEnabled());
+  }
+  EXPECT_FALSE(fs::exists(dir / "page"));
+  EXPECT_FALSE(fs::exists(dir / "notes.txt"));
+
+  // Save writes the current name again.
+  Sys().Layers[0]->SetlayerName("renamed");
+  window->SaveAction()->trigger();
+  std::ifstream in(dir / "notes.txt.QV");
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("renamed"), std::string::npos);
+  EXPECT_EQ(window->SaveAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+}
+
+TEST_F(Editor, ExitAsksOnlyWhenThereAreLayers) {
+  struct {
+    bool withLayer;
+    std::optional<bool> answer;  // none: no question expected
+    bool closes;
+  } cases[] = {{false, std::nullopt, true}, {true, false, false}, {true, true, true}};
+  for (const auto& c : cases) {
+    SetUp();
+    if (c.withLayer) window->InsertAction(TLayerKind::lkText)->trigger();
+    window->show();
+    if (c.answer) dialogs->Confirms.push_back(*c.answer);
+    window->ExitAction()->trigger();
+    EXPECT_EQ(dialogs->Questions.size(), c.answer ? 1u : 0u);
+    if (c.answer) {
+      EXPECT_EQ(dialogs->Questions[0], "Alert|Are you sure ?");
+    }
+    EXPECT_EQ(window->isVisible(), !c.closes);
+  }
+}
+
+TEST_F(Editor, AlignmentButtonsSetTheSelectedTextAndLatchInTheirBars) {
+  window->InsertAction(TLayerKind::lkText)->trigger();
+  auto* text = dynamic_cast<TTextLayer*>(Sys().Layers.back().get());
+  ASSERT_NE(text, nullptr);
+  EXPECT_TRUE(window->AlignAction(0)->isChecked());
+  EXPECT_TRUE(window->AlignAction(3)->isChecked());
+
+  struct {
+    int button;  // 0..5 for the six buttons, left to right, top bar first
+    THTextAlig h;
+    TVTextAlig v;
+    std::array<bool, 6> checked;
+  } cases[] = {
+      {2, haRight, vaTop, {false, false, true, true, false, false}},
+      {5, haRight, vaBottom, {false, false, true, false, false, true}},
+      {4, haRight, vaCenter, {false, false, true, false, false, true}},  // the middle button does not latch
+      {1, haCenter, vaCenter, {false, true, false, false, false, true}},
+  };
+  for (const auto& c : cases) {
+    window->AlignAction(c.button)->trigger();
+    EXPECT_EQ(text->HorizontalAlignment(), c.h) << c.button;
+    EXPECT_EQ(text->VerticalAlignment(), c.v) << c.button;
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(window->AlignAction(i)->isChecked(), c.checked[std::size_t(i)]) << c.button << " " << i;
+  }
+
+  // With an image selected, nothing changes.
+  dialogs->Files.push_back(QString::fromStdString(Picture("b.png")));
+  window->InsertAction(TLayerKind::lkImage)->trigger();
+  Sys().SetSelectedLayer(Sys().Layers.back().get());
+  window->AlignAction(0)->trigger();
+  EXPECT_EQ(text->HorizontalAlignment(), haCenter);
+}
+
+TEST_F(Editor, TheObjectListFollowsZOrderDeleteAndSelection) {
+  for (int i = 0; i < 3; ++i) window->InsertAction(TLayerKind::lkText)->trigger();
+  EXPECT_EQ(ListNames(), (std::vector<std::string>{"Text000", "Text001", "Text002"}));
+
+  window->BringToFrontAction()->trigger();  // Text002 is selected and already on top
+  Sys().SetSelectedLayer(Sys().Layers[0].get());
+  window->BringToFrontAction()->trigger();
+  EXPECT_EQ(StackNames(), (std::vector<std::string>{"Text001", "Text002", "Text000"}));
+  EXPECT_EQ(ListNames(), StackNames());
+  window->SendToBackAction()->trigger();
+  EXPECT_EQ(ListNames(), (std::vector<std::string>{"Text000", "Text001", "Text002"}));
+
+  // Delete on the work area removes the selected layer; its row goes with it.
+  window->show();
+  window->WorkArea().setFocus();
+  QTest::keyClick(&window->WorkArea(), Qt::Key_Delete);
+  EXPECT_EQ(StackNames(), (std::vector<std::string>{"Text001", "Text002"}));
+  EXPECT_EQ(ListNames(), StackNames());
+
+  // Choosing rows selects; the root row clears the selection.
+  QTreeWidgetItem* root = window->ObjectList().topLevelItem(0);
+  window->ObjectList().setCurrentItem(root->child(1));
+  EXPECT_EQ(Sys()._SelectedLayer(), Sys().Layers[1].get());
+  window->ObjectList().setCurrentItem(root);
+  EXPECT_EQ(Sys()._SelectedLayer(), nullptr);
+  // A layer picked on the page shows as the chosen row.
+  Sys().SetSelectedLayer(Sys().Layers[0].get());
+  ASSERT_NE(window->ObjectList().currentItem(), nullptr);
+  EXPECT_EQ(TObjectList::ObjectOf(window->ObjectList().currentItem()), Sys().Layers[0].get());
+}
+
+TEST_F(Editor, KeysTypedIntoAFieldNeverReachThePage) {
+  window->InsertAction(TLayerKind::lkText)->trigger();
+  TLayer* text = Sys().Layers.back().get();
+  auto* field = new QLineEdit(window->centralWidget());
+  window->show();
+  const std::int32_t x = text->X();
+
+  field->setFocus();
+  for (Qt::Key key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Delete}) QTest::keyClick(field, key);
+  EXPECT_EQ(Sys().Layers.size(), 1u);
+  EXPECT_EQ(text->X(), x);
+
+  // The same keys on the page nudge and delete; each key counts once.
+  window->WorkArea().setFocus();
+  QTest::keyClick(&window->WorkArea(), Qt::Key_Left);
+  EXPECT_EQ(text->X(), x - 1);
+  QTest::keyClick(&window->WorkArea(), Qt::Key_Right, Qt::ControlModifier);
+  EXPECT_EQ(text->X(), x + 3);
+  QTest::keyClick(&window->WorkArea(), Qt::Key_Delete);
+  EXPECT_TRUE(Sys().Layers.empty());
+}
+
+TEST_F(Editor, OpenProjectPutsItsLayersOnTopAndSelectsTheBottomOne) {
+  window->InsertAction(TLayerKind::lkText)->trigger();
+  Sys().Layers[0]->SetlayerName("mine");
+  const std::string project = Project("p.QV", {"a", "b"});
+  dialogs->Files.push_back(QString::fromStdString(project));
+  window->OpenAction()->trigger();
+  ASSERT_EQ(dialogs->OpenTitles.size(), 1u);
+  EXPECT_TRUE(dialogs->OpenTitles[0].contains("on top of the 1 layers")) << dialogs->OpenTitles[0].toStdString();
+  EXPECT_EQ(StackNames(), (std::vector<std::string>{"mine", "a", "b"}));
+  EXPECT_EQ(ListNames(), StackNames());
+  EXPECT_EQ(Sys()._SelectedLayer(), Sys().Layers[0].get());
+  EXPECT_EQ(window->ProjectFileName(), project);
+  EXPECT_TRUE(window->SaveAction()->isEnabled());
+  EXPECT_TRUE(dialogs->Warnings.empty());
+}
+
+TEST_F(Editor, ADamagedOrMissingProjectIsToldOnceAndTheEditorKeepsWhatItHad) {
+  window->InsertAction(TLayerKind::lkText)->trigger();
+  const std::string damaged = dir.Write("bad.QV", "Object '':TTextLayer\r\nX = 2\r\nAnim0 Constant zero 1.0 5 2.0 \r\nEnd\r\n");
+  const std::string missing = (dir / "gone.QV").string();
+  for (const std::string& file : {damaged, missing}) {
+    dialogs->Warnings.clear();
+    EXPECT_FALSE(window->OpenProjectFile(QString::fromStdString(file)));
+    ASSERT_EQ(dialogs->Warnings.size(), 1u) << file;
+    EXPECT_TRUE(dialogs->Warnings[0].Text.contains(QString::fromStdString(fs::path(file).filename().string())))
+        << dialogs->Warnings[0].Text.toStdString();
+    if (file == damaged) EXPECT_TRUE(dialogs->Warnings[0].Text.contains("line 3")) << dialogs->Warnings[0].Text.toStdString();
+    EXPECT_EQ(StackNames(), (std::vector<std::string>{"Text000"}));
+    EXPECT_TRUE(window->ProjectFileName().empty());
+  }
+  // The editor goes on working.
+  window->InsertAction(TLayerKind::lkText)->trigger();
+  EXPECT_EQ(ListNames(), (std::vector<std::string>{"Text000", "Text001"}));
+}
+
+TEST_F(Editor, MissingMediaOfAProjectAreToldInOneSummary) {
+  auto other = Make<TQVSystem>(768, 576, TCompositionContext{}, false);
+  for (int i = 0; i < 3; ++i) {
+    const std::string picture = Picture("m" + std::to_string(i) + ".png");
+    other->NewLayer<TImageLayer>().SetFileName(picture);
+  }
+  const std::string project = (dir / "media.QV").string();
+  other->SaveToFile(project);
+  for (int i = 0; i < 3; ++i) fs::remove(dir / ("m" + std::to_string(i) + ".png"));
+
+  EXPECT_TRUE(window->OpenProjectFile(QString::fromStdString(project)));
+  ASSERT_EQ(dialogs->Warnings.size(), 1u);
+  EXPECT_TRUE(dialogs->Warnings[0].Text.startsWith("3 pictures")) << dialogs->Warnings[0].Text.toStdString();
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(dialogs->Warnings[0].Details.contains(QString("m%1.png").arg(i)));
+  EXPECT_EQ(Sys().Layers.size(), 3u);
+}
+
+TEST_F(Editor, TheRenderLoopDrawsOverTheCheckerboardAndSleepsOnAStaticPage) {
+  EXPECT_TRUE(fs::exists(dir / "grid.png"));
+  window->RenderStep();
+  const TmemoryBitmap& work = *Sys().work;
+  EXPECT_EQ(work.Pixel(0, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(work.Pixel(8, 0), 0xFFCCCCCCu);
+  EXPECT_TRUE(window->Idle());
+
+  window->InsertAction(TLayerKind::lkClock)->trigger();
+  EXPECT_FALSE(window->Idle());  // a frame was asked for
+  QTest::qWait(60);
+  window->RenderStep();
+  EXPECT_FALSE(window->Idle()) << "a clock keeps frames coming";
+}
+
+TEST_F(Editor, TheWorkAreaShowsTheWorkImageWithoutACopy) {
+  window->show();
+  window->RenderStep();
+  const QImage shown = window->WorkArea().grab().toImage();
+  ASSERT_EQ(shown.width(), 768);
+  EXPECT_EQ(shown.pixel(0, 0) & 0xFFFFFFu, 0xFFFFFFu);
+  EXPECT_EQ(shown.pixel(8, 0) & 0xFFFFFFu, 0xCCCCCCu);
+  // A drag on the work area moves the layer under it.
+  window->InsertAction(TLayerKind::lkText)->trigger();
+  TLayer* text = Sys().Layers.back().get();
+  const QPoint inside(text->X() + text->Width() / 2, text->Y() + text->Height() / 2);
+  const std::int32_t x = text->X();
+  QTest::mouseMove(&window->WorkArea(), inside);  // the pointer comes over the layer first
+  QTest::mousePress(&window->WorkArea(), Qt::LeftButton, {}, inside);
+  QTest::mouseMove(&window->WorkArea(), inside + QPoint(30, 0));
+  QTest::mouseRelease(&window->WorkArea(), Qt::LeftButton, {}, inside + QPoint(30, 0));
+  EXPECT_EQ(text->X(), x + 30);
+}
+
+}  // namespace
+}  // namespace qv::test
