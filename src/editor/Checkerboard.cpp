@@ -1,5 +1,7 @@
 #include "editor/Checkerboard.h"
 
+#include "editor/RenderLoop.h"
+
 #include <fstream>
 #include <system_error>
 
@@ -62,6 +64,7 @@ TCheckerboard LoadCheckerboard(const std::vector<std::filesystem::path>& Folders
     const std::filesystem::path file = folder / kGridFileName;
     if (TryLoad(file, Width, result.Image)) {
       result.File = file;
+      result.Opaque = IsOpaque(result.Image);
       return result;
     }
     try {

@@ -21,6 +21,7 @@ void GenerateGrid(const std::filesystem::path& File, int Width, int Height);
 struct TCheckerboard {
   TStreamedBitmap Image;        // Width × Height unless a stored file of that width is taller or shorter
   std::filesystem::path File;   // the "grid.png" read or written; empty when none could be
+  bool Opaque = true;           // every pixel has alpha 255 (a file of our own always does)
 };
 
 // The checkerboard for a Width × Height work area from "grid.png" in the first of Folders where it

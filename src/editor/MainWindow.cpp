@@ -344,7 +344,7 @@ void TForm5::RenderStep() {
     return;
   }
   fRendering = true;
-  RenderEditorFrame(*fSys, fGrid.Image);
+  RenderEditorFrame(*fSys, fGrid.Image, fGrid.Opaque);
   fRendering = false;
   fPacer.Rendered(now);
   fWorkArea->update();

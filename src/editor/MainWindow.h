@@ -52,7 +52,7 @@ class TForm5 final : public QMainWindow {
   TQVSystem& Composition() { return *fSys; }
   TWorkArea& WorkArea() { return *fWorkArea; }
   TObjectList& ObjectList() { return *fTree; }
-  const TmemoryBitmap& CheckerboardImage() const { return fGrid.Image; }
+  const TCheckerboard& Checkerboard() const { return fGrid; }
   const std::filesystem::path& CheckerboardFile() const { return fGrid.File; }
   const std::string& ProjectFileName() const { return fFileName; }
   std::int32_t SliderMaximum() const { return fSliderMax; }

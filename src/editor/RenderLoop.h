@@ -7,14 +7,19 @@
 #include "platform/Clock.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace qv {
 
 inline constexpr std::uint32_t kFrameIntervalMs = 40;
 
-// One frame into Sys.work: the checkerboard blended opaque over the whole image, then DrawAll and
-// DrawEditor. Nothing happens without a work image.
-void RenderEditorFrame(TQVSystem& Sys, const TmemoryBitmap& Checkerboard);
+// One frame into Sys.work: the checkerboard blended over the whole image (copied, when it is
+// opaque, which gives the same pixels), then DrawAll and DrawEditor. Nothing happens without a
+// work image.
+void RenderEditorFrame(TQVSystem& Sys, const TmemoryBitmap& Checkerboard, bool CheckerboardOpaque = false);
+
+// Whether every pixel of Bmp has alpha 255.
+bool IsOpaque(const TmemoryBitmap& Bmp);
 
 // Whether the page changes with nothing touched: a clock or a crawl layer that shows.
 bool NeedsContinuousFrames(const TQVSystem& Sys);

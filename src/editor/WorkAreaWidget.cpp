@@ -1,6 +1,7 @@
 #include "editor/WorkAreaWidget.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace qv {
@@ -61,13 +62,14 @@ void TWorkArea::Attach() {
   setFixedSize(work->Width(), work->Height());
 }
 
-void TWorkArea::paintEvent(QPaintEvent*) {
+void TWorkArea::paintEvent(QPaintEvent* Event) {
   QPainter p(this);
   if (fImage.isNull()) {
     p.fillRect(rect(), Qt::black);
     return;
   }
-  p.drawImage(0, 0, fImage);
+  const QRect r = Event->rect();
+  p.drawImage(r.topLeft(), fImage, r);
 }
 
 void TWorkArea::mousePressEvent(QMouseEvent* Event) {

@@ -1,0 +1,112 @@
+// editor_frame_vs_drawall: one frame of the editor's render loop (checkerboard, the composition's
+// frame, the editing overlay, the work area repainted from the work image) against the
+// composition's frame alone, on the example page in the real window (offscreen platform).
+#include "Ratio.h"
+
+#include "editor/MainWindow.h"
+#include "editor/RenderLoop.h"
+#include "editor/WorkAreaWidget.h"
+
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+// Widgets need a QApplication, and there can be only one: made before any benchmark asks Qt for
+// fonts, so the text benchmarks share it.
+QApplication& Application() {
+  static QApplication* app = [] {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static int argc = 1;
+    static char name[] = "qvbench";
+    static char* argv[] = {name, nullptr};
+    return new QApplication(argc, argv);
+  }();
+  return *app;
+}
+[[maybe_unused]] QApplication& kMadeFirst = Application();
+
+// Every layer of the example page in, the crawls running. The editor holds the frame the ruler
+// chose; it is set before each frame as the loop would find it.
+constexpr std::int32_t kFrame = 200;
+
+struct EditorPage {
+  std::unique_ptr<qv::TForm5> window;
+  EditorPage() {
+    qv::TEditorOptions options;
+    options.GridFolders = {std::filesystem::temp_directory_path() / "qvbench-editor"};
+    window = std::make_unique<qv::TForm5>(std::move(options));
+    window->show();
+    window->OpenProjectFile(QString::fromUtf8(QV_EXAMPLES_DIR "/news/news.QV"));
+    for (int i = 0; i < 10; ++i) {
+      window->Composition().frame = kFrame;
+      qv::RenderEditorFrame(window->Composition(), window->Checkerboard().Image, window->Checkerboard().Opaque);
+      window->WorkArea().repaint();
+    }
+    fprintf(stderr, "layers %zu frame %d px %08x %08x\n", window->Composition().Layers.size(), window->Composition().frame, window->Composition().work->Pixel(400, 60), window->Composition().work->Pixel(300, 560));
+  }
+};
+
+EditorPage& ThePage() {
+  static EditorPage page;
+  return page;
+}
+
+void BM_EditorFrame(benchmark::State& state) {
+  EditorPage& page = ThePage();
+  qv::TQVSystem& sys = page.window->Composition();
+  const qv::TCheckerboard& grid = page.window->Checkerboard();
+  for (auto _ : state) {
+    sys.frame = kFrame;
+    qv::RenderEditorFrame(sys, grid.Image, grid.Opaque);
+    page.window->WorkArea().repaint();
+    benchmark::DoNotOptimize(sys.work->Bits);
+  }
+}
+BENCHMARK(BM_EditorFrame)->Unit(benchmark::kMicrosecond);
+
+void BM_EditorDrawAll(benchmark::State& state) {
+  EditorPage& page = ThePage();
+  qv::TQVSystem& sys = page.window->Composition();
+  for (auto _ : state) {
+    sys.frame = kFrame;
+    sys.DrawAll(nullptr);
+    benchmark::DoNotOptimize(sys.work->Bits);
+  }
+}
+BENCHMARK(BM_EditorDrawAll)->Unit(benchmark::kMicrosecond);
+
+// The parts of a frame beyond the composition's, to see where the difference goes.
+void BM_EditorOverlay(benchmark::State& state) {
+  qv::TQVSystem& sys = ThePage().window->Composition();
+  for (auto _ : state) {
+    sys.DrawEditor();
+    benchmark::DoNotOptimize(sys.work->Bits);
+  }
+}
+BENCHMARK(BM_EditorOverlay)->Unit(benchmark::kMicrosecond);
+
+void BM_EditorBackground(benchmark::State& state) {
+  EditorPage& page = ThePage();
+  qv::TmemoryBitmap& work = *page.window->Composition().work;
+  const qv::TmemoryBitmap& grid = page.window->Checkerboard().Image;
+  for (auto _ : state) {
+    grid.CopyRectTo(work, 0, 0, work.Width(), work.Height(), 0, 0);
+    benchmark::DoNotOptimize(work.Bits);
+  }
+}
+BENCHMARK(BM_EditorBackground)->Unit(benchmark::kMicrosecond);
+
+void BM_EditorPresent(benchmark::State& state) {
+  qv::TWorkArea& area = ThePage().window->WorkArea();
+  for (auto _ : state) area.repaint();
+}
+BENCHMARK(BM_EditorPresent)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+QV_RATIO(editor_frame_vs_drawall, "BM_EditorFrame", "BM_EditorDrawAll");
