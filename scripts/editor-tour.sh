@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Drives qveditor under Xvfb the way an operator would and photographs each step: the example
+# page opened from the command line, layers picked, dragged, resized and nudged, a text layer
+# inserted from the toolbar, the page saved with Ctrl+S and opened again in a new editor.
+#
+#   scripts/editor-tour.sh [OUT_DIR]      default out/screens
+#
+# Writes OUT_DIR/NN-step.png, and docs/editor.png (the editor on the example page, small) for
+# the README. Environment: QV_BUILD_DIR (default build).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/xvfb-lib.sh
+
+out=${1:-out/screens}
+build=${QV_BUILD_DIR:-build}
+export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/qv-ccache}"
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$build" -j "${QV_JOBS:-2}" --target qveditor qvrender >/dev/null
+editor=$(pwd)/$build/src/app/qveditor
+mkdir -p "$out" docs
+
+# A copy of the example, so that saving never touches the one in the source tree.
+work=$(mktemp -d)
+cp -r examples/news "$work/news"
+project=$work/news/news.QV
+
+start_xvfb 1280x860x24
+trap 'kill $XVFB_PID 2>/dev/null || true; rm -rf "$work"' EXIT
+
+shot() { import -window root "$out/$1.png"; echo "  $out/$1.png"; }
+# Page coordinates to screen coordinates: the window sits at the top-left corner of the bare
+# display; the work area is centred in its panel below the menu and the toolbar panel.
+origin_x=48
+origin_y=94
+at() { echo $((origin_x + $1)) $((origin_y + $2)); }
+move() { xdotool mousemove $(at "$1" "$2"); sleep 0.15; }
+drag() {  # drag from (x1, y1) to (x2, y2) in page coordinates, in small steps as a hand would
+  local x1=$1 y1=$2 x2=$3 y2=$4 i
+  move "$x1" "$y1"
+  xdotool mousedown 1
+  for i in 1 2 3 4 5 6 7 8; do
+    xdotool mousemove $(at $((x1 + (x2 - x1) * i / 8)) $((y1 + (y2 - y1) * i / 8)))
+    sleep 0.05
+  done
+  xdotool mouseup 1
+  sleep 0.2
+}
+
+echo "Photographs of the editor:"
+"$editor" "$project" >"$work/editor.log" 2>&1 &
+editor_pid=$!
+win=$(wait_for_window "^Tessaly")
+sleep 2
+shot 01-opened
+
+# Pick the headline (its text starts at page x 84, y 505) and drag it up by 60 pixels.
+move 200 525
+shot 02-hover
+xdotool click 1
+sleep 0.2
+drag 200 525 200 465
+shot 03-dragged
+
+# Pick the strap (a picture at 64, 468, 640 × 72) and widen it by its right handle.
+move 650 520
+xdotool click 1
+sleep 0.2
+drag 704 504 744 504
+shot 04-resized
+
+# Nudge it with the keys: three to the right, one down.
+xdotool key --window "$win" Right Right Right Down
+sleep 0.3
+shot 05-nudged
+
+# Insert a text layer with the third toolbar button (48 × 48 icons in 55 × 54 buttons).
+xdotool mousemove 148 48 click 1
+sleep 0.5
+shot 06-text-inserted
+
+# Save over the copy with Ctrl+S, and open the saved page in a second editor.
+xdotool key --window "$win" ctrl+s
+sleep 0.5
+shot 07-saved
+kill "$editor_pid"
+wait "$editor_pid" 2>/dev/null || true
+grep -q "Text000" "$project" && echo "  saved: $project holds the inserted Text000"
+"$editor" "$project" >>"$work/editor.log" 2>&1 &
+editor_pid=$!
+wait_for_window "^Tessaly" >/dev/null
+sleep 2
+shot 08-reopened
+kill "$editor_pid"
+wait "$editor_pid" 2>/dev/null || true
+
+# The README's pictures, kept small: the editor as it opens, and a frame rendered by qvrender.
+convert "$out/01-opened.png" -crop 1120x760+0+0 +repage -resize 800x -strip -colors 256 docs/editor.png
+"$build/src/app/qvrender" render examples/news/news.QV -o "$work/frame.png" --frame 200 --checkerboard
+convert "$work/frame.png" -resize 512x -strip -colors 256 docs/frame.png
+echo "  docs/editor.png, docs/frame.png"
