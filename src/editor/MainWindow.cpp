@@ -74,7 +74,10 @@ std::uint16_t VirtualKeyOf(int QtKey) {
   return 0;
 }
 
-TForm5::TForm5(TEditorOptions Options, QWidget* Parent) : QMainWindow(Parent), fOptions(std::move(Options)) {
+TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
+    : QMainWindow(Parent),
+      fMachineTicks(Options.Ticks != nullptr ? *Options.Ticks : fSteadyTicks),
+      fOptions(std::move(Options)) {
   if (!fOptions.Dialogs) fOptions.Dialogs = MakeQtEditorDialogs();
   InitEditorIcons();
 
@@ -104,7 +107,7 @@ TForm5::TForm5(TEditorOptions Options, QWidget* Parent) : QMainWindow(Parent), f
   fFrameTimer.setTimerType(Qt::PreciseTimer);
   connect(&fFrameTimer, &QTimer::timeout, this, [this] { RenderStep(); });
   qApp->installEventFilter(this);
-  RequestFrame();
+  RenderStep();  // the checkerboard is up before anything loads
 }
 
 TForm5::~TForm5() {

@@ -42,6 +42,9 @@ struct TEditorOptions {
   std::vector<std::filesystem::path> GridFolders;
   // The questions the window asks; none: Qt's dialogs.
   std::unique_ptr<TEditorDialogs> Dialogs;
+  // The millisecond tick count the render loop and the composition go by; none: the machine's
+  // monotonic clock. Not owned; it must outlive the window.
+  TTickSource* Ticks = nullptr;
 };
 
 class TForm5 final : public QMainWindow {
@@ -103,7 +106,8 @@ class TForm5 final : public QMainWindow {
   TQtTextRenderer fTextRenderer;
   TQtRichEdit fRichEdit;  // the shared rich-text engine of text and crawl layers
   TQtCanvasFactory fCanvases;
-  TSteadyTickSource fMachineTicks;
+  TSteadyTickSource fSteadyTicks;
+  TTickSource& fMachineTicks;
   TEditorTicks fTicks{fMachineTicks};
   TSystemTimeOfDay fTimeOfDay;
   std::unique_ptr<TQVSystem> fSys;

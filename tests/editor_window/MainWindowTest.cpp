@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <deque>
 #include <fstream>
 
@@ -76,11 +77,13 @@ struct TScriptedDialogs final : TEditorDialogs {
 struct Editor : ::testing::Test {
   TTestDir dir{"qv-editor"};
   TScriptedDialogs* dialogs = nullptr;
+  TManualTickSource ticks{1000};  // the render loop's time goes as the test says
   std::unique_ptr<TForm5> window;
 
   void SetUp() override {
     TEditorOptions options;
     options.GridFolders = {dir.Path()};
+    options.Ticks = &ticks;
     auto scripted = std::make_unique<TScriptedDialogs>();
     dialogs = scripted.get();
     options.Dialogs = std::move(scripted);
@@ -111,6 +114,14 @@ struct Editor : ::testing::Test {
       EXPECT_EQ(root->child(i)->text(0).toStdString(), names.back());
     }
     return names;
+  }
+  bool ShowsMoreThanTheCheckerboard() {
+    const TmemoryBitmap& work = *Sys().work;
+    const TmemoryBitmap& grid = window->Checkerboard().Image;
+    for (int y = 0; y < work.Height(); ++y) {
+      if (std::memcmp(work.PixelPtr(0, y), grid.PixelPtr(0, y), std::size_t(work.Width()) * 4) != 0) return true;
+    }
+    return false;
   }
   // A project of text layers with these names, written by a composition of its own.
   std::string Project(const std::string& Name, const std::vector<std::string>& Layers) {
@@ -167,6 +178,7 @@ TEST_F(Editor, ARenamedLayerFreesItsNameForTheNextInsert) {
   Sys().Layers[0]->SetlayerName("headline");
   window->InsertAction(TLayerKind::lkText)->trigger();
   EXPECT_EQ(StackNames(), (std::vector<std::string>{"headline", "Text001", "Text000"}));
+  ticks.Advance(40);
   window->RenderStep();  // the list's texts follow renames at the next frame
   EXPECT_EQ(ListNames(), StackNames());
 }
@@ -332,7 +344,9 @@ TEST_F(Editor, ADamagedOrMissingProjectIsToldOnceAndTheEditorKeepsWhatItHad) {
     ASSERT_EQ(dialogs->Warnings.size(), 1u) << file;
     EXPECT_TRUE(dialogs->Warnings[0].Text.contains(QString::fromStdString(fs::path(file).filename().string())))
         << dialogs->Warnings[0].Text.toStdString();
-    if (file == damaged) EXPECT_TRUE(dialogs->Warnings[0].Text.contains("line 3")) << dialogs->Warnings[0].Text.toStdString();
+    if (file == damaged) {
+      EXPECT_TRUE(dialogs->Warnings[0].Text.contains("line 3")) << dialogs->Warnings[0].Text.toStdString();
+    }
     EXPECT_EQ(StackNames(), (std::vector<std::string>{"Text000"}));
     EXPECT_TRUE(window->ProjectFileName().empty());
   }
@@ -343,13 +357,11 @@ TEST_F(Editor, ADamagedOrMissingProjectIsToldOnceAndTheEditorKeepsWhatItHad) {
 
 TEST_F(Editor, MissingMediaOfAProjectAreToldInOneSummary) {
   auto other = Make<TQVSystem>(768, 576, TCompositionContext{}, false);
-  for (int i = 0; i < 3; ++i) {
-    const std::string picture = Picture("m" + std::to_string(i) + ".png");
-    other->NewLayer<TImageLayer>().SetFileName(picture);
-  }
+  const std::string names[] = {"m0.png", "m1.png", "m2.png"};
+  for (const std::string& name : names) other->NewLayer<TImageLayer>().SetFileName(Picture(name));
   const std::string project = (dir / "media.QV").string();
   other->SaveToFile(project);
-  for (int i = 0; i < 3; ++i) fs::remove(dir / ("m" + std::to_string(i) + ".png"));
+  for (const std::string& name : names) fs::remove(dir / name);
 
   EXPECT_TRUE(window->OpenProjectFile(QString::fromStdString(project)));
   ASSERT_EQ(dialogs->Warnings.size(), 1u);
@@ -360,22 +372,32 @@ TEST_F(Editor, MissingMediaOfAProjectAreToldInOneSummary) {
 
 TEST_F(Editor, TheRenderLoopDrawsOverTheCheckerboardAndSleepsOnAStaticPage) {
   EXPECT_TRUE(fs::exists(dir / "grid.png"));
-  window->RenderStep();
+  // The window drew its first frame when it was made: the checkerboard, and nothing more to do.
   const TmemoryBitmap& work = *Sys().work;
   EXPECT_EQ(work.Pixel(0, 0), 0xFFFFFFFFu);
   EXPECT_EQ(work.Pixel(8, 0), 0xFFCCCCCCu);
   EXPECT_TRUE(window->Idle());
 
+  // A change asks for a frame; it comes 40 ms after the last one, not before.
+  window->InsertAction(TLayerKind::lkText)->trigger();
+  EXPECT_FALSE(window->Idle());
+  ticks.Advance(39);
+  window->RenderStep();
+  EXPECT_FALSE(ShowsMoreThanTheCheckerboard()) << "drawn before its time";
+  ticks.Advance(1);
+  window->RenderStep();
+  EXPECT_TRUE(ShowsMoreThanTheCheckerboard()) << "the new text is on the page";
+  EXPECT_TRUE(window->Idle());
+
   window->InsertAction(TLayerKind::lkClock)->trigger();
   EXPECT_FALSE(window->Idle());  // a frame was asked for
-  QTest::qWait(60);
+  ticks.Advance(40);
   window->RenderStep();
   EXPECT_FALSE(window->Idle()) << "a clock keeps frames coming";
 }
 
 TEST_F(Editor, TheWorkAreaShowsTheWorkImageWithoutACopy) {
   window->show();
-  window->RenderStep();
   const QImage shown = window->WorkArea().grab().toImage();
   ASSERT_EQ(shown.width(), 768);
   EXPECT_EQ(shown.pixel(0, 0) & 0xFFFFFFu, 0xFFFFFFu);
