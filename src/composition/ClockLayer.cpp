@@ -1,5 +1,9 @@
 #include "composition/ClockLayer.h"
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
 
 namespace qv {
 
@@ -64,9 +68,25 @@ void TClockLayer::Advance(double frame) {
   };
   {
     Muted muted(*this);
-    SetText(fsettings->Format(owner->TimeOfDay().Now()));
+    SetText(fsettings->Format(ClockType() == ctChrono ? ChronoTime(frame) : owner->TimeOfDay().Now()));
   }
   TTextLayer::Advance(frame);
+}
+
+TTimeOfDay TClockLayer::ChronoTime(double Frame) const {
+  constexpr std::int64_t kMsPerFrame = 40;
+  const double whole = std::floor(Frame);
+  const std::int64_t frameIndex = std::isfinite(whole) ? static_cast<std::int64_t>(std::clamp(whole, -1e15, 1e15)) : 0;
+  const std::int64_t elapsed = std::max<std::int64_t>(0, frameIndex - LayerIN());
+  std::int64_t ms = 0;
+  if (fchrono->ChronoType() == ctAscendant) {
+    ms = elapsed * kMsPerFrame;
+  } else {
+    ms = std::max<std::int64_t>(0, std::int64_t(Duration()) - elapsed) * kMsPerFrame;
+    if (!fsettings->MilliSeconds()) ms = (ms + 999) / 1000 * 1000;
+  }
+  return {static_cast<int>(std::min<std::int64_t>(ms / 3600000, INT32_MAX)), static_cast<int>(ms / 60000 % 60),
+          static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000)};
 }
 
 }  // namespace qv

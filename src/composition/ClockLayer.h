@@ -61,9 +61,15 @@ class TClockLayer : public TTextLayer {
   QV_CONTAINER(TClockLayer, TTextLayer)
 
  public:
-  // Sets Text to the time of day (with the layer's own propagation muted, so only the text's
-  // other subscribers hear of it), then moves on as a text layer.
+  // Sets Text to the time of day, or for a chronometer to its count at `frame` (with the layer's
+  // own propagation muted, so only the text's other subscribers hear of it), then moves on as a
+  // text layer.
   void Advance(double frame) override;
+  // What a chronometer shows at Frame: counting up from 00:00:00 at the in-point, or down from
+  // the layer's Duration to 00:00:00, where it holds. 25 frames make a second, so the shown second
+  // changes every 25 frames. Counting down without milliseconds, a second shows until it has
+  // fully gone (10 for the first 25 frames of a ten-second count, 00 from its end on).
+  TTimeOfDay ChronoTime(double Frame) const;
 
   TClockSettings& FormatSettings() const { return *fsettings; }
   TChronoSettings& ChronoSettings() const { return *fchrono; }

@@ -33,8 +33,9 @@ bool IsOpaque(const TmemoryBitmap& Bmp) {
 bool NeedsContinuousFrames(const TQVSystem& Sys) {
   for (const auto& layer : Sys.Layers) {
     if (!layer->Visible()) continue;
-    if (dynamic_cast<const TClockLayer*>(layer.get()) != nullptr ||
-        dynamic_cast<const TRollLayer*>(layer.get()) != nullptr) {
+    // A chronometer counts with the frame, which holds while nobody plays it.
+    const auto* clock = dynamic_cast<const TClockLayer*>(layer.get());
+    if ((clock != nullptr && clock->ClockType() == ctTimer) || dynamic_cast<const TRollLayer*>(layer.get()) != nullptr) {
       return true;
     }
   }

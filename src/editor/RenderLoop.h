@@ -21,7 +21,7 @@ void RenderEditorFrame(TQVSystem& Sys, const TmemoryBitmap& Checkerboard, bool C
 // Whether every pixel of Bmp has alpha 255.
 bool IsOpaque(const TmemoryBitmap& Bmp);
 
-// Whether the page changes with nothing touched: a clock or a crawl layer that shows.
+// Whether the page changes with nothing touched: a time-of-day clock or a crawl that shows.
 bool NeedsContinuousFrames(const TQVSystem& Sys);
 
 // When the next frame may come: at most one every kFrameIntervalMs.

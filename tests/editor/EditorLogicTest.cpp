@@ -141,7 +141,7 @@ TEST(EditorTicks, AnIdlePageIsNotSentBackToFrameZero) {
   EXPECT_EQ(sys->frame, 0);
 }
 
-TEST(RenderLoop, OnlyClocksAndCrawlsThatShowKeepFramesComing) {
+TEST(RenderLoop, OnlyTimeOfDayClocksAndCrawlsThatShowKeepFramesComing) {
   auto sys = Make<TQVSystem>(64, 48, TCompositionContext{}, true);
   EXPECT_FALSE(NeedsContinuousFrames(*sys));
   sys->NewLayer<TImageLayer>();
@@ -149,6 +149,9 @@ TEST(RenderLoop, OnlyClocksAndCrawlsThatShowKeepFramesComing) {
   EXPECT_FALSE(NeedsContinuousFrames(*sys));
   TClockLayer& clock = sys->NewLayer<TClockLayer>();
   EXPECT_TRUE(NeedsContinuousFrames(*sys));
+  clock.SetClockType(ctChrono);  // counts with the frame, which holds
+  EXPECT_FALSE(NeedsContinuousFrames(*sys));
+  clock.SetClockType(ctTimer);
   clock.SetVisible(false);
   EXPECT_FALSE(NeedsContinuousFrames(*sys));
   sys->NewLayer<TRollLayer>();

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace qv::test {
 namespace {
 
@@ -157,19 +159,88 @@ TEST_F(Clock, KeepsTheImageWhileTheTextStays) {
   EXPECT_EQ(0, std::memcmp(fresh->Bits, c.Image->Bits, fresh->ByteSize()));
 }
 
-TEST_F(Clock, ClockAndChronoTypesChangeNothingOnScreen) {
+TEST_F(Clock, TheChronoDirectionChangesNothingOnATimeOfDayClock) {
   TClockLayer& c = NewClock();
   sys->work->Fill(0);
   Frame();
   const std::vector<std::uint8_t> before(sys->work->Bits, sys->work->Bits + sys->work->ByteSize());
   const std::uint64_t renders = c.RenderCount();
-  c.SetClockType(ctChrono);
   c.ChronoSettings().SetChronoType(ctDescendant);
   sys->work->Fill(0);
   Frame();
   EXPECT_EQ(std::vector<std::uint8_t>(sys->work->Bits, sys->work->Bits + sys->work->ByteSize()), before);
   EXPECT_EQ(c.RenderCount(), renders);
   EXPECT_EQ(c.Text(), "09:05:03");
+}
+
+struct ChronoCase {
+  const char* name;
+  TChronoType type;
+  std::int32_t in, duration, frame;
+  bool ms;
+  const char* expected;
+};
+
+TEST_F(Clock, AChronometerCountsTheFramesOfItsTimeWindow) {
+  const ChronoCase cases[] = {
+      {"up: the in-point", ctAscendant, 0, 250, 0, false, "00:00:00"},
+      {"up: last frame of the first second", ctAscendant, 0, 250, 24, false, "00:00:00"},
+      {"up: the next second at frame 25", ctAscendant, 0, 250, 25, false, "00:00:01"},
+      {"up: from a later in-point", ctAscendant, 100, 250, 149, false, "00:00:01"},
+      {"up: milliseconds per frame", ctAscendant, 0, 250, 26, true, "00:00:01:040"},
+      {"up: across a minute", ctAscendant, 0, 100000, 1500, false, "00:01:00"},
+      {"up: across an hour", ctAscendant, 0, 200000, 90000, false, "01:00:00"},
+      {"up: hours go past a day", ctAscendant, 0, INT32_MAX, 2160000, false, "24:00:00"},
+      {"down: the whole duration first", ctDescendant, 0, 250, 0, false, "00:00:10"},
+      {"down: a second shows until it has gone", ctDescendant, 0, 250, 24, false, "00:00:10"},
+      {"down: nine at frame 25", ctDescendant, 0, 250, 25, false, "00:00:09"},
+      {"down: the last second", ctDescendant, 0, 250, 249, false, "00:00:01"},
+      {"down: zero at the end", ctDescendant, 0, 250, 250, false, "00:00:00"},
+      {"down: holds at zero", ctDescendant, 0, 250, 400, false, "00:00:00"},
+      {"down: exact with milliseconds", ctDescendant, 0, 250, 1, true, "00:00:09:960"},
+      {"down: from a later in-point", ctDescendant, 50, 1500, 75, false, "00:00:59"},
+      {"down: a minute and more", ctDescendant, 0, 1525, 0, false, "00:01:01"},
+  };
+  TClockLayer& c = NewClock();
+  c.SetClockType(ctChrono);
+  for (const ChronoCase& k : cases) {
+    c.ChronoSettings().SetChronoType(k.type);
+    c.SetLayerIN(k.in);
+    c.SetDuration(k.duration);
+    c.FormatSettings().SetMilliSeconds(k.ms);
+    sys->frame = k.frame;
+    Frame();
+    EXPECT_EQ(c.Text(), k.expected) << k.name;
+  }
+}
+
+TEST_F(Clock, AChronometerNeverSkipsOrRepeatsASecond) {
+  TClockLayer& c = NewClock();
+  c.SetClockType(ctChrono);
+  c.SetDuration(100000);
+  for (TChronoType type : {ctAscendant, ctDescendant}) {
+    c.ChronoSettings().SetChronoType(type);
+    std::string last;
+    int changes = 0;
+    int run = 0;
+    for (std::int32_t f = 0; f <= 3000; ++f) {
+      const TTimeOfDay t = c.ChronoTime(f);
+      const std::string text = c.FormatSettings().Format(t);
+      if (f > 0 && text != last) {
+        ++changes;
+        // Each shown second lasts 25 frames (the first of a count down is whole too).
+        EXPECT_EQ(run, 25) << "before frame " << f << " (" << type << ")";
+        const int seconds = t.Hour * 3600 + t.Minute * 60 + t.Second;
+        const TTimeOfDay p = c.ChronoTime(f - 1);
+        const int previous = p.Hour * 3600 + p.Minute * 60 + p.Second;
+        EXPECT_EQ(seconds - previous, type == ctAscendant ? 1 : -1) << "at frame " << f;
+        run = 0;
+      }
+      ++run;
+      last = text;
+    }
+    EXPECT_EQ(changes, 120);
+  }
 }
 
 // The text layer's metadata rule still applies after the time is set.
