@@ -2,6 +2,7 @@
 
 #include "base/NumberText.h"
 #include "composition/LayerClasses.h"
+#include "model/BasicTypes.h"
 #include "project/ProjectFile.h"
 
 #include <algorithm>
@@ -26,6 +27,19 @@ TQVSystem::TQVSystem(std::int32_t Width, std::int32_t Height, const TComposition
 
 void TQVSystem::AfterConstruction() {
   TContainerObject::AfterConstruction();
+  fPageWidth = Make<TMinMaxInteger>();
+  fPageHeight = Make<TMinMaxInteger>();
+  fPageWidth->Name = "Width";
+  fPageHeight->Name = "Height";
+  fPageWidth->SetMinMax(1, kMaxPageWidth);
+  fPageHeight->SetMinMax(1, kMaxPageHeight);
+  fPageWidth->SetValue(fwidth);
+  fPageHeight->SetValue(fheight);
+  auto follow = [this](TBaseProperty*, void*, const std::string&, std::int32_t) {
+    if (!fSyncingSize) SetPageSize(fPageWidth->Value(), fPageHeight->Value());
+  };
+  fPageWidth->AddChangeNotify(this, follow);
+  fPageHeight->AddChangeNotify(this, follow);
   MouseLayer = nullptr;
   SetSelectedLayer(nullptr);
   frame = 0;
@@ -160,6 +174,57 @@ void TQVSystem::ReportMediaProblem(const std::string& Message) const {
 }
 
 // ---- files ------------------------------------------------------------------------------------
+
+void TQVSystem::SetPageSize(std::int32_t Width, std::int32_t Height) {
+  Width = std::clamp(Width, 1, kMaxPageWidth);
+  Height = std::clamp(Height, 1, kMaxPageHeight);
+  if (fPageWidth && fPageHeight) {
+    fSyncingSize = true;
+    if (fPageWidth->Value() != Width) fPageWidth->SetValue(Width);
+    if (fPageHeight->Value() != Height) fPageHeight->SetValue(Height);
+    fSyncingSize = false;
+  }
+  if (Width == fwidth && Height == fheight) return;
+  fwidth = Width;
+  fheight = Height;
+  if (work) work = std::make_unique<TmemoryBitmap>(TmemoryBitmap::CreateAsDib(Width, Height, 32));
+  onPageSizeChanged(this);
+}
+
+void TQVSystem::CloseObject() {
+  TContainerObject::CloseObject();
+  SetPageSize(fPageWidth->Value(), fPageHeight->Value());
+}
+
+TBaseProperty* TQVSystem::GetProperty(std::string_view Name) const {
+  if (TBaseProperty* p = TContainerObject::GetProperty(Name)) return p;
+  if (SameText(Name, "Width")) return fPageWidth.get();
+  if (SameText(Name, "Height")) return fPageHeight.get();
+  return nullptr;
+}
+
+void TQVSystem::SaveToStream(const std::string& Space, TLineWriter& Writer) const {
+  if (StandardSize()) {
+    TContainerObject::SaveToStream(Space, Writer);
+    return;
+  }
+  // The block as always, with the size put in before its "End".
+  struct THoldLast final : TLineWriter {
+    TLineWriter& Out;
+    std::string Held;
+    bool Holding = false;
+    explicit THoldLast(TLineWriter& O) : Out(O) {}
+    void WriteLine(const std::string& Line) override {
+      if (Holding) Out.WriteLine(Held);
+      Held = Line;
+      Holding = true;
+    }
+  } hold(Writer);
+  TContainerObject::SaveToStream(Space, hold);
+  Writer.WriteLine(Space + "\tWidth = " + std::to_string(fwidth));
+  Writer.WriteLine(Space + "\tHeight = " + std::to_string(fheight));
+  if (hold.Holding) Writer.WriteLine(hold.Held);
+}
 
 void TQVSystem::SaveToFile(const std::string& FileName) const {
   TProjectTextWriter writer;

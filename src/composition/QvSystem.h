@@ -116,6 +116,20 @@ class TQVSystem : public TContainerObject {
   void MouseUp(TMouseButton Button, TShiftState Shift, std::int32_t X, std::int32_t Y);
   void KeyDown(std::uint16_t& Key, TShiftState Shift);
 
+  // --- page size -----------------------------------------------------------------------------
+  // Pages are 768 × 576 unless a project or the editor says otherwise (720p, 1080p, any size up
+  // to 3840 × 2160).
+  static constexpr std::int32_t kStandardWidth = 768;
+  static constexpr std::int32_t kStandardHeight = 576;
+  static constexpr std::int32_t kMaxPageWidth = 3840;
+  static constexpr std::int32_t kMaxPageHeight = 2160;
+  // Sets the page's size (each side kept within 1 and its maximum) and makes the work image anew
+  // at that size, cleared; layers keep their places. Runs onPageSizeChanged when the size changed.
+  void SetPageSize(std::int32_t Width, std::int32_t Height);
+  bool StandardSize() const { return fwidth == kStandardWidth && fheight == kStandardHeight; }
+  // Runs after the page's size changed (the work image is a new one).
+  TSignal<TQVSystem*> onPageSizeChanged;
+
   // --- files ---------------------------------------------------------------------------------
   // Writes the composition and its layers; the previous file survives any failure. Throws
   // EProjectError naming the file.
@@ -126,6 +140,14 @@ class TQVSystem : public TContainerObject {
   void LoadFromFile(const std::string& FileName);
   // The factory the reader asks for each top-level block.
   TContainerObject* GetObject(std::string_view Name, std::string_view ClassName) override;
+  // The published properties, and for the reader "Width" and "Height": the page's size, which a
+  // project states only when it is not 768 × 576.
+  TBaseProperty* GetProperty(std::string_view Name) const override;
+  // The end of the composition's block: a size the file stated takes effect.
+  void CloseObject() override;
+  // The composition's block; a page of another size than 768 × 576 adds "Width = …" and
+  // "Height = …" at its end, so files of standard pages stay as they always were.
+  void SaveToStream(const std::string& Space, TLineWriter& Writer) const override;
 
   // --- services ------------------------------------------------------------------------------
   // Where media paths stored in the project are also looked for (the folder of the last project
@@ -173,6 +195,10 @@ class TQVSystem : public TContainerObject {
   TTimeCode* fdur = nullptr;
   TEnum<TDurationType>* fdurt = nullptr;
   TLayer* fSelectedLayer = nullptr;
+  // The page's size as the reader sets it (not published: the grid does not show it).
+  std::unique_ptr<TMinMaxInteger> fPageWidth;
+  std::unique_ptr<TMinMaxInteger> fPageHeight;
+  bool fSyncingSize = false;  // SetPageSize is bringing the two properties up to date
 
   TCompositionContext fContext;
   TSteadyTickSource fSteadyTicks;

@@ -1,8 +1,7 @@
 #pragma once
-// The work area's background: a checkerboard of 8 × 8 squares, white where column and row have the
-// same parity and light grey (#CCCCCC) elsewhere, kept as "grid.png" so that later starts only
-// read it.
-#include "raster/StreamBitmaps.h"
+// The work area's background, the checkerboard of raster/Checkerboard.h, kept as "grid.png" so that
+// later starts only read it.
+#include "raster/Checkerboard.h"
 
 #include <filesystem>
 #include <vector>
@@ -10,9 +9,6 @@
 namespace qv {
 
 inline constexpr char kGridFileName[] = "grid.png";
-
-// The checkerboard at Width × Height, opaque (a partial last square is covered).
-TStreamedBitmap MakeCheckerboard(int Width, int Height);
 
 // Writes the checkerboard as a colour PNG without alpha to File, by writing a new file and renaming
 // it over the old one. Throws EImageError or std::filesystem::filesystem_error.

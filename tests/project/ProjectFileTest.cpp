@@ -493,3 +493,61 @@ TEST_F(ProjectFile, DeeplyNestedBlocksAreReadWithoutRecursion) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+// Pages of other sizes than 768 × 576 state their size at the end of the composition's block;
+// standard pages never do, so their files stay as they always were.
+TEST_F(ProjectFile, APageOfAnotherSizeStatesItAndReadsBackByteExact) {
+  auto hd = NewComposition();
+  int changes = 0;
+  auto connection = hd->onPageSizeChanged.Connect([&](TQVSystem*) { ++changes; });
+  hd->SetPageSize(1920, 1080);
+  EXPECT_EQ(changes, 1);
+  ASSERT_TRUE(hd->work);
+  EXPECT_EQ(hd->work->Width(), 1920);
+  EXPECT_EQ(hd->work->Height(), 1080);
+  hd->NewLayer<TImageLayer>().SetlayerName("strap");
+  const fs::path file = dir / "hd.QV";
+  hd->SaveToFile(file.string());
+  const std::string bytes = ReadBytes(file);
+  EXPECT_NE(bytes.find("\t\tDuration = 3.00000000\r\n\t\tWidth = 1920\r\n\t\tHeight = 1080\r\n\tEnd\r\n\tObject '':TImageLayer"),
+            std::string::npos)
+      << bytes;
+
+  auto read = NewComposition();
+  read->LoadFromFile(file.string());
+  EXPECT_EQ(read->fwidth, 1920);
+  EXPECT_EQ(read->fheight, 1080);
+  EXPECT_EQ(read->work->Width(), 1920);
+  ASSERT_EQ(read->Layers.size(), 1u);
+  const fs::path again = dir / "again.QV";
+  read->SaveToFile(again.string());
+  EXPECT_EQ(ReadBytes(again), bytes);
+
+  // Back to the standard size: the lines go.
+  read->SetPageSize(768, 576);
+  read->SaveToFile(again.string());
+  EXPECT_EQ(ReadBytes(again).find("Width = 768"), std::string::npos);
+}
+
+TEST_F(ProjectFile, PageSizesAreKeptWithinTheirLimits) {
+  struct {
+    const char* width;
+    const char* height;
+    std::int32_t w, h;
+  } cases[] = {{"1280", "720", 1280, 720}, {"9999", "5000", 3840, 2160}, {"0", "-4", 1, 1}, {"3840", "2160", 3840, 2160}};
+  for (const auto& c : cases) {
+    const std::string w = std::string("Width = ") + c.width;
+    const std::string h = std::string("Height = ") + c.height;
+    auto sys = Load(Lines({"Object '':TQVSystem", "Duration = 2.00000000", w.c_str(), h.c_str(), "End"}));
+    EXPECT_EQ(sys->fwidth, c.w) << c.width;
+    EXPECT_EQ(sys->fheight, c.h) << c.height;
+    EXPECT_EQ(sys->work->Width(), c.w);
+    EXPECT_EQ(sys->work->Height(), c.h);
+  }
+}
+
+}  // namespace
+}  // namespace qv

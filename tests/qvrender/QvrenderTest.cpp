@@ -202,10 +202,42 @@ TEST_F(Qvrender, InfoListsTheLayersAsComposed) {
   const Result r = Run({"info", project, "--frame", "25"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out,
+            "# page 768 x 576\n"
             "0\tTImageLayer\tfirst\t210\t20\t7\t5\t210\t20\t217\t25\n"
             "1\tTImageLayer\tsecond\t100\t50\t7\t5\t100\t50\t107\t55\n");
   const Result r0 = Run({"info", project});
-  EXPECT_EQ(r0.out.substr(0, r0.out.find('\n')), "0\tTImageLayer\tfirst\t10\t20\t7\t5\t10\t20\t17\t25");
+  const std::size_t second = r0.out.find('\n') + 1;
+  EXPECT_EQ(r0.out.substr(second, r0.out.find('\n', second) - second), "0\tTImageLayer\tfirst\t10\t20\t7\t5\t10\t20\t17\t25");
+}
+
+TEST_F(Qvrender, AnHDPageRendersAtItsOwnSize) {
+  img = TRgbaImage::Pattern(7, 5, 40, 255);
+  WriteImage(dir / "p.png", img);
+  const std::string project =
+      Write("hd.QV", Lines({"\tObject '':TQVSystem", "\t\tDuration = 10.00000000", "\t\tWidth = 1920",
+                            "\t\tHeight = 1080", "\tEnd", "\tObject '':TImageLayer", "\t\tFileName = " + P("p.png"),
+                            "\t\tX = 1900", "\t\tY = 1070", "\t\tWidth = 7", "\t\tHeight = 5", "\tEnd"}));
+  const Result info = Run({"info", project});
+  ASSERT_EQ(info.code, 0) << info.err;
+  EXPECT_EQ(info.out.substr(0, info.out.find('\n')), "# page 1920 x 1080");
+
+  ASSERT_EQ(Run({"render", project, "-o", P("hd.tga")}).code, 0);
+  const TTgaImage t = ReadTga(P("hd.tga"));
+  ASSERT_EQ(t.w, 1920);
+  ASSERT_EQ(t.h, 1080);
+  EXPECT_EQ(t.At(1903, 1072), Expected(3, 2));  // a layer beyond the standard page's edges
+
+  // The checkerboard follows the page: the bottom-right square (239, 134) is grey, the one
+  // before it white.
+  ASSERT_EQ(Run({"render", project, "-o", P("grid.tga"), "--checkerboard"}).code, 0);
+  const TTgaImage g = ReadTga(P("grid.tga"));
+  ASSERT_EQ(g.w, 1920);
+  EXPECT_EQ(g.At(1919, 1079), (std::array<std::uint8_t, 4>{204, 204, 204, 255}));
+  EXPECT_EQ(g.At(1911, 1079), (std::array<std::uint8_t, 4>{255, 255, 255, 255}));
+
+  // resave keeps the size lines byte for byte.
+  ASSERT_EQ(Run({"resave", project, P("again.QV")}).code, 0);
+  EXPECT_NE(ReadBytes(P("again.QV")).find("\t\tWidth = 1920\r\n\t\tHeight = 1080\r\n\tEnd"), std::string::npos);
 }
 
 TEST_F(Qvrender, MissingMediaWarnsAndStillRenders) {
@@ -236,7 +268,7 @@ TEST_F(Qvrender, TheExampleProjectRendersCleanlyAndResavesUnchanged) {
   EXPECT_EQ(t.At(634, 100)[3], 255);  // the badge plate's white frame line
   EXPECT_EQ(t.At(700, 100)[3], 217);  // the plate itself, 85 % opaque
   const Result info = Run({"info", example});
-  EXPECT_EQ(CountLines(info.out), 12);
+  EXPECT_EQ(CountLines(info.out), 13);  // the page's size, then the layers
   ASSERT_EQ(Run({"resave", example, P("news.QV")}).code, 0);
   EXPECT_EQ(ReadBytes(P("news.QV")), ReadBytes(example));
 }

@@ -16,6 +16,7 @@ std::vector<std::vector<std::string>> Rows(const std::string& out) {
   std::vector<std::vector<std::string>> rows;
   std::istringstream in(out);
   for (std::string line; std::getline(in, line);) {
+    if (line.starts_with("# ")) continue;  // the page's size
     std::vector<std::string> cells;
     std::size_t start = 0;
     for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)

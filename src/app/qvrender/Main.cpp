@@ -10,6 +10,7 @@
 #include "platform/QtCanvas.h"
 #include "project/ProjectError.h"
 #include "raster/Bitmap.h"
+#include "raster/Checkerboard.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -22,8 +23,9 @@
 namespace qv::render {
 namespace {
 
-constexpr int kWidth = 768;
-constexpr int kHeight = 576;
+// A page is 768 × 576 until its project says otherwise.
+constexpr int kWidth = TQVSystem::kStandardWidth;
+constexpr int kHeight = TQVSystem::kStandardHeight;
 constexpr int kMsPerFrame = 40;
 
 // The composition with the clocks of a repeatable render: ticks that move 40 ms per frame (so
@@ -125,14 +127,14 @@ void WriteImage(const TmemoryBitmap& work, const std::string& file, TImageFormat
   WriteFrame(work, file, format == TImageFormat::ifTga);
 }
 
-// The editor's checkerboard, made only when the frames show it.
-TStreamedBitmap CheckerboardIfAsked(const TOptions& o) {
-  return o.Checkerboard ? MakeCheckerboard(kWidth, kHeight) : TStreamedBitmap();
+// The editor's checkerboard at the page's size, made only when the frames show it.
+TStreamedBitmap CheckerboardIfAsked(const TOptions& o, const TQVSystem& Sys) {
+  return o.Checkerboard ? MakeCheckerboard(Sys.fwidth, Sys.fheight) : TStreamedBitmap();
 }
 
 int RunRender(const TOptions& o, Session& s) {
   s.Load(o.Project);
-  const TStreamedBitmap grid = CheckerboardIfAsked(o);
+  const TStreamedBitmap grid = CheckerboardIfAsked(o, *s.sys);
   s.Compose(o.Frame, o.Checkerboard, &grid);
   WriteImage(*s.sys->work, o.Output, o.Format);
   return 0;
@@ -140,7 +142,7 @@ int RunRender(const TOptions& o, Session& s) {
 
 int RunSequence(const TOptions& o, Session& s) {
   s.Load(o.Project);
-  const TStreamedBitmap grid = CheckerboardIfAsked(o);
+  const TStreamedBitmap grid = CheckerboardIfAsked(o, *s.sys);
   for (int f = o.From; f <= o.To; ++f) {
     s.Compose(f, o.Checkerboard, &grid);
     if (!o.NoOutput) WriteImage(*s.sys->work, FormatFramePattern(o.Output, f), o.Format);
@@ -158,6 +160,7 @@ int RunResave(const TOptions& o, Session& s) {
 int RunInfo(const TOptions& o, Session& s) {
   s.Load(o.Project);
   s.Compose(o.Frame, false, nullptr);
+  std::printf("# page %d x %d\n", s.sys->fwidth, s.sys->fheight);
   std::fputs(DescribeLayers(*s.sys).c_str(), stdout);
   return 0;
 }

@@ -12,17 +12,6 @@ void WriteFrame(const TmemoryBitmap& bmp, const std::string& fileName, bool tga)
   WriteFileAtomically(fileName, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-TStreamedBitmap MakeCheckerboard(int width, int height) {
-  TStreamedBitmap grid(width, height);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const bool same = ((x / 8) % 2) == ((y / 8) % 2);
-      grid.SetPixel(x, y, same ? 0xFFFFFFFFu : 0xFFCCCCCCu);
-    }
-  }
-  return grid;
-}
-
 std::string DescribeLayers(const TQVSystem& sys) {
   std::string out;
   int index = 0;

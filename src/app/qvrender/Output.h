@@ -1,5 +1,5 @@
 #pragma once
-// What qvrender writes: images for people to look at, the editor's checkerboard, layer listings.
+// What qvrender writes: images for people to look at, layer listings.
 #include "raster/StreamBitmaps.h"
 
 #include <cstdint>
@@ -21,10 +21,6 @@ std::vector<std::uint8_t> StraightAlphaPng(const TmemoryBitmap& Bmp);
 // over the old one). A full disk or an unwritable folder throws an error naming the file and the
 // reason; no partial image is left behind.
 void WriteFrame(const TmemoryBitmap& Bmp, const std::string& FileName, bool Tga);
-
-// The editor's background: 8 x 8 squares, white where column and row have the same parity,
-// #CCCCCC elsewhere, opaque.
-TStreamedBitmap MakeCheckerboard(int Width, int Height);
 
 // One line per layer, bottom first, tab-separated: index, class name, layerName, X, Y, Width,
 // Height, the four sides of BoundsRect, and the Text of layers that have one.
