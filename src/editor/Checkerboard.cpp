@@ -25,6 +25,11 @@ void GenerateGrid(const std::filesystem::path& File, int Width, int Height) {
   std::filesystem::rename(temp, File);
 }
 
+std::string GridFileName(int Width, int Height) {
+  if (Width == 768 && Height == 576) return kGridFileName;
+  return "grid-" + std::to_string(Width) + "x" + std::to_string(Height) + ".png";
+}
+
 namespace {
 
 // The stored grid when it is a readable picture of the right width.
@@ -48,7 +53,7 @@ TCheckerboard LoadCheckerboard(const std::vector<std::filesystem::path>& Folders
   TCheckerboard result;
   for (const std::filesystem::path& folder : Folders) {
     if (folder.empty()) continue;
-    const std::filesystem::path file = folder / kGridFileName;
+    const std::filesystem::path file = folder / GridFileName(Width, Height);
     if (TryLoad(file, Width, result.Image)) {
       result.File = file;
       result.Opaque = IsOpaque(result.Image);

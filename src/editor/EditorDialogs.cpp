@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace qv {
@@ -23,6 +24,13 @@ class TQtEditorDialogs final : public TEditorDialogs {
   bool Confirm(QWidget* Parent, const QString& Text, const QString& Caption) override {
     return QMessageBox::warning(Parent, Caption, Text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) ==
            QMessageBox::Ok;
+  }
+  std::optional<int> ChooseItem(QWidget* Parent, const QString& Title, const QString& Label, const QStringList& Items,
+                                int Current) override {
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(Parent, Title, Label, Items, Current, false, &ok);
+    if (!ok) return std::nullopt;
+    return int(Items.indexOf(chosen));
   }
   void Warn(QWidget* Parent, const QString& Caption, const QString& Text, const QString& Details) override {
     QMessageBox box(QMessageBox::Warning, Caption, Text, QMessageBox::Ok, Parent);

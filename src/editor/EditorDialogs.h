@@ -2,6 +2,7 @@
 // The questions the main window asks the user, behind one interface: the window asks through it,
 // the editor answers with Qt's dialogs, and tests answer themselves without a dialog ever showing.
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -21,6 +22,9 @@ class TEditorDialogs {
   virtual std::optional<QString> SaveFile(QWidget* Parent, const QString& Title, const QString& Filter) = 0;
   // OK or Cancel; true on OK.
   virtual bool Confirm(QWidget* Parent, const QString& Text, const QString& Caption) = 0;
+  // One of Items (their index); none when cancelled.
+  virtual std::optional<int> ChooseItem(QWidget* Parent, const QString& Title, const QString& Label,
+                                        const QStringList& Items, int Current) = 0;
   // A message with an OK button; Details, when not empty, behind the box's "Show Details".
   virtual void Warn(QWidget* Parent, const QString& Caption, const QString& Text, const QString& Details = {}) = 0;
 };

@@ -23,6 +23,8 @@
 #include <QAbstractSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 // The icons are compiled into this library; a static library's resources are registered by hand.
 static void InitEditorIcons() { Q_INIT_RESOURCE(Icons); }
 
@@ -92,6 +94,7 @@ TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
   fSys->OnLoadProgress = [this](std::size_t Loaded, std::size_t Found) { ShowLoadProgress(Loaded, Found); };
   fHooks.push_back(fSys->onSelectItem.Connect([this](TQVSystem*) { LayerSelected(); }));
   fHooks.push_back(fSys->onLayersChanged.Connect([this](TQVSystem*) { LayersChanged(); }));
+  fHooks.push_back(fSys->onPageSizeChanged.Connect([this](TQVSystem*) { PageSizeChanged(); }));
   fSys->AddChangeNotify(this, [this](TBaseProperty*, void*, const std::string&, std::int32_t) { RequestFrame(); });
 
   fGrid = LoadCheckerboard(fOptions.GridFolders, fSys->fwidth, fSys->fheight);
@@ -175,6 +178,9 @@ void TForm5::BuildActions() {
     });
   }
 
+  fNewPage = new QAction(tr("New Page…"), this);
+  fNewPage->setShortcut(QKeySequence::New);
+  connect(fNewPage, &QAction::triggered, this, [this] { NewPage(); });
   fOpen = new QAction(tr("Open Project"), this);
   connect(fOpen, &QAction::triggered, this, [this] { OpenProject(); });
   fSave = new QAction(tr("Save"), this);
@@ -186,6 +192,7 @@ void TForm5::BuildActions() {
   connect(fExit, &QAction::triggered, this, [this] { Exit(); });
 
   QMenu* file = menuBar()->addMenu(tr("File"));
+  file->addAction(fNewPage);
   file->addAction(fOpen);
   file->addAction(fSave);
   file->addAction(fSaveAs);
@@ -247,7 +254,7 @@ void TForm5::BuildLayout() {
   auto* middle = new QHBoxLayout(panel10);
   middle->setContentsMargins(0, 0, 0, 0);
   middle->setSpacing(0);
-  auto* workPanel = new QWidget(panel10);
+  auto* workPanel = fWorkPanel = new QWidget(panel10);
   workPanel->setObjectName(QStringLiteral("workPanel"));
   workPanel->setMinimumSize(fSys->fwidth + 32, 600);
   workPanel->setAutoFillBackground(true);
@@ -263,6 +270,7 @@ void TForm5::BuildLayout() {
   fWorkArea->OnTouched = [this] { RequestFrame(); };
   centre->addWidget(fWorkArea, 0, 0, Qt::AlignCenter);
   middle->addWidget(workPanel, 1);
+  workPanel->installEventFilter(this);  // its resizes fit a large page again
 
   auto* panel2 = new QWidget(panel10);
   panel2->setObjectName(QStringLiteral("Panel2"));
@@ -418,6 +426,7 @@ bool TForm5::KeyGoesToPage(QObject* Watched, QKeyEvent* Key) const {
 }
 
 bool TForm5::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == fWorkPanel && Event->type() == QEvent::Resize) FitPage();
   if (Event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(Event);
     if (KeyGoesToPage(Watched, key)) {
@@ -533,6 +542,59 @@ bool TForm5::OpenProjectFile(const QString& FileName) {
   fTree->FillTree();
   UpdateFileActions();
   return opened;
+}
+
+void TForm5::PageSizeChanged() {
+  fGrid = LoadCheckerboard(fOptions.GridFolders, fSys->fwidth, fSys->fheight);
+  fWorkArea->Attach();
+  FitPage();
+  RequestFrame();
+}
+
+void TForm5::FitPage() {
+  if (fWorkPanel == nullptr || fWorkArea == nullptr) return;
+  // The panel keeps a margin of 16 pixels on each side, as around a standard page.
+  const double across = double(std::max(1, fWorkPanel->width() - 32)) / std::max(1, fSys->fwidth);
+  const double down = double(std::max(1, fWorkPanel->height() - 24)) / std::max(1, fSys->fheight);
+  fWorkArea->SetScale(std::min({1.0, across, down}));
+}
+
+void TForm5::NewPage() {
+  if (fBusy > 0) return;
+  struct TPageSize {
+    int Width, Height;
+    const char* Name;
+  };
+  static constexpr TPageSize kSizes[] = {{768, 576, "768 × 576 (SD)"},
+                                         {1280, 720, "1280 × 720 (HD 720)"},
+                                         {1920, 1080, "1920 × 1080 (HD 1080)"},
+                                         {3840, 2160, "3840 × 2160 (UHD)"}};
+  QStringList names;
+  int current = 0;
+  for (int i = 0; i < int(std::size(kSizes)); ++i) {
+    names << QString::fromUtf8(kSizes[i].Name);
+    if (kSizes[i].Width == fSys->fwidth && kSizes[i].Height == fSys->fheight) current = i;
+  }
+  const auto chosen = fOptions.Dialogs->ChooseItem(this, tr("New Page"), tr("Page size:"), names, current);
+  if (!chosen || *chosen < 0 || *chosen >= int(std::size(kSizes))) return;
+  if (!fSys->Layers.empty() && !fOptions.Dialogs->Confirm(this, QStringLiteral("Are you sure ?"), QStringLiteral("Alert"))) {
+    return;
+  }
+  // An empty page with the composition's own settings as a new one has them.
+  fSys->SetSelectedLayer(nullptr);
+  while (!fSys->Layers.empty()) fSys->DeleteLayer(fSys->Layers.back().get());
+  fSys->SetShowTime(stAllClip);
+  fSys->SetTime(0.0);
+  fSys->SetDurationType(dtFromComposition);
+  fSys->SetDuration(3.0);
+  fSys->frame = 0;
+  fSys->SetPageSize(kSizes[*chosen].Width, kSizes[*chosen].Height);
+  fFileName.clear();
+  fSliderMax = 0;
+  fTrackBar->setMaximum(0);
+  fTree->FillTree();
+  UpdateFileActions();
+  RequestFrame();
 }
 
 void TForm5::OpenProject() {

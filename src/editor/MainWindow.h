@@ -72,6 +72,7 @@ class TForm5 final : public QMainWindow {
   QAction* BringToFrontAction() const { return fBringToFront; }
   QAction* SendToBackAction() const { return fSendToBack; }
   QAction* AlignAction(int Index) const { return fAlign[std::size_t(Index)]; }  // 17..22 as 0..5
+  QAction* NewPageAction() const { return fNewPage; }
   QAction* OpenAction() const { return fOpen; }
   QAction* SaveAction() const { return fSave; }
   QAction* SaveAsAction() const { return fSaveAs; }
@@ -84,7 +85,12 @@ class TForm5 final : public QMainWindow {
   void BuildActions();
   void BuildLayout();
   void Insert(TLayerKind Kind);
+  void NewPage();
   void OpenProject();
+  // The page's size changed: the work area, its scale and the checkerboard follow.
+  void PageSizeChanged();
+  // Shows the page whole in its panel: 1:1 when it fits, smaller when it does not.
+  void FitPage();
   void Save();
   void SaveAs();
   void Exit();
@@ -130,6 +136,7 @@ class TForm5 final : public QMainWindow {
 
   TWorkArea* fWorkArea = nullptr;
   TObjectList* fTree = nullptr;
+  QWidget* fWorkPanel = nullptr;  // the work area's panel, which it is centred in
   QWidget* fGridPanel = nullptr;  // where the property grid goes
   QWidget* fRulerPanel = nullptr; // Panel3: the time ruler's place
   QSlider* fTrackBar = nullptr;
@@ -138,6 +145,7 @@ class TForm5 final : public QMainWindow {
   QAction* fBringToFront = nullptr;
   QAction* fSendToBack = nullptr;
   std::array<QAction*, 6> fAlign{};
+  QAction* fNewPage = nullptr;
   QAction* fOpen = nullptr;
   QAction* fSave = nullptr;
   QAction* fSaveAs = nullptr;

@@ -4,6 +4,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
+#include <cmath>
+
 namespace qv {
 
 TShiftState ShiftStateOf(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons) {
@@ -53,13 +56,24 @@ void TWorkArea::Attach() {
   TmemoryBitmap* work = fSys.work.get();
   if (work == nullptr || work->Empty()) {
     fImage = QImage();
-    setFixedSize(fSys.fwidth, fSys.fheight);
+    SetScale(fScale);
     return;
   }
   // Blue, green, red, alpha in memory is Qt's 32-bit RGB on a little-endian machine; RGB32
   // ignores the alpha byte, as the work area shows the page without its transparency.
   fImage = QImage(work->PixelPtr(0, 0), work->Width(), work->Height(), work->Width() * 4, QImage::Format_RGB32);
-  setFixedSize(work->Width(), work->Height());
+  SetScale(fScale);
+}
+
+void TWorkArea::SetScale(double Scale) {
+  fScale = Scale > 0 && Scale < 1 ? Scale : 1.0;
+  setFixedSize(std::max(1, int(std::lround(fSys.fwidth * fScale))), std::max(1, int(std::lround(fSys.fheight * fScale))));
+  update();
+}
+
+QPoint TWorkArea::PagePoint(const QPointF& At) const {
+  if (fScale == 1.0) return At.toPoint();
+  return QPoint(int(std::floor(At.x() / fScale)), int(std::floor(At.y() / fScale)));
 }
 
 void TWorkArea::paintEvent(QPaintEvent* Event) {
@@ -68,22 +82,28 @@ void TWorkArea::paintEvent(QPaintEvent* Event) {
     p.fillRect(rect(), Qt::black);
     return;
   }
-  const QRect r = Event->rect();
-  p.drawImage(r.topLeft(), fImage, r);
+  if (fScale == 1.0) {
+    const QRect r = Event->rect();
+    p.drawImage(r.topLeft(), fImage, r);
+    return;
+  }
+  // A page larger than the panel, shown whole.
+  p.setRenderHint(QPainter::SmoothPixmapTransform);
+  p.drawImage(rect(), fImage);
 }
 
 void TWorkArea::mousePressEvent(QMouseEvent* Event) {
   setFocus(Qt::MouseFocusReason);  // keys now go to the page, not to a field that had them
   const auto button = ButtonOf(Event->button());
   if (Suspended || !button) return;
-  const QPoint at = Event->position().toPoint();
+  const QPoint at = PagePoint(Event->position());
   fSys.MouseDown(*button, ShiftStateOf(Event->modifiers(), Event->buttons()), at.x(), at.y());
   if (OnTouched) OnTouched();
 }
 
 void TWorkArea::mouseMoveEvent(QMouseEvent* Event) {
   if (Suspended) return;
-  const QPoint at = Event->position().toPoint();
+  const QPoint at = PagePoint(Event->position());
   TCursor cursor = TCursor::crDefault;
   fSys.MouseMove(ShiftStateOf(Event->modifiers(), Event->buttons()), at.x(), at.y(), cursor);
   setCursor(CursorShapeOf(cursor));
@@ -93,7 +113,7 @@ void TWorkArea::mouseMoveEvent(QMouseEvent* Event) {
 void TWorkArea::mouseReleaseEvent(QMouseEvent* Event) {
   const auto button = ButtonOf(Event->button());
   if (Suspended || !button) return;
-  const QPoint at = Event->position().toPoint();
+  const QPoint at = PagePoint(Event->position());
   fSys.MouseUp(*button, ShiftStateOf(Event->modifiers(), Event->buttons()), at.x(), at.y());
   if (OnTouched) OnTouched();
 }

@@ -15,6 +15,12 @@ class TWorkArea final : public QWidget {
   TWorkArea(TQVSystem& Sys, QWidget* Parent);
   // Wraps the composition's work image again (after it was made anew or resized).
   void Attach();
+  // Shows the page at Scale (1: one pixel a pixel; below 1 for pages larger than the panel);
+  // pointer positions are taken back to page pixels.
+  void SetScale(double Scale);
+  double Scale() const { return fScale; }
+  // The page position under a point of the widget.
+  QPoint PagePoint(const QPointF& At) const;
   // Called after every event handed to the composition (the window then draws a new frame).
   std::function<void()> OnTouched;
   // While true, pointer events are not handed on (a long load is running).
@@ -30,6 +36,7 @@ class TWorkArea final : public QWidget {
  private:
   TQVSystem& fSys;
   QImage fImage;  // over fSys.work's pixels, never a copy
+  double fScale = 1.0;
 };
 
 // The held modifier keys and buttons of a Qt event, as the composition takes them.

@@ -66,9 +66,11 @@ TEST(Checkerboard, AMissingFileIsWrittenThenReusedUntilItsWidthDiffers) {
 
 TEST(Checkerboard, ADamagedFileIsWrittenAnewAndAnUnwritableFolderIsSkipped) {
   TTestDir dir("qv-grid");
-  dir.Write(kGridFileName, "\x89PNG\r\n\x1a\n not really");
+  EXPECT_EQ(GridFileName(768, 576), "grid.png");
+  EXPECT_EQ(GridFileName(64, 48), "grid-64x48.png");
+  dir.Write(GridFileName(64, 48), "\x89PNG\r\n\x1a\n not really");
   TCheckerboard mended = LoadCheckerboard({dir.Path()}, 64, 48);
-  EXPECT_EQ(mended.File, dir / kGridFileName);
+  EXPECT_EQ(mended.File, dir / GridFileName(64, 48));
   EXPECT_EQ(mended.Image.Width(), 64);
   EXPECT_EQ(mended.Image.Pixel(8, 0), kGrey);
 
@@ -76,7 +78,7 @@ TEST(Checkerboard, ADamagedFileIsWrittenAnewAndAnUnwritableFolderIsSkipped) {
   const fs::path blocked = fs::path(dir.Write("plain", "x")) / "sub";
   TTestDir cache("qv-grid-cache");
   TCheckerboard second = LoadCheckerboard({blocked, cache.Path()}, 64, 48);
-  EXPECT_EQ(second.File, cache / kGridFileName);
+  EXPECT_EQ(second.File, cache / GridFileName(64, 48));
 
   // Nowhere to keep it: made in memory, and the editor still starts.
   TCheckerboard none = LoadCheckerboard({blocked}, 64, 48);

@@ -43,6 +43,7 @@ const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtApplication);
 struct TScriptedDialogs final : TEditorDialogs {
   std::deque<std::optional<QString>> Files, Folders, Saves;
   std::deque<bool> Confirms;
+  std::deque<int> Choices;
   std::vector<QString> OpenTitles;
   std::vector<QString> Questions;
   struct TWarning {
@@ -67,6 +68,12 @@ struct TScriptedDialogs final : TEditorDialogs {
     if (Confirms.empty()) return false;
     const bool v = Confirms.front();
     Confirms.pop_front();
+    return v;
+  }
+  std::optional<int> ChooseItem(QWidget*, const QString&, const QString&, const QStringList&, int) override {
+    if (Choices.empty()) return std::nullopt;
+    const int v = Choices.front();
+    Choices.pop_front();
     return v;
   }
   void Warn(QWidget*, const QString& Caption, const QString& Text, const QString& Details) override {
@@ -412,6 +419,62 @@ TEST_F(Editor, TheWorkAreaShowsTheWorkImageWithoutACopy) {
   QTest::mouseMove(&window->WorkArea(), inside + QPoint(30, 0));
   QTest::mouseRelease(&window->WorkArea(), Qt::LeftButton, {}, inside + QPoint(30, 0));
   EXPECT_EQ(text->X(), x + 30);
+}
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST_F(Editor, NewPageEmptiesThePageAtTheChosenSizeAndFitsItInThePanel) {
+  window->resize(1120, 760);
+  window->show();
+  window->InsertAction(TLayerKind::lkText)->trigger();
+  dialogs->Saves.push_back(QString::fromStdString((dir / "sd.QV").string()));
+  window->SaveAsAction()->trigger();
+
+  // Cancelling the size, or the question, changes nothing.
+  window->NewPageAction()->trigger();
+  EXPECT_EQ(Sys().Layers.size(), 1u);
+  dialogs->Choices.push_back(2);
+  dialogs->Confirms.push_back(false);
+  window->NewPageAction()->trigger();
+  EXPECT_EQ(Sys().Layers.size(), 1u);
+  EXPECT_EQ(Sys().fwidth, 768);
+
+  dialogs->Choices.push_back(2);  // 1920 × 1080
+  dialogs->Confirms.push_back(true);
+  window->NewPageAction()->trigger();
+  EXPECT_TRUE(Sys().Layers.empty());
+  EXPECT_TRUE(ListNames().empty());
+  EXPECT_EQ(Sys().fwidth, 1920);
+  EXPECT_EQ(Sys().fheight, 1080);
+  EXPECT_EQ(Sys().work->Width(), 1920);
+  EXPECT_TRUE(window->ProjectFileName().empty());
+  EXPECT_FALSE(window->SaveAction()->isEnabled());
+  EXPECT_TRUE(fs::exists(dir / "grid-1920x1080.png"));
+  EXPECT_EQ(window->Checkerboard().Image.Width(), 1920);
+
+  // Shown whole: smaller than 1:1, and the pointer works in page pixels.
+  TWorkArea& area = window->WorkArea();
+  ASSERT_LT(area.Scale(), 1.0);
+  EXPECT_LE(area.width(), 1120);
+  ticks.Advance(40);
+  window->RenderStep();
+  window->InsertAction(TLayerKind::lkText)->trigger();
+  TLayer* text = Sys().Layers.back().get();
+  EXPECT_GT(text->X(), 768);  // centred on the large page
+  const QPoint centre(int((text->X() + text->Width() / 2) * area.Scale()), int((text->Y() + text->Height() / 2) * area.Scale()));
+  Sys().SetSelectedLayer(nullptr);
+  QApplication::processEvents();  // the layout places the smaller work area
+  QTest::mouseMove(&area, centre);
+  QTest::mouseClick(&area, Qt::LeftButton, {}, centre);
+  EXPECT_EQ(Sys()._SelectedLayer(), text) << "scale " << area.Scale();
+
+  // A standard page opened after it brings the size back only if it says so: it does not.
+  window->OpenProjectFile(QString::fromStdString((dir / "sd.QV").string()));
+  EXPECT_EQ(Sys().fwidth, 1920);
 }
 
 }  // namespace
