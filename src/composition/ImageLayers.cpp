@@ -99,11 +99,13 @@ void TMultiImageLayer::AfterConstruction() {
 
 TMultiImageLayer::~TMultiImageLayer() {
   fdir->RemoveChangeNotify(this);
+  Window.reset();
   Bitmaps.clear();
 }
 
 void TMultiImageLayer::LoadFrames() {
   // The old frames go before the new ones load, so two sequences are never held at once.
+  Window.reset();
   Bitmaps.clear();
   Bitmaps.shrink_to_fit();
 
@@ -118,6 +120,8 @@ void TMultiImageLayer::LoadFrames() {
       files = ListSequenceFiles(folder);
     }
   }
+
+  if (files.size() > 1 && OpenWindow(files)) return;
 
   std::vector<TLoadedFrame> loaded = owner->OnLoadProgress ? qv::LoadFrames(files, LoadThreads, owner->OnLoadProgress)
                                                            : qv::LoadFrames(files, LoadThreads);
@@ -144,8 +148,27 @@ void TMultiImageLayer::LoadFrames() {
   StoreDerivedSize(maxW, maxH);
 }
 
+bool TMultiImageLayer::OpenWindow(const std::vector<std::string>& files) {
+  // The first frame tells what the whole sequence would take (frames of a sequence share a size).
+  std::unique_ptr<TStreamedBitmap> first;
+  try {
+    first = LoadPremultiplied(files.front());
+  } catch (const std::exception&) {
+    return false;  // the whole load reports it
+  }
+  const std::uint64_t frameBytes = std::max<std::uint64_t>(1, first->ByteSize());
+  if (frameBytes * files.size() <= owner->SequenceMemoryBudget) return false;
+  const std::size_t capacity = std::clamp<std::uint64_t>(owner->SequenceMemoryBudget / frameBytes, 2, files.size());
+  Window = std::make_unique<TFrameWindow>(files, capacity);
+  const std::int32_t last = static_cast<std::int32_t>(files.size()) - 1;
+  fin->SetMinMax(0, last);
+  fout->SetMinMax(0, last);
+  StoreDerivedSize(first->Width(), first->Height());
+  return true;
+}
+
 int TMultiImageLayer::FrameIndex(double frame) const {
-  const std::int64_t n = static_cast<std::int64_t>(Bitmaps.size());
+  const std::int64_t n = static_cast<std::int64_t>(FrameCount());
   if (n == 0) return -1;
   const std::int64_t in = INFrames();
   const std::int64_t out = OUTFrames();
@@ -175,6 +198,16 @@ void TMultiImageLayer::DrawLayer(TmemoryBitmap& Dest, double frame) {
   const int i = FrameIndex(frame);
   if (i < 0) return;
   lasttick = owner->Ticks().TickCount();
+  if (Window) {
+    // The frames of the next second or so, in the order they will be shown (a loop wraps).
+    fUpcoming.clear();
+    const int ahead = static_cast<int>(std::min<std::size_t>(Window->Capacity() - 1, 50));
+    for (int k = 1; k <= ahead; ++k) fUpcoming.push_back(FrameIndex(frame + k));
+    const TStreamedBitmap& bmp = Window->Frame(i, fUpcoming);
+    for (const std::string& problem : Window->TakeProblems()) owner->ReportMediaProblem(problem);
+    Dest.Blend(X(), Y(), bmp, 0, 0, bmp.Width(), bmp.Height());
+    return;
+  }
   const TStreamedBitmap& bmp = *Bitmaps[static_cast<std::size_t>(i)];
   Dest.Blend(X(), Y(), bmp, 0, 0, bmp.Width(), bmp.Height());
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The two picture layers: a still image scaled to the layer's size, and an image sequence read
 // from a folder that plays one frame per composition frame, with an optional loop.
+#include "composition/FrameWindow.h"
 #include "composition/QvSystem.h"
 #include "raster/StreamBitmaps.h"
 
@@ -48,8 +49,13 @@ class TMultiImageLayer : public TLayer {
   ~TMultiImageLayer() override;
 
   std::uint32_t lasttick = 0;  // tick count of the last DrawLayer
-  // The frames in play order (file names in natural order), colours weighted by alpha.
+  // The frames in play order (file names in natural order), colours weighted by alpha, when the
+  // whole sequence fits the composition's SequenceMemoryBudget; empty otherwise (see Window).
   std::vector<std::unique_ptr<TStreamedBitmap>> Bitmaps;
+  // A sequence larger than the budget: the frames around the one shown, decoded ahead.
+  std::unique_ptr<TFrameWindow> Window;
+  // How many frames the folder gave, held whole or through the window.
+  std::size_t FrameCount() const { return Window ? Window->Count() : Bitmaps.size(); }
 
   const std::string& Directory() const { return fdir->Value(); }
   bool Loop() const { return floop->Value(); }
@@ -78,7 +84,10 @@ class TMultiImageLayer : public TLayer {
 
  private:
   void LoadFrames();
+  // Plays Files through a window when holding them all would pass the budget; answers whether it did.
+  bool OpenWindow(const std::vector<std::string>& Files);
 
+  std::vector<int> fUpcoming;  // kept between frames so drawing does not allocate
   TDirectory* fdir = nullptr;
   TBoolean* floop = nullptr;
   TMinMaxInteger* fin = nullptr;

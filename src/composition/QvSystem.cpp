@@ -6,6 +6,7 @@
 #include "project/ProjectFile.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace qv {
 
@@ -189,6 +190,18 @@ void TQVSystem::SetPageSize(std::int32_t Width, std::int32_t Height) {
   fheight = Height;
   if (work) work = std::make_unique<TmemoryBitmap>(TmemoryBitmap::CreateAsDib(Width, Height, 32));
   onPageSizeChanged(this);
+}
+
+std::uint64_t TQVSystem::DefaultSequenceMemoryBudget() {
+  static const std::uint64_t budget = [] {
+    if (const char* mb = std::getenv("QV_SEQUENCE_MEMORY_MB")) {
+      char* end = nullptr;
+      const unsigned long long v = std::strtoull(mb, &end, 10);
+      if (end != mb && *end == '\0' && v > 0 && v < (1ull << 40)) return std::uint64_t(v) << 20;
+    }
+    return std::uint64_t(1) << 30;
+  }();
+  return budget;
 }
 
 void TQVSystem::CloseObject() {

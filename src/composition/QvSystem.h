@@ -158,6 +158,11 @@ class TQVSystem : public TContainerObject {
   // names the file.
   std::function<void(const std::string& Message)> OnMediaProblem;
   void ReportMediaProblem(const std::string& Message) const;
+  // How many bytes an image sequence's decoded frames may take before it plays through a window
+  // of frames decoded ahead instead of holding them all: 1 GiB, or QV_SEQUENCE_MEMORY_MB
+  // mebibytes when that is set in the environment.
+  std::uint64_t SequenceMemoryBudget = DefaultSequenceMemoryBudget();
+  static std::uint64_t DefaultSequenceMemoryBudget();
   // Told how far an image sequence's load is (files decoded of files found), on the calling
   // thread; none: sequences load without reporting.
   std::function<void(std::size_t Loaded, std::size_t Found)> OnLoadProgress;

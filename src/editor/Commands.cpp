@@ -88,8 +88,8 @@ TLayer& InsertLayer(TQVSystem& Sys, TLayerKind Kind, const std::string& Source) 
 std::int32_t SliderMaximumFor(const TQVSystem& Sys, std::int32_t Current) {
   std::int32_t maximum = Current;
   for (const auto& layer : Sys.Layers) {
-    if (const auto* seq = dynamic_cast<const TMultiImageLayer*>(layer.get()); seq != nullptr && !seq->Bitmaps.empty()) {
-      maximum = std::max(maximum, static_cast<std::int32_t>(seq->Bitmaps.size()) - 1);
+    if (const auto* seq = dynamic_cast<const TMultiImageLayer*>(layer.get()); seq != nullptr && seq->FrameCount() > 0) {
+      maximum = std::max(maximum, static_cast<std::int32_t>(seq->FrameCount()) - 1);
     }
   }
   return maximum;

@@ -304,6 +304,56 @@ TEST_F(ImageLayers, ProgressIsToldOnTheCallingThreadAndEndsWithEveryFile) {
   EXPECT_EQ(l.Bitmaps.size(), 30u);
 }
 
+// A sequence larger than the memory budget plays through a window of frames decoded ahead: every
+// frame drawn is the frame a sequence held whole draws, in order, backwards, looped and jumped to,
+// and no more frames than the window's capacity are held at any time.
+TEST_F(ImageLayers, ASequenceOverTheBudgetPlaysTheSameFramesThroughAWindow) {
+  const fs::path folder = MakeSequence("big", 1, 30, 9, 7);
+  std::ofstream(folder / "f_20b.txt", std::ios::binary) << "notes between the frames";
+  TMultiImageLayer& whole = sys->NewLayer<TMultiImageLayer>();
+  whole.SetDirectory(folder.string());
+  ASSERT_FALSE(whole.Window);
+  ASSERT_EQ(whole.FrameCount(), 31u);
+  problems.clear();
+
+  auto small = Make<TQVSystem>(768, 576, TCompositionContext{.Ticks = &ticks}, true);
+  std::vector<std::string> smallProblems;
+  small->OnMediaProblem = [&](const std::string& m) { smallProblems.push_back(m); };
+  small->SequenceMemoryBudget = 9 * 7 * 4 * 5;  // five frames
+  TMultiImageLayer& windowed = small->NewLayer<TMultiImageLayer>();
+  windowed.SetDirectory(folder.string());
+  ASSERT_TRUE(windowed.Window);
+  EXPECT_TRUE(windowed.Bitmaps.empty());
+  EXPECT_EQ(windowed.FrameCount(), 31u);
+  EXPECT_EQ(windowed.Width(), 9);
+  EXPECT_EQ(windowed.Height(), 7);
+  EXPECT_EQ(windowed.INFramesProperty().Max(), 30);
+  EXPECT_TRUE(smallProblems.empty());  // nothing is read yet beyond the first frame
+
+  auto frameAt = [&](TQVSystem& s, TMultiImageLayer& l, int f) {
+    s.work->Fill(0);
+    s.frame = f;
+    s.DrawAll(nullptr);
+    return std::vector<std::uint8_t>(s.work->PixelPtr(l.X(), l.Y()), s.work->PixelPtr(l.X(), l.Y()) + 9 * 4);
+  };
+  std::vector<int> frames;
+  for (int f = 0; f < 31; ++f) frames.push_back(f);   // played
+  for (int f = 30; f >= 0; f -= 3) frames.push_back(f);  // scrubbed back
+  frames.insert(frames.end(), {5, 29, 0, 17, 17, 23});   // jumped
+  for (int f : frames) {
+    EXPECT_EQ(frameAt(*small, windowed, f), frameAt(*sys, whole, f)) << "frame " << f;
+    EXPECT_LE(windowed.Window->Held(), windowed.Window->Capacity());
+  }
+  windowed.SetLoop(true);
+  whole.SetLoop(true);
+  for (int f = 25; f < 70; ++f) EXPECT_EQ(frameAt(*small, windowed, f), frameAt(*sys, whole, f)) << "looped " << f;
+
+  // The file that is no picture shows as an empty frame in both, and is told once.
+  ASSERT_EQ(smallProblems.size(), 1u);
+  EXPECT_NE(smallProblems[0].find("f_20b.txt"), std::string::npos) << smallProblems[0];
+  EXPECT_EQ(windowed.Window->Capacity(), 5u);
+}
+
 TEST_F(ImageLayers, AnotherFolderReplacesTheFrames) {
   const fs::path ten = MakeSequence("ten", 0, 9, 8, 6);
   const fs::path three = MakeSequence("three", 0, 2, 4, 3, "g");
