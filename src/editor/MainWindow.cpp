@@ -127,9 +127,9 @@ void TForm5::BuildActions() {
                                                  "insert-clock"};
   for (const TInsertCommand& cmd : InsertCommands()) {
     const auto i = std::size_t(cmd.Kind);
+    // The clock's button has no hint of its own; it gets one like the others.
     const QString hint = *cmd.Hint != '\0' ? QString::fromUtf8(cmd.Hint) : tr("Insert Clock");
     QAction* a = new QAction(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(kInsertIcons[i]))), hint, this);
-    if (*cmd.Hint == '\0') a->setToolTip(QString());  // the clock's button has no hint
     connect(a, &QAction::triggered, this, [this, kind = cmd.Kind] { Insert(kind); });
     fInsert[i] = a;
   }
