@@ -1,6 +1,7 @@
 #include "editor/MainWindow.h"
 
 #include "editor/ObjectList.h"
+#include "editor/TimeRuler.h"
 #include "editor/WorkAreaWidget.h"
 
 #include <QAction>
@@ -315,7 +316,26 @@ void TForm5::BuildLayout() {
   fRulerPanel->setObjectName(QStringLiteral("Panel3"));
   fRulerPanel->setFixedHeight(43);
   auto* rulerRow = new QHBoxLayout(fRulerPanel);
-  rulerRow->setContentsMargins(4, 4, 4, 4);
+  rulerRow->setContentsMargins(0, 0, 4, 0);
+  rulerRow->setSpacing(4);
+  fRuler = new TTimeRuler(fRulerPanel);
+  fRuler->setObjectName(QStringLiteral("TimeRuler"));
+  fRulerField = new QLineEdit(fRulerPanel);
+  fRulerField->setObjectName(QStringLiteral("RulerField"));
+  fRulerField->setFixedWidth(84);
+  fRulerField->setAlignment(Qt::AlignCenter);
+  fRulerField->setToolTip(tr("The current frame as minutes:seconds:frames; type one and press Enter to go there"));
+  {
+    QFont f = fRulerField->font();
+    f.setPixelSize(15);
+    fRulerField->setFont(f);
+  }
+  fRuler->SetTimeAssociate(fRulerField);
+  connect(fRuler, &TTimeRuler::changed, this, [this](int frame) { SetFrame(frame); });
+  rulerRow->addWidget(fRuler, 1);
+  rulerRow->addWidget(fRulerField);
+  // The frame slider and its label lie under the ruler, hidden; the slider's reach still follows
+  // the image sequences, and the ruler's end mark with it.
   fTrackBar = new QSlider(Qt::Horizontal, fRulerPanel);
   fTrackBar->setObjectName(QStringLiteral("TrackBar1"));
   fTrackBar->setRange(0, 0);
@@ -329,8 +349,8 @@ void TForm5::BuildLayout() {
     fFrameLabel->setFont(f);
   }
   connect(fTrackBar, &QSlider::valueChanged, this, [this](int v) { SetFrame(v); });
-  rulerRow->addWidget(fTrackBar, 1);
-  rulerRow->addWidget(fFrameLabel);
+  fTrackBar->hide();
+  fFrameLabel->hide();
   bottomColumn->addWidget(fRulerPanel);
   column->addWidget(bottom);
 
@@ -398,6 +418,12 @@ void TForm5::LayersChanged() {
 void TForm5::LayerSelected() {
   fTree->ShowSelection();
   RequestFrame();
+}
+
+void TForm5::SetSliderMaximum(std::int32_t Maximum) {
+  fSliderMax = Maximum;
+  fTrackBar->setMaximum(Maximum);
+  fRuler->SetLastFrame(Maximum);
 }
 
 void TForm5::SetFrame(std::int32_t Frame) {
@@ -515,8 +541,7 @@ void TForm5::Insert(TLayerKind Kind) {
     source = folder->toStdString();
   }
   WithLoading([&] { InsertLayer(*fSys, Kind, source); });
-  fSliderMax = SliderMaximumFor(*fSys, fSliderMax);
-  fTrackBar->setMaximum(fSliderMax);
+  SetSliderMaximum(SliderMaximumFor(*fSys, fSliderMax));
   fTree->FillTree();
 }
 
@@ -537,8 +562,7 @@ bool TForm5::OpenProjectFile(const QString& FileName) {
                                                .arg(before),
                              15000);
   }
-  fSliderMax = SliderMaximumFor(*fSys, fSliderMax);
-  fTrackBar->setMaximum(fSliderMax);
+  SetSliderMaximum(SliderMaximumFor(*fSys, fSliderMax));
   fTree->FillTree();
   UpdateFileActions();
   return opened;
@@ -590,8 +614,8 @@ void TForm5::NewPage() {
   fSys->frame = 0;
   fSys->SetPageSize(kSizes[*chosen].Width, kSizes[*chosen].Height);
   fFileName.clear();
-  fSliderMax = 0;
-  fTrackBar->setMaximum(0);
+  SetSliderMaximum(0);
+  fRuler->SetFrame(0);
   fTree->FillTree();
   UpdateFileActions();
   RequestFrame();

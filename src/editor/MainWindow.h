@@ -27,6 +27,7 @@ class QAction;
 class QActionGroup;
 class QKeyEvent;
 class QLabel;
+class QLineEdit;
 class QProgressDialog;
 class QSlider;
 class QToolBar;
@@ -34,6 +35,7 @@ class QToolBar;
 namespace qv {
 
 class TObjectList;
+class TTimeRuler;
 class TWorkArea;
 
 struct TEditorOptions {
@@ -55,6 +57,8 @@ class TForm5 final : public QMainWindow {
   TQVSystem& Composition() { return *fSys; }
   TWorkArea& WorkArea() { return *fWorkArea; }
   TObjectList& ObjectList() { return *fTree; }
+  TTimeRuler& Ruler() { return *fRuler; }
+  QLineEdit& RulerField() { return *fRulerField; }
   const TCheckerboard& Checkerboard() const { return fGrid; }
   const std::filesystem::path& CheckerboardFile() const { return fGrid.File; }
   const std::string& ProjectFileName() const { return fFileName; }
@@ -98,6 +102,7 @@ class TForm5 final : public QMainWindow {
   void LayersChanged();
   void LayerSelected();
   void SetFrame(std::int32_t Frame);
+  void SetSliderMaximum(std::int32_t Maximum);
   // Something on the page may look different: a frame is drawn as soon as one is due.
   void RequestFrame();
   void SubscribeLayers();
@@ -139,6 +144,8 @@ class TForm5 final : public QMainWindow {
   QWidget* fWorkPanel = nullptr;  // the work area's panel, which it is centred in
   QWidget* fGridPanel = nullptr;  // where the property grid goes
   QWidget* fRulerPanel = nullptr; // Panel3: the time ruler's place
+  TTimeRuler* fRuler = nullptr;
+  QLineEdit* fRulerField = nullptr;  // the ruler's frame as MM:SS:FF; Enter moves the playhead
   QSlider* fTrackBar = nullptr;
   QLabel* fFrameLabel = nullptr;
   std::array<QAction*, 5> fInsert{};

@@ -2,6 +2,7 @@
 // render loop, with every dialog answered by the test.
 #include "editor/MainWindow.h"
 #include "editor/ObjectList.h"
+#include "editor/TimeRuler.h"
 #include "editor/WorkAreaWidget.h"
 
 #include "composition/ClockLayer.h"
@@ -475,6 +476,43 @@ TEST_F(Editor, NewPageEmptiesThePageAtTheChosenSizeAndFitsItInThePanel) {
   // A standard page opened after it brings the size back only if it says so: it does not.
   window->OpenProjectFile(QString::fromStdString((dir / "sd.QV").string()));
   EXPECT_EQ(Sys().fwidth, 1920);
+}
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST_F(Editor, TheRulerSetsThePagesFrameAndItsFieldTakesATypedTime) {
+  window->resize(1120, 760);
+  window->show();
+  window->activateWindow();
+  QApplication::processEvents();
+  TTimeRuler& ruler = window->Ruler();
+  // A click on the ruler puts the playhead, and the page, on the frame under it.
+  const QPoint at(ruler.width() / 2, 10);
+  QTest::mouseClick(&ruler, Qt::LeftButton, {}, at);
+  EXPECT_GT(ruler.Frame(), 0);
+  EXPECT_EQ(Sys().frame, ruler.Frame());
+
+  // 01:01:12 is one minute, one second and twelve frames: frame 1537.
+  QLineEdit& field = window->RulerField();
+  field.setFocus();
+  field.selectAll();
+  QTest::keyClicks(&field, "01:01:12");
+  QTest::keyClick(&field, Qt::Key_Return);
+  EXPECT_EQ(ruler.Frame(), 1537);
+  EXPECT_EQ(Sys().frame, 1537);
+  EXPECT_EQ(field.text(), "01:01:12");
+
+  // An image sequence's length marks the ruler's end, as the frame slider's reach.
+  fs::create_directories(dir / "seq");
+  for (int i = 0; i < 4; ++i) Picture("seq/f" + std::to_string(i) + ".png");
+  dialogs->Folders.push_back(QString::fromStdString((dir / "seq").string()));
+  window->InsertAction(TLayerKind::lkSequence)->trigger();
+  EXPECT_EQ(window->SliderMaximum(), 3);
+  EXPECT_EQ(ruler.Model().LastFrame(), 3);
 }
 
 }  // namespace
