@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Drives qveditor under Xvfb the way an operator would and photographs each step: the example
-# page opened from the command line, layers picked, dragged, resized and nudged, a text layer
-# inserted from the toolbar, the page saved with Ctrl+S and opened again in a new editor.
+# page opened from the command line, layers picked, dragged, resized and nudged, the time ruler
+# clicked, zoomed and typed into, a text layer inserted from the toolbar, the page saved with
+# Ctrl+S and opened again in a new editor.
 #
 #   scripts/editor-tour.sh [OUT_DIR]      default out/screens
 #
@@ -75,15 +76,28 @@ xdotool key --window "$win" Right Right Right Down
 sleep 0.3
 shot 05-nudged
 
+# The time ruler under the page: a click puts the playhead (and the page) at ten seconds, the
+# wheel zooms out, and a time typed into the field beside it goes there.
+xdotool mousemove 386 705 click 1
+sleep 0.5
+shot 06-ruler
+xdotool mousemove 600 712 click 5 click 5 click 5 click 5
+sleep 0.5
+shot 07-ruler-zoomed-out
+xdotool mousemove 1072 711 click --repeat 3 1 type "00:04:00"
+xdotool key Return
+sleep 0.5
+shot 08-ruler-typed
+
 # Insert a text layer with the third toolbar button (48 × 48 icons in 55 × 54 buttons).
 xdotool mousemove 148 48 click 1
 sleep 0.5
-shot 06-text-inserted
+shot 09-text-inserted
 
 # Save over the copy with Ctrl+S, and open the saved page in a second editor.
 xdotool key --window "$win" ctrl+s
 sleep 0.5
-shot 07-saved
+shot 10-saved
 kill "$editor_pid"
 wait "$editor_pid" 2>/dev/null || true
 grep -q "Text000" "$project" && echo "  saved: $project holds the inserted Text000"
@@ -91,7 +105,7 @@ grep -q "Text000" "$project" && echo "  saved: $project holds the inserted Text0
 editor_pid=$!
 wait_for_window "^Tessaly" >/dev/null
 sleep 2
-shot 08-reopened
+shot 11-reopened
 kill "$editor_pid"
 wait "$editor_pid" 2>/dev/null || true
 

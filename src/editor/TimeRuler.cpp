@@ -5,6 +5,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
 
 namespace qv {
 namespace {
@@ -139,6 +143,15 @@ void TTimeRuler::mouseMoveEvent(QMouseEvent* Event) {
   }
   fPointerX = pos.x();
   fModel.MouseMove(pos.x(), pos.y());
+}
+
+void TTimeRuler::wheelEvent(QWheelEvent* Event) {
+  // The wheel zooms: a notch a quarter in or out, the playhead kept in the middle.
+  const int notches = Event->angleDelta().y() / 120;
+  if (notches == 0) return;
+  SetScale(std::clamp(Scale() * std::pow(1.25, notches), kMinZoom, kMaxZoom));
+  SetFrame(Frame());
+  Event->accept();
 }
 
 void TTimeRuler::mouseReleaseEvent(QMouseEvent*) {

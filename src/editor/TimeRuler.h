@@ -35,6 +35,9 @@ class TTimeRuler : public QWidget {
   void SetFrame(int Value) { fModel.SetFrame(Value); }
   void SetFramePos(int Value, bool Change) { fModel.SetFramePos(Value, Change); }
 
+  // How far the wheel zooms: from a minute in some 50 pixels to a frame in 16.
+  static constexpr double kMinZoom = 0.02;
+  static constexpr double kMaxZoom = 8.0;
   double Scale() const { return fModel.Scale(); }
   void SetScale(double Value) { fModel.SetScale(Value); }
   std::int32_t Debut() const { return fModel.Debut(); }
@@ -65,6 +68,7 @@ class TTimeRuler : public QWidget {
   void mousePressEvent(QMouseEvent* Event) override;
   void mouseMoveEvent(QMouseEvent* Event) override;
   void mouseReleaseEvent(QMouseEvent* Event) override;
+  void wheelEvent(QWheelEvent* Event) override;
 
  private:
   void SyncTimer();

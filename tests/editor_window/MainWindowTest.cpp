@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -505,6 +506,21 @@ TEST_F(Editor, TheRulerSetsThePagesFrameAndItsFieldTakesATypedTime) {
   EXPECT_EQ(ruler.Frame(), 1537);
   EXPECT_EQ(Sys().frame, 1537);
   EXPECT_EQ(field.text(), "01:01:12");
+
+  // The wheel zooms out and in, the playhead staying where it is.
+  const double scale = ruler.Scale();
+  auto wheel = [&](int delta) {
+    QWheelEvent e(QPointF(at), ruler.mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&ruler, &e);
+  };
+  wheel(-240);
+  EXPECT_DOUBLE_EQ(ruler.Scale(), scale / 1.5625);
+  EXPECT_EQ(ruler.Frame(), 1537);
+  for (int i = 0; i < 40; ++i) wheel(-120);
+  EXPECT_DOUBLE_EQ(ruler.Scale(), TTimeRuler::kMinZoom);
+  wheel(120);
+  EXPECT_DOUBLE_EQ(ruler.Scale(), TTimeRuler::kMinZoom * 1.25);
 
   // An image sequence's length marks the ruler's end, as the frame slider's reach.
   fs::create_directories(dir / "seq");
