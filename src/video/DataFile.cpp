@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 #include <sys/stat.h>
+#include <time.h>
 
 #include <fstream>
 #include <iterator>
@@ -35,12 +36,26 @@ std::optional<TMetaValues> TDataFileWatcher::Poll() {
                      static_cast<std::int64_t>(st.st_size),
                      std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
                      std::int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
-  if (fTaken && *fTaken == stamp) return std::nullopt;
+  // File times move in steps of the kernel's tick, so two writes of the same size within one
+  // step leave the same stamp: a file changed in the last second is read again every time, and
+  // its text decides.
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const std::int64_t nowNs = std::int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+  const bool settled = nowNs - stamp.ModifiedNs > 1000000000 && nowNs - stamp.ChangedNs > 1000000000;
+  if (settled && fSeen && *fSeen == stamp) return std::nullopt;
   std::ifstream in(fFileName, std::ios::binary);
   if (!in) return std::nullopt;
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  fSeen = stamp;
+  if (text == fTakenText) return std::nullopt;
   auto values = ParseMetaJson(text);
-  if (values) fTaken = stamp;
+  if (!values) {
+    fSeen.reset();  // half-written: read again next time whatever its stamp says
+    return std::nullopt;
+  }
+  fTakenText = std::move(text);
   return values;
 }
 

@@ -35,7 +35,8 @@ class TDataFileWatcher {
     bool operator==(const TStamp&) const = default;
   };
   std::string fFileName;
-  std::optional<TStamp> fTaken;  // the version last taken
+  std::optional<TStamp> fSeen;  // the stamp of the file when last read
+  std::string fTakenText;       // the version last taken
 };
 
 }  // namespace qv::video

@@ -62,7 +62,11 @@ bool TakesFormat(const AVCodec* encoder, AVPixelFormat format) {
   return false;
 }
 
-const AVCodec* FindEncoder(const TCodecRow& row) {
+const AVCodec* FindEncoder(const TCodecRow& row, const std::string& chosen) {
+  if (!chosen.empty()) {
+    const AVCodec* c = avcodec_find_encoder_by_name(chosen.c_str());
+    return c != nullptr && c->id == row.Id && TakesFormat(c, row.Format) ? c : nullptr;
+  }
   for (const char* name : row.Encoders) {
     if (name == nullptr) break;
     if (const AVCodec* c = avcodec_find_encoder_by_name(name); c != nullptr && TakesFormat(c, row.Format)) return c;
@@ -163,9 +167,10 @@ void TVideoEncoder::OpenFile(const TVideoSettings& s) {
   TState& st = *f;
   st.settings = s;
   const TCodecRow& row = RowOf(s.Codec);
-  st.encoder = FindEncoder(row);
+  st.encoder = FindEncoder(row, s.Encoder);
   if (st.encoder == nullptr)
-    throw EVideoError(std::string("the installed FFmpeg libraries have no encoder for ") + row.Name);
+    throw EVideoError(s.FileName + ": the installed FFmpeg libraries have no encoder for " + row.Name +
+                      (s.Encoder.empty() ? std::string() : " named " + s.Encoder));
   if (s.Width <= 0 || s.Height <= 0) st.Fail("bad frame size", 0);
 
   st.partName = s.FileName + ".partial";

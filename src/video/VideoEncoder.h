@@ -38,6 +38,8 @@ struct TVideoSettings {
   bool Interlaced = false;
   // H.264 only: the picture the frames are laid over, of the page's size (none: black).
   const TmemoryBitmap* Background = nullptr;
+  // An encoder of the libraries to use instead of the codec's usual one (empty: the usual one).
+  std::string Encoder;
   // The codec's own worker threads; kept low so that an export never takes more cores than it has.
   int Threads = 2;
 };
