@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -273,6 +274,42 @@ TEST_F(VideoCommand, PlayEndsWhenTheConsumerClosesThePipe) {
   const std::string err = ReadBytes(errFile);
   EXPECT_NE(err.find("standard output: the consumer closed the pipe"), std::string::npos) << err;
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
+// What qvrender prints when its standard error is a terminal (a pseudo-terminal here).
+std::string RunOnTerminal(const std::vector<std::string>& args) {
+  int master = -1;
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid < 0) return "forkpty failed";
+  if (pid == 0) {
+    std::vector<char*> argv{const_cast<char*>(QVRENDER_BIN)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(QVRENDER_BIN, argv.data());
+    ::_exit(127);
+  }
+  std::string out;
+  char buf[4096];
+  for (;;) {
+    const ssize_t n = ::read(master, buf, sizeof buf);
+    if (n <= 0) break;  // EIO once the program has gone
+    out.append(buf, std::size_t(n));
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(master);
+  return out;
+}
+
+TEST_F(VideoCommand, ATerminalSeesTheProgressLine) {
+  const std::string still = StillProject();
+  const std::string shown = RunOnTerminal({"sequence", still, "--no-output", "--from", "0", "--to", "29"});
+  EXPECT_NE(shown.find("frame 30/30  100%"), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" fps "), std::string::npos) << shown;
+  EXPECT_NE(shown.find("0:00 left"), std::string::npos) << shown;
+  const std::string video = RunOnTerminal({"video", still, "-o", P("t.mkv"), "--codec", "ffv1", "--from", "0", "--to", "4"});
+  EXPECT_NE(video.find("frame 5/5  100%"), std::string::npos) << video;
+  EXPECT_EQ(RunOnTerminal({"sequence", still, "--no-output", "--from", "0", "--to", "29", "--quiet"}), "");
 }
 
 }  // namespace
