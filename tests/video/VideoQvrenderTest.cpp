@@ -276,6 +276,42 @@ TEST_F(VideoCommand, PlayEndsWhenTheConsumerClosesThePipe) {
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
 
+// Ctrl+C in the middle of a clip: one message, status 1, no file.
+TEST_F(VideoCommand, AnInterruptedClipLeavesNoFile) {
+  const std::string crawl = CrawlProject();
+  const std::string out = P("i.mov");
+  const std::string errFile = P("err.txt");
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(err, STDERR_FILENO);
+    ::execl(QVRENDER_BIN, QVRENDER_BIN, "video", crawl.c_str(), "-o", out.c_str(), "--from", "0", "--to", "100000",
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!fs::exists(out + ".partial") && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(fs::exists(out + ".partial"));
+  ::kill(pid, SIGINT);
+  int status = 0;
+  pid_t done = 0;
+  while ((done = ::waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  if (done == 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    FAIL() << "qvrender went on after Ctrl+C";
+  }
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_FALSE(fs::exists(out + ".partial"));
+  const std::string err = ReadBytes(errFile);
+  EXPECT_NE(err.find("interrupted"), std::string::npos) << err;
+}
+
 // What qvrender prints when its standard error is a terminal (a pseudo-terminal here).
 std::string RunOnTerminal(const std::vector<std::string>& args) {
   int master = -1;

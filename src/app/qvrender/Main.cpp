@@ -114,7 +114,8 @@ int RunSequence(const TOptions& o, Session& s) {
   TProgressLine progress(total > INT_MAX ? INT_MAX : static_cast<int>(total), !o.Quiet);
   for (int f = o.From; f <= o.To; ++f) {
     if (gInterrupted) {
-      std::cerr << "\nqvrender: interrupted\n";
+      progress.Finish();
+      std::cerr << "qvrender: interrupted\n";
       return 1;
     }
     s.Compose(f, o.Checkerboard, &grid);
@@ -140,7 +141,8 @@ int RunVideo(const TOptions& o, Session& s) {
   TProgressLine progress(total > INT_MAX ? INT_MAX : static_cast<int>(total), !o.Quiet);
   const bool done = video::ExportRange(*s.frames, e, [&](int d, int) { progress.Update(d); }, &gInterrupted);
   if (!done) {
-    std::cerr << "\nqvrender: interrupted; " << o.Output << " was not written\n";
+    progress.Finish();
+    std::cerr << "qvrender: interrupted; " << o.Output << " was not written\n";
     return 1;
   }
   progress.Finish();
@@ -185,6 +187,12 @@ int Run(const std::vector<std::string>& args) {
     std::cerr << "qvrender: " << error << "\n" << UsageText();
     return 2;
   }
+  const TCommand c = options->Command;
+  if (c == TCommand::cmSequence || c == TCommand::cmVideo || c == TCommand::cmPlay) {
+    // Long runs stop at the next frame and clean up after themselves.
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+  }
   try {
     if (options->Command == TCommand::cmItems) return RunItems(*options);
     Session s(*options);
@@ -210,11 +218,9 @@ int Run(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   // A consumer that closes the pipe gives EPIPE to the write, which reports it; a file that hits
-  // its size limit gives EFBIG likewise. Interrupts stop the render cleanly.
+  // its size limit gives EFBIG likewise.
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
-  std::signal(SIGINT, qv::render::OnInterrupt);
-  std::signal(SIGTERM, qv::render::OnInterrupt);
   std::vector<std::string> args(argv + 1, argv + argc);
   return qv::render::Run(args);
 }
