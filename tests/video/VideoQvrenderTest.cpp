@@ -198,6 +198,61 @@ TEST_F(VideoCommand, OutputThatCannotBeWrittenLeavesNothing) {
   EXPECT_NE(full.err.find(out), std::string::npos) << full.err;
   EXPECT_EQ(std::count(full.err.begin(), full.err.end(), '\n'), 1) << full.err;
   EXPECT_TRUE(fs::is_empty(disk.Path())) << "left behind: " << fs::directory_iterator(disk.Path())->path();
+
+  TScratchMount readOnly(64 * 1024);
+  ASSERT_TRUE(readOnly.Mounted()) << readOnly.Error();
+  ASSERT_TRUE(readOnly.MakeReadOnly()) << readOnly.Error();
+  const std::string locked = (readOnly.Path() / "x.mkv").string();
+  const TRunResult ro = RunQvrender({"video", still, "-o", locked, "--from", "0", "--to", "2", "--codec", "ffv1"});
+  EXPECT_EQ(ro.code, 1);
+  EXPECT_NE(ro.err.find(locked), std::string::npos) << ro.err;
+  EXPECT_EQ(std::count(ro.err.begin(), ro.err.end(), '\n'), 1) << ro.err;
+}
+
+// A consumer that reads a frame every 120 ms: play drops frames to keep time and says so.
+TEST_F(VideoCommand, PlayDropsFramesForASlowConsumer) {
+  const std::string still = StillProject();
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  ::fcntl(fds[0], F_SETPIPE_SZ, 4096);  // no room to run ahead in the pipe
+  const std::string errFile = P("err.txt");
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::dup2(fds[1], STDOUT_FILENO);
+    const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(err, STDERR_FILENO);
+    ::close(fds[0]);
+    ::close(fds[1]);
+    ::execl(QVRENDER_BIN, QVRENDER_BIN, "play", still.c_str(), "--raw", "-", "--frames", "25",
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(fds[1]);
+  std::vector<char> buf(kFrameBytes);
+  std::size_t frames = 0;
+  for (;;) {
+    std::size_t got = 0;
+    while (got < kFrameBytes) {
+      const ssize_t n = ::read(fds[0], buf.data() + got, kFrameBytes - got);
+      if (n <= 0) break;
+      got += std::size_t(n);
+    }
+    if (got < kFrameBytes) break;
+    ++frames;
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+  }
+  ::close(fds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  // One second of slots, about a third of them sent.
+  EXPECT_LT(frames, 15u);
+  EXPECT_GE(frames, 3u);
+  const std::string err = ReadBytes(errFile);
+  EXPECT_NE(err.find("frames per second"), std::string::npos) << err;
+  EXPECT_NE(err.find("dropped"), std::string::npos) << err;
 }
 
 TEST_F(VideoCommand, PlayWritesThePagesFrames) {
