@@ -133,7 +133,7 @@ namespace qv::render {
 namespace {
 
 TEST(Options, VideoAndPlay) {
-  auto v = Parse({"video", "p.QV", "-o", "clip.mov", "--from", "0", "--to", "249", "--codec", "qtrle", "--quiet"});
+  auto v = Parse({"video", "p.QV", "-o", "clip.MOV", "--from", "0", "--to", "249", "--codec", "qtrle", "--quiet"});
   ASSERT_TRUE(v);
   EXPECT_EQ(v->Command, TCommand::cmVideo);
   EXPECT_EQ(v->Codec, video::TVideoCodec::vcQtrle);
@@ -166,6 +166,8 @@ TEST(Options, VideoAndPlay) {
            {{"video", "p.QV", "-o", "c.mov", "--from", "0", "--to", "1", "--background", "b.png"},
             "--background applies to --codec h264 only"},
            {{"video", "p.QV", "-o", "c.mov", "--from", "0", "--to", "1", "--quiet=yes"}, "option --quiet takes no value"},
+           {{"video", "p.QV", "-o", "c.mp4", "--from", "0", "--to", "1"}, "a prores4444 file ends in .mov: c.mp4"},
+           {{"video", "p.QV", "-o", "c.mov", "--from", "0", "--to", "1", "--codec", "ffv1"}, "a ffv1 file ends in .mkv"},
            {{"play", "p.QV"}, "play needs --raw - or --y4m -"},
            {{"play", "p.QV", "--raw", "-", "--y4m", "-"}, "--raw and --y4m exclude each other"},
            {{"play", "p.QV", "--raw", "-", "--background", "b.png"}, "--background applies to --y4m only"},

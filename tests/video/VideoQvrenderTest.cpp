@@ -121,7 +121,7 @@ TEST_F(VideoCommand, CrawlFieldsComeOutTopFirst) {
   const std::string crawl = CrawlProject();
   ASSERT_EQ(RunQvrender({"sequence", crawl, "-o", P("f%d.png"), "--from", "0", "--to", "2"}).code, 0);
   for (const char* codec : {"ffv1", "prores4444"}) {
-    const std::string out = P(std::string("c-") + codec + ".mov");
+    const std::string out = P(std::string("c-") + codec + (std::string(codec) == "ffv1" ? ".mkv" : ".mov"));
     const TRunResult r = RunQvrender({"video", crawl, "-o", out, "--from", "0", "--to", "2", "--codec", codec});
     ASSERT_EQ(r.code, 0) << r.err;
     const TDecodedVideo v = DecodeVideo(out);

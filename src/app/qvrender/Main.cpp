@@ -5,7 +5,6 @@
 #include "app/qvrender/Play.h"
 #include "app/qvrender/Progress.h"
 #include "composition/QvSystem.h"
-#include "composition/RollLayer.h"
 #include "composition/TextRender.h"
 #include "crawlinput/CrawlFile.h"
 #include "platform/Clock.h"

@@ -284,6 +284,12 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
       error = "missing -o OUTPUT";
       return std::nullopt;
     }
+    const std::string ext = video::CodecExtension(o.Codec);
+    const std::string out = Lower(o.Output);
+    if (out.size() <= ext.size() || out.compare(out.size() - ext.size(), ext.size(), ext) != 0) {
+      error = std::string("a ") + video::CodecName(o.Codec) + " file ends in " + ext + ": " + o.Output;
+      return std::nullopt;
+    }
     if (!o.Background.empty() && o.Codec != video::TVideoCodec::vcH264) {
       error = "--background applies to --codec h264 only (the other codecs keep the alpha channel)";
       return std::nullopt;
