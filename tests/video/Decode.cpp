@@ -32,6 +32,7 @@ TDecodedVideo DecodeVideo(const std::string& file) {
   out.width = par->width;
   out.height = par->height;
   out.codec = decoder->name;
+  if (const char* cs = av_color_space_name(par->color_space)) out.colourSpace = cs;
   AVFrame* frame = av_frame_alloc();
   AVPacket* packet = av_packet_alloc();
   SwsContext* sws = nullptr;

@@ -11,6 +11,7 @@ struct TDecodedVideo {
   int width = 0, height = 0;
   std::string codec;     // the decoder's codec name
   std::string pixelFormat;
+  std::string colourSpace;  // the matrix the stream states ("smpte170m", "bt709", "gbr", ...)
   std::vector<std::vector<std::uint8_t>> frames;  // BGRA, rows top to bottom
 };
 

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 namespace qv::test {
 namespace {
@@ -186,6 +187,34 @@ TEST(EncoderFiles, AnEncoderTheLibrariesLackIsNamed) {
     EXPECT_NE(std::string(e.what()).find("no encoder for qtrle"), std::string::npos) << e.what();
   }
   EXPECT_TRUE(fs::is_empty(dir.Path()));
+}
+
+// Pages above standard definition are coded with BT.709 and say so; the colours come back.
+TEST(EncoderFiles, LargePagesUseBt709) {
+  TTestDir dir("video-encoder");
+  for (const auto& [w, h, space] : {std::tuple{768, 576, "smpte170m"}, std::tuple{1280, 720, "bt709"}}) {
+    TmemoryBitmap frame(w, h);
+    for (int i = 0; i < w * h; ++i) {
+      std::uint8_t* p = frame.Bits + std::size_t(i) * 4;
+      p[0] = 40, p[1] = 180, p[2] = 220, p[3] = 255;  // a saturated orange: the matrices differ most there
+    }
+    video::TVideoSettings s;
+    s.FileName = (dir / (std::to_string(w) + ".mov")).string();
+    s.Codec = TVideoCodec::vcProRes4444;
+    s.Width = w;
+    s.Height = h;
+    video::TVideoEncoder enc;
+    enc.Open(s);
+    enc.WriteFrame(frame);
+    enc.Finish();
+    const TDecodedVideo v = DecodeVideo(s.FileName);
+    EXPECT_EQ(v.colourSpace, space);
+    ASSERT_EQ(v.frames.size(), 1u);
+    const std::uint8_t* p = v.frames[0].data() + (std::size_t(h / 2) * w + w / 2) * 4;
+    EXPECT_NEAR(p[0], 40, 2) << w;
+    EXPECT_NEAR(p[1], 180, 2) << w;
+    EXPECT_NEAR(p[2], 220, 2) << w;
+  }
 }
 
 TEST(EncoderNames, CodecsAndMatrices) {
