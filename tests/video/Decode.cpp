@@ -40,6 +40,8 @@ TDecodedVideo DecodeVideo(const std::string& file) {
     while (avcodec_receive_frame(ctx, frame) == 0) {
       if (sws == nullptr) {
         out.pixelFormat = av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format));
+        out.interlaced = frame->interlaced_frame != 0;
+        out.topFieldFirst = frame->top_field_first != 0;
         sws = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
                              frame->height, AV_PIX_FMT_BGRA,
                              SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP, nullptr, nullptr,

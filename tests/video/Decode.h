@@ -12,6 +12,8 @@ struct TDecodedVideo {
   std::string codec;     // the decoder's codec name
   std::string pixelFormat;
   std::string colourSpace;  // the matrix the stream states ("smpte170m", "bt709", "gbr", ...)
+  // What the first decoded frame's own header says (codecs that code fields: ProRes, H.264).
+  bool interlaced = false, topFieldFirst = false;
   std::vector<std::vector<std::uint8_t>> frames;  // BGRA, rows top to bottom
 };
 
