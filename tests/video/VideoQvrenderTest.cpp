@@ -280,6 +280,22 @@ TEST_F(VideoCommand, PlayWritesThePagesFrames) {
   const std::string header = "YUV4MPEG2 W768 H576 F25:1 It A1:1 C444 XYSCSS=444\n";
   EXPECT_EQ(y4m.out.substr(0, header.size()), header);
   EXPECT_EQ(y4m.out.size(), header.size() + 2 * (6 + std::size_t(kW) * kH * 3));
+
+  // The still page as YUV4MPEG: its frames over black, in the page's colours.
+  const TRunResult still4 = RunQvrender({"play", still, "--y4m", "-", "--frames", "3"});
+  ASSERT_EQ(still4.code, 0) << still4.err;
+  EXPECT_NE(still4.out.find(" Ip "), std::string::npos);
+  const TDecodedVideo v = DecodeVideo(dir.Write("s.y4m", still4.out));
+  ASSERT_EQ(v.frames.size(), 3u);
+  for (int n = 0; n < 3; ++n) {
+    const TTgaImage tga = ReadTga(P("s" + std::to_string(n) + ".tga"));
+    int worst = 0;
+    for (std::size_t i = 0; i < kFrameBytes; i += 4) {
+      for (std::size_t k = 0; k < 3; ++k)
+        worst = std::max(worst, std::abs(int(std::uint8_t(tga.pixels[i + k])) - int(v.frames[std::size_t(n)][i + k])));
+    }
+    EXPECT_LE(worst, 2) << "frame " << n;
+  }
 }
 
 TEST_F(VideoCommand, PlayTakesTheDataFilesText) {
