@@ -116,7 +116,9 @@ TEST_F(VideoCommand, FilesSayCodecFormatRateAndFieldOrder) {
       if (name == "prores4444" || name == "h264") {
         const bool interlaced = project == crawl;
         EXPECT_EQ(v.interlaced, interlaced) << c.codec;
-        if (interlaced) EXPECT_TRUE(v.topFieldFirst) << c.codec;
+        if (interlaced) {
+          EXPECT_TRUE(v.topFieldFirst) << c.codec;
+        }
       }
       fs::remove(out);
     }
