@@ -36,6 +36,14 @@ std::string Lines(std::initializer_list<std::string> lines) {
   return s;
 }
 
+// "s2.tga" of ("s", 2, ".tga").
+std::string Numbered(const char* stem, int n, const char* extension) {
+  std::string s = stem;
+  s += std::to_string(n);
+  s += extension;
+  return s;
+}
+
 // "key=value" lines of ffprobe for the first video stream.
 std::string Probe(const std::string& file) {
   const TRunResult r = RunProgram("/usr/bin/ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
@@ -138,7 +146,7 @@ TEST_F(VideoCommand, CrawlFieldsComeOutTopFirst) {
     ASSERT_EQ(v.frames.size(), 3u);
     const int tolerance = std::string(codec) == "ffv1" ? 0 : 4;
     for (int n = 0; n < 3; ++n) {
-      const TDecodedVideo png = DecodeVideo(P("f" + std::to_string(n) + ".png"));  // straight BGRA
+      const TDecodedVideo png = DecodeVideo(P(Numbered("f", n, ".png")));  // straight BGRA
       ASSERT_EQ(png.frames.size(), 1u);
       const auto& ours = png.frames[0];
       const auto& got = v.frames[std::size_t(n)];
@@ -272,7 +280,7 @@ TEST_F(VideoCommand, PlayWritesThePagesFrames) {
   ASSERT_EQ(raw.code, 0) << raw.err;
   ASSERT_EQ(raw.out.size(), 3 * kFrameBytes);
   for (int n = 0; n < 3; ++n) {
-    const TTgaImage tga = ReadTga(P("s" + std::to_string(n) + ".tga"));
+    const TTgaImage tga = ReadTga(P(Numbered("s", n, ".tga")));
     ASSERT_EQ(tga.pixels.size(), kFrameBytes);
     EXPECT_TRUE(raw.out.compare(std::size_t(n) * kFrameBytes, kFrameBytes, tga.pixels) == 0) << "frame " << n;
   }
@@ -290,7 +298,7 @@ TEST_F(VideoCommand, PlayWritesThePagesFrames) {
   const TDecodedVideo v = DecodeVideo(dir.Write("s.y4m", still4.out));
   ASSERT_EQ(v.frames.size(), 3u);
   for (int n = 0; n < 3; ++n) {
-    const TTgaImage tga = ReadTga(P("s" + std::to_string(n) + ".tga"));
+    const TTgaImage tga = ReadTga(P(Numbered("s", n, ".tga")));
     int worst = 0;
     for (std::size_t i = 0; i < kFrameBytes; i += 4) {
       for (std::size_t k = 0; k < 3; ++k)
