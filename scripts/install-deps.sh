@@ -22,6 +22,11 @@ PACKAGES=(
   fonts-wine
   # headless display for the editor and screenshots
   xvfb xauth x11-utils xdotool imagemagick
+  # video files for playout: FFmpeg's libraries encode and decode (no command-line ffmpeg at run
+  # time); the ffmpeg package brings ffprobe, which the video tests use to check what was written
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
+  # the newsroom's data file for live playout: a small header-only JSON reader
+  nlohmann-json3-dev
   # profiling the benchmarks (perf record -e cpu-clock works without hardware counters)
   linux-perf
 )

@@ -74,6 +74,9 @@ void DecodeWithPlugin(const TImageInput& in, const TImageFormat& format, TDecode
 // straighten divides premultiplied colours by their alpha row by row as they are written.
 std::vector<std::uint8_t> EncodePng(const std::string& name, const std::uint8_t* bgra, int w, int h, bool withAlpha,
                                     bool straighten = false);
+// Premultiplied BGRA back to straight colours, w pixels: c * 255 / a rounded, capped at 255; 0
+// where a is 0. `to` may be `from`.
+void UnpremultiplyRow(const std::uint8_t* from, std::uint8_t* to, int w);
 std::vector<std::uint8_t> EncodeTga(const std::uint8_t* bgra, int w, int h, bool withAlpha);
 // Through the plug-in, into the file `name` (toMemory false) or into the returned bytes, the
 // format chosen by name's extension. shownName is the name errors carry.

@@ -110,18 +110,6 @@ void OnWriteError(png_structp png, png_const_charp text) {
   png_longjmp(png, 1);
 }
 
-// Premultiplied colours back to straight ones: c * 255 / a rounded, capped at 255; 0 where a is 0.
-void Unpremultiply(const std::uint8_t* from, std::uint8_t* to, int w) {
-  for (int x = 0; x < w; ++x, from += 4, to += 4) {
-    const unsigned a = from[3];
-    to[3] = from[3];
-    for (int c = 0; c < 3; ++c) {
-      const unsigned v = a == 255 ? from[c] : a == 0 ? 0 : (from[c] * 255u + a / 2) / a;
-      to[c] = static_cast<std::uint8_t>(v > 255 ? 255 : v);
-    }
-  }
-}
-
 // rowBuffer: one row of w pixels, for the straight-alpha conversion (nullptr: rows as they are).
 bool Write(png_structp png, png_infop info, const std::uint8_t* bgra, int w, int h, bool withAlpha,
            std::uint8_t* rowBuffer) {
@@ -138,7 +126,7 @@ bool Write(png_structp png, png_infop info, const std::uint8_t* bgra, int w, int
   for (int y = 0; y < h; ++y) {
     const std::uint8_t* row = bgra + std::size_t(y) * std::size_t(w) * 4;
     if (rowBuffer) {
-      Unpremultiply(row, rowBuffer, w);
+      UnpremultiplyRow(row, rowBuffer, w);
       row = rowBuffer;
     }
     png_write_row(png, const_cast<png_bytep>(row));
@@ -163,6 +151,32 @@ std::vector<std::uint8_t> EncodePng(const std::string& name, const std::uint8_t*
   if (!Write(png, info, bgra, w, h, withAlpha, straighten ? rowBuffer.data() : nullptr))
     throw EImageError(name, std::string("cannot write the image: ") + out.message);
   return bytes;
+}
+
+// One table of every (alpha, premultiplied colour) pair: the row loop is a lookup per byte.
+namespace {
+struct TStraightTable {
+  std::uint8_t v[256][256];
+  TStraightTable() {
+    for (unsigned a = 0; a < 256; ++a) {
+      for (unsigned c = 0; c < 256; ++c) {
+        const unsigned s = a == 255 ? c : a == 0 ? 0 : (c * 255u + a / 2) / a;
+        v[a][c] = static_cast<std::uint8_t>(s > 255 ? 255 : s);
+      }
+    }
+  }
+};
+}  // namespace
+
+void UnpremultiplyRow(const std::uint8_t* from, std::uint8_t* to, int w) {
+  static const TStraightTable table;
+  for (int x = 0; x < w; ++x, from += 4, to += 4) {
+    const auto& row = table.v[from[3]];
+    to[0] = row[from[0]];
+    to[1] = row[from[1]];
+    to[2] = row[from[2]];
+    to[3] = from[3];
+  }
 }
 
 }  // namespace qv::image

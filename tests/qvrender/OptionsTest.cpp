@@ -128,3 +128,58 @@ TEST(Options, FramePattern) {
 
 }  // namespace
 }  // namespace qv::render
+
+namespace qv::render {
+namespace {
+
+TEST(Options, VideoAndPlay) {
+  auto v = Parse({"video", "p.QV", "-o", "clip.MOV", "--from", "0", "--to", "249", "--codec", "qtrle", "--quiet"});
+  ASSERT_TRUE(v);
+  EXPECT_EQ(v->Command, TCommand::cmVideo);
+  EXPECT_EQ(v->Codec, video::TVideoCodec::vcQtrle);
+  EXPECT_TRUE(v->Quiet);
+  EXPECT_EQ(Parse({"video", "p.QV", "-o", "c.mov", "--from", "0", "--to", "1"})->Codec, video::TVideoCodec::vcProRes4444);
+  auto h = Parse({"video", "p.QV", "-o", "c.mp4", "--from", "0", "--to", "1", "--codec=h264", "--background", "bg.png"});
+  ASSERT_TRUE(h);
+  EXPECT_EQ(h->Background, "bg.png");
+
+  auto p = Parse({"play", "p.QV", "--y4m", "-", "--data", "news.json", "--frames", "50", "--background", "bg.png"});
+  ASSERT_TRUE(p);
+  EXPECT_EQ(p->Command, TCommand::cmPlay);
+  EXPECT_EQ(p->Stream, TStreamFormat::sfY4m);
+  EXPECT_EQ(p->Output, "-");
+  EXPECT_EQ(p->DataFile, "news.json");
+  EXPECT_EQ(p->Frames, 50);
+  auto r = Parse({"play", "p.QV", "--raw", "-"});
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->Stream, TStreamFormat::sfRaw);
+  EXPECT_FALSE(r->Frames);
+
+  struct TBad {
+    std::vector<std::string> args;
+    const char* error;
+  };
+  for (const TBad& b : std::vector<TBad>{
+           {{"video", "p.QV", "--from", "0", "--to", "1"}, "missing -o OUTPUT"},
+           {{"video", "p.QV", "-o", "c.mov", "--to", "1"}, "video needs --from and --to"},
+           {{"video", "p.QV", "-o", "c.mov", "--from", "0", "--to", "1", "--codec", "dnxhd"}, "unknown codec \"dnxhd\""},
+           {{"video", "p.QV", "-o", "c.mov", "--from", "0", "--to", "1", "--background", "b.png"},
+            "--background applies to --codec h264 only"},
+           {{"video", "p.QV", "-o", "c.mov", "--from", "0", "--to", "1", "--quiet=yes"}, "option --quiet takes no value"},
+           {{"video", "p.QV", "-o", "c.mp4", "--from", "0", "--to", "1"}, "a prores4444 file ends in .mov: c.mp4"},
+           {{"video", "p.QV", "-o", "c.mov", "--from", "0", "--to", "1", "--codec", "ffv1"}, "a ffv1 file ends in .mkv"},
+           {{"play", "p.QV"}, "play needs --raw - or --y4m -"},
+           {{"play", "p.QV", "--raw", "-", "--y4m", "-"}, "--raw and --y4m exclude each other"},
+           {{"play", "p.QV", "--raw", "-", "--background", "b.png"}, "--background applies to --y4m only"},
+           {{"play", "p.QV", "--raw", "-", "--frames", "0"}, "--frames needs a count of at least 1"},
+           {{"play", "p.QV", "--raw", "-", "--from", "3"}, "option --from does not apply to play"},
+           {{"render", "p.QV", "-o", "x.png", "--codec", "ffv1"}, "option --codec does not apply to render"},
+       }) {
+    std::string error;
+    EXPECT_FALSE(Parse(b.args, &error)) << ::testing::PrintToString(b.args);
+    EXPECT_EQ(error.substr(0, std::string(b.error).size()), b.error) << error;
+  }
+}
+
+}  // namespace
+}  // namespace qv::render

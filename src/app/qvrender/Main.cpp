@@ -2,8 +2,9 @@
 #include "app/qvrender/OnDemandQt.h"
 #include "app/qvrender/Options.h"
 #include "app/qvrender/Output.h"
+#include "app/qvrender/Play.h"
+#include "app/qvrender/Progress.h"
 #include "composition/QvSystem.h"
-#include "composition/RollLayer.h"
 #include "composition/TextRender.h"
 #include "crawlinput/CrawlFile.h"
 #include "platform/Clock.h"
@@ -11,8 +12,13 @@
 #include "project/ProjectError.h"
 #include "raster/Bitmap.h"
 #include "raster/Checkerboard.h"
+#include "video/Export.h"
+#include "video/FrameRenderer.h"
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -26,7 +32,11 @@ namespace {
 // A page is 768 × 576 until its project says otherwise.
 constexpr int kWidth = TQVSystem::kStandardWidth;
 constexpr int kHeight = TQVSystem::kStandardHeight;
-constexpr int kMsPerFrame = 40;
+
+// Set by SIGINT and SIGTERM: a render in progress stops and removes what it had written.
+std::atomic<bool> gInterrupted{false};
+
+void OnInterrupt(int) { gInterrupted.store(true); }
 
 // The composition with the clocks of a repeatable render: ticks that move 40 ms per frame (so
 // the reset of the frame after a long pause cannot fire) and, with --time, a time of day that
@@ -39,8 +49,7 @@ struct Session {
   TOnDemandTextRenderer textRenderer;  // text and clock layers draw their glyphs through it
   TOnDemandRichEdit richEdit;          // crawls of RTF files lay their lines out with it
   std::unique_ptr<TQVSystem> sys;
-  std::vector<TRollLayer*> crawls;  // the page's crawl layers, found once it is loaded
-  std::optional<int> shown;          // the last frame the page was advanced to
+  std::unique_ptr<video::TFrameRenderer> frames;
   int warnings = 0;
 
   explicit Session(const TOptions& o) {
@@ -60,66 +69,25 @@ struct Session {
       if (o.Meta[i]) sys->Meta(i) = *o.Meta[i];
       if (o.NextMeta[i]) sys->NextMeta(i) = *o.NextMeta[i];
     }
+    frames = std::make_unique<video::TFrameRenderer>(*sys, ticks, fixedTime.get());
   }
 
-  ~Session() { sys.reset(); }
+  ~Session() {
+    frames.reset();
+    sys.reset();
+  }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  // Loads the project and renders every crawl's strips before the first frame, so that frames
-  // do not depend on how fast the workers are.
+  // Loads the project and renders every crawl's strips before the first frame.
   void Load(const std::string& project) {
     sys->LoadFromFile(project);
-    for (const auto& layer : sys->Layers) {
-      if (auto* roll = dynamic_cast<TRollLayer*>(layer.get())) crawls.push_back(roll);
-    }
-    for (TRollLayer* roll : crawls) roll->PrepareStrips();
-  }
-
-
-  // Moves the page on to `frame` as a playout from its start would have: each frame before it is
-  // advanced, not drawn (a crawl scrolls, a clock's time moves on 40 ms a frame). The page starts
-  // at frame 0, or at the first frame asked for when that is before 0.
-  void AdvanceTo(int frame) {
-    if (shown && frame <= *shown) return;
-    int f = shown ? *shown + 1 : std::min(frame, 0);
-    if (crawls.empty() && f < frame) {
-      // Only crawls remember the frames they were shown in: the rest stands at `frame` as it
-      // would after every frame before it.
-      const std::int64_t skipped = std::int64_t(frame) - f;
-      MoveClocks(skipped * kMsPerFrame);
-      sys->lasttick = ticks.TickCount();
-      f = frame;
-    }
-    for (;; ++f) {
-      if (shown) MoveClocks(kMsPerFrame);
-      sys->frame = f;
-      sys->Advance();
-      // A crawl that starts over renders its file again: the next frame waits for it, as a
-      // playout that is not in a hurry would.
-      for (TRollLayer* roll : crawls) roll->WaitForWorker();
-      shown = f;
-      if (f == frame) break;  // frame may be INT_MAX
-    }
-  }
-
-  // A playout draws one frame every 40 ms: the tick count and the clock move on alike.
-  void MoveClocks(std::int64_t ms) {
-    ticks.Advance(static_cast<std::uint32_t>(ms));
-    if (fixedTime) fixedTime->Advance(ms);
+    frames->Prepare();
   }
 
   // Frame `frame` into the work image, over transparent black or the editor's checkerboard.
   void Compose(int frame, bool checkerboard, const TmemoryBitmap* grid) {
-    TmemoryBitmap& work = *sys->work;
-    if (checkerboard && grid != nullptr) {
-      work.SetFactor(255);
-      work.Blend(0, 0, *grid, 0, 0, work.Width(), work.Height());
-    } else {
-      work.Fill(0);
-    }
-    AdvanceTo(frame);
-    sys->Render(frame, work);
+    frames->Compose(frame, checkerboard && grid != nullptr ? grid : nullptr);
   }
 };
 
@@ -143,12 +111,48 @@ int RunRender(const TOptions& o, Session& s) {
 int RunSequence(const TOptions& o, Session& s) {
   s.Load(o.Project);
   const TStreamedBitmap grid = CheckerboardIfAsked(o, *s.sys);
+  const long long total = static_cast<long long>(o.To) - o.From + 1;
+  TProgressLine progress(total > INT_MAX ? INT_MAX : static_cast<int>(total), !o.Quiet);
   for (int f = o.From; f <= o.To; ++f) {
+    if (gInterrupted) {
+      progress.Finish();
+      std::cerr << "qvrender: interrupted\n";
+      return 1;
+    }
     s.Compose(f, o.Checkerboard, &grid);
     if (!o.NoOutput) WriteImage(*s.sys->work, FormatFramePattern(o.Output, f), o.Format);
+    progress.Update(f - o.From + 1);
     if (f == o.To) break;  // o.To may be INT_MAX
   }
+  progress.Finish();
   return 0;
+}
+
+int RunVideo(const TOptions& o, Session& s) {
+  s.Load(o.Project);
+  video::TExportSettings e;
+  e.Output = o.Output;
+  e.Kind = video::TExportKind::ekVideo;
+  e.Codec = o.Codec;
+  e.From = o.From;
+  e.To = o.To;
+  e.Background = o.Background;
+  e.Threads = 2;
+  const long long total = static_cast<long long>(o.To) - o.From + 1;
+  TProgressLine progress(total > INT_MAX ? INT_MAX : static_cast<int>(total), !o.Quiet);
+  const bool done = video::ExportRange(*s.frames, e, [&](int d, int) { progress.Update(d); }, &gInterrupted);
+  if (!done) {
+    progress.Finish();
+    std::cerr << "qvrender: interrupted; " << o.Output << " was not written\n";
+    return 1;
+  }
+  progress.Finish();
+  return 0;
+}
+
+int RunPlay(const TOptions& o, Session& s) {
+  s.Load(o.Project);
+  return Play(o, *s.frames, gInterrupted);
 }
 
 int RunResave(const TOptions& o, Session& s) {
@@ -185,6 +189,12 @@ int Run(const std::vector<std::string>& args) {
     std::cerr << "qvrender: " << error << "\n" << UsageText();
     return 2;
   }
+  const TCommand c = options->Command;
+  if (c == TCommand::cmSequence || c == TCommand::cmVideo || c == TCommand::cmPlay) {
+    // Long runs stop at the next frame and clean up after themselves.
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+  }
   try {
     if (options->Command == TCommand::cmItems) return RunItems(*options);
     Session s(*options);
@@ -193,6 +203,8 @@ int Run(const std::vector<std::string>& args) {
       case TCommand::cmSequence: return RunSequence(*options, s);
       case TCommand::cmResave: return RunResave(*options, s);
       case TCommand::cmInfo: return RunInfo(*options, s);
+      case TCommand::cmVideo: return RunVideo(*options, s);
+      case TCommand::cmPlay: return RunPlay(*options, s);
       case TCommand::cmItems: break;
     }
   } catch (const std::exception& e) {
@@ -207,6 +219,10 @@ int Run(const std::vector<std::string>& args) {
 }  // namespace qv::render
 
 int main(int argc, char** argv) {
+  // A consumer that closes the pipe gives EPIPE to the write, which reports it; a file that hits
+  // its size limit gives EFBIG likewise.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
   return qv::render::Run(args);
 }

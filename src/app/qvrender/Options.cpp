@@ -35,33 +35,18 @@ std::optional<TImageFormat> FormatOf(const std::string& file) {
   return std::nullopt;
 }
 
-// Scans a pattern: the number of integer fields and whether every "%" is understood.
-bool ScanPattern(const std::string& p, int& fields) {
-  fields = 0;
-  for (std::size_t i = 0; i < p.size(); ++i) {
-    if (p[i] != '%') continue;
-    ++i;
-    if (i < p.size() && p[i] == '%') continue;
-    if (i < p.size() && p[i] == '0') ++i;
-    std::size_t digits = 0;
-    while (i < p.size() && std::isdigit(static_cast<unsigned char>(p[i]))) {
-      ++i;
-      ++digits;
-    }
-    if (digits > 2 || i >= p.size() || p[i] != 'd') return false;
-    ++fields;
-  }
-  return true;
-}
-
 }  // namespace
 
 const char* UsageText() {
   return "usage:\n"
          "  qvrender render   PROJECT.QV -o OUT.(png|tga) [--frame N] [--checkerboard]\n"
          "                    [--time HH:MM:SS.mmm] [--meta1..--meta4 TEXT] [--next-meta1..--next-meta4 TEXT]\n"
-         "  qvrender sequence PROJECT.QV (-o OUT_%05d.(png|tga) | --no-output) --from A --to B [--checkerboard]\n"
+         "  qvrender sequence PROJECT.QV (-o OUT_%05d.(png|tga) | --no-output) --from A --to B [--checkerboard] [--quiet]\n"
          "                    [--time HH:MM:SS.mmm] [--meta1..--meta4 TEXT] [--next-meta1..--next-meta4 TEXT]\n"
+         "  qvrender video    PROJECT.QV -o OUT.(mov|mkv|mp4) --from A --to B [--codec prores4444|qtrle|ffv1|h264]\n"
+         "                    [--background IMAGE] [--quiet] [--time ...] [--meta... TEXT]\n"
+         "  qvrender play     PROJECT.QV (--raw - | --y4m -) [--background IMAGE] [--data FILE.json]\n"
+         "                    [--frames N] [--time ...] [--meta... TEXT]\n"
          "  qvrender resave   IN.QV OUT.QV\n"
          "  qvrender info     PROJECT.QV [--frame N] [--time HH:MM:SS.mmm]\n"
          "                    [--meta1..--meta4 TEXT] [--next-meta1..--next-meta4 TEXT]\n"
@@ -96,38 +81,6 @@ std::optional<TTimeOfDay> ParseTimeOfDay(const std::string& t) {
   return r;
 }
 
-bool IsValidFramePattern(const std::string& p) {
-  int fields = 0;
-  return ScanPattern(p, fields) && fields == 1;
-}
-
-std::string FormatFramePattern(const std::string& p, int frame) {
-  std::string out;
-  for (std::size_t i = 0; i < p.size(); ++i) {
-    if (p[i] != '%') {
-      out += p[i];
-      continue;
-    }
-    ++i;
-    if (i < p.size() && p[i] == '%') {
-      out += '%';
-      continue;
-    }
-    bool zero = false;
-    if (i < p.size() && p[i] == '0') {
-      zero = true;
-      ++i;
-    }
-    int width = 0;
-    while (i < p.size() && std::isdigit(static_cast<unsigned char>(p[i]))) width = width * 10 + (p[i++] - '0');
-    // p[i] is the 'd'
-    char buf[64];
-    std::snprintf(buf, sizeof buf, zero ? "%0*d" : "%*d", width, frame);
-    out += buf;
-  }
-  return out;
-}
-
 std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
   if (args.empty()) {
     error = "no command given";
@@ -145,6 +98,10 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
     o.Command = TCommand::cmInfo;
   } else if (cmd == "items") {
     o.Command = TCommand::cmItems;
+  } else if (cmd == "video") {
+    o.Command = TCommand::cmVideo;
+  } else if (cmd == "play") {
+    o.Command = TCommand::cmPlay;
   } else {
     error = "unknown command \"" + cmd + "\"";
     return std::nullopt;
@@ -155,6 +112,8 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
   bool haveFrom = false;
   bool haveTo = false;
   const bool images = o.Command == TCommand::cmRender || o.Command == TCommand::cmSequence;
+  const bool ranges = o.Command == TCommand::cmSequence || o.Command == TCommand::cmVideo;
+  bool haveStream = false;
   const bool composes = o.Command != TCommand::cmResave && o.Command != TCommand::cmItems;
 
   for (std::size_t i = 1; i < args.size(); ++i) {
@@ -193,19 +152,28 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
       return std::nullopt;
     };
 
+    auto flag = [&](bool& v) {
+      if (inlineValue) {
+        error = "option " + a + " takes no value";
+        return false;
+      }
+      v = true;
+      return true;
+    };
+
     if (a == "-o" || a == "--output") {
-      if (!images) return notHere();
+      if (!images && o.Command != TCommand::cmVideo) return notHere();
       if (!value(o.Output)) return std::nullopt;
       haveOutput = true;
     } else if (a == "--frame") {
       if (o.Command != TCommand::cmRender && o.Command != TCommand::cmInfo) return notHere();
       if (!intValue(o.Frame)) return std::nullopt;
     } else if (a == "--from") {
-      if (o.Command != TCommand::cmSequence) return notHere();
+      if (!ranges) return notHere();
       if (!intValue(o.From)) return std::nullopt;
       haveFrom = true;
     } else if (a == "--to") {
-      if (o.Command != TCommand::cmSequence) return notHere();
+      if (!ranges) return notHere();
       if (!intValue(o.To)) return std::nullopt;
       haveTo = true;
     } else if (a == "--no-output") {
@@ -215,6 +183,43 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
         return std::nullopt;
       }
       o.NoOutput = true;
+    } else if (a == "--quiet") {
+      if (!ranges) return notHere();
+      if (!flag(o.Quiet)) return std::nullopt;
+    } else if (a == "--codec") {
+      if (o.Command != TCommand::cmVideo) return notHere();
+      std::string s;
+      if (!value(s)) return std::nullopt;
+      const auto codec = video::CodecFromName(s);
+      if (!codec) {
+        error = "unknown codec \"" + s + "\" (prores4444, qtrle, ffv1 or h264)";
+        return std::nullopt;
+      }
+      o.Codec = *codec;
+    } else if (a == "--background") {
+      if (o.Command != TCommand::cmVideo && o.Command != TCommand::cmPlay) return notHere();
+      if (!value(o.Background)) return std::nullopt;
+    } else if (a == "--raw" || a == "--y4m") {
+      if (o.Command != TCommand::cmPlay) return notHere();
+      if (!value(o.Output)) return std::nullopt;
+      if (haveStream) {
+        error = "--raw and --y4m exclude each other";
+        return std::nullopt;
+      }
+      haveStream = true;
+      o.Stream = a == "--raw" ? TStreamFormat::sfRaw : TStreamFormat::sfY4m;
+    } else if (a == "--data") {
+      if (o.Command != TCommand::cmPlay) return notHere();
+      if (!value(o.DataFile)) return std::nullopt;
+    } else if (a == "--frames") {
+      if (o.Command != TCommand::cmPlay) return notHere();
+      int n = 0;
+      if (!intValue(n)) return std::nullopt;
+      if (n < 1) {
+        error = "--frames needs a count of at least 1";
+        return std::nullopt;
+      }
+      o.Frames = n;
     } else if (a == "--checkerboard") {
       if (!images) return notHere();
       if (inlineValue) {
@@ -274,16 +279,42 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
     }
     o.Format = *format;
   }
-  if (o.Command == TCommand::cmSequence) {
+  if (o.Command == TCommand::cmVideo) {
+    if (!haveOutput || o.Output.empty()) {
+      error = "missing -o OUTPUT";
+      return std::nullopt;
+    }
+    const std::string ext = video::CodecExtension(o.Codec);
+    const std::string out = Lower(o.Output);
+    if (out.size() <= ext.size() || out.compare(out.size() - ext.size(), ext.size(), ext) != 0) {
+      error = std::string("a ") + video::CodecName(o.Codec) + " file ends in " + ext + ": " + o.Output;
+      return std::nullopt;
+    }
+    if (!o.Background.empty() && o.Codec != video::TVideoCodec::vcH264) {
+      error = "--background applies to --codec h264 only (the other codecs keep the alpha channel)";
+      return std::nullopt;
+    }
+  }
+  if (o.Command == TCommand::cmPlay) {
+    if (!haveStream || o.Output.empty()) {
+      error = "play needs --raw - or --y4m -";
+      return std::nullopt;
+    }
+    if (!o.Background.empty() && o.Stream != TStreamFormat::sfY4m) {
+      error = "--background applies to --y4m only (raw frames keep the alpha channel)";
+      return std::nullopt;
+    }
+  }
+  if (ranges) {
     if (!haveFrom || !haveTo) {
-      error = "sequence needs --from and --to";
+      error = cmd + " needs --from and --to";
       return std::nullopt;
     }
     if (o.From > o.To) {
       error = "--from must not be after --to";
       return std::nullopt;
     }
-    if (!o.NoOutput && !IsValidFramePattern(o.Output)) {
+    if (o.Command == TCommand::cmSequence && !o.NoOutput && !IsValidFramePattern(o.Output)) {
       error = "the output of a sequence needs one frame-number field such as %05d: " + o.Output;
       return std::nullopt;
     }

@@ -1,6 +1,8 @@
 #pragma once
 // The command line of qvrender.
 #include "platform/Clock.h"
+#include "video/FrameFiles.h"
+#include "video/VideoEncoder.h"
 
 #include <array>
 #include <optional>
@@ -9,9 +11,12 @@
 
 namespace qv::render {
 
-enum class TCommand { cmRender, cmSequence, cmResave, cmInfo, cmItems };
+enum class TCommand { cmRender, cmSequence, cmResave, cmInfo, cmItems, cmVideo, cmPlay };
 
 enum class TImageFormat { ifPng, ifTga };
+
+// What play writes to its output: raw premultiplied BGRA frames, or YUV4MPEG over a background.
+enum class TStreamFormat { sfRaw, sfY4m };
 
 struct TOptions {
   TCommand Command = TCommand::cmRender;
@@ -23,6 +28,12 @@ struct TOptions {
   int To = 0;
   bool Checkerboard = false;
   bool NoOutput = false;  // sequence --no-output: frames are composed and not written
+  bool Quiet = false;     // no progress line
+  video::TVideoCodec Codec = video::TVideoCodec::vcProRes4444;
+  std::string Background;  // video --codec h264 and play --y4m: the picture under the frames
+  TStreamFormat Stream = TStreamFormat::sfRaw;
+  std::string DataFile;             // play --data: the newsroom's JSON file
+  std::optional<long long> Frames;  // play --frames: stop after that many frames (else endless)
   std::optional<TTimeOfDay> Time;
   std::array<std::optional<std::string>, 4> Meta;
   std::array<std::optional<std::string>, 4> NextMeta;
@@ -37,9 +48,8 @@ const char* UsageText();
 // "12:34:56.789" (the milliseconds are optional, 1 to 3 digits).
 std::optional<TTimeOfDay> ParseTimeOfDay(const std::string& Text);
 
-// The file name of frame N under a sequence pattern holding one printf-style integer field
-// ("%d" or "%05d"); "%%" stands for "%". The pattern is checked by ParseOptions.
-std::string FormatFramePattern(const std::string& Pattern, int Frame);
-bool IsValidFramePattern(const std::string& Pattern);
+// Sequence patterns are checked by ParseOptions.
+using qv::FormatFramePattern;
+using qv::IsValidFramePattern;
 
 }  // namespace qv::render

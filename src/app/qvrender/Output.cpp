@@ -1,16 +1,10 @@
 #include "app/qvrender/Output.h"
 
 #include "composition/QvSystem.h"
-#include "project/TextFile.h"
 
 namespace qv::render {
 
 std::vector<std::uint8_t> StraightAlphaPng(const TmemoryBitmap& bmp) { return TStreamedBitmap::StraightAlphaPng(bmp); }
-
-void WriteFrame(const TmemoryBitmap& bmp, const std::string& fileName, bool tga) {
-  const std::vector<std::uint8_t> bytes = tga ? bmp.TgaBytes() : StraightAlphaPng(bmp);
-  WriteFileAtomically(fileName, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-}
 
 std::string DescribeLayers(const TQVSystem& sys) {
   std::string out;
