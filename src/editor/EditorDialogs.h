@@ -1,6 +1,8 @@
 #pragma once
 // The questions the main window asks the user, behind one interface: the window asks through it,
 // the editor answers with Qt's dialogs, and tests answer themselves without a dialog ever showing.
+#include "editor/ExportRequest.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,8 +13,20 @@ class QWidget;
 
 namespace qv {
 
+// A long piece of work shown to the user, who may cancel it.
+class TProgress {
+ public:
+  virtual ~TProgress() = default;
+  // Done of Total; answers whether the user asked to stop.
+  virtual bool Update(int Done, int Total) = 0;
+};
+
 class TEditorDialogs {
  public:
+  // File > Export's questions, starting from Defaults; none when cancelled.
+  virtual std::optional<TExportRequest> AskExport(QWidget* Parent, const TExportRequest& Defaults) = 0;
+  // A progress display with a Cancel button, shown while the returned object lives.
+  virtual std::unique_ptr<TProgress> StartProgress(QWidget* Parent, const QString& Title) = 0;
   virtual ~TEditorDialogs() = default;
   // A file to read; none when cancelled. Filter as Qt writes it ("QV Files (*.QV *.qv)").
   virtual std::optional<QString> OpenFile(QWidget* Parent, const QString& Title, const QString& Filter) = 0;

@@ -1,5 +1,6 @@
 #include "editor/MainWindow.h"
 
+#include "editor/ExportRequest.h"
 #include "editor/ObjectList.h"
 #include "editor/TimeRuler.h"
 #include "editor/WorkAreaWidget.h"
@@ -25,6 +26,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <atomic>
+#include <cmath>
 
 // The icons are compiled into this library; a static library's resources are registered by hand.
 static void InitEditorIcons() { Q_INIT_RESOURCE(Icons); }
@@ -189,6 +192,9 @@ void TForm5::BuildActions() {
   connect(fSave, &QAction::triggered, this, [this] { Save(); });
   fSaveAs = new QAction(tr("Save As"), this);
   connect(fSaveAs, &QAction::triggered, this, [this] { SaveAs(); });
+  fExport = new QAction(tr("Export…"), this);
+  fExport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+  connect(fExport, &QAction::triggered, this, [this] { Export(); });
   fExit = new QAction(tr("Exit"), this);
   connect(fExit, &QAction::triggered, this, [this] { Exit(); });
 
@@ -197,6 +203,8 @@ void TForm5::BuildActions() {
   file->addAction(fOpen);
   file->addAction(fSave);
   file->addAction(fSaveAs);
+  file->addSeparator();
+  file->addAction(fExport);
   file->addSeparator();
   file->addAction(fExit);
   connect(file, &QMenu::aboutToShow, this, [this] { UpdateFileActions(); });
@@ -655,6 +663,46 @@ void TForm5::SaveAs() {
     fOptions.Dialogs->Warn(this, tr("Save As"), QString::fromUtf8(e.what()));
   }
   UpdateFileActions();
+}
+
+void TForm5::Export() {
+  if (fBusy > 0) return;
+  TExportRequest defaults;
+  defaults.From = std::max(0, fSys->frame);
+  defaults.To = defaults.From + std::max(1, int(std::lround(fSys->Duration() * 25))) - 1;
+  const std::filesystem::path base = fFileName.empty() ? std::filesystem::path("page") : std::filesystem::path(fFileName);
+  defaults.Output = (base.parent_path() / base.stem()).string();
+  const auto request = fOptions.Dialogs->AskExport(this, defaults);
+  if (!request) return;
+  std::string error;
+  const auto settings = ExportSettingsFor(*request, error);
+  if (!settings) {
+    fOptions.Dialogs->Warn(this, tr("Export"), QString::fromStdString(error));
+    return;
+  }
+  // The export reads the page as it stands from a project file of its own, with its own clocks,
+  // so what it writes is what qvrender would write of the saved page.
+  const std::filesystem::path page = ExportProjectFile(fSys->ProjectFolder, int(QCoreApplication::applicationPid()));
+  bool done = false;
+  WithLoading([&] {
+    fSys->SaveToFile(page.string());
+    const std::unique_ptr<TProgress> progress = fOptions.Dialogs->StartProgress(this, tr("Export"));
+    std::atomic<bool> cancel{false};
+    done = video::ExportProject(
+        page.string(), fSys->Context(), *settings,
+        [&](int Done, int Total) {
+          if (progress->Update(Done, Total)) cancel = true;
+        },
+        &cancel);
+  });
+  std::error_code ignored;
+  std::filesystem::remove(page, ignored);
+  statusBar()->showMessage(done ? tr("Exported frames %1 to %2 to %3")
+                                      .arg(settings->From)
+                                      .arg(settings->To)
+                                      .arg(QString::fromStdString(settings->Output))
+                                : tr("Export stopped; nothing was left behind"),
+                           15000);
 }
 
 void TForm5::Exit() {

@@ -80,6 +80,7 @@ class TForm5 final : public QMainWindow {
   QAction* OpenAction() const { return fOpen; }
   QAction* SaveAction() const { return fSave; }
   QAction* SaveAsAction() const { return fSaveAs; }
+  QAction* ExportAction() const { return fExport; }
   QAction* ExitAction() const { return fExit; }
 
  protected:
@@ -97,6 +98,9 @@ class TForm5 final : public QMainWindow {
   void FitPage();
   void Save();
   void SaveAs();
+  // File > Export: a range of frames as numbered pictures or a video file, from the page as it
+  // stands, with progress and Cancel (which leaves no partial output).
+  void Export();
   void Exit();
   void UpdateFileActions();
   void LayersChanged();
@@ -156,6 +160,7 @@ class TForm5 final : public QMainWindow {
   QAction* fOpen = nullptr;
   QAction* fSave = nullptr;
   QAction* fSaveAs = nullptr;
+  QAction* fExport = nullptr;
   QAction* fExit = nullptr;
 };
 

@@ -1,6 +1,7 @@
 // The editor's arithmetic without a window: the checkerboard file, the frame pacing, the tick count
 // the composition sees, the object list's rows and the media summary.
 #include "editor/Checkerboard.h"
+#include "editor/ExportRequest.h"
 #include "editor/MediaProblems.h"
 #include "editor/ObjectListRows.h"
 #include "editor/RenderLoop.h"
@@ -212,6 +213,45 @@ TEST(MediaProblems, ManyMissingFilesGiveOneSummaryWithACappedList) {
   EXPECT_NE(details.find("\"f38.png\""), std::string::npos);
   EXPECT_EQ(details.find("\"f39.png\""), std::string::npos);
   EXPECT_NE(details.find("and 5 more"), std::string::npos);
+}
+
+TEST(ExportRequest, NamesBecomeFramePatternsOrVideoFilesAndBadRangesAreRefused) {
+  using video::TExportKind;
+  using video::TVideoCodec;
+  struct {
+    TExportKind kind;
+    TVideoCodec codec;
+    int from, to;
+    const char* output;
+    const char* expected;  // "" when refused
+  } cases[] = {
+      {TExportKind::ekPng, TVideoCodec::vcFfv1, 0, 9, "/out/news", "/out/news_%05d.png"},
+      {TExportKind::ekPng, TVideoCodec::vcFfv1, 0, 9, "/out/news.PNG", "/out/news_%05d.png"},
+      {TExportKind::ekTga, TVideoCodec::vcFfv1, 0, 9, "/out/f_%03d.tga", "/out/f_%03d.tga"},
+      {TExportKind::ekTga, TVideoCodec::vcFfv1, 5, 5, "/out/news.png", "/out/news.png_%05d.tga"},
+      {TExportKind::ekVideo, TVideoCodec::vcProRes4444, 0, 9, "/out/clip", "/out/clip.mov"},
+      {TExportKind::ekVideo, TVideoCodec::vcFfv1, 0, 9, "/out/clip.MKV", "/out/clip.MKV"},
+      {TExportKind::ekVideo, TVideoCodec::vcH264, 0, 9, "/out/clip.mov", "/out/clip.mov.mp4"},
+      {TExportKind::ekVideo, TVideoCodec::vcQtrle, 4, 3, "/out/clip", ""},
+      {TExportKind::ekPng, TVideoCodec::vcQtrle, -1, 3, "/out/f", ""},
+      {TExportKind::ekPng, TVideoCodec::vcQtrle, 0, 3, "", ""},
+      {TExportKind::ekPng, TVideoCodec::vcQtrle, 0, 3, "/out/100%", ""},
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    const auto s = ExportSettingsFor({c.kind, c.codec, c.from, c.to, c.output}, error);
+    if (*c.expected == '\0') {
+      EXPECT_FALSE(s) << c.output;
+      EXPECT_FALSE(error.empty()) << c.output;
+      continue;
+    }
+    ASSERT_TRUE(s) << c.output << ": " << error;
+    EXPECT_EQ(s->Output, c.expected);
+    EXPECT_EQ(s->From, c.from);
+    EXPECT_EQ(s->To, c.to);
+  }
+  EXPECT_EQ(ExportProjectFile("/nowhere/at/all", 42).filename(), ".qveditor-export-42.QV");
+  EXPECT_EQ(ExportProjectFile(fs::temp_directory_path(), 7), fs::temp_directory_path() / ".qveditor-export-7.QV");
 }
 
 }  // namespace

@@ -72,6 +72,28 @@ struct TScriptedDialogs final : TEditorDialogs {
     Confirms.pop_front();
     return v;
   }
+  std::deque<std::optional<TExportRequest>> Exports;
+  std::vector<TExportRequest> ExportDefaults;
+  int CancelAfter = -1;  // the progress display's Cancel pressed once this many frames are done
+  std::vector<int> ProgressSeen;
+  std::optional<TExportRequest> AskExport(QWidget*, const TExportRequest& Defaults) override {
+    ExportDefaults.push_back(Defaults);
+    if (Exports.empty()) return std::nullopt;
+    auto v = Exports.front();
+    Exports.pop_front();
+    return v;
+  }
+  struct TScriptedProgress final : TProgress {
+    TScriptedDialogs& Owner;
+    explicit TScriptedProgress(TScriptedDialogs& O) : Owner(O) {}
+    bool Update(int Done, int) override {
+      Owner.ProgressSeen.push_back(Done);
+      return Owner.CancelAfter >= 0 && Done >= Owner.CancelAfter;
+    }
+  };
+  std::unique_ptr<TProgress> StartProgress(QWidget*, const QString&) override {
+    return std::make_unique<TScriptedProgress>(*this);
+  }
   std::optional<int> ChooseItem(QWidget*, const QString&, const QString&, const QStringList&, int) override {
     if (Choices.empty()) return std::nullopt;
     const int v = Choices.front();
@@ -529,6 +551,60 @@ TEST_F(Editor, TheRulerSetsThePagesFrameAndItsFieldTakesATypedTime) {
   window->InsertAction(TLayerKind::lkSequence)->trigger();
   EXPECT_EQ(window->SliderMaximum(), 3);
   EXPECT_EQ(ruler.Model().LastFrame(), 3);
+}
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST_F(Editor, ExportWritesTheRangeFromThePageAsItStandsAndCancelLeavesNothing) {
+  window->InsertAction(TLayerKind::lkText)->trigger();
+  Sys().frame = 7;
+  TExportRequest frames;
+  frames.Kind = video::TExportKind::ekPng;
+  frames.From = 7;
+  frames.To = 9;
+  frames.Output = (dir / "out" / "news").string();
+  fs::create_directories(dir / "out");
+  dialogs->Exports.push_back(frames);
+  window->ExportAction()->trigger();
+  ASSERT_EQ(dialogs->ExportDefaults.size(), 1u);
+  EXPECT_EQ(dialogs->ExportDefaults[0].From, 7);  // from the ruler's frame
+  EXPECT_TRUE(dialogs->Warnings.empty()) << dialogs->Warnings[0].Text.toStdString();
+  for (int f : {7, 8, 9}) EXPECT_TRUE(fs::exists(dir / "out" / ("news_0000" + std::to_string(f) + ".png"))) << f;
+  EXPECT_FALSE(fs::exists(dir / "out" / "news_00006.png"));
+  EXPECT_EQ(dialogs->ProgressSeen, (std::vector<int>{1, 2, 3}));
+
+  TExportRequest clip;
+  clip.Kind = video::TExportKind::ekVideo;
+  clip.Codec = video::TVideoCodec::vcFfv1;
+  clip.From = 0;
+  clip.To = 4;
+  clip.Output = (dir / "out" / "clip").string();
+  dialogs->Exports.push_back(clip);
+  window->ExportAction()->trigger();
+  EXPECT_TRUE(fs::exists(dir / "out" / "clip.mkv"));
+
+  // Cancel after the second frame: no clip, no partial file, and the editor goes on.
+  clip.Output = (dir / "out" / "stopped").string();
+  dialogs->Exports.push_back(clip);
+  dialogs->CancelAfter = 2;
+  window->ExportAction()->trigger();
+  dialogs->CancelAfter = -1;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 4);  // three frames, one clip
+  EXPECT_TRUE(dialogs->Warnings.empty());
+
+  // A range that runs backwards is refused before anything is written.
+  frames.From = 9;
+  frames.To = 3;
+  dialogs->Exports.push_back(frames);
+  window->ExportAction()->trigger();
+  ASSERT_EQ(dialogs->Warnings.size(), 1u);
+  EXPECT_TRUE(dialogs->Warnings[0].Text.contains("from frame 9 to frame 3"));
+  window->InsertAction(TLayerKind::lkText)->trigger();
+  EXPECT_EQ(Sys().Layers.size(), 2u);
 }
 
 }  // namespace
