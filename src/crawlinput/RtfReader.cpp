@@ -4,7 +4,10 @@
 
 #include "base/Utf8.h"
 
+#include <iconv.h>
+
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <map>
 #include <string>
@@ -31,23 +34,127 @@ const char16_t* SingleByteTable(int codePage) {
   return nullptr;
 }
 
+// The converter's name of a code page the tables above do not hold: the double-byte Asian pages,
+// the DOS pages and the Mac pages. The Mac pages glibc has no converter for are read as Mac Roman,
+// which shares their ASCII half and their punctuation.
+const char* ConverterName(int codePage) {
+  switch (codePage) {
+    case 437: return "CP437";
+    case 850: return "CP850";
+    case 852: return "CP852";
+    case 860: return "CP860";
+    case 861: return "CP861";
+    case 862: return "CP862";
+    case 863: return "CP863";
+    case 865: return "CP865";
+    case 866: return "CP866";
+    case 932: return "CP932";
+    case 936: return "CP936";
+    case 949: return "CP949";
+    case 950: return "CP950";
+    case 1361: return "CP1361";
+    case 10001: return "CP932";   // Mac Japanese: Shift JIS
+    case 10002: return "BIG5";    // Mac Traditional Chinese
+    case 10003: return "EUC-KR";  // Mac Korean
+    case 10007: return "MAC-CYRILLIC";
+    case 10008: return "EUC-CN";  // Mac Simplified Chinese
+    case 10017: return "MAC-UK";
+    case 10029: return "MAC-CENTRALEUROPE";
+    case 10079: return "MAC-IS";
+    default: return codePage >= 10000 && codePage <= 10082 ? "MACINTOSH" : nullptr;
+  }
+}
+
 bool IsDoubleByte(int codePage) {
-  return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950 ||
-         codePage == 1361;
+  switch (codePage) {
+    case 932: case 936: case 949: case 950: case 1361:
+    case 10001: case 10002: case 10003: case 10008: return true;
+    default: return false;
+  }
 }
 
 bool IsLeadByte(int codePage, unsigned b) {
   switch (codePage) {
-    case 932: return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    case 932:
+    case 10001: return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
     case 1361: return (b >= 0x84 && b <= 0xD3) || (b >= 0xD8 && b <= 0xDE) || (b >= 0xE0 && b <= 0xF9);
+    case 10003:
+    case 10008: return b >= 0xA1 && b <= 0xFE;
     default: return b >= 0x81 && b <= 0xFE;
   }
 }
+
+// Converters by code page, opened when first needed and closed with the reader.
+class TConverters {
+ public:
+  TConverters() = default;
+  TConverters(const TConverters&) = delete;
+  TConverters& operator=(const TConverters&) = delete;
+  ~TConverters() {
+    for (auto& [cp, cd] : fOpen) {
+      if (cd != kNone) iconv_close(cd);
+    }
+  }
+
+  // The character Bytes (one or two) stand for, or U+FFFD.
+  char32_t Decode(int codePage, const unsigned char* bytes, std::size_t n) {
+    iconv_t cd = Get(codePage);
+    if (cd == kNone) return 0xFFFD;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char in[2] = {static_cast<char>(bytes[0]), n > 1 ? static_cast<char>(bytes[1]) : '\0'};
+    unsigned char out[8] = {};
+    char* inPtr = in;
+    char* outPtr = reinterpret_cast<char*>(out);
+    std::size_t inLeft = n, outLeft = sizeof out;
+    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0 ||
+        sizeof out - outLeft != 4) {
+      return 0xFFFD;  // not a character of the page, or more than one
+    }
+    const char32_t c = char32_t(out[0]) | char32_t(out[1]) << 8 | char32_t(out[2]) << 16 | char32_t(out[3]) << 24;
+    return c == 0 || c > 0x10FFFF ? 0xFFFD : c;
+  }
+
+  // The upper half of a single-byte page through its converter, made once per reader.
+  const char32_t* High(int codePage) {
+    auto it = fHigh.find(codePage);
+    if (it == fHigh.end()) {
+      std::array<char32_t, 128> table{};
+      for (unsigned b = 0x80; b < 0x100; ++b) {
+        const unsigned char byte = static_cast<unsigned char>(b);
+        table[b - 0x80] = Decode(codePage, &byte, 1);
+      }
+      it = fHigh.emplace(codePage, table).first;
+    }
+    return it->second.data();
+  }
+
+ private:
+  static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
+
+  iconv_t Get(int codePage) {
+    const auto it = fOpen.find(codePage);
+    if (it != fOpen.end()) return it->second;
+    const char* name = ConverterName(codePage);
+    const iconv_t cd = name != nullptr ? iconv_open("UTF-32LE", name) : kNone;
+    fOpen.emplace(codePage, cd);
+    return cd;
+  }
+
+  std::map<int, iconv_t> fOpen;
+  std::map<int, std::array<char32_t, 128>> fHigh;
+};
 
 // The code page a font's \fcharsetN selects; 0 means the document's own (\ansicpg).
 int CodePageOfCharset(long long charset) {
   switch (charset) {
     case 2: return 1252;    // symbol fonts: their bytes taken as Windows-1252
+    case 77: return 10000;  // the Mac charsets
+    case 78: return 10001;
+    case 79: return 10003;
+    case 80: return 10008;
+    case 81: return 10002;
+    case 88: return 10029;
+    case 89: return 10007;
     case 128: return 932;
     case 129: return 949;
     case 130: return 1361;
@@ -67,13 +174,14 @@ int CodePageOfCharset(long long charset) {
 }
 
 bool IsSupportedCodePage(long long cp) {
-  return IsDoubleByte(static_cast<int>(cp)) || SingleByteTable(static_cast<int>(cp)) != nullptr;
+  if (cp < 0 || cp > 65535) return false;
+  return SingleByteTable(static_cast<int>(cp)) != nullptr || ConverterName(static_cast<int>(cp)) != nullptr;
 }
 
 enum class EWord {
   Unknown,
   // document and tables
-  Ansi, AnsiCpg, Deff, FontTbl, ColorTbl, F, FCharset, Cpg, Red, Green, Blue,
+  Ansi, Mac, Pc, Pca, AnsiCpg, Deff, FontTbl, ColorTbl, F, FCharset, Cpg, Red, Green, Blue,
   // character format
   Fs, B, I, Ul, UlNone, Cf, Plain, V, RtlCh, LtrCh,
   // paragraphs
@@ -91,7 +199,8 @@ enum class EWord {
 
 const std::unordered_map<std::string_view, EWord>& Words() {
   static const std::unordered_map<std::string_view, EWord> words = {
-      {"ansi", EWord::Ansi}, {"ansicpg", EWord::AnsiCpg}, {"deff", EWord::Deff},
+      {"ansi", EWord::Ansi}, {"mac", EWord::Mac}, {"pc", EWord::Pc}, {"pca", EWord::Pca},
+      {"ansicpg", EWord::AnsiCpg}, {"deff", EWord::Deff},
       {"fonttbl", EWord::FontTbl}, {"colortbl", EWord::ColorTbl}, {"f", EWord::F},
       {"fcharset", EWord::FCharset}, {"cpg", EWord::Cpg}, {"red", EWord::Red},
       {"green", EWord::Green}, {"blue", EWord::Blue},
@@ -356,6 +465,9 @@ class TRtfParser {
     switch (w) {
       case EWord::Unknown: break;
       case EWord::Ansi: fCodePage = 1252; break;
+      case EWord::Mac: fCodePage = 10000; break;
+      case EWord::Pc: fCodePage = 437; break;
+      case EWord::Pca: fCodePage = 850; break;
       case EWord::AnsiCpg:
         fCodePage = IsSupportedCodePage(param) ? value : 1252;
         break;
@@ -506,8 +618,9 @@ class TRtfParser {
   void Byte(unsigned b) {
     const int cp = CodePage();
     if (fLeadByte >= 0) {  // the second byte of a double-byte character
+      const unsigned char pair[2] = {static_cast<unsigned char>(fLeadByte), static_cast<unsigned char>(b)};
       fLeadByte = -1;
-      Char(0xFFFD);
+      Char(fConverters.Decode(cp, pair, 2));
       return;
     }
     if (IsDoubleByte(cp)) {
@@ -518,7 +631,8 @@ class TRtfParser {
       } else if (cp == 932 && b >= 0xA1 && b <= 0xDF) {
         Char(0xFF61 + (b - 0xA1));  // half-width katakana
       } else {
-        Char(0xFFFD);
+        const unsigned char single = static_cast<unsigned char>(b);
+        Char(fConverters.Decode(cp, &single, 1));  // the page's single bytes (936's euro sign)
       }
       return;
     }
@@ -526,9 +640,13 @@ class TRtfParser {
       Char(b);
       return;
     }
-    const char16_t* table = SingleByteTable(cp);
-    if (table == nullptr) table = kCodePage1252;
-    Char(table[b - 0x80]);
+    if (const char16_t* table = SingleByteTable(cp)) {
+      Char(table[b - 0x80]);
+    } else if (ConverterName(cp) != nullptr) {
+      Char(fConverters.High(cp)[b - 0x80]);
+    } else {
+      Char(kCodePage1252[b - 0x80]);
+    }
   }
 
   void Literal(unsigned char b) {
@@ -700,6 +818,7 @@ class TRtfParser {
   bool fCellTab = false;     // the text ends in the tab of a \cell
   char32_t fHighSurrogate = 0;
   int fLeadByte = -1;        // first byte of a double-byte character, waiting for its second
+  TConverters fConverters;
   TKey fKey{};
   bool fKeyValid = false;
 };

@@ -72,8 +72,7 @@ TEST(ReadRtf, TextOfParagraphs) {
       {"font charset picks the code page", Doc("\\'cf{\\f1 \\'cf}\\'cf"), {"\u00CF\u041F\u00CF"}},
       {"cpg overrides", "{\\rtf1{\\fonttbl{\\f0\\cpg1253 G;}}\\f0\\'e1}", {"\u03B1"}},
       {"unsupported ansicpg falls back to 1252", Doc("\\'e9", "\\ansi\\ansicpg65001"), {"\u00E9"}},
-      {"double-byte code page: one U+FFFD per character", Doc("\\'82\\'a0x\\'b1", "\\ansicpg932"),
-       {"\uFFFDx\uFF71"}},
+      {"double-byte code page", Doc("\\'82\\'a0x\\'b1", "\\ansicpg932"), {"\u3042x\uFF71"}},
       {"a lead byte alone", Doc("{\\'82}y", "\\ansicpg936"), {"\uFFFDy"}},
       {"a lead byte and a literal trail", Doc("\\'82@z", "\\ansicpg932"), {"\uFFFDz"}},
       {"unicode", Doc("\\u233?\\u8212-"), {"\u00E9\u2014"}},
@@ -150,6 +149,49 @@ TEST(ReadRtf, CodePageTables) {
     const std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f5\\fcharset" + std::to_string(c.charset) +
                             " F;}}\\f5\\'" + c.hex + "}";
     EXPECT_EQ(Texts(ReadRtf(rtf)), std::vector<std::string>{c.text}) << "charset " << c.charset;
+  }
+}
+
+// Double-byte, Mac and DOS code pages go through the system's converter, by the document's code
+// page or a font's charset; a pair the page does not hold is one U+FFFD.
+TEST(ReadRtf, ConvertedCodePages) {
+  const TextCase cases[] = {
+      {"932 pairs", "{\\rtf1\\ansi\\ansicpg932 \\'93\\'fa\\'96\\'7b}", {"\u65E5\u672C"}},
+      {"932 trail byte written as itself", "{\\rtf1\\ansi\\ansicpg932 \\'83Y}", {"\u30BA"}},
+      {"932 pair the page lacks", "{\\rtf1\\ansi\\ansicpg932 \\'85\\'40x}", {"\uFFFDx"}},
+      {"936 pairs and its euro byte", "{\\rtf1\\ansi\\ansicpg936 \\'d6\\'d0\\'ce\\'c4\\'80}",
+       {"\u4E2D\u6587\u20AC"}},
+      {"949 pairs", "{\\rtf1\\ansi\\ansicpg949 \\'c7\\'d1\\'b1\\'db}", {"\uD55C\uAE00"}},
+      {"950 pairs", "{\\rtf1\\ansi\\ansicpg950 \\'a4\\'a4\\'a4\\'e5}", {"\u4E2D\u6587"}},
+      {"ASCII between pairs", "{\\rtf1\\ansi\\ansicpg949 a\\'c7\\'d1 b}", {"a\uD55C b"}},
+      {"\\u with its fallback pair skipped", "{\\rtf1\\ansi\\ansicpg932\\uc2 \\u26085\\'93\\'fa!}",
+       {"\u65E5!"}},
+      {"Mac Roman by \\mac", "{\\rtf1\\mac \\'8e\\'d2x\\'d3}", {"\u00E9\u201Cx\u201D"}},
+      {"Mac Roman by \\ansicpg10000", "{\\rtf1\\ansi\\ansicpg10000 \\'8e}", {"\u00E9"}},
+      {"Mac Cyrillic", "{\\rtf1\\ansi\\ansicpg10007 \\'80}", {"\u0410"}},
+      {"Mac Central European", "{\\rtf1\\ansi\\ansicpg10029 \\'80\\'84}", {"\u00C4\u0104"}},
+      {"Mac Japanese", "{\\rtf1\\ansi\\ansicpg10001 \\'82\\'a0}", {"\u3042"}},
+      {"DOS 437 by \\pc", "{\\rtf1\\pc \\'82\\'c4}", {"\u00E9\u2500"}},
+      {"DOS 850 by \\pca", "{\\rtf1\\pca \\'82\\'d5}", {"\u00E9\u0131"}},
+      {"a code page nobody knows stays 1252", "{\\rtf1\\ansi\\ansicpg12345 \\'e9}", {"\u00E9"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Texts(ReadRtf(c.rtf)), c.paragraphs) << c.name;
+  }
+  const struct {
+    int charset;
+    const char* hex;
+    const char* text;
+  } charsets[] = {{128, "\\'82\\'a0", "\u3042"},      {129, "\\'c7\\'d1", "\uD55C"},
+                  {134, "\\'d6\\'d0", "\u4E2D"},      {136, "\\'a4\\'a4", "\u4E2D"},
+                  {77, "\\'8e", "\u00E9"},              {89, "\\'80", "\u0410"},
+                  {78, "\\'82\\'a0", "\u3042"}};
+  for (const auto& c : charsets) {
+    // An English font around the Asian one: its bytes stay 1252.
+    const std::string rtf = "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0 Arial;}{\\f5\\fcharset" +
+                            std::to_string(c.charset) + " F;}}\\'e9{\\f5 " + c.hex + "}\\'e9}";
+    EXPECT_EQ(Texts(ReadRtf(rtf)), std::vector<std::string>{std::string("\u00E9") + c.text + "\u00E9"})
+        << "charset " << c.charset;
   }
 }
 
