@@ -265,6 +265,7 @@ struct TState {
   bool Hidden = false;
   bool RtlCh = false;
   bool RtlPar = false;
+  bool operator==(const TState&) const = default;
 };
 
 struct TFont {
@@ -326,30 +327,36 @@ class TRtfParser {
     FlushPending();
     fSkip = 0;
     fStarred = false;
-    if (fStack.size() >= static_cast<std::size_t>(kRtfMaxDepth)) {
-      throw ERtfError{"groups nested deeper than " + std::to_string(kRtfMaxDepth)};
+    // Groups that open with the state of the group around them share its entry, so a run of
+    // braces costs nothing and the stack grows at most with the control words between them.
+    if (!fStack.empty() && fStack.back().State == fState) {
+      ++fStack.back().Count;
+    } else {
+      fStack.push_back({fState, 1});
     }
-    fStack.push_back(fState);
+    ++fDepth;
   }
 
   void CloseGroup() {
     FlushPending();
     fSkip = 0;
     fStarred = false;
-    if (fStack.empty()) {  // a stray closing brace
+    if (fDepth == 0) {  // a stray closing brace
       fDone = true;
       return;
     }
-    if (fState.Dest == EDest::FontTable && fStack.back().Dest != EDest::FontTable) FinishFontName();
-    if (fState.Dest == EDest::ColorTable && fStack.back().Dest != EDest::ColorTable && fColorSet) {
+    const TState& outer = fStack.back().State;
+    if (fState.Dest == EDest::FontTable && outer.Dest != EDest::FontTable) FinishFontName();
+    if (fState.Dest == EDest::ColorTable && outer.Dest != EDest::ColorTable && fColorSet) {
       PushColor();
     }
-    if (fStack.size() == 1) {  // the document's own group closes: its last paragraph ends
+    if (fDepth == 1) {  // the document's own group closes: its last paragraph ends
       fDone = true;
       if (!fPara.Runs.empty()) EndParagraph();
     }
-    fState = fStack.back();
-    fStack.pop_back();
+    fState = outer;
+    --fDepth;
+    if (--fStack.back().Count == 0) fStack.pop_back();
   }
 
   // A number after a control word: optional minus, digits, saturating well inside int.
@@ -576,7 +583,7 @@ class TRtfParser {
         break;
       case EWord::Ud:
         // The Unicode half of \upr; elsewhere an unknown destination.
-        if (!fStack.empty() && fStack.back().Dest == EDest::Upr) {
+        if (!fStack.empty() && fStack.back().State.Dest == EDest::Upr) {
           fState.Dest = EDest::Text;
         } else {
           fState.Dest = EDest::Skip;
@@ -800,7 +807,12 @@ class TRtfParser {
   std::string_view fIn;
   std::size_t fPos = 0;
   bool fDone = false;
-  std::vector<TState> fStack;
+  struct TSaved {
+    TState State;
+    std::size_t Count;  // groups opened in this state
+  };
+  std::vector<TSaved> fStack;
+  std::size_t fDepth = 0;  // open groups
   TState fState;
   TRichDocument fDoc;
   TRichParagraph fPara;

@@ -8,8 +8,8 @@
 
 namespace qv {
 
-// The reader's limits: deeper nesting, larger input or more text throw ERtfError.
-constexpr int kRtfMaxDepth = 512;                            // open groups at once
+// The reader's limits: larger input or more text throw ERtfError. Groups nest as deep as the
+// input holds braces; the reader's own stack grows at most linearly with the input.
 constexpr std::size_t kRtfMaxInputBytes = 64u << 20;         // 64 MiB
 constexpr std::size_t kRtfMaxOutputChars = 16u << 20;        // characters of text, all paragraphs
 
@@ -17,7 +17,7 @@ constexpr std::size_t kRtfMaxOutputChars = 16u << 20;        // characters of te
 // white space).
 bool LooksLikeRtf(std::string_view Bytes);
 
-// Thrown by ReadRtf for input it refuses (too deep, too large, not RTF at all).
+// Thrown by ReadRtf for input it refuses (too large, too much text, not RTF at all).
 struct ERtfError {
   std::string Message;
 };
