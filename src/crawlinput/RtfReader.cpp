@@ -418,7 +418,8 @@ class TRtfParser {
     }
     const bool starred = fStarred;
     fStarred = false;
-    if (w != EWord::U) FlushPending();
+    // \ucN may stand between the two halves of a surrogate pair.
+    if (w != EWord::U && w != EWord::Uc) FlushPending();
     if (starred && w != EWord::Ud && w != EWord::FontTbl && w != EWord::ColorTbl) {
       // \*\word: a destination this reader does not know or does not show.
       fState.Dest = EDest::Skip;
