@@ -193,6 +193,8 @@ enum class EWord {
   U, Uc, Upr, Ud,
   // binary data
   Bin,
+  // nested tables: the inner table's row properties, and the fallback for readers without them
+  NestTableProps,
   // groups whose content is not text
   Skip,
 };
@@ -222,7 +224,8 @@ const std::unordered_map<std::string_view, EWord>& Words() {
       {"enspace", EWord::EnSpace}, {"qmspace", EWord::QmSpace}, {"zwj", EWord::Zwj},
       {"zwnj", EWord::Zwnj}, {"ltrmark", EWord::LtrMark}, {"rtlmark", EWord::RtlMark},
       {"u", EWord::U}, {"uc", EWord::Uc}, {"upr", EWord::Upr}, {"ud", EWord::Ud},
-      {"bin", EWord::Bin},
+      {"bin", EWord::Bin}, {"nesttableprops", EWord::NestTableProps},
+      {"nonesttables", EWord::Skip},
       // Destinations and groups that hold no text of the document's body.
       {"info", EWord::Skip}, {"stylesheet", EWord::Skip}, {"pict", EWord::Skip},
       {"object", EWord::Skip}, {"objdata", EWord::Skip}, {"fldinst", EWord::Skip},
@@ -250,7 +253,8 @@ const std::unordered_map<std::string_view, EWord>& Words() {
   return words;
 }
 
-enum class EDest : std::uint8_t { Text, Skip, FontTable, ColorTable, Upr };
+// NestProps: the properties of a nested table's row, where only its \nestcell and \nestrow count.
+enum class EDest : std::uint8_t { Text, Skip, FontTable, ColorTable, Upr, NestProps };
 
 // What a group saves and restores.
 struct TState {
@@ -420,7 +424,8 @@ class TRtfParser {
     fStarred = false;
     // \ucN may stand between the two halves of a surrogate pair.
     if (w != EWord::U && w != EWord::Uc) FlushPending();
-    if (starred && w != EWord::Ud && w != EWord::FontTbl && w != EWord::ColorTbl) {
+    if (starred && w != EWord::Ud && w != EWord::FontTbl && w != EWord::ColorTbl &&
+        w != EWord::NestTableProps) {
       // \*\word: a destination this reader does not know or does not show.
       fState.Dest = EDest::Skip;
       return;
@@ -468,6 +473,16 @@ class TRtfParser {
   }
 
   void Word(EWord w, bool hasParam, long long param) {
+    if (fState.Dest == EDest::NestProps) {
+      // A nested row's properties hold its \nestrow (and at times a \nestcell): they end the
+      // inner table's cells and rows in the text around them; the rest is no text.
+      if (w == EWord::Row || w == EWord::Cell) {
+        fState.Dest = EDest::Text;
+        Word(w, hasParam, param);
+        fState.Dest = EDest::NestProps;
+      }
+      return;
+    }
     const bool on = !hasParam || param != 0;
     const int value = static_cast<int>(param);
     switch (w) {
@@ -543,6 +558,7 @@ class TRtfParser {
       case EWord::RtlPar: fState.RtlPar = true; break;
       case EWord::LtrPar: fState.RtlPar = false; break;
       case EWord::Row:
+        if (fState.Dest != EDest::Text) break;
         // A row is a line of its cells' texts between tabs, with no tab after the last.
         if (fCellTab && !fPara.Runs.empty() && !fPara.Runs.back().Text.empty() &&
             fPara.Runs.back().Text.back() == '\t') {
@@ -591,6 +607,7 @@ class TRtfParser {
         }
         break;
       case EWord::Skip: fState.Dest = EDest::Skip; break;
+      case EWord::NestTableProps: fState.Dest = EDest::NestProps; break;
       case EWord::Bin: break;
     }
   }

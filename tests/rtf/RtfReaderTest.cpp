@@ -205,6 +205,29 @@ TEST(ReadRtf, ConvertedCodePages) {
   }
 }
 
+// Word writes an inner table's rows with \nestcell and \nestrow, the row's properties (and its
+// \nestrow) in \*\nesttableprops, and a plain-text copy for older readers in \nonesttables.
+TEST(ReadRtf, NestedTables) {
+  const TextCase cases[] = {
+      {"one-cell rows", Doc("A\\nestcell{\\*\\nesttableprops\\trowd\\cellx100\\nestrow}"
+                            "B\\nestcell{\\*\\nesttableprops\\trowd\\cellx100\\nestrow}"),
+       {"A", "B"}},
+      {"inside an outer cell",
+       Doc("\\trowd\\intbl A\\cell\\itap2 x\\nestcell y\\nestcell{\\*\\nesttableprops\\trowd\\nestrow}"
+           "{\\nonesttables x y\\par}\\itap1 B\\cell\\row after"),
+       {"A\tx\ty", "B", "after"}},
+      {"a nestcell inside the properties", Doc("x\\nestcell y{\\*\\nesttableprops\\trowd\\nestcell\\nestrow}z"),
+       {"x\ty", "z"}},
+      {"the properties' other words and text are no text",
+       Doc("a{\\*\\nesttableprops\\trowd\\b junk{\\par}\\cellx9 more\\nestrow}b"), {"a", "b"}},
+      {"the fallback is skipped", Doc("a{\\nonesttables fallback\\par}b"), {"ab"}},
+      {"a row outside the text ends nothing", Doc("a{\\*\\unknown\\row}b"), {"ab"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Texts(ReadRtf(c.rtf)), c.paragraphs) << c.name;
+  }
+}
+
 struct RunCase {
   const char* name;
   std::string rtf;
