@@ -195,6 +195,8 @@ enum class EWord {
   Bin,
   // nested tables: the inner table's row properties, and the fallback for readers without them
   NestTableProps,
+  // shapes and old drawing objects, and the text of their text boxes
+  Shape, ShapeText,
   // groups whose content is not text
   Skip,
 };
@@ -237,7 +239,10 @@ const std::unordered_map<std::string_view, EWord>& Words() {
       {"listtext", EWord::Skip}, {"pntext", EWord::Skip}, {"pntxta", EWord::Skip},
       {"pntxtb", EWord::Skip}, {"pn", EWord::Skip}, {"revtbl", EWord::Skip},
       {"rsidtbl", EWord::Skip}, {"filetbl", EWord::Skip}, {"bkmkstart", EWord::Skip},
-      {"bkmkend", EWord::Skip}, {"shp", EWord::Skip}, {"shpinst", EWord::Skip},
+      {"bkmkend", EWord::Skip}, {"shp", EWord::Shape}, {"shpinst", EWord::Shape},
+      {"do", EWord::Shape}, {"shptxt", EWord::ShapeText}, {"dptxbx", EWord::ShapeText},
+      // a shape's copy as an old drawing object or picture, for readers without shapes
+      {"shprslt", EWord::Skip},
       {"shppict", EWord::Skip}, {"nonshppict", EWord::Skip}, {"themedata", EWord::Skip},
       {"colorschememapping", EWord::Skip}, {"latentstyles", EWord::Skip},
       {"datastore", EWord::Skip}, {"xmlnstbl", EWord::Skip}, {"generator", EWord::Skip},
@@ -254,7 +259,10 @@ const std::unordered_map<std::string_view, EWord>& Words() {
 }
 
 // NestProps: the properties of a nested table's row, where only its \nestcell and \nestrow count.
-enum class EDest : std::uint8_t { Text, Skip, FontTable, ColorTable, Upr, NestProps };
+// Shape: a shape or drawing object, no text but that of its text box (Box).
+enum class EDest : std::uint8_t { Text, Skip, FontTable, ColorTable, Upr, NestProps, Shape, Box };
+
+bool IsText(EDest d) { return d == EDest::Text || d == EDest::Box; }
 
 // What a group saves and restores.
 struct TState {
@@ -322,7 +330,10 @@ class TRtfParser {
       }
     }
     FlushPending();
+    while (fBoxDepth > 0) LeaveBox();  // a file that ends inside a text box
     if (!fPara.Runs.empty()) EndParagraph();
+    // Text boxes follow the body, in the order they stand in the file.
+    for (TRichParagraph& p : fBoxParagraphs) fDoc.Paragraphs.push_back(std::move(p));
     return std::move(fDoc);
   }
 
@@ -354,6 +365,7 @@ class TRtfParser {
     if (fState.Dest == EDest::ColorTable && outer.Dest != EDest::ColorTable && fColorSet) {
       PushColor();
     }
+    if (fState.Dest == EDest::Box && outer.Dest != EDest::Box) LeaveBox();
     if (fDepth == 1) {  // the document's own group closes: its last paragraph ends
       fDone = true;
       if (!fPara.Runs.empty()) EndParagraph();
@@ -425,7 +437,7 @@ class TRtfParser {
     // \ucN may stand between the two halves of a surrogate pair.
     if (w != EWord::U && w != EWord::Uc) FlushPending();
     if (starred && w != EWord::Ud && w != EWord::FontTbl && w != EWord::ColorTbl &&
-        w != EWord::NestTableProps) {
+        w != EWord::NestTableProps && w != EWord::Shape && w != EWord::ShapeText) {
       // \*\word: a destination this reader does not know or does not show.
       fState.Dest = EDest::Skip;
       return;
@@ -558,7 +570,7 @@ class TRtfParser {
       case EWord::RtlPar: fState.RtlPar = true; break;
       case EWord::LtrPar: fState.RtlPar = false; break;
       case EWord::Row:
-        if (fState.Dest != EDest::Text) break;
+        if (!IsText(fState.Dest)) break;
         // A row is a line of its cells' texts between tabs, with no tab after the last.
         if (fCellTab && !fPara.Runs.empty() && !fPara.Runs.back().Text.empty() &&
             fPara.Runs.back().Text.back() == '\t') {
@@ -596,7 +608,7 @@ class TRtfParser {
         if (hasParam) fState.UnicodeSkip = static_cast<int>(std::clamp(param, 0LL, 16LL));
         break;
       case EWord::Upr:
-        if (fState.Dest == EDest::Text) fState.Dest = EDest::Upr;
+        if (IsText(fState.Dest)) fState.Dest = EDest::Upr;
         break;
       case EWord::Ud:
         // The Unicode half of \upr; elsewhere an unknown destination.
@@ -608,6 +620,15 @@ class TRtfParser {
         break;
       case EWord::Skip: fState.Dest = EDest::Skip; break;
       case EWord::NestTableProps: fState.Dest = EDest::NestProps; break;
+      case EWord::Shape:
+        if (fState.Dest == EDest::Text || fState.Dest == EDest::Box) fState.Dest = EDest::Shape;
+        break;
+      case EWord::ShapeText:
+        if (fState.Dest == EDest::Shape || fState.Dest == EDest::Text) {
+          EnterBox();
+          fState.Dest = EDest::Box;
+        }
+        break;
       case EWord::Bin: break;
     }
   }
@@ -750,7 +771,8 @@ class TRtfParser {
   bool Char(char32_t c) {
     fCellTab = false;
     switch (fState.Dest) {
-      case EDest::Text: break;
+      case EDest::Text:
+      case EDest::Box: break;
       case EDest::FontTable:
         if (fFontDef != nullptr && !fFontDef->NameDone && c >= 0x20) {
           std::string piece;
@@ -804,16 +826,37 @@ class TRtfParser {
 
   // The end of a paragraph or line.
   void Break() {
-    if (fState.Dest != EDest::Text || fState.Hidden) return;
+    if (!IsText(fState.Dest) || fState.Hidden) return;
     EndParagraph();
   }
 
   void EndParagraph() {
     CountPiece();
     fPara.RightToLeft = fState.RtlPar;
-    fDoc.Paragraphs.push_back(std::move(fPara));
+    (fBoxDepth > 0 ? fBoxParagraphs : fDoc.Paragraphs).push_back(std::move(fPara));
     fPara = TRichParagraph{};
     fKeyValid = false;
+  }
+
+  // A text box's paragraphs are kept apart from the body's; the body's open paragraph waits.
+  void EnterBox() {
+    if (fBoxDepth++ > 0) {  // a box inside a box: its own paragraph
+      if (!fPara.Runs.empty()) EndParagraph();
+      return;
+    }
+    fHeld = {std::move(fPara), fKey, fKeyValid, fCellTab};
+    fPara = TRichParagraph{};
+    fKeyValid = false;
+    fCellTab = false;
+  }
+
+  void LeaveBox() {
+    if (!fPara.Runs.empty()) EndParagraph();
+    if (--fBoxDepth > 0) return;
+    fPara = std::move(fHeld.Para);
+    fKey = fHeld.Key;
+    fKeyValid = fHeld.KeyValid;
+    fCellTab = fHeld.CellTab;
   }
 
   void CountPiece() {
@@ -851,6 +894,14 @@ class TRtfParser {
   TConverters fConverters;
   TKey fKey{};
   bool fKeyValid = false;
+  int fBoxDepth = 0;  // text boxes open
+  std::vector<TRichParagraph> fBoxParagraphs;
+  struct THeld {
+    TRichParagraph Para;
+    TKey Key{};
+    bool KeyValid = false;
+    bool CellTab = false;
+  } fHeld;  // the body's paragraph while a text box is read
 };
 
 }  // namespace

@@ -28,7 +28,8 @@ struct ERtfError {
 // font's \fcharsetN or \cpgN, else the document's \ansicpgN, \mac, \pc or \pca (Windows 874
 // and 1250..1258 from our tables; the double-byte Asian pages 932, 936, 949, 950 and 1361, the
 // DOS pages and the Mac pages through the C library's iconv).
-// \tab and \cell give a tab; a row's cells are one paragraph joined by tabs. Damaged input (unbalanced braces, a truncated file, unknown control
+// \tab and \cell give a tab; a row's cells are one paragraph joined by tabs (\nestcell and
+// \nestrow likewise for a nested table). Text boxes (\shptxt, \dptxbx) follow the body's text. Damaged input (unbalanced braces, a truncated file, unknown control
 // words) gives what could be read; input beyond the reader's limits throws ERtfError. Never
 // recurses on the input's nesting, so no input can exhaust the stack.
 TRichDocument ReadRtf(std::string_view Bytes);

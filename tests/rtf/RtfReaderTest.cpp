@@ -228,6 +228,40 @@ TEST(ReadRtf, NestedTables) {
   }
 }
 
+// Text in text boxes (shapes, and the drawing objects of older writers) comes after the body's
+// text, one paragraph per paragraph of the box, boxes in the order of the file.
+TEST(ReadRtf, TextBoxes) {
+  const TextCase cases[] = {
+      {"a shape's text box",
+       Doc("before{\\shp{\\*\\shpinst\\shpleft0{\\sp{\\sn shapeType}{\\sv 202}}"
+           "{\\shptxt \\pard boxed\\par second}}}after\\par end"),
+       {"beforeafter", "end", "boxed", "second"}},
+      {"the shape's copy for older readers is not read twice",
+       Doc("a{\\shp{\\*\\shpinst{\\shptxt box}}{\\shprslt{\\*\\do\\dptxbx{\\dptxbxtext box}}}}b"),
+       {"ab", "box"}},
+      {"an old drawing object's text box",
+       Doc("a{\\*\\do\\dobxcolumn\\dptxbx{\\dptxbxtext\\pard old\\par}\\dpx0}b"), {"ab", "old"}},
+      {"two boxes in order", Doc("{\\shp{\\*\\shpinst{\\shptxt one}}}x{\\shp{\\*\\shpinst{\\shptxt two}}}"),
+       {"x", "one", "two"}},
+      {"a shape's properties are no text", Doc("{\\shp{\\*\\shpinst{\\sp{\\sn t}{\\sv 1}}}}x"), {"x"}},
+      {"a box inside a box", Doc("{\\shp{\\*\\shpinst{\\shptxt a{\\shp{\\*\\shpinst{\\shptxt b}}}c}}}x"),
+       {"x", "a", "b", "c"}},
+      {"a table in a box", Doc("{\\shp{\\*\\shpinst{\\shptxt p\\cell q\\cell\\row}}}"), {"p\tq"}},
+      {"a box in an ignored destination is not read", Doc("{\\header{\\shp{\\*\\shpinst{\\shptxt h}}}}x"), {"x"}},
+      {"a file that ends inside a box", Doc("x{\\shp{\\*\\shpinst{\\shptxt cut"), {"x", "cut"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Texts(ReadRtf(c.rtf)), c.paragraphs) << c.name;
+  }
+  // The body's run goes on after a box, with its own format.
+  const TRichDocument doc = ReadRtf(Doc("{\\b a{\\shp{\\*\\shpinst{\\shptxt\\plain c}}}b}"));
+  ASSERT_EQ(doc.Paragraphs.size(), 2u);
+  ASSERT_EQ(doc.Paragraphs[0].Runs.size(), 1u);
+  EXPECT_EQ(doc.Paragraphs[0].Runs[0], Bold(TextRun("ab")));
+  ASSERT_EQ(doc.Paragraphs[1].Runs.size(), 1u);
+  EXPECT_EQ(doc.Paragraphs[1].Runs[0], TextRun("c"));
+}
+
 struct RunCase {
   const char* name;
   std::string rtf;
