@@ -197,6 +197,8 @@ enum class EWord {
   NestTableProps,
   // shapes and old drawing objects, and the text of their text boxes
   Shape, ShapeText,
+  // a list paragraph's label as the writer drew it
+  ListText,
   // groups whose content is not text
   Skip,
 };
@@ -236,7 +238,7 @@ const std::unordered_map<std::string_view, EWord>& Words() {
       {"footerr", EWord::Skip}, {"footerf", EWord::Skip}, {"footnote", EWord::Skip},
       {"annotation", EWord::Skip}, {"atnid", EWord::Skip}, {"atnauthor", EWord::Skip},
       {"listtable", EWord::Skip}, {"listoverridetable", EWord::Skip},
-      {"listtext", EWord::Skip}, {"pntext", EWord::Skip}, {"pntxta", EWord::Skip},
+      {"listtext", EWord::ListText}, {"pntext", EWord::ListText}, {"pntxta", EWord::Skip},
       {"pntxtb", EWord::Skip}, {"pn", EWord::Skip}, {"revtbl", EWord::Skip},
       {"rsidtbl", EWord::Skip}, {"filetbl", EWord::Skip}, {"bkmkstart", EWord::Skip},
       {"bkmkend", EWord::Skip}, {"shp", EWord::Shape}, {"shpinst", EWord::Shape},
@@ -260,7 +262,8 @@ const std::unordered_map<std::string_view, EWord>& Words() {
 
 // NestProps: the properties of a nested table's row, where only its \nestcell and \nestrow count.
 // Shape: a shape or drawing object, no text but that of its text box (Box).
-enum class EDest : std::uint8_t { Text, Skip, FontTable, ColorTable, Upr, NestProps, Shape, Box };
+// Label: a list paragraph's label, kept when it numbers the paragraph, dropped when it is a bullet.
+enum class EDest : std::uint8_t { Text, Skip, FontTable, ColorTable, Upr, NestProps, Shape, Box, Label };
 
 bool IsText(EDest d) { return d == EDest::Text || d == EDest::Box; }
 
@@ -365,6 +368,7 @@ class TRtfParser {
     if (fState.Dest == EDest::ColorTable && outer.Dest != EDest::ColorTable && fColorSet) {
       PushColor();
     }
+    if (fState.Dest == EDest::Label && outer.Dest != EDest::Label) FinishLabel();
     if (fState.Dest == EDest::Box && outer.Dest != EDest::Box) LeaveBox();
     if (fDepth == 1) {  // the document's own group closes: its last paragraph ends
       fDone = true;
@@ -437,7 +441,8 @@ class TRtfParser {
     // \ucN may stand between the two halves of a surrogate pair.
     if (w != EWord::U && w != EWord::Uc) FlushPending();
     if (starred && w != EWord::Ud && w != EWord::FontTbl && w != EWord::ColorTbl &&
-        w != EWord::NestTableProps && w != EWord::Shape && w != EWord::ShapeText) {
+        w != EWord::NestTableProps && w != EWord::Shape && w != EWord::ShapeText &&
+        w != EWord::ListText) {
       // \*\word: a destination this reader does not know or does not show.
       fState.Dest = EDest::Skip;
       return;
@@ -620,6 +625,16 @@ class TRtfParser {
         break;
       case EWord::Skip: fState.Dest = EDest::Skip; break;
       case EWord::NestTableProps: fState.Dest = EDest::NestProps; break;
+      case EWord::ListText:
+        if (IsText(fState.Dest)) {
+          fState.Dest = EDest::Label;
+          fLabel.clear();
+          fLabelRuns = fPara.Runs.size();
+          fLabelLastSize = fPara.Runs.empty() ? 0 : fPara.Runs.back().Text.size();
+        } else {
+          fState.Dest = EDest::Skip;
+        }
+        break;
       case EWord::Shape:
         if (fState.Dest == EDest::Text || fState.Dest == EDest::Box) fState.Dest = EDest::Shape;
         break;
@@ -773,6 +788,11 @@ class TRtfParser {
     switch (fState.Dest) {
       case EDest::Text:
       case EDest::Box: break;
+      case EDest::Label:
+        if (fLabel.empty() && (c == ' ' || c == '\t')) return false;  // writers indent the label
+        if (fState.Hidden || c < 0x20 || c == 0x7F) break;
+        AppendUtf8(fLabel, c);
+        break;
       case EDest::FontTable:
         if (fFontDef != nullptr && !fFontDef->NameDone && c >= 0x20) {
           std::string piece;
@@ -838,6 +858,27 @@ class TRtfParser {
     fKeyValid = false;
   }
 
+  // Numbers and letters with their punctuation ("1.", "a)", "IV.") number a paragraph; anything
+  // else (a bullet, a dash, a symbol font's private character, a lone "o") is a bullet.
+  static bool IsNumberLabel(const std::string& label) {
+    bool letter = false, punctuation = false;
+    for (const char ch : label) {
+      if (ch >= '0' && ch <= '9') return true;
+      if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z')) letter = true;
+      if (ch == '.' || ch == ')' || ch == '(' || ch == ']' || ch == ':') punctuation = true;
+    }
+    return letter && punctuation;
+  }
+
+  void FinishLabel() {
+    if (IsNumberLabel(fLabel) || fPara.Runs.size() < fLabelRuns) return;
+    fPara.Runs.erase(fPara.Runs.begin() + static_cast<std::ptrdiff_t>(fLabelRuns), fPara.Runs.end());
+    if (!fPara.Runs.empty() && fPara.Runs.back().Text.size() > fLabelLastSize) {
+      fPara.Runs.back().Text.resize(fLabelLastSize);
+    }
+    fKeyValid = false;
+  }
+
   // A text box's paragraphs are kept apart from the body's; the body's open paragraph waits.
   void EnterBox() {
     if (fBoxDepth++ > 0) {  // a box inside a box: its own paragraph
@@ -895,6 +936,8 @@ class TRtfParser {
   TKey fKey{};
   bool fKeyValid = false;
   int fBoxDepth = 0;  // text boxes open
+  std::string fLabel;  // the list label being read, without its leading white space
+  std::size_t fLabelRuns = 0, fLabelLastSize = 0;  // where the paragraph stood before it
   std::vector<TRichParagraph> fBoxParagraphs;
   struct THeld {
     TRichParagraph Para;

@@ -104,8 +104,6 @@ TEST(ReadRtf, TextOfParagraphs) {
        Doc("{\\info{\\title T}{\\author A}}{\\stylesheet{\\s0 Normal;}}{\\header H\\par}{\\footer F}"
            "{\\pict\\pngblip 89504e47}{\\object{\\*\\objdata 01}}{\\*\\bkmkstart b}x"),
        {"x"}},
-      {"list numbers dropped", Doc("{\\listtext 1.\\tab}Item\\par{\\pntext\\'b7\\tab}Next"),
-       {"Item", "Next"}},
       {"binary data skipped", Doc("a\\bin3 {}}b"), {"ab"}},
       {"binary data past the end", Doc("a\\bin999999999999 xyz"), {"a"}},
       {"negative binary length", Doc("a\\bin-5 b"), {"ab"}},
@@ -260,6 +258,35 @@ TEST(ReadRtf, TextBoxes) {
   EXPECT_EQ(doc.Paragraphs[0].Runs[0], Bold(TextRun("ab")));
   ASSERT_EQ(doc.Paragraphs[1].Runs.size(), 1u);
   EXPECT_EQ(doc.Paragraphs[1].Runs[0], TextRun("c"));
+}
+
+// A numbered paragraph keeps the label its writer drew ("1.", "a)"); bullets are dropped.
+TEST(ReadRtf, ListLabels) {
+  const TextCase cases[] = {
+      {"numbers", Doc("{\\listtext\\pard\\plain\\f0 1.\\tab}One\\par{\\listtext\\pard\\plain\\f0 2.\\tab}Two"),
+       {"1.\tOne", "2.\tTwo"}},
+      {"a leading tab and spaces are dropped", Doc("{\\listtext\\tab  a)\\tab}x"), {"a)\tx"}},
+      {"roman numbers in old paragraph numbering", Doc("{\\pntext\\pard\\plain\\f0 IV.\\tab}x"), {"IV.\tx"}},
+      {"a number without punctuation", Doc("{\\pntext\\f1 1\\tab}x"), {"1\tx"}},
+      {"bullet character", Doc("{\\listtext\\tab \\bullet \\tab}x"), {"x"}},
+      {"symbol-font bullet", Doc("{\\pntext\\f1\\'B7\\tab}x"), {"x"}},
+      {"private-use bullet", Doc("{\\listtext\\pard\\plain \\u-3913\\'b7\\tab}x"), {"x"}},
+      {"dash", Doc("{\\listtext\\tab \\endash \\tab}x"), {"x"}},
+      {"a letter alone is a bullet", Doc("{\\listtext\\f0 o\\tab}x"), {"x"}},
+      {"a bullet after text in the paragraph", Doc("{\\b a}{\\listtext\\'b7\\tab}b"), {"ab"}},
+      {"the label's format is its own", Doc("{\\listtext\\b 3.}\\tab x"), {"3.\tx"}},
+      {"the number definitions stay out", Doc("{\\*\\pn\\pnlvlbody\\pndec{\\pntxta .}}{\\pntext 1.\\tab}x"),
+       {"1.\tx"}},
+      {"a label in an ignored destination", Doc("{\\header{\\listtext 1.}}x"), {"x"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Texts(ReadRtf(c.rtf)), c.paragraphs) << c.name;
+  }
+  const TRichDocument doc = ReadRtf(Doc("{\\listtext\\b 3.}\\tab x"));
+  ASSERT_EQ(doc.Paragraphs.size(), 1u);
+  ASSERT_EQ(doc.Paragraphs[0].Runs.size(), 2u);
+  EXPECT_EQ(doc.Paragraphs[0].Runs[0], Bold(TextRun("3.")));
+  EXPECT_EQ(doc.Paragraphs[0].Runs[1], TextRun("\tx"));
 }
 
 struct RunCase {
