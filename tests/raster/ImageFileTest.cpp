@@ -281,6 +281,9 @@ TEST_F(ImageFiles, BmpVariants) {
   Rgba two = few;  // 2 colours: fits 1 bit
   for (int y = 0; y < two.h; ++y)
     for (int x = 0; x < two.w; ++x) std::memcpy(two.at(x, y), few.at((x + y) % 2, 0), 4);
+  Rgba four = few;  // 4 colours: fits 2 bits
+  for (int y = 0; y < four.h; ++y)
+    for (int x = 0; x < four.w; ++x) std::memcpy(four.at(x, y), few.at((x + 2 * y) % 4, 0), 4);
   struct Case {
     const char* name;
     const Rgba* pic;
@@ -302,6 +305,10 @@ TEST_F(ImageFiles, BmpVariants) {
       {"pal4", &few, {4, 40}, TAlpha::Opaque, false},
       {"pal1_top", &two, {1, 40, 0, {}, true}, TAlpha::Opaque, false},
       {"rle8", &opaque, {8, 40, 1}, TAlpha::Opaque, false},
+      {"pal2", &four, {2, 40}, TAlpha::Opaque, false},
+      {"pal2_core", &four, {2, 12}, TAlpha::Opaque, false},
+      {"rle24", &opaque, {24, 40, 4}, TAlpha::Opaque, false},
+      {"rle24_top", &opaque, {24, 40, 4, {}, true}, TAlpha::Opaque, false},
   };
   for (const Case& c : cases) {
     TStreamedBitmap b;
@@ -364,7 +371,9 @@ TEST_F(ImageFiles, BmpRunLengthDetailsAndDamage) {
       {"masks_cut.bmp", cut(fields, 14 + 40 + 6)},
       {"bits_3.bmp", with(EncodeBmp(pic, {24, 40}), 28, 3)},
       {"rle_with_24_bits.bmp", with(EncodeBmp(pic, {24, 40}), 30, 1)},
-      {"jpeg_inside.bmp", with(EncodeBmp(pic, {24, 40}), 30, 4)},
+      {"jpeg_inside.bmp", with(with(EncodeBmp(pic, {24, 40}), 30, 4), 28, 0)},  // JPEG data: no bit count
+      {"rle24_with_8_bits.bmp", with(EncodeBmp(pic, {24, 40, 4}), 28, 8)},
+      {"rle24_cut.bmp", cut(EncodeBmp(pic, {24, 40, 4}), EncodeBmp(pic, {24, 40, 4}).size() - 7)},
       {"zero_width.bmp", with(with(with(with(EncodeBmp(pic, {24, 40}), 18, 0), 19, 0), 20, 0), 21, 0)},
   };
   for (const Case& c : cases) ExpectDamaged(Write(c.name, c.bytes), "damaged bmp image", c.name);
