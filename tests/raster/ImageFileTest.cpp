@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 
@@ -569,6 +570,42 @@ TEST_F(ImageFiles, ExtraChannelsAreLeftOut) {
   TStreamedBitmap b;
   b.LoadFromFile(path);
   ExpectPicture(b, pic, true, false, "five channels");
+}
+
+// A TIFF whose every strip is damaged: the codec complains once per strip, the error is one
+// short line with the first reason and the count of the others, naming the file.
+TEST_F(ImageFiles, ManyCodecErrorsMakeOneLine) {
+  const int w = 16, h = 3000;
+  std::vector<std::uint8_t> grey(std::size_t(w) * h);
+  for (std::size_t i = 0; i < grey.size(); ++i) grey[i] = std::uint8_t(i * 37 + i / 16);
+  const std::string path = Path("strips.tif");
+  auto out = OIIO::ImageOutput::create(path);
+  ASSERT_TRUE(out);
+  OIIO::ImageSpec layout(w, h, 1, OIIO::TypeDesc::UINT8);
+  layout.attribute("compression", "lzw");
+  layout.attribute("tiff:RowsPerStrip", 1);
+  ASSERT_TRUE(out->open(path, layout) && out->write_image(OIIO::TypeDesc::UINT8, grey.data()) && out->close());
+  out.reset();
+  std::vector<std::uint8_t> bytes;
+  {
+    std::ifstream f(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  }
+  ASSERT_GT(bytes.size(), 40000u);
+  // The strips' data lies after the directory and its tables of 3000 offsets and sizes.
+  for (std::size_t i = bytes.size() / 2; i < bytes.size(); ++i) bytes[i] = i % 3 ? 0xFF : 0x13;
+  const std::string damaged = Write("strips_damaged.tif", bytes);
+  ExpectDamaged(damaged, "damaged tiff image", "damaged strips");
+  try {
+    TStreamedBitmap b;
+    b.LoadFromFile(damaged);
+  } catch (const EImageError& e) {
+    const std::string m = e.what();
+    EXPECT_LT(m.size(), 400u) << m;
+    EXPECT_EQ(m.find('\n'), std::string::npos) << m;
+    EXPECT_EQ(m.find(';'), std::string::npos) << m;
+    EXPECT_NE(m.find(" more errors)"), std::string::npos) << m;
+  }
 }
 
 TEST_F(ImageFiles, GammaChunkDoesNotChangePixels) {
