@@ -286,6 +286,7 @@ struct TState {
 struct TFont {
   std::string Name;
   int CodePage = 0;  // 0: the document's
+  bool Ansi = false;  // \fcharset0: a Latin font
   bool NameDone = false;
 };
 
@@ -538,6 +539,7 @@ class TRtfParser {
       case EWord::FCharset:
         if (fState.Dest == EDest::FontTable && fFontDef != nullptr) {
           fFontDef->CodePage = CodePageOfCharset(param);
+          fFontDef->Ansi = param == 0;
         }
         break;
       case EWord::Cpg:
@@ -753,7 +755,11 @@ class TRtfParser {
 
   int CodePage() const {
     const TFont* font = fState.Dest == EDest::FontTable ? fFontDef : FindFont(fState.Font);
-    return font != nullptr && font->CodePage != 0 ? font->CodePage : fCodePage;
+    if (font != nullptr && font->CodePage != 0) return font->CodePage;
+    // A Latin font in a double-byte document: its bytes are Windows-1252 (a copyright sign, curly
+    // quotes), not halves of Asian characters.
+    if (font != nullptr && font->Ansi && IsDoubleByte(fCodePage)) return 1252;
+    return fCodePage;
   }
 
   const TFont* FindFont(int index) const {
