@@ -708,10 +708,28 @@ TEST_F(ImageFiles, DamagedFilesThrowAndLeaveTheBitmapAlone) {
   };
   const auto [first, firstLen] = chunks.front();
   const auto [last, lastLen] = chunks.back();
+  // A chunk before the first IDAT whose length claims far more than the file holds (as in
+  // libpng's crashers): the reader must give up on it without keeping what it allocated.
+  auto huge = [&](const char* type) {
+    std::vector<std::uint8_t> v(png.begin(), png.begin() + std::ptrdiff_t(first - 4));
+    v.insert(v.end(), {0x7F, 0xFF, 0xFF, 0x00});
+    v.insert(v.end(), type, type + 4);
+    v.insert(v.end(), 64, 'x');
+    return v;
+  };
   struct Case {
     const char* name;
     std::vector<std::uint8_t> bytes;
   } cases[] = {
+      {"huge_text.png", huge("tEXt")},
+      {"huge_ztxt.png", huge("zTXt")},
+      {"huge_itxt.png", huge("iTXt")},
+      {"huge_iccp.png", huge("iCCP")},
+      {"huge_exif.png", huge("eXIf")},
+      {"huge_splt.png", huge("sPLT")},
+      {"huge_unknown_safe.png", huge("juNk")},
+      {"huge_unknown_unsafe.png", huge("juNK")},
+      {"huge_idat.png", huge("IDAT")},
       {"cut.png", cut(png, png.size() / 2)},
       {"header_only.png", cut(png, 40)},
       {"data_crc.png", flip(first + 10, first, firstLen, false)},      // data changed, CRC left
