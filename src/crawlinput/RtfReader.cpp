@@ -4,7 +4,10 @@
 
 #include "base/Utf8.h"
 
+#include <iconv.h>
+
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <map>
 #include <string>
@@ -31,23 +34,127 @@ const char16_t* SingleByteTable(int codePage) {
   return nullptr;
 }
 
+// The converter's name of a code page the tables above do not hold: the double-byte Asian pages,
+// the DOS pages and the Mac pages. The Mac pages glibc has no converter for are read as Mac Roman,
+// which shares their ASCII half and their punctuation.
+const char* ConverterName(int codePage) {
+  switch (codePage) {
+    case 437: return "CP437";
+    case 850: return "CP850";
+    case 852: return "CP852";
+    case 860: return "CP860";
+    case 861: return "CP861";
+    case 862: return "CP862";
+    case 863: return "CP863";
+    case 865: return "CP865";
+    case 866: return "CP866";
+    case 932: return "CP932";
+    case 936: return "CP936";
+    case 949: return "CP949";
+    case 950: return "CP950";
+    case 1361: return "CP1361";
+    case 10001: return "CP932";   // Mac Japanese: Shift JIS
+    case 10002: return "BIG5";    // Mac Traditional Chinese
+    case 10003: return "EUC-KR";  // Mac Korean
+    case 10007: return "MAC-CYRILLIC";
+    case 10008: return "EUC-CN";  // Mac Simplified Chinese
+    case 10017: return "MAC-UK";
+    case 10029: return "MAC-CENTRALEUROPE";
+    case 10079: return "MAC-IS";
+    default: return codePage >= 10000 && codePage <= 10082 ? "MACINTOSH" : nullptr;
+  }
+}
+
 bool IsDoubleByte(int codePage) {
-  return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950 ||
-         codePage == 1361;
+  switch (codePage) {
+    case 932: case 936: case 949: case 950: case 1361:
+    case 10001: case 10002: case 10003: case 10008: return true;
+    default: return false;
+  }
 }
 
 bool IsLeadByte(int codePage, unsigned b) {
   switch (codePage) {
-    case 932: return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    case 932:
+    case 10001: return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
     case 1361: return (b >= 0x84 && b <= 0xD3) || (b >= 0xD8 && b <= 0xDE) || (b >= 0xE0 && b <= 0xF9);
+    case 10003:
+    case 10008: return b >= 0xA1 && b <= 0xFE;
     default: return b >= 0x81 && b <= 0xFE;
   }
 }
+
+// Converters by code page, opened when first needed and closed with the reader.
+class TConverters {
+ public:
+  TConverters() = default;
+  TConverters(const TConverters&) = delete;
+  TConverters& operator=(const TConverters&) = delete;
+  ~TConverters() {
+    for (auto& [cp, cd] : fOpen) {
+      if (cd != kNone) iconv_close(cd);
+    }
+  }
+
+  // The character Bytes (one or two) stand for, or U+FFFD.
+  char32_t Decode(int codePage, const unsigned char* bytes, std::size_t n) {
+    iconv_t cd = Get(codePage);
+    if (cd == kNone) return 0xFFFD;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char in[2] = {static_cast<char>(bytes[0]), n > 1 ? static_cast<char>(bytes[1]) : '\0'};
+    unsigned char out[8] = {};
+    char* inPtr = in;
+    char* outPtr = reinterpret_cast<char*>(out);
+    std::size_t inLeft = n, outLeft = sizeof out;
+    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0 ||
+        sizeof out - outLeft != 4) {
+      return 0xFFFD;  // not a character of the page, or more than one
+    }
+    const char32_t c = char32_t(out[0]) | char32_t(out[1]) << 8 | char32_t(out[2]) << 16 | char32_t(out[3]) << 24;
+    return c == 0 || c > 0x10FFFF ? 0xFFFD : c;
+  }
+
+  // The upper half of a single-byte page through its converter, made once per reader.
+  const char32_t* High(int codePage) {
+    auto it = fHigh.find(codePage);
+    if (it == fHigh.end()) {
+      std::array<char32_t, 128> table{};
+      for (unsigned b = 0x80; b < 0x100; ++b) {
+        const unsigned char byte = static_cast<unsigned char>(b);
+        table[b - 0x80] = Decode(codePage, &byte, 1);
+      }
+      it = fHigh.emplace(codePage, table).first;
+    }
+    return it->second.data();
+  }
+
+ private:
+  static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
+
+  iconv_t Get(int codePage) {
+    const auto it = fOpen.find(codePage);
+    if (it != fOpen.end()) return it->second;
+    const char* name = ConverterName(codePage);
+    const iconv_t cd = name != nullptr ? iconv_open("UTF-32LE", name) : kNone;
+    fOpen.emplace(codePage, cd);
+    return cd;
+  }
+
+  std::map<int, iconv_t> fOpen;
+  std::map<int, std::array<char32_t, 128>> fHigh;
+};
 
 // The code page a font's \fcharsetN selects; 0 means the document's own (\ansicpg).
 int CodePageOfCharset(long long charset) {
   switch (charset) {
     case 2: return 1252;    // symbol fonts: their bytes taken as Windows-1252
+    case 77: return 10000;  // the Mac charsets
+    case 78: return 10001;
+    case 79: return 10003;
+    case 80: return 10008;
+    case 81: return 10002;
+    case 88: return 10029;
+    case 89: return 10007;
     case 128: return 932;
     case 129: return 949;
     case 130: return 1361;
@@ -67,13 +174,14 @@ int CodePageOfCharset(long long charset) {
 }
 
 bool IsSupportedCodePage(long long cp) {
-  return IsDoubleByte(static_cast<int>(cp)) || SingleByteTable(static_cast<int>(cp)) != nullptr;
+  if (cp < 0 || cp > 65535) return false;
+  return SingleByteTable(static_cast<int>(cp)) != nullptr || ConverterName(static_cast<int>(cp)) != nullptr;
 }
 
 enum class EWord {
   Unknown,
   // document and tables
-  Ansi, AnsiCpg, Deff, FontTbl, ColorTbl, F, FCharset, Cpg, Red, Green, Blue,
+  Ansi, Mac, Pc, Pca, AnsiCpg, Deff, FontTbl, ColorTbl, F, FCharset, Cpg, Red, Green, Blue,
   // character format
   Fs, B, I, Ul, UlNone, Cf, Plain, V, RtlCh, LtrCh,
   // paragraphs
@@ -85,13 +193,20 @@ enum class EWord {
   U, Uc, Upr, Ud,
   // binary data
   Bin,
+  // nested tables: the inner table's row properties, and the fallback for readers without them
+  NestTableProps,
+  // shapes and old drawing objects, and the text of their text boxes
+  Shape, ShapeText,
+  // a list paragraph's label as the writer drew it
+  ListText,
   // groups whose content is not text
   Skip,
 };
 
 const std::unordered_map<std::string_view, EWord>& Words() {
   static const std::unordered_map<std::string_view, EWord> words = {
-      {"ansi", EWord::Ansi}, {"ansicpg", EWord::AnsiCpg}, {"deff", EWord::Deff},
+      {"ansi", EWord::Ansi}, {"mac", EWord::Mac}, {"pc", EWord::Pc}, {"pca", EWord::Pca},
+      {"ansicpg", EWord::AnsiCpg}, {"deff", EWord::Deff},
       {"fonttbl", EWord::FontTbl}, {"colortbl", EWord::ColorTbl}, {"f", EWord::F},
       {"fcharset", EWord::FCharset}, {"cpg", EWord::Cpg}, {"red", EWord::Red},
       {"green", EWord::Green}, {"blue", EWord::Blue},
@@ -113,7 +228,8 @@ const std::unordered_map<std::string_view, EWord>& Words() {
       {"enspace", EWord::EnSpace}, {"qmspace", EWord::QmSpace}, {"zwj", EWord::Zwj},
       {"zwnj", EWord::Zwnj}, {"ltrmark", EWord::LtrMark}, {"rtlmark", EWord::RtlMark},
       {"u", EWord::U}, {"uc", EWord::Uc}, {"upr", EWord::Upr}, {"ud", EWord::Ud},
-      {"bin", EWord::Bin},
+      {"bin", EWord::Bin}, {"nesttableprops", EWord::NestTableProps},
+      {"nonesttables", EWord::Skip},
       // Destinations and groups that hold no text of the document's body.
       {"info", EWord::Skip}, {"stylesheet", EWord::Skip}, {"pict", EWord::Skip},
       {"object", EWord::Skip}, {"objdata", EWord::Skip}, {"fldinst", EWord::Skip},
@@ -122,10 +238,13 @@ const std::unordered_map<std::string_view, EWord>& Words() {
       {"footerr", EWord::Skip}, {"footerf", EWord::Skip}, {"footnote", EWord::Skip},
       {"annotation", EWord::Skip}, {"atnid", EWord::Skip}, {"atnauthor", EWord::Skip},
       {"listtable", EWord::Skip}, {"listoverridetable", EWord::Skip},
-      {"listtext", EWord::Skip}, {"pntext", EWord::Skip}, {"pntxta", EWord::Skip},
+      {"listtext", EWord::ListText}, {"pntext", EWord::ListText}, {"pntxta", EWord::Skip},
       {"pntxtb", EWord::Skip}, {"pn", EWord::Skip}, {"revtbl", EWord::Skip},
       {"rsidtbl", EWord::Skip}, {"filetbl", EWord::Skip}, {"bkmkstart", EWord::Skip},
-      {"bkmkend", EWord::Skip}, {"shp", EWord::Skip}, {"shpinst", EWord::Skip},
+      {"bkmkend", EWord::Skip}, {"shp", EWord::Shape}, {"shpinst", EWord::Shape},
+      {"do", EWord::Shape}, {"shptxt", EWord::ShapeText}, {"dptxbx", EWord::ShapeText},
+      // a shape's copy as an old drawing object or picture, for readers without shapes
+      {"shprslt", EWord::Skip},
       {"shppict", EWord::Skip}, {"nonshppict", EWord::Skip}, {"themedata", EWord::Skip},
       {"colorschememapping", EWord::Skip}, {"latentstyles", EWord::Skip},
       {"datastore", EWord::Skip}, {"xmlnstbl", EWord::Skip}, {"generator", EWord::Skip},
@@ -141,7 +260,12 @@ const std::unordered_map<std::string_view, EWord>& Words() {
   return words;
 }
 
-enum class EDest : std::uint8_t { Text, Skip, FontTable, ColorTable, Upr };
+// NestProps: the properties of a nested table's row, where only its \nestcell and \nestrow count.
+// Shape: a shape or drawing object, no text but that of its text box (Box).
+// Label: a list paragraph's label, kept when it numbers the paragraph, dropped when it is a bullet.
+enum class EDest : std::uint8_t { Text, Skip, FontTable, ColorTable, Upr, NestProps, Shape, Box, Label };
+
+bool IsText(EDest d) { return d == EDest::Text || d == EDest::Box; }
 
 // What a group saves and restores.
 struct TState {
@@ -156,11 +280,13 @@ struct TState {
   bool Hidden = false;
   bool RtlCh = false;
   bool RtlPar = false;
+  bool operator==(const TState&) const = default;
 };
 
 struct TFont {
   std::string Name;
   int CodePage = 0;  // 0: the document's
+  bool Ansi = false;  // \fcharset0: a Latin font
   bool NameDone = false;
 };
 
@@ -208,7 +334,10 @@ class TRtfParser {
       }
     }
     FlushPending();
+    while (fBoxDepth > 0) LeaveBox();  // a file that ends inside a text box
     if (!fPara.Runs.empty()) EndParagraph();
+    // Text boxes follow the body, in the order they stand in the file.
+    for (TRichParagraph& p : fBoxParagraphs) fDoc.Paragraphs.push_back(std::move(p));
     return std::move(fDoc);
   }
 
@@ -217,30 +346,38 @@ class TRtfParser {
     FlushPending();
     fSkip = 0;
     fStarred = false;
-    if (fStack.size() >= static_cast<std::size_t>(kRtfMaxDepth)) {
-      throw ERtfError{"groups nested deeper than " + std::to_string(kRtfMaxDepth)};
+    // Groups that open with the state of the group around them share its entry, so a run of
+    // braces costs nothing and the stack grows at most with the control words between them.
+    if (!fStack.empty() && fStack.back().State == fState) {
+      ++fStack.back().Count;
+    } else {
+      fStack.push_back({fState, 1});
     }
-    fStack.push_back(fState);
+    ++fDepth;
   }
 
   void CloseGroup() {
     FlushPending();
     fSkip = 0;
     fStarred = false;
-    if (fStack.empty()) {  // a stray closing brace
+    if (fDepth == 0) {  // a stray closing brace
       fDone = true;
       return;
     }
-    if (fState.Dest == EDest::FontTable && fStack.back().Dest != EDest::FontTable) FinishFontName();
-    if (fState.Dest == EDest::ColorTable && fStack.back().Dest != EDest::ColorTable && fColorSet) {
+    const TState& outer = fStack.back().State;
+    if (fState.Dest == EDest::FontTable && outer.Dest != EDest::FontTable) FinishFontName();
+    if (fState.Dest == EDest::ColorTable && outer.Dest != EDest::ColorTable && fColorSet) {
       PushColor();
     }
-    if (fStack.size() == 1) {  // the document's own group closes: its last paragraph ends
+    if (fState.Dest == EDest::Label && outer.Dest != EDest::Label) FinishLabel();
+    if (fState.Dest == EDest::Box && outer.Dest != EDest::Box) LeaveBox();
+    if (fDepth == 1) {  // the document's own group closes: its last paragraph ends
       fDone = true;
       if (!fPara.Runs.empty()) EndParagraph();
     }
-    fState = fStack.back();
-    fStack.pop_back();
+    fState = outer;
+    --fDepth;
+    if (--fStack.back().Count == 0) fStack.pop_back();
   }
 
   // A number after a control word: optional minus, digits, saturating well inside int.
@@ -302,8 +439,11 @@ class TRtfParser {
     }
     const bool starred = fStarred;
     fStarred = false;
-    if (w != EWord::U) FlushPending();
-    if (starred && w != EWord::Ud && w != EWord::FontTbl && w != EWord::ColorTbl) {
+    // \ucN may stand between the two halves of a surrogate pair.
+    if (w != EWord::U && w != EWord::Uc) FlushPending();
+    if (starred && w != EWord::Ud && w != EWord::FontTbl && w != EWord::ColorTbl &&
+        w != EWord::NestTableProps && w != EWord::Shape && w != EWord::ShapeText &&
+        w != EWord::ListText) {
       // \*\word: a destination this reader does not know or does not show.
       fState.Dest = EDest::Skip;
       return;
@@ -351,11 +491,24 @@ class TRtfParser {
   }
 
   void Word(EWord w, bool hasParam, long long param) {
+    if (fState.Dest == EDest::NestProps) {
+      // A nested row's properties hold its \nestrow (and at times a \nestcell): they end the
+      // inner table's cells and rows in the text around them; the rest is no text.
+      if (w == EWord::Row || w == EWord::Cell) {
+        fState.Dest = EDest::Text;
+        Word(w, hasParam, param);
+        fState.Dest = EDest::NestProps;
+      }
+      return;
+    }
     const bool on = !hasParam || param != 0;
     const int value = static_cast<int>(param);
     switch (w) {
       case EWord::Unknown: break;
       case EWord::Ansi: fCodePage = 1252; break;
+      case EWord::Mac: fCodePage = 10000; break;
+      case EWord::Pc: fCodePage = 437; break;
+      case EWord::Pca: fCodePage = 850; break;
       case EWord::AnsiCpg:
         fCodePage = IsSupportedCodePage(param) ? value : 1252;
         break;
@@ -386,6 +539,7 @@ class TRtfParser {
       case EWord::FCharset:
         if (fState.Dest == EDest::FontTable && fFontDef != nullptr) {
           fFontDef->CodePage = CodePageOfCharset(param);
+          fFontDef->Ansi = param == 0;
         }
         break;
       case EWord::Cpg:
@@ -423,6 +577,7 @@ class TRtfParser {
       case EWord::RtlPar: fState.RtlPar = true; break;
       case EWord::LtrPar: fState.RtlPar = false; break;
       case EWord::Row:
+        if (!IsText(fState.Dest)) break;
         // A row is a line of its cells' texts between tabs, with no tab after the last.
         if (fCellTab && !fPara.Runs.empty() && !fPara.Runs.back().Text.empty() &&
             fPara.Runs.back().Text.back() == '\t') {
@@ -460,17 +615,37 @@ class TRtfParser {
         if (hasParam) fState.UnicodeSkip = static_cast<int>(std::clamp(param, 0LL, 16LL));
         break;
       case EWord::Upr:
-        if (fState.Dest == EDest::Text) fState.Dest = EDest::Upr;
+        if (IsText(fState.Dest)) fState.Dest = EDest::Upr;
         break;
       case EWord::Ud:
         // The Unicode half of \upr; elsewhere an unknown destination.
-        if (!fStack.empty() && fStack.back().Dest == EDest::Upr) {
+        if (!fStack.empty() && fStack.back().State.Dest == EDest::Upr) {
           fState.Dest = EDest::Text;
         } else {
           fState.Dest = EDest::Skip;
         }
         break;
       case EWord::Skip: fState.Dest = EDest::Skip; break;
+      case EWord::NestTableProps: fState.Dest = EDest::NestProps; break;
+      case EWord::ListText:
+        if (IsText(fState.Dest)) {
+          fState.Dest = EDest::Label;
+          fLabel.clear();
+          fLabelRuns = fPara.Runs.size();
+          fLabelLastSize = fPara.Runs.empty() ? 0 : fPara.Runs.back().Text.size();
+        } else {
+          fState.Dest = EDest::Skip;
+        }
+        break;
+      case EWord::Shape:
+        if (fState.Dest == EDest::Text || fState.Dest == EDest::Box) fState.Dest = EDest::Shape;
+        break;
+      case EWord::ShapeText:
+        if (fState.Dest == EDest::Shape || fState.Dest == EDest::Text) {
+          EnterBox();
+          fState.Dest = EDest::Box;
+        }
+        break;
       case EWord::Bin: break;
     }
   }
@@ -506,8 +681,9 @@ class TRtfParser {
   void Byte(unsigned b) {
     const int cp = CodePage();
     if (fLeadByte >= 0) {  // the second byte of a double-byte character
+      const unsigned char pair[2] = {static_cast<unsigned char>(fLeadByte), static_cast<unsigned char>(b)};
       fLeadByte = -1;
-      Char(0xFFFD);
+      Char(fConverters.Decode(cp, pair, 2));
       return;
     }
     if (IsDoubleByte(cp)) {
@@ -518,7 +694,8 @@ class TRtfParser {
       } else if (cp == 932 && b >= 0xA1 && b <= 0xDF) {
         Char(0xFF61 + (b - 0xA1));  // half-width katakana
       } else {
-        Char(0xFFFD);
+        const unsigned char single = static_cast<unsigned char>(b);
+        Char(fConverters.Decode(cp, &single, 1));  // the page's single bytes (936's euro sign)
       }
       return;
     }
@@ -526,9 +703,13 @@ class TRtfParser {
       Char(b);
       return;
     }
-    const char16_t* table = SingleByteTable(cp);
-    if (table == nullptr) table = kCodePage1252;
-    Char(table[b - 0x80]);
+    if (const char16_t* table = SingleByteTable(cp)) {
+      Char(table[b - 0x80]);
+    } else if (ConverterName(cp) != nullptr) {
+      Char(fConverters.High(cp)[b - 0x80]);
+    } else {
+      Char(kCodePage1252[b - 0x80]);
+    }
   }
 
   void Literal(unsigned char b) {
@@ -574,7 +755,11 @@ class TRtfParser {
 
   int CodePage() const {
     const TFont* font = fState.Dest == EDest::FontTable ? fFontDef : FindFont(fState.Font);
-    return font != nullptr && font->CodePage != 0 ? font->CodePage : fCodePage;
+    if (font != nullptr && font->CodePage != 0) return font->CodePage;
+    // A Latin font in a double-byte document: its bytes are Windows-1252 (a copyright sign, curly
+    // quotes), not halves of Asian characters.
+    if (font != nullptr && font->Ansi && IsDoubleByte(fCodePage)) return 1252;
+    return fCodePage;
   }
 
   const TFont* FindFont(int index) const {
@@ -607,7 +792,13 @@ class TRtfParser {
   bool Char(char32_t c) {
     fCellTab = false;
     switch (fState.Dest) {
-      case EDest::Text: break;
+      case EDest::Text:
+      case EDest::Box: break;
+      case EDest::Label:
+        if (fLabel.empty() && (c == ' ' || c == '\t')) return false;  // writers indent the label
+        if (fState.Hidden || c < 0x20 || c == 0x7F) break;
+        AppendUtf8(fLabel, c);
+        break;
       case EDest::FontTable:
         if (fFontDef != nullptr && !fFontDef->NameDone && c >= 0x20) {
           std::string piece;
@@ -661,16 +852,58 @@ class TRtfParser {
 
   // The end of a paragraph or line.
   void Break() {
-    if (fState.Dest != EDest::Text || fState.Hidden) return;
+    if (!IsText(fState.Dest) || fState.Hidden) return;
     EndParagraph();
   }
 
   void EndParagraph() {
     CountPiece();
     fPara.RightToLeft = fState.RtlPar;
-    fDoc.Paragraphs.push_back(std::move(fPara));
+    (fBoxDepth > 0 ? fBoxParagraphs : fDoc.Paragraphs).push_back(std::move(fPara));
     fPara = TRichParagraph{};
     fKeyValid = false;
+  }
+
+  // Numbers and letters with their punctuation ("1.", "a)", "IV.") number a paragraph; anything
+  // else (a bullet, a dash, a symbol font's private character, a lone "o") is a bullet.
+  static bool IsNumberLabel(const std::string& label) {
+    bool letter = false, punctuation = false;
+    for (const char ch : label) {
+      if (ch >= '0' && ch <= '9') return true;
+      if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z')) letter = true;
+      if (ch == '.' || ch == ')' || ch == '(' || ch == ']' || ch == ':') punctuation = true;
+    }
+    return letter && punctuation;
+  }
+
+  void FinishLabel() {
+    if (IsNumberLabel(fLabel) || fPara.Runs.size() < fLabelRuns) return;
+    fPara.Runs.erase(fPara.Runs.begin() + static_cast<std::ptrdiff_t>(fLabelRuns), fPara.Runs.end());
+    if (!fPara.Runs.empty() && fPara.Runs.back().Text.size() > fLabelLastSize) {
+      fPara.Runs.back().Text.resize(fLabelLastSize);
+    }
+    fKeyValid = false;
+  }
+
+  // A text box's paragraphs are kept apart from the body's; the body's open paragraph waits.
+  void EnterBox() {
+    if (fBoxDepth++ > 0) {  // a box inside a box: its own paragraph
+      if (!fPara.Runs.empty()) EndParagraph();
+      return;
+    }
+    fHeld = {std::move(fPara), fKey, fKeyValid, fCellTab};
+    fPara = TRichParagraph{};
+    fKeyValid = false;
+    fCellTab = false;
+  }
+
+  void LeaveBox() {
+    if (!fPara.Runs.empty()) EndParagraph();
+    if (--fBoxDepth > 0) return;
+    fPara = std::move(fHeld.Para);
+    fKey = fHeld.Key;
+    fKeyValid = fHeld.KeyValid;
+    fCellTab = fHeld.CellTab;
   }
 
   void CountPiece() {
@@ -682,7 +915,12 @@ class TRtfParser {
   std::string_view fIn;
   std::size_t fPos = 0;
   bool fDone = false;
-  std::vector<TState> fStack;
+  struct TSaved {
+    TState State;
+    std::size_t Count;  // groups opened in this state
+  };
+  std::vector<TSaved> fStack;
+  std::size_t fDepth = 0;  // open groups
   TState fState;
   TRichDocument fDoc;
   TRichParagraph fPara;
@@ -700,8 +938,19 @@ class TRtfParser {
   bool fCellTab = false;     // the text ends in the tab of a \cell
   char32_t fHighSurrogate = 0;
   int fLeadByte = -1;        // first byte of a double-byte character, waiting for its second
+  TConverters fConverters;
   TKey fKey{};
   bool fKeyValid = false;
+  int fBoxDepth = 0;  // text boxes open
+  std::string fLabel;  // the list label being read, without its leading white space
+  std::size_t fLabelRuns = 0, fLabelLastSize = 0;  // where the paragraph stood before it
+  std::vector<TRichParagraph> fBoxParagraphs;
+  struct THeld {
+    TRichParagraph Para;
+    TKey Key{};
+    bool KeyValid = false;
+    bool CellTab = false;
+  } fHeld;  // the body's paragraph while a text box is read
 };
 
 }  // namespace

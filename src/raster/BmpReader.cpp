@@ -1,5 +1,6 @@
-// Our BMP reader: the core (OS/2 1.x) header and the Windows headers of 40 to 124 bytes; 1-, 4- and
-// 8-bit palettes, RLE4 and RLE8; 16- and 32-bit pixels with or without bit masks; 24-bit pixels;
+// Our BMP reader: the core (OS/2 1.x) header and the Windows headers of 40 to 124 bytes; 1-, 2-, 4-
+// and 8-bit palettes, RLE4 and RLE8; 16- and 32-bit pixels with or without bit masks; 24-bit
+// pixels, raw or run-length encoded (OS/2's RLE24);
 // rows bottom first or (negative height) top first. Pixels that RLE data skips stay transparent
 // black. Alpha: the fourth byte of 32-bit pixels without masks, or the alpha mask; a picture
 // whose every alpha is 0 is opaque (the writer left the byte unused).
@@ -36,7 +37,9 @@ struct TMask {
   }
 };
 
-enum { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3, kAlphaBitfields = 6 };
+// Compression 4 is JPEG data in Windows files and RLE24 in OS/2 ones: with 24 bits per pixel it
+// can only be the latter.
+enum { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3, kRle24 = 4, kAlphaBitfields = 6 };
 
 }  // namespace
 
@@ -84,13 +87,14 @@ void DecodeBmp(const TImageInput& in, const TImageFormat& format, TDecoded& out)
     } else {
       damaged("unsupported header");
     }
-  } else if (compression != kRgb && compression != kRle8 && compression != kRle4) {
+  } else if (compression != kRgb && compression != kRle8 && compression != kRle4 &&
+             !(compression == kRle24 && bpp == 24)) {
     damaged("unsupported compression");
   }
   if (compression == kRle8 && bpp != 8) damaged("RLE8 data needs 8 bits per pixel");
   if (compression == kRle4 && bpp != 4) damaged("RLE4 data needs 4 bits per pixel");
   if (masked && bpp != 16 && bpp != 32) damaged("bit masks need 16 or 32 bits per pixel");
-  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) damaged("unsupported bit count");
+  if (bpp != 1 && bpp != 2 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) damaged("unsupported bit count");
 
   // Palette: the entries the header counts (all 2^bpp when it says 0), as many as fit before the pixels.
   std::vector<std::uint32_t> palette;
@@ -114,16 +118,26 @@ void DecodeBmp(const TImageInput& in, const TImageFormat& format, TDecoded& out)
   const std::uint8_t* p = d + offset;
   const std::uint8_t* end = d + n;
 
-  if (compression == kRle8 || compression == kRle4) {
+  if (compression == kRle8 || compression == kRle4 || compression == kRle24) {
     std::fill(px, px + std::size_t(w) * std::size_t(h), 0u);
     std::int64_t x = 0, y = 0;
-    auto put = [&](std::uint32_t index) {
-      if (x < w && y < h) rowOf(y)[x] = palette[index & ((1u << bpp) - 1)];
+    // An index (RLE4, RLE8) or, for RLE24, the three bytes at `q`.
+    auto put = [&](std::uint32_t index, const std::uint8_t* q = nullptr) {
+      if (x < w && y < h) {
+        rowOf(y)[x] = q != nullptr ? 0xFF000000u | (std::uint32_t(q[2]) << 16) | (std::uint32_t(q[1]) << 8) | q[0]
+                                   : palette[index & ((1u << bpp) - 1)];
+      }
       ++x;
     };
     while (y < h) {
       if (end - p < 2) damaged("the pixels are cut short");
       const int count = p[0], value = p[1];
+      if (count > 0 && bpp == 24) {  // a run of one colour
+        if (end - p < 4) damaged("the pixels are cut short");
+        for (int k = 0; k < count; ++k) put(0, p + 1);
+        p += 4;
+        continue;
+      }
       p += 2;
       if (count > 0) {  // a run: one index, or two alternating nibbles
         for (int k = 0; k < count; ++k) put(bpp == 8 ? value : (k & 1 ? value & 15 : value >> 4));
@@ -138,10 +152,15 @@ void DecodeBmp(const TImageInput& in, const TImageFormat& format, TDecoded& out)
         y += p[1];
         p += 2;
       } else {  // `value` indices stored as they are, padded to 16 bits
-        const std::size_t bytes = bpp == 8 ? std::size_t(value) : (std::size_t(value) + 1) / 2;
+        const std::size_t bytes = bpp == 24 ? 3 * std::size_t(value)
+                                  : bpp == 8 ? std::size_t(value)
+                                             : (std::size_t(value) + 1) / 2;
         const std::size_t padded = (bytes + 1) & ~std::size_t(1);
         if (std::size_t(end - p) < padded) damaged("the pixels are cut short");
-        for (int k = 0; k < value; ++k) put(bpp == 8 ? p[k] : (k & 1 ? p[k / 2] & 15 : p[k / 2] >> 4));
+        for (int k = 0; k < value; ++k) {
+          if (bpp == 24) put(0, p + 3 * k);
+          else put(bpp == 8 ? p[k] : (k & 1 ? p[k / 2] & 15 : p[k / 2] >> 4));
+        }
         p += padded;
       }
     }
@@ -156,7 +175,7 @@ void DecodeBmp(const TImageInput& in, const TImageFormat& format, TDecoded& out)
   for (std::int64_t y = 0; y < h; ++y, p += stride) {
     std::uint32_t* row = rowOf(y);
     switch (bpp) {
-      case 1: case 4: case 8: {
+      case 1: case 2: case 4: case 8: {
         const int perByte = 8 / bpp;
         const std::uint32_t lowMask = (1u << bpp) - 1;
         for (std::int64_t x = 0; x < w; ++x) {

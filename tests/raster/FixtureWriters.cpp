@@ -313,6 +313,28 @@ std::vector<std::uint8_t> EncodeBmp(const Rgba& pic, const BmpOptions& o) {
     }
     pixels.push_back(0);
     pixels.push_back(1);
+  } else if (o.compression == 4) {  // RLE24: a literal run of the first pixel, then runs of one
+    for (int i = 0; i < pic.h; ++i) {
+      const int y = o.topDown ? i : pic.h - 1 - i;
+      for (int x = 0; x < pic.w; ++x) {
+        const std::uint8_t* q = pic.at(x, y);
+        if (x == 0 && pic.w >= 3) {  // an absolute run of three pixels, padded to 16 bits
+          pixels.insert(pixels.end(), {0, 3});
+          for (int k = 0; k < 3; ++k) {
+            const std::uint8_t* r = pic.at(k, y);
+            pixels.insert(pixels.end(), {r[2], r[1], r[0]});
+          }
+          pixels.push_back(0);
+          x = 2;
+          continue;
+        }
+        pixels.insert(pixels.end(), {1, q[2], q[1], q[0]});
+      }
+      pixels.push_back(0);
+      pixels.push_back(0);
+    }
+    pixels.push_back(0);
+    pixels.push_back(1);
   } else {
     const std::size_t stride = ((std::size_t(pic.w) * std::size_t(o.bpp) + 31) / 32) * 4;
     // A channel byte under a mask: its top bits, placed at the mask.

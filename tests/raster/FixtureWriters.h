@@ -61,9 +61,9 @@ std::vector<std::uint8_t> EncodeJpeg(const Rgba& pic, const JpegOptions& o);
 // 24-bit BMP, rows bottom first, padded to 4 bytes.
 std::vector<std::uint8_t> EncodeBmp24(const Rgba& pic);
 struct BmpOptions {
-  int bpp = 24;            // 1, 4, 8 (palette), 16, 24, 32
+  int bpp = 24;            // 1, 2, 4, 8 (palette), 16, 24, 32
   int headerSize = 40;     // 12 (core), 40, 56, 108, 124
-  int compression = 0;     // 0 none, 1 RLE8 (8 bits), 3 bit fields (16, 32)
+  int compression = 0;     // 0 none, 1 RLE8 (8 bits), 3 bit fields (16, 32), 4 RLE24 (24 bits)
   std::uint32_t masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha: in the header from 56 bytes on,
                                           // else after it (compression 3)
   bool topDown = false;    // rows stored top first (negative height)
@@ -71,6 +71,7 @@ struct BmpOptions {
 // Palettes hold the picture's distinct colours (no alpha). 16 bits without masks: X1R5G5B5;
 // 32 bits without masks: blue, green, red, alpha bytes. Masked channels keep the top bits of each
 // byte. RLE8: one run packet per pixel, an end-of-line after each row, an end-of-bitmap at the end.
+// RLE24 likewise, but each row starts with an absolute run of its first three pixels.
 std::vector<std::uint8_t> EncodeBmp(const Rgba& pic, const BmpOptions& o);
 
 struct GifOptions {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 
@@ -281,6 +282,9 @@ TEST_F(ImageFiles, BmpVariants) {
   Rgba two = few;  // 2 colours: fits 1 bit
   for (int y = 0; y < two.h; ++y)
     for (int x = 0; x < two.w; ++x) std::memcpy(two.at(x, y), few.at((x + y) % 2, 0), 4);
+  Rgba four = few;  // 4 colours: fits 2 bits
+  for (int y = 0; y < four.h; ++y)
+    for (int x = 0; x < four.w; ++x) std::memcpy(four.at(x, y), few.at((x + 2 * y) % 4, 0), 4);
   struct Case {
     const char* name;
     const Rgba* pic;
@@ -302,6 +306,10 @@ TEST_F(ImageFiles, BmpVariants) {
       {"pal4", &few, {4, 40}, TAlpha::Opaque, false},
       {"pal1_top", &two, {1, 40, 0, {}, true}, TAlpha::Opaque, false},
       {"rle8", &opaque, {8, 40, 1}, TAlpha::Opaque, false},
+      {"pal2", &four, {2, 40}, TAlpha::Opaque, false},
+      {"pal2_core", &four, {2, 12}, TAlpha::Opaque, false},
+      {"rle24", &opaque, {24, 40, 4}, TAlpha::Opaque, false},
+      {"rle24_top", &opaque, {24, 40, 4, {}, true}, TAlpha::Opaque, false},
   };
   for (const Case& c : cases) {
     TStreamedBitmap b;
@@ -364,7 +372,9 @@ TEST_F(ImageFiles, BmpRunLengthDetailsAndDamage) {
       {"masks_cut.bmp", cut(fields, 14 + 40 + 6)},
       {"bits_3.bmp", with(EncodeBmp(pic, {24, 40}), 28, 3)},
       {"rle_with_24_bits.bmp", with(EncodeBmp(pic, {24, 40}), 30, 1)},
-      {"jpeg_inside.bmp", with(EncodeBmp(pic, {24, 40}), 30, 4)},
+      {"jpeg_inside.bmp", with(with(EncodeBmp(pic, {24, 40}), 30, 4), 28, 0)},  // JPEG data: no bit count
+      {"rle24_with_8_bits.bmp", with(EncodeBmp(pic, {24, 40, 4}), 28, 8)},
+      {"rle24_cut.bmp", cut(EncodeBmp(pic, {24, 40, 4}), EncodeBmp(pic, {24, 40, 4}).size() - 7)},
       {"zero_width.bmp", with(with(with(with(EncodeBmp(pic, {24, 40}), 18, 0), 19, 0), 20, 0), 21, 0)},
   };
   for (const Case& c : cases) ExpectDamaged(Write(c.name, c.bytes), "damaged bmp image", c.name);
@@ -562,6 +572,42 @@ TEST_F(ImageFiles, ExtraChannelsAreLeftOut) {
   ExpectPicture(b, pic, true, false, "five channels");
 }
 
+// A TIFF whose every strip is damaged: the codec complains once per strip, the error is one
+// short line with the first reason and the count of the others, naming the file.
+TEST_F(ImageFiles, ManyCodecErrorsMakeOneLine) {
+  const int w = 16, h = 3000;
+  std::vector<std::uint8_t> grey(std::size_t(w) * h);
+  for (std::size_t i = 0; i < grey.size(); ++i) grey[i] = std::uint8_t(i * 37 + i / 16);
+  const std::string path = Path("strips.tif");
+  auto out = OIIO::ImageOutput::create(path);
+  ASSERT_TRUE(out);
+  OIIO::ImageSpec layout(w, h, 1, OIIO::TypeDesc::UINT8);
+  layout.attribute("compression", "lzw");
+  layout.attribute("tiff:RowsPerStrip", 1);
+  ASSERT_TRUE(out->open(path, layout) && out->write_image(OIIO::TypeDesc::UINT8, grey.data()) && out->close());
+  out.reset();
+  std::vector<std::uint8_t> bytes;
+  {
+    std::ifstream f(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  }
+  ASSERT_GT(bytes.size(), 40000u);
+  // The strips' data lies after the directory and its tables of 3000 offsets and sizes.
+  for (std::size_t i = bytes.size() / 2; i < bytes.size(); ++i) bytes[i] = i % 3 ? 0xFF : 0x13;
+  const std::string damaged = Write("strips_damaged.tif", bytes);
+  ExpectDamaged(damaged, "damaged tiff image", "damaged strips");
+  try {
+    TStreamedBitmap b;
+    b.LoadFromFile(damaged);
+  } catch (const EImageError& e) {
+    const std::string m = e.what();
+    EXPECT_LT(m.size(), 400u) << m;
+    EXPECT_EQ(m.find('\n'), std::string::npos) << m;
+    EXPECT_EQ(m.find(';'), std::string::npos) << m;
+    EXPECT_NE(m.find(" more errors)"), std::string::npos) << m;
+  }
+}
+
 TEST_F(ImageFiles, GammaChunkDoesNotChangePixels) {
   const Rgba pic = KnownPicture();
   TStreamedBitmap b;
@@ -662,10 +708,28 @@ TEST_F(ImageFiles, DamagedFilesThrowAndLeaveTheBitmapAlone) {
   };
   const auto [first, firstLen] = chunks.front();
   const auto [last, lastLen] = chunks.back();
+  // A chunk before the first IDAT whose length claims far more than the file holds (as in
+  // libpng's crashers): the reader must give up on it without keeping what it allocated.
+  auto huge = [&](const char* type) {
+    std::vector<std::uint8_t> v(png.begin(), png.begin() + std::ptrdiff_t(first - 4));
+    v.insert(v.end(), {0x7F, 0xFF, 0xFF, 0x00});
+    v.insert(v.end(), type, type + 4);
+    v.insert(v.end(), 64, 'x');
+    return v;
+  };
   struct Case {
     const char* name;
     std::vector<std::uint8_t> bytes;
   } cases[] = {
+      {"huge_text.png", huge("tEXt")},
+      {"huge_ztxt.png", huge("zTXt")},
+      {"huge_itxt.png", huge("iTXt")},
+      {"huge_iccp.png", huge("iCCP")},
+      {"huge_exif.png", huge("eXIf")},
+      {"huge_splt.png", huge("sPLT")},
+      {"huge_unknown_safe.png", huge("juNk")},
+      {"huge_unknown_unsafe.png", huge("juNK")},
+      {"huge_idat.png", huge("IDAT")},
       {"cut.png", cut(png, png.size() / 2)},
       {"header_only.png", cut(png, 40)},
       {"data_crc.png", flip(first + 10, first, firstLen, false)},      // data changed, CRC left

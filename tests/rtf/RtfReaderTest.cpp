@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -72,10 +73,9 @@ TEST(ReadRtf, TextOfParagraphs) {
       {"font charset picks the code page", Doc("\\'cf{\\f1 \\'cf}\\'cf"), {"\u00CF\u041F\u00CF"}},
       {"cpg overrides", "{\\rtf1{\\fonttbl{\\f0\\cpg1253 G;}}\\f0\\'e1}", {"\u03B1"}},
       {"unsupported ansicpg falls back to 1252", Doc("\\'e9", "\\ansi\\ansicpg65001"), {"\u00E9"}},
-      {"double-byte code page: one U+FFFD per character", Doc("\\'82\\'a0x\\'b1", "\\ansicpg932"),
-       {"\uFFFDx\uFF71"}},
-      {"a lead byte alone", Doc("{\\'82}y", "\\ansicpg936"), {"\uFFFDy"}},
-      {"a lead byte and a literal trail", Doc("\\'82@z", "\\ansicpg932"), {"\uFFFDz"}},
+      {"double-byte code page", "{\\rtf1\\ansi\\ansicpg932 \\'82\\'a0x\\'b1}", {"\u3042x\uFF71"}},
+      {"a lead byte alone", "{\\rtf1\\ansi\\ansicpg936 {\\'82}y}", {"\uFFFDy"}},
+      {"a lead byte and a literal trail", "{\\rtf1\\ansi\\ansicpg932 \\'82@z}", {"\uFFFDz"}},
       {"unicode", Doc("\\u233?\\u8212-"), {"\u00E9\u2014"}},
       {"negative unicode", Doc("\\u-4064?"), {"\uF020"}},
       {"surrogate pair", Doc("\\u-10179?\\u-8704?"), {"\U0001F600"}},
@@ -83,6 +83,15 @@ TEST(ReadRtf, TextOfParagraphs) {
       {"lone high surrogate", Doc("\\u-10179?x"), {"\uFFFDx"}},
       {"lone low surrogate", Doc("\\u-8704?x"), {"\uFFFDx"}},
       {"two high surrogates", Doc("\\u55357?\\u55357?\\u56832?"), {"\uFFFD\U0001F600"}},
+      {"uc between the halves, unsigned form", Doc("\\uc0 \\u55357\\uc1 \\u56832\\'3f!"), {"\U0001F600!"}},
+      {"uc between the halves, negative form", Doc("\\uc1\\u-10179?\\uc2\\u-8704??!"), {"\U0001F600!"}},
+      {"uc0 pair, no fallbacks", Doc("\\uc0\\u-10179\\u-8704 x"), {"\U0001F600x"}},
+      {"pair with a space after each", Doc("\\u55357 ?\\u56832 ?"), {"\U0001F600"}},
+      {"pair with skipped control-word fallbacks", Doc("\\uc1\\u-10179\\emdash\\u-8704\\'3fx"),
+       {"\U0001F600x"}},
+      {"uc in a group between the halves", Doc("\\u55357?{\\uc0\\u56832}x"), {"\uFFFD\uFFFDx"}},
+      {"a high half then \\uc then text", Doc("\\u55357?\\uc0 x"), {"\uFFFDx"}},
+      {"highest plane", Doc("\\u-9217?\\u-8193?"), {"\U0010FFFF"}},
       {"uc2 skips two", Doc("\\uc2\\u233\\'e9\\'e9x"), {"\u00E9x"}},
       {"uc0 skips none", Doc("\\uc0\\u233 x"), {"\u00E9x"}},
       {"uc counts a control word as one", Doc("\\u233\\emdash x"), {"\u00E9x"}},
@@ -95,8 +104,6 @@ TEST(ReadRtf, TextOfParagraphs) {
        Doc("{\\info{\\title T}{\\author A}}{\\stylesheet{\\s0 Normal;}}{\\header H\\par}{\\footer F}"
            "{\\pict\\pngblip 89504e47}{\\object{\\*\\objdata 01}}{\\*\\bkmkstart b}x"),
        {"x"}},
-      {"list numbers dropped", Doc("{\\listtext 1.\\tab}Item\\par{\\pntext\\'b7\\tab}Next"),
-       {"Item", "Next"}},
       {"binary data skipped", Doc("a\\bin3 {}}b"), {"ab"}},
       {"binary data past the end", Doc("a\\bin999999999999 xyz"), {"a"}},
       {"negative binary length", Doc("a\\bin-5 b"), {"ab"}},
@@ -151,6 +158,140 @@ TEST(ReadRtf, CodePageTables) {
                             " F;}}\\f5\\'" + c.hex + "}";
     EXPECT_EQ(Texts(ReadRtf(rtf)), std::vector<std::string>{c.text}) << "charset " << c.charset;
   }
+}
+
+// Double-byte, Mac and DOS code pages go through the system's converter, by the document's code
+// page or a font's charset; a pair the page does not hold is one U+FFFD.
+TEST(ReadRtf, ConvertedCodePages) {
+  const TextCase cases[] = {
+      {"932 pairs", "{\\rtf1\\ansi\\ansicpg932 \\'93\\'fa\\'96\\'7b}", {"\u65E5\u672C"}},
+      {"932 trail byte written as itself", "{\\rtf1\\ansi\\ansicpg932 \\'83Y}", {"\u30BA"}},
+      {"932 pair the page lacks", "{\\rtf1\\ansi\\ansicpg932 \\'85\\'40x}", {"\uFFFDx"}},
+      {"936 pairs and its euro byte", "{\\rtf1\\ansi\\ansicpg936 \\'d6\\'d0\\'ce\\'c4\\'80}",
+       {"\u4E2D\u6587\u20AC"}},
+      {"949 pairs", "{\\rtf1\\ansi\\ansicpg949 \\'c7\\'d1\\'b1\\'db}", {"\uD55C\uAE00"}},
+      {"950 pairs", "{\\rtf1\\ansi\\ansicpg950 \\'a4\\'a4\\'a4\\'e5}", {"\u4E2D\u6587"}},
+      {"ASCII between pairs", "{\\rtf1\\ansi\\ansicpg949 a\\'c7\\'d1 b}", {"a\uD55C b"}},
+      {"\\u with its fallback pair skipped", "{\\rtf1\\ansi\\ansicpg932\\uc2 \\u26085\\'93\\'fa!}",
+       {"\u65E5!"}},
+      {"Mac Roman by \\mac", "{\\rtf1\\mac \\'8e\\'d2x\\'d3}", {"\u00E9\u201Cx\u201D"}},
+      {"Mac Roman by \\ansicpg10000", "{\\rtf1\\ansi\\ansicpg10000 \\'8e}", {"\u00E9"}},
+      {"Mac Cyrillic", "{\\rtf1\\ansi\\ansicpg10007 \\'80}", {"\u0410"}},
+      {"Mac Central European", "{\\rtf1\\ansi\\ansicpg10029 \\'80\\'84}", {"\u00C4\u0104"}},
+      {"Mac Japanese", "{\\rtf1\\ansi\\ansicpg10001 \\'82\\'a0}", {"\u3042"}},
+      {"DOS 437 by \\pc", "{\\rtf1\\pc \\'82\\'c4}", {"\u00E9\u2500"}},
+      {"DOS 850 by \\pca", "{\\rtf1\\pca \\'82\\'d5}", {"\u00E9\u0131"}},
+      {"a Latin font in a double-byte document reads 1252",
+       "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fcharset0 Arial;}{\\f1\\fcharset128 Gothic;}}\\f0 \\'a9 \\'93x\\'94{\\f1 \\'82\\'a0}}",
+       {"\u00A9 \u201Cx\u201D\u3042"}},
+      {"a font without a charset follows the document", "{\\rtf1\\ansicpg932{\\fonttbl{\\f0 Mincho;}}\\f0\\'82\\'a0}",
+       {"\u3042"}},
+      {"a code page nobody knows stays 1252", "{\\rtf1\\ansi\\ansicpg12345 \\'e9}", {"\u00E9"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Texts(ReadRtf(c.rtf)), c.paragraphs) << c.name;
+  }
+  const struct {
+    int charset;
+    const char* hex;
+    const char* text;
+  } charsets[] = {{128, "\\'82\\'a0", "\u3042"},      {129, "\\'c7\\'d1", "\uD55C"},
+                  {134, "\\'d6\\'d0", "\u4E2D"},      {136, "\\'a4\\'a4", "\u4E2D"},
+                  {77, "\\'8e", "\u00E9"},              {89, "\\'80", "\u0410"},
+                  {78, "\\'82\\'a0", "\u3042"}};
+  for (const auto& c : charsets) {
+    // An English font around the Asian one: its bytes stay 1252.
+    const std::string rtf = "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0 Arial;}{\\f5\\fcharset" +
+                            std::to_string(c.charset) + " F;}}\\'e9{\\f5 " + c.hex + "}\\'e9}";
+    EXPECT_EQ(Texts(ReadRtf(rtf)), std::vector<std::string>{std::string("\u00E9") + c.text + "\u00E9"})
+        << "charset " << c.charset;
+  }
+}
+
+// Word writes an inner table's rows with \nestcell and \nestrow, the row's properties (and its
+// \nestrow) in \*\nesttableprops, and a plain-text copy for older readers in \nonesttables.
+TEST(ReadRtf, NestedTables) {
+  const TextCase cases[] = {
+      {"one-cell rows", Doc("A\\nestcell{\\*\\nesttableprops\\trowd\\cellx100\\nestrow}"
+                            "B\\nestcell{\\*\\nesttableprops\\trowd\\cellx100\\nestrow}"),
+       {"A", "B"}},
+      {"inside an outer cell",
+       Doc("\\trowd\\intbl A\\cell\\itap2 x\\nestcell y\\nestcell{\\*\\nesttableprops\\trowd\\nestrow}"
+           "{\\nonesttables x y\\par}\\itap1 B\\cell\\row after"),
+       {"A\tx\ty", "B", "after"}},
+      {"a nestcell inside the properties", Doc("x\\nestcell y{\\*\\nesttableprops\\trowd\\nestcell\\nestrow}z"),
+       {"x\ty", "z"}},
+      {"the properties' other words and text are no text",
+       Doc("a{\\*\\nesttableprops\\trowd\\b junk{\\par}\\cellx9 more\\nestrow}b"), {"a", "b"}},
+      {"the fallback is skipped", Doc("a{\\nonesttables fallback\\par}b"), {"ab"}},
+      {"a row outside the text ends nothing", Doc("a{\\*\\unknown\\row}b"), {"ab"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Texts(ReadRtf(c.rtf)), c.paragraphs) << c.name;
+  }
+}
+
+// Text in text boxes (shapes, and the drawing objects of older writers) comes after the body's
+// text, one paragraph per paragraph of the box, boxes in the order of the file.
+TEST(ReadRtf, TextBoxes) {
+  const TextCase cases[] = {
+      {"a shape's text box",
+       Doc("before{\\shp{\\*\\shpinst\\shpleft0{\\sp{\\sn shapeType}{\\sv 202}}"
+           "{\\shptxt \\pard boxed\\par second}}}after\\par end"),
+       {"beforeafter", "end", "boxed", "second"}},
+      {"the shape's copy for older readers is not read twice",
+       Doc("a{\\shp{\\*\\shpinst{\\shptxt box}}{\\shprslt{\\*\\do\\dptxbx{\\dptxbxtext box}}}}b"),
+       {"ab", "box"}},
+      {"an old drawing object's text box",
+       Doc("a{\\*\\do\\dobxcolumn\\dptxbx{\\dptxbxtext\\pard old\\par}\\dpx0}b"), {"ab", "old"}},
+      {"two boxes in order", Doc("{\\shp{\\*\\shpinst{\\shptxt one}}}x{\\shp{\\*\\shpinst{\\shptxt two}}}"),
+       {"x", "one", "two"}},
+      {"a shape's properties are no text", Doc("{\\shp{\\*\\shpinst{\\sp{\\sn t}{\\sv 1}}}}x"), {"x"}},
+      {"a box inside a box", Doc("{\\shp{\\*\\shpinst{\\shptxt a{\\shp{\\*\\shpinst{\\shptxt b}}}c}}}x"),
+       {"x", "a", "b", "c"}},
+      {"a table in a box", Doc("{\\shp{\\*\\shpinst{\\shptxt p\\cell q\\cell\\row}}}"), {"p\tq"}},
+      {"a box in an ignored destination is not read", Doc("{\\header{\\shp{\\*\\shpinst{\\shptxt h}}}}x"), {"x"}},
+      {"a file that ends inside a box", Doc("x{\\shp{\\*\\shpinst{\\shptxt cut"), {"x", "cut"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Texts(ReadRtf(c.rtf)), c.paragraphs) << c.name;
+  }
+  // The body's run goes on after a box, with its own format.
+  const TRichDocument doc = ReadRtf(Doc("{\\b a{\\shp{\\*\\shpinst{\\shptxt\\plain c}}}b}"));
+  ASSERT_EQ(doc.Paragraphs.size(), 2u);
+  ASSERT_EQ(doc.Paragraphs[0].Runs.size(), 1u);
+  EXPECT_EQ(doc.Paragraphs[0].Runs[0], Bold(TextRun("ab")));
+  ASSERT_EQ(doc.Paragraphs[1].Runs.size(), 1u);
+  EXPECT_EQ(doc.Paragraphs[1].Runs[0], TextRun("c"));
+}
+
+// A numbered paragraph keeps the label its writer drew ("1.", "a)"); bullets are dropped.
+TEST(ReadRtf, ListLabels) {
+  const TextCase cases[] = {
+      {"numbers", Doc("{\\listtext\\pard\\plain\\f0 1.\\tab}One\\par{\\listtext\\pard\\plain\\f0 2.\\tab}Two"),
+       {"1.\tOne", "2.\tTwo"}},
+      {"a leading tab and spaces are dropped", Doc("{\\listtext\\tab  a)\\tab}x"), {"a)\tx"}},
+      {"roman numbers in old paragraph numbering", Doc("{\\pntext\\pard\\plain\\f0 IV.\\tab}x"), {"IV.\tx"}},
+      {"a number without punctuation", Doc("{\\pntext\\f1 1\\tab}x"), {"1\tx"}},
+      {"bullet character", Doc("{\\listtext\\tab \\bullet \\tab}x"), {"x"}},
+      {"symbol-font bullet", Doc("{\\pntext\\f1\\'B7\\tab}x"), {"x"}},
+      {"private-use bullet", Doc("{\\listtext\\pard\\plain \\u-3913\\'b7\\tab}x"), {"x"}},
+      {"dash", Doc("{\\listtext\\tab \\endash \\tab}x"), {"x"}},
+      {"a letter alone is a bullet", Doc("{\\listtext\\f0 o\\tab}x"), {"x"}},
+      {"a bullet after text in the paragraph", Doc("{\\b a}{\\listtext\\'b7\\tab}b"), {"ab"}},
+      {"the label's format is its own", Doc("{\\listtext\\b 3.}\\tab x"), {"3.\tx"}},
+      {"the number definitions stay out", Doc("{\\*\\pn\\pnlvlbody\\pndec{\\pntxta .}}{\\pntext 1.\\tab}x"),
+       {"1.\tx"}},
+      {"a label in an ignored destination", Doc("{\\header{\\listtext 1.}}x"), {"x"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Texts(ReadRtf(c.rtf)), c.paragraphs) << c.name;
+  }
+  const TRichDocument doc = ReadRtf(Doc("{\\listtext\\b 3.}\\tab x"));
+  ASSERT_EQ(doc.Paragraphs.size(), 1u);
+  ASSERT_EQ(doc.Paragraphs[0].Runs.size(), 2u);
+  EXPECT_EQ(doc.Paragraphs[0].Runs[0], Bold(TextRun("3.")));
+  EXPECT_EQ(doc.Paragraphs[0].Runs[1], TextRun("\tx"));
 }
 
 struct RunCase {
@@ -256,17 +397,39 @@ TEST(ReadRtf, DamagedDocuments) {
   }
 }
 
-TEST(ReadRtf, NestingIsLimited) {
-  // The document's own group counts: kRtfMaxDepth groups in all are read.
-  const int inner = kRtfMaxDepth - 1;
-  const std::string deepest = "{\\rtf1 " + std::string(inner, '{') + "x" + std::string(inner, '}') + "}";
-  EXPECT_EQ(Texts(ReadRtf(deepest)), std::vector<std::string>{"x"});
-  const std::string tooDeep = "{\\rtf1 " + std::string(inner + 1, '{') + "x" + std::string(inner + 1, '}') + "}";
-  EXPECT_THROW(ReadRtf(tooDeep), ERtfError);
-  // 10 000 groups, closed or not, inside an ignored destination or not.
-  EXPECT_THROW(ReadRtf("{\\rtf1 " + std::string(10000, '{')), ERtfError);
-  EXPECT_THROW(ReadRtf("{\\rtf1{\\*\\x " + std::string(10000, '{') + std::string(10000, '}') + "}}"),
-               ERtfError);
+// Mail clients wrap HTML in RTF thousands of groups deep: nesting is bounded by the input alone.
+TEST(ReadRtf, DeepNesting) {
+  const struct {
+    const char* name;
+    int depth;
+    const char* open;  // what each level opens with
+  } cases[] = {
+      {"bare braces", 3000, "{"},
+      {"a control word per level", 3000, "{\\b "},
+      {"alternating states", 3000, "{\\i\\b0 {\\b\\i0 "},
+      {"inside an ignored destination", 3000, "{\\*\\x "},
+      {"a million", 1000000, "{"},
+  };
+  for (const auto& c : cases) {
+    std::string rtf = "{\\rtf1 a";
+    for (int i = 0; i < c.depth; ++i) rtf += c.open;
+    rtf += "x";
+    const std::size_t closes = std::count(rtf.begin(), rtf.end(), '{') - 1;
+    rtf += std::string(closes, '}') + "b}";
+    const std::string want = std::string(c.open).find("\\*") != std::string::npos ? "ab" : "axb";
+    EXPECT_EQ(Texts(ReadRtf(rtf)), std::vector<std::string>{want}) << c.name;
+  }
+  // Unclosed at the end of the input: what was read.
+  EXPECT_EQ(Texts(ReadRtf("{\\rtf1 a" + std::string(100000, '{') + "x")), std::vector<std::string>{"ax"});
+  // The state comes back right at every level.
+  std::string levels = "{\\rtf1 ";
+  for (int i = 0; i < 1000; ++i) levels += i % 2 == 0 ? "{\\b " : "{\\b0 ";
+  levels += std::string(999, '}') + "y}z}";
+  const TRichDocument leveled = ReadRtf(levels);
+  ASSERT_EQ(leveled.Paragraphs.size(), 1u);
+  ASSERT_EQ(leveled.Paragraphs[0].Runs.size(), 2u);
+  EXPECT_EQ(leveled.Paragraphs[0].Runs[0], Bold(TextRun("y", "")));
+  EXPECT_EQ(leveled.Paragraphs[0].Runs[1], TextRun("z", ""));
   // Many groups one after another are no nesting.
   std::string flat = "{\\rtf1 ";
   for (int i = 0; i < 10000; ++i) flat += "{\\b x}";
@@ -333,7 +496,7 @@ TEST(ReadRtf, BinaryGarbage) {
         }
       }
     } catch (const ERtfError&) {
-      // refused (too deep) is an answer too
+      // refused (too much text) is an answer too
     }
   }
 }

@@ -34,19 +34,36 @@ void Tell(char* message, std::size_t size, const std::string& text) {
   message[n] = 0;
 }
 
-// The codec's messages on one line ("a; b").
+// The codec's messages as one short line: the first reason, and how many more there were (a
+// damaged TIFF gives one per scanline, thousands of them).
 std::string ErrorText(const std::string& text, const char* fallback) {
-  std::string t;
+  constexpr std::size_t kMaxReason = 200;  // bytes of the first reason kept
+  std::string first;
+  std::size_t more = 0;
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
-    if (!line.empty()) t += (t.empty() ? "" : "; ") + line;
+    std::size_t last = end;
+    while (last > start && (text[last - 1] == ' ' || text[last - 1] == '\r')) --last;
+    if (last > start) {
+      if (first.empty()) {
+        first = text.substr(start, std::min(last - start, kMaxReason));
+        // A cut never ends inside a UTF-8 sequence.
+        if (last - start > kMaxReason) {
+          while (!first.empty() && (static_cast<unsigned char>(first.back()) & 0xC0) == 0x80) first.pop_back();
+          if (!first.empty() && static_cast<unsigned char>(first.back()) >= 0xC0) first.pop_back();
+          first += "...";
+        }
+      } else {
+        ++more;
+      }
+    }
     start = end + 1;
   }
-  return t.empty() ? fallback : t;
+  if (first.empty()) return fallback;
+  if (more > 0) first += " (and " + std::to_string(more) + (more == 1 ? " more error)" : " more errors)");
+  return first;
 }
 
 int Decode(const char* name, const unsigned char* data, std::size_t size, const char* format,
