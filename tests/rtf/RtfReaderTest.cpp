@@ -84,7 +84,7 @@ TEST(ReadRtf, TextOfParagraphs) {
       {"lone low surrogate", Doc("\\u-8704?x"), {"\uFFFDx"}},
       {"two high surrogates", Doc("\\u55357?\\u55357?\\u56832?"), {"\uFFFD\U0001F600"}},
       {"uc between the halves, unsigned form", Doc("\\uc0 \\u55357\\uc1 \\u56832\\'3f!"), {"\U0001F600!"}},
-      {"uc between the halves, negative form", Doc("\\uc1\\u-10179?\\uc2\\u-8704??!"), {"\U0001F600!"}},
+      {"uc between the halves, negative form", Doc("\\uc1\\u-10179?\\uc2\\u-8704?\?!"), {"\U0001F600!"}},
       {"uc0 pair, no fallbacks", Doc("\\uc0\\u-10179\\u-8704 x"), {"\U0001F600x"}},
       {"pair with a space after each", Doc("\\u55357 ?\\u56832 ?"), {"\U0001F600"}},
       {"pair with skipped control-word fallbacks", Doc("\\uc1\\u-10179\\emdash\\u-8704\\'3fx"),
