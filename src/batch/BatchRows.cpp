@@ -242,6 +242,68 @@ std::vector<std::size_t> TShard::Rows(std::size_t rowCount) const {
   return rows;
 }
 
+TPageSnapshot::TPageSnapshot(TQVSystem& page) : fPage(page) {
+  for (const auto& layer : page.Layers) {
+    TLayerValues l{layer.get(), {}};
+    for (const auto& child : layer->Properties()) CollectValues(*child, l.Values);
+    fLayers.push_back(std::move(l));
+  }
+}
+
+void TPageSnapshot::CollectValues(TBaseProperty& p, std::vector<TValue>& values) {
+  if (auto* container = dynamic_cast<TCustomContainerObject*>(&p)) {
+    for (const auto& child : container->Properties()) CollectValues(*child, values);
+    return;
+  }
+  TValue v{&p, p.StringForm(), {}};
+  if (const TAnimRec* rec = p.AnimRecord()) {
+    for (const auto& track : rec->AnimationList) {
+      if (!track) continue;
+      std::vector<double> keys;
+      for (int i = 0; i < track->Count(); ++i) keys.push_back(track->key(i)->fvalue);
+      v.Keys.push_back(std::move(keys));
+    }
+  }
+  values.push_back(std::move(v));
+}
+
+void TPageSnapshot::Restore(const std::vector<TBatchColumn>& columns, TString& carrier) const {
+  std::vector<const TBaseProperty*> rowSets;
+  for (const TBatchColumn& c : columns) {
+    if (c.Kind != TColumnKind::ckProperty) continue;
+    if (const TBaseProperty* p = FindColumnProperty(fPage, c)) rowSets.push_back(p);
+  }
+  for (const TLayerValues& l : fLayers) {
+    bool opened = false;
+    for (const TValue& v : l.Values) {
+      if (!v.Keys.empty()) {
+        // The value follows its tracks; only a column's shift of the curve is undone.
+        std::size_t k = 0;
+        for (const auto& track : v.Property->AnimRecord()->AnimationList) {
+          if (!track || k >= v.Keys.size()) continue;
+          const std::vector<double>& keys = v.Keys[k++];
+          for (int i = 0; i < track->Count() && static_cast<std::size_t>(i) < keys.size(); ++i) {
+            track->key(i)->fvalue = keys[static_cast<std::size_t>(i)];
+          }
+        }
+        continue;
+      }
+      if (std::find(rowSets.begin(), rowSets.end(), v.Property) != rowSets.end()) continue;
+      if (v.Property->StringForm() == v.Text) continue;
+      if (!opened) {
+        l.Layer->BeginChange(0);
+        opened = true;
+      }
+      carrier.SetValue(v.Text);
+      SetPropertyFromText(*v.Property, carrier);
+    }
+    if (opened) {
+      l.Layer->EndChange(0);
+      l.Layer->CloseObject();
+    }
+  }
+}
+
 std::vector<std::string> ApplyRow(TQVSystem& page, const std::vector<TBatchColumn>& columns,
                                   const std::vector<std::string>& row, TString& carrier) {
   std::vector<std::string> problems;
@@ -279,8 +341,18 @@ std::vector<std::string> ApplyRow(TQVSystem& page, const std::vector<TBatchColum
         opened = true;
       }
       carrier.SetValue(row[i]);
+      // The reader stores a whole number as it is, while its track decides what a frame shows:
+      // an animated one is set as an edit sets it, its curve moving to pass through the value
+      // (as an animated TDouble's does when the reader sets it).
+      auto* whole = dynamic_cast<TInteger*>(p);
+      const bool animated = whole != nullptr && whole->Animation(false) != nullptr;
+      const std::int32_t before = whole != nullptr ? whole->Value() : 0;
       if (!SetPropertyFromText(*p, carrier)) {
         problems.push_back("column \"" + c.Name + "\": \"" + row[i] + "\" is not a value it takes");
+      } else if (animated) {
+        const std::int32_t value = whole->Value();
+        whole->StoreDerived(before);
+        whole->SetValue(value);
       }
     }
     if (opened) {

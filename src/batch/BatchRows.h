@@ -64,6 +64,33 @@ struct TShard {
   std::vector<std::size_t> Rows(std::size_t RowCount) const;
 };
 
+// The values of a page's layers as loaded, so that each row starts from the template and not
+// from what the rows before it left: a text layer keeps the metadata text it took, a column's
+// value moves an animation's curve. Made when the page is loaded; Page must outlive it.
+class TPageSnapshot {
+ public:
+  explicit TPageSnapshot(TQVSystem& Page);
+  // Puts back every value that differs from the template's (read back through the project
+  // reader's conversion from the text the writer makes of it) and the keys of every track; each
+  // layer that had a value put back is then closed as the reader closes it. The values the row
+  // sets itself (Columns) are left for it, so that a picture a column names is not loaded twice.
+  void Restore(const std::vector<TBatchColumn>& Columns, TString& Carrier) const;
+
+ private:
+  struct TValue {
+    TBaseProperty* Property;
+    std::string Text;
+    std::vector<std::vector<double>> Keys;  // per occupied slot, in slot order
+  };
+  struct TLayerValues {
+    TLayer* Layer;
+    std::vector<TValue> Values;
+  };
+  static void CollectValues(TBaseProperty& Property, std::vector<TValue>& Values);
+  TQVSystem& fPage;
+  std::vector<TLayerValues> fLayers;
+};
+
 // Sets Row's values on Page (a page loaded from the template the columns were classified on).
 // Meta columns fill the slots; each layer that a column sets is muted while its values are set
 // and then closed, as the project reader does with a layer's block, so it renders its text and

@@ -205,6 +205,35 @@ TEST_F(BatchPage, AMissingPictureIsReportedByThePage) {
   EXPECT_NE(problems[0].find("gone.png"), std::string::npos) << problems[0];
 }
 
+TEST_F(BatchPage, EachRowStartsFromTheTemplate) {
+  // The headline shows metadata slot 1; the logo's X moves from 5 to 105 over ten frames.
+  Headline().SetTextSource(tsMeta1);
+  Tkeys& track = *Logo().XProperty().Animation(true);
+  track.AddKey(0, 5);
+  track.AddKey(10, 105);
+  const TPageSnapshot snapshot(*sys);
+  const auto columns = ClassifyColumns({"Meta1", "logo.X", "headline.MaxWidth"}, *sys, {});
+  auto row = [&](const Fields& values, int frame) {
+    snapshot.Restore(columns, carrier);
+    for (const auto& layer : sys->Layers) layer->SetFrame(frame);
+    EXPECT_EQ(ApplyRow(*sys, columns, values, carrier), Fields{});
+    sys->frame = frame;
+    sys->Advance();
+  };
+  row({"Taken from the slot", "50", "300"}, 0);
+  EXPECT_EQ(Headline().Text(), "Taken from the slot");
+  EXPECT_EQ(Logo().X(), 50);
+  row({"", "60", "200"}, 10);
+  // An empty slot shows the template's text, not the last row's; the curve moved once, from the
+  // template's, so that it passes 60 at frame 10.
+  EXPECT_EQ(Headline().Text(), "Old");
+  EXPECT_EQ(Logo().X(), 60);
+  sys->frame = 0;
+  sys->Advance();
+  EXPECT_EQ(Logo().X(), 5 - 45);
+  EXPECT_EQ(Headline().MaxWidth(), 200);
+}
+
 TEST(OutputPattern, ColumnsValuesAndBraces) {
   std::string error;
   const auto p = TOutputPattern::Parse("out/{{{team}}}/{name}_%05d.png", error);

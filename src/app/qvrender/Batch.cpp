@@ -188,6 +188,7 @@ class TBatchPage {
       // A sequence a row names loads on this job's share of the cores.
       if (auto* multi = dynamic_cast<TMultiImageLayer*>(layer.get())) multi->LoadThreads = loadThreads;
     }
+    fTemplate = std::make_unique<TPageSnapshot>(*Sys);
   }
 
   // Sets the row's values for frames from `first` on; answers its problems (none: the page is
@@ -197,6 +198,7 @@ class TBatchPage {
     Problems.clear();
     InRow = true;
     fShown.reset();
+    fTemplate->Restore(columns, fCarrier);
     // An animated value takes the row's value at the first frame, its curve keeping its shape
     // around it; the tracks stand there first, whatever frames the job drew before.
     for (const auto& layer : Sys->Layers) layer->SetFrame(first);
@@ -250,6 +252,7 @@ class TBatchPage {
   TSystemTimeOfDay fSystemTime;
   TOnDemandRichEdit fRichEdit;
   TString fCarrier;
+  std::unique_ptr<TPageSnapshot> fTemplate;
   std::vector<TRollLayer*> fCrawls;
   std::optional<int> fShown;
 };
