@@ -95,11 +95,11 @@ TEST_F(Batch, EveryRowIsThePageRenderWouldMake) {
   const std::vector<std::string> heads = {"First headline", "Zweite Schlagzeile, länger als die erste", "",
                                           "Fourth \"quoted\""};
   std::string csv = "file,Meta1\n";
-  for (std::size_t i = 0; i < heads.size(); ++i) csv += "r" + std::to_string(i) + ",\"" + [&] {
-    std::string q;
-    for (char c : heads[i]) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q;
-  }() + "\"\n";
+  for (std::size_t i = 0; i < heads.size(); ++i) {
+    csv.append("r").append(std::to_string(i)).append(",\"");
+    for (char c : heads[i]) csv.append(c == '"' ? 2 : 1, c);
+    csv.append("\"\n");
+  }
   const std::string data = dir.Write("heads.csv", csv);
   const TRunResult r = Run({page, data, "-o", P("out/{file}.png"), "--frame", "40", "--time", "09:30:00", "--jobs", "2"});
   ASSERT_EQ(r.code, 0) << r.err;
@@ -192,7 +192,9 @@ class BatchReadme : public Batch {
     }
     dir.Write("names.csv", csv);
     const std::string bin = fs::path(QVRENDER_BIN).parent_path().string();
-    setenv("PATH", (bin + ":" + std::getenv("PATH")).c_str(), 1);
+    std::string path = bin;
+    path.append(":").append(std::getenv("PATH"));
+    setenv("PATH", path.c_str(), 1);
   }
   // The indented command of README.md that starts with Start.
   static std::string ReadmeCommand(const std::string& start) {
@@ -211,7 +213,7 @@ TEST_F(BatchReadme, GnuParallelRendersEveryRowOnce) {
   const TRunResult r = Shell(command);
   ASSERT_EQ(r.code, 0) << r.out << r.err;
   std::set<std::string> expected;
-  for (int i = 0; i < 20; ++i) expected.insert("p" + std::to_string(i) + ".png");
+  for (int i = 0; i < 20; ++i) expected.insert(std::string("p").append(std::to_string(i)).append(".png"));
   EXPECT_EQ(FilesIn(dir / "out"), expected);
 }
 
