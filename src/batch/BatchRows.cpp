@@ -267,7 +267,8 @@ void TPageSnapshot::CollectValues(TBaseProperty& p, std::vector<TValue>& values)
   values.push_back(std::move(v));
 }
 
-void TPageSnapshot::Restore(const std::vector<TBatchColumn>& columns, TString& carrier) const {
+std::vector<TLayer*> TPageSnapshot::Restore(const std::vector<TBatchColumn>& columns, TString& carrier) const {
+  std::vector<TLayer*> restored;
   std::vector<const TBaseProperty*> rowSets;
   for (const TBatchColumn& c : columns) {
     if (c.Kind != TColumnKind::ckProperty) continue;
@@ -299,9 +300,10 @@ void TPageSnapshot::Restore(const std::vector<TBatchColumn>& columns, TString& c
     }
     if (opened) {
       l.Layer->EndChange(0);
-      l.Layer->CloseObject();
+      restored.push_back(l.Layer);
     }
   }
+  return restored;
 }
 
 std::vector<std::string> ApplyRow(TQVSystem& page, const std::vector<TBatchColumn>& columns,

@@ -71,10 +71,13 @@ class TPageSnapshot {
  public:
   explicit TPageSnapshot(TQVSystem& Page);
   // Puts back every value that differs from the template's (read back through the project
-  // reader's conversion from the text the writer makes of it) and the keys of every track; each
-  // layer that had a value put back is then closed as the reader closes it. The values the row
-  // sets itself (Columns) are left for it, so that a picture a column names is not loaded twice.
-  void Restore(const std::vector<TBatchColumn>& Columns, TString& Carrier) const;
+  // reader's conversion from the text the writer makes of it) and the keys of every track. The
+  // values the row sets itself (Columns) are left for it, so that a picture a column names is not
+  // loaded twice. Answers the layers that had a value put back: each is to be closed, as the
+  // reader closes a layer, before its frame is drawn (a text layer that takes a metadata slot is
+  // best closed after the frame's Advance, when it has taken the slot's text, so that it renders
+  // once).
+  std::vector<TLayer*> Restore(const std::vector<TBatchColumn>& Columns, TString& Carrier) const;
 
  private:
   struct TValue {

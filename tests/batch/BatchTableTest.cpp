@@ -214,16 +214,20 @@ TEST_F(BatchPage, EachRowStartsFromTheTemplate) {
   const TPageSnapshot snapshot(*sys);
   const auto columns = ClassifyColumns({"Meta1", "logo.X", "headline.MaxWidth"}, *sys, {});
   auto row = [&](const Fields& values, int frame) {
-    snapshot.Restore(columns, carrier);
+    const std::vector<TLayer*> restored = snapshot.Restore(columns, carrier);
     for (const auto& layer : sys->Layers) layer->SetFrame(frame);
     EXPECT_EQ(ApplyRow(*sys, columns, values, carrier), Fields{});
     sys->frame = frame;
     sys->Advance();
+    for (TLayer* layer : restored) layer->CloseObject();
+    return restored;
   };
   row({"Taken from the slot", "50", "300"}, 0);
   EXPECT_EQ(Headline().Text(), "Taken from the slot");
   EXPECT_EQ(Logo().X(), 50);
-  row({"", "60", "200"}, 10);
+  // Only the headline took a value of its own (the slot's text); the row's own columns are left
+  // to the row.
+  EXPECT_EQ(row({"", "60", "200"}, 10), std::vector<TLayer*>{&Headline()});
   // An empty slot shows the template's text, not the last row's; the curve moved once, from the
   // template's, so that it passes 60 at frame 10.
   EXPECT_EQ(Headline().Text(), "Old");

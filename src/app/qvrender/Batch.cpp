@@ -1,6 +1,5 @@
 #include "app/qvrender/Batch.h"
 
-#include "app/qvrender/OnDemandQt.h"
 #include "app/qvrender/Options.h"
 #include "app/qvrender/Output.h"
 #include "batch/BatchRows.h"
@@ -21,23 +20,7 @@
 namespace qv::render {
 namespace {
 
-constexpr int kWidth = 768;
-constexpr int kHeight = 576;
-constexpr int kMsPerFrame = 40;
 
-struct TBatchOptions {
-  std::string Template;
-  std::string Data;
-  std::string Output;
-  bool Tga = false;
-  bool Range = false;  // --from/--to: a sequence per row
-  int Frame = 0;
-  int From = 0;
-  int To = 0;
-  unsigned Jobs = 0;  // 0: one per core
-  TShard Shard;
-  std::optional<TTimeOfDay> Time;
-};
 
 bool EndsWith(std::string s, const std::string& ext) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -157,111 +140,12 @@ std::optional<TBatchOptions> ParseBatchOptions(const std::vector<std::string>& a
   return o;
 }
 
-// One job's page: a composition of its own loaded from the template, with the clocks of a
-// repeatable render (as qvrender render has them), put back to the start for every row.
-class TBatchPage {
- public:
-  TBatchPage(const TBatchOptions& o, const TTextRenderer& text) : fStart(o.Time) {
-    if (fStart) fFixedTime = std::make_unique<TFixedTimeOfDay>(*fStart);
-    TCompositionContext context;
-    context.TextRenderer = &text;
-    context.RichEdit = &fRichEdit;
-    context.Ticks = &fTicks;
-    context.TimeOfDay = fFixedTime ? static_cast<TTimeOfDaySource*>(fFixedTime.get()) : &fSystemTime;
-    Sys = Make<TQVSystem>(kWidth, kHeight, context, true);
-    Sys->OnMediaProblem = [this](const std::string& message) {
-      if (InRow) {
-        Problems.push_back(message);
-      } else {
-        std::cerr << "qvrender: warning: " << message << "\n";
-      }
-    };
-  }
-  ~TBatchPage() { Sys.reset(); }
-  TBatchPage(const TBatchPage&) = delete;
-  TBatchPage& operator=(const TBatchPage&) = delete;
-
-  void Load(const std::string& file, unsigned loadThreads) {
-    Sys->LoadFromFile(file);
-    for (const auto& layer : Sys->Layers) {
-      if (auto* roll = dynamic_cast<TRollLayer*>(layer.get())) fCrawls.push_back(roll);
-      // A sequence a row names loads on this job's share of the cores.
-      if (auto* multi = dynamic_cast<TMultiImageLayer*>(layer.get())) multi->LoadThreads = loadThreads;
-    }
-    fTemplate = std::make_unique<TPageSnapshot>(*Sys);
-  }
-
-  // Sets the row's values for frames from `first` on; answers its problems (none: the page is
-  // ready for its frames).
-  std::vector<std::string> Apply(const std::vector<TBatchColumn>& columns, const std::vector<std::string>& row,
-                                 int first) {
-    Problems.clear();
-    InRow = true;
-    fShown.reset();
-    fTemplate->Restore(columns, fCarrier);
-    // An animated value takes the row's value at the first frame, its curve keeping its shape
-    // around it; the tracks stand there first, whatever frames the job drew before.
-    for (const auto& layer : Sys->Layers) layer->SetFrame(first);
-    if (fFixedTime) *fFixedTime = TFixedTimeOfDay(*fStart);
-    Sys->lasttick = fTicks.TickCount();
-    // Crawls start over, as on a page just loaded.
-    for (TRollLayer* roll : fCrawls) roll->CloseObject();
-    std::vector<std::string> rowProblems = ApplyRow(*Sys, columns, row, fCarrier);
-    for (TRollLayer* roll : fCrawls) roll->PrepareStrips();
-    rowProblems.insert(rowProblems.end(), Problems.begin(), Problems.end());
-    return rowProblems;
-  }
-
-  // Frame `frame` of the row into the work image, as qvrender render and sequence compose it.
-  void Compose(int frame) {
-    Sys->work->Fill(0);
-    AdvanceTo(frame);
-    Sys->Render(frame, *Sys->work);
-  }
-
-  std::unique_ptr<TQVSystem> Sys;
-  std::vector<std::string> Problems;  // media problems of the row under way
-  bool InRow = false;
-
- private:
-  void AdvanceTo(int frame) {
-    if (fShown && frame <= *fShown) return;
-    int f = fShown ? *fShown + 1 : std::min(frame, 0);
-    if (fCrawls.empty() && f < frame) {
-      MoveClocks((std::int64_t(frame) - f) * kMsPerFrame);
-      Sys->lasttick = fTicks.TickCount();
-      f = frame;
-    }
-    for (;; ++f) {
-      if (fShown) MoveClocks(kMsPerFrame);
-      Sys->frame = f;
-      Sys->Advance();
-      for (TRollLayer* roll : fCrawls) roll->WaitForWorker();
-      fShown = f;
-      if (f == frame) break;
-    }
-  }
-  void MoveClocks(std::int64_t ms) {
-    fTicks.Advance(static_cast<std::uint32_t>(ms));
-    if (fFixedTime) fFixedTime->Advance(ms);
-  }
-
-  std::optional<TTimeOfDay> fStart;
-  TManualTickSource fTicks;
-  std::unique_ptr<TFixedTimeOfDay> fFixedTime;
-  TSystemTimeOfDay fSystemTime;
-  TOnDemandRichEdit fRichEdit;
-  TString fCarrier;
-  std::unique_ptr<TPageSnapshot> fTemplate;
-  std::vector<TRollLayer*> fCrawls;
-  std::optional<int> fShown;
-};
-
 struct TRowResult {
   std::vector<std::string> Problems;
 };
 
-// Renders the row's frames; answers its problems.
+}  // namespace
+
 std::vector<std::string> RenderRow(TBatchPage& page, const TBatchOptions& o, const std::vector<TBatchColumn>& columns,
                                    const std::vector<std::string>& row, const std::string& output) {
   const int first = o.Range ? o.From : o.Frame;
@@ -288,7 +172,7 @@ std::vector<std::string> RenderRow(TBatchPage& page, const TBatchOptions& o, con
   return problems;
 }
 
-int Batch(const TBatchOptions& o) {
+int RunBatch(const TBatchOptions& o) {
   const TCsvTable table = ReadCsvFile(o.Data);
   std::string error;
   const auto pattern = TOutputPattern::Parse(o.Output, error);
@@ -373,8 +257,6 @@ int Batch(const TBatchOptions& o) {
   return 0;
 }
 
-}  // namespace
-
 int RunBatch(const std::vector<std::string>& args) {
   std::string error;
   const auto options = ParseBatchOptions(args, error);
@@ -383,7 +265,7 @@ int RunBatch(const std::vector<std::string>& args) {
     return 2;
   }
   try {
-    return Batch(*options);
+    return RunBatch(*options);
   } catch (const std::exception& e) {
     std::cerr << "qvrender: " << e.what() << "\n";
     return 1;
