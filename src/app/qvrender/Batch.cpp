@@ -15,12 +15,11 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace qv::render {
 namespace {
-
-
 
 bool EndsWith(std::string s, const std::string& ext) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -236,7 +235,14 @@ int RunBatch(const TBatchOptions& o) {
     work(*pages[0]);
   } else {
     std::vector<std::thread> threads;
-    for (unsigned j = 0; j < jobs; ++j) threads.emplace_back(work, std::ref(*pages[j]));
+    for (unsigned j = 0; j < jobs; ++j) {
+      try {
+        threads.emplace_back(work, std::ref(*pages[j]));
+      } catch (const std::system_error&) {
+        break;  // no more threads to be had: the ones started share the rows
+      }
+    }
+    if (threads.empty()) work(*pages[0]);
     for (std::thread& t : threads) t.join();
   }
 
