@@ -14,6 +14,8 @@ PACKAGES=(
   libopenimageio-dev openimageio-tools
   libopencv-imgproc-dev libopencv-core-dev
   libpixman-1-dev
+  # qvrender batch: its CSV reader, and GNU parallel for the example that spreads a run
+  libcsv-dev parallel
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # fonts covering Latin, Greek, Cyrillic, Arabic, Hebrew and monochrome symbols/emoji
   fontconfig fonts-dejavu-core fonts-dejavu-extra fonts-liberation2

@@ -377,6 +377,17 @@ void TRollLayer::WaitForWorker() {
   }
 }
 
+bool TRollLayer::Rewind() {
+  WaitForWorker();
+  if (refreshList.load(std::memory_order_acquire) || inrefresh.load(std::memory_order_acquire) ||
+      refreshready.load(std::memory_order_acquire)) {
+    return false;
+  }
+  fFrameReady = false;
+  Pos = StartPos();
+  return true;
+}
+
 void TRollLayer::Advance(double frame) {
   fFrameReady = false;
   ReapWorker();

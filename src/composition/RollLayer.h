@@ -126,6 +126,11 @@ class TRollLayer : public TLayer {
   void PrepareStrips();
   // Waits for a running worker and takes its result in as the next Advance would.
   void WaitForWorker();
+  // Puts the crawl back at its start with the strips it holds, as PrepareStrips leaves a crawl
+  // just loaded (a batch's next page), sparing the render. Answers false, changing nothing, when
+  // those strips are not the ones its file and looks give now: a render is asked for (its looks
+  // changed, or it passed its end and reads its file again) or under way.
+  bool Rewind();
   // Whether a worker is running.
   bool Rendering() const { return inrefresh.load(std::memory_order_acquire); }
 

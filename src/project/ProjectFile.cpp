@@ -12,6 +12,8 @@ namespace qv {
 
 void TProjectTextWriter::SaveTo(const std::string& FileName) const { WriteFileAtomically(FileName, fText); }
 
+bool SetPropertyFromText(TBaseProperty& Property, const TString& Text) { return Property.GetValueFrom(&Text); }
+
 namespace {
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
@@ -124,8 +126,8 @@ void ParseProjectLines(const std::vector<std::string>& lines, const std::string&
         const std::string_view value = TrimBlanks(line.substr(eq + 1));
         top.Current = top.Obj->GetProperty(name);
         if (top.Current != nullptr) {
-          TString text{std::string(value)};
-          top.Current->GetValueFrom(&text);
+          const TString text{std::string(value)};
+          SetPropertyFromText(*top.Current, text);
         }
       } else {
         if (top.Current == nullptr) continue;

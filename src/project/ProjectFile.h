@@ -3,6 +3,7 @@
 // "Anim" lines carrying keyframe tracks. Containers write themselves (SaveToStream); this file
 // holds the file writer and the reader.
 #include "model/BaseLib.h"
+#include "model/BasicTypes.h"
 #include "project/ProjectError.h"
 
 #include <functional>
@@ -26,6 +27,12 @@ class TProjectTextWriter final : public TLineWriter {
  private:
   std::string fText;
 };
+
+// Sets Property from the text a project file keeps for it ("True", "0.50000000", an enumeration's
+// ordinal, a file name), through the property's own conversion from a string; answers whether the
+// property took the text. Text carries the value (a TString made by the caller, so that a thread
+// that sets values makes and frees no properties of its own).
+bool SetPropertyFromText(TBaseProperty& Property, const TString& Text);
 
 // Called for every object whose block was still open when a damaged line stopped the reading
 // (innermost first), after its notifications were switched back on; the composition uses it to

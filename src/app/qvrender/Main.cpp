@@ -1,4 +1,5 @@
 // qvrender: loads a project and composes its frames without a window, as the editor would.
+#include "app/qvrender/Batch.h"
 #include "app/qvrender/OnDemandQt.h"
 #include "app/qvrender/Options.h"
 #include "app/qvrender/Output.h"
@@ -183,6 +184,7 @@ int Run(const std::vector<std::string>& args) {
     std::fputs(UsageText(), stdout);
     return 0;
   }
+  if (!args.empty() && args[0] == "batch") return RunBatch({args.begin() + 1, args.end()});
   std::string error;
   const auto options = ParseOptions(args, error);
   if (!options) {

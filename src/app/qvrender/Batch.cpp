@@ -1,0 +1,281 @@
+#include "app/qvrender/Batch.h"
+
+#include "app/qvrender/Options.h"
+#include "app/qvrender/Output.h"
+#include "batch/BatchRows.h"
+#include "batch/CsvTable.h"
+#include "composition/ImageLayers.h"
+#include "composition/QvSystem.h"
+#include "composition/RollLayer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+namespace qv::render {
+namespace {
+
+bool EndsWith(std::string s, const std::string& ext) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s.size() > ext.size() && s.compare(s.size() - ext.size(), ext.size(), ext) == 0;
+}
+
+std::optional<TBatchOptions> ParseBatchOptions(const std::vector<std::string>& args, std::string& error) {
+  TBatchOptions o;
+  std::vector<std::string> positional;
+  bool haveFrame = false, haveFrom = false, haveTo = false, haveOutput = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string a = args[i];
+    std::optional<std::string> inlineValue;
+    if (a.rfind("--", 0) == 0 && a.find('=') != std::string::npos) {
+      inlineValue = a.substr(a.find('=') + 1);
+      a = a.substr(0, a.find('='));
+    }
+    auto value = [&](std::string& v) {
+      if (inlineValue) {
+        v = *inlineValue;
+        return true;
+      }
+      if (i + 1 >= args.size()) {
+        error = "option " + a + " needs a value";
+        return false;
+      }
+      v = args[++i];
+      return true;
+    };
+    auto intValue = [&](int& v) {
+      std::string s;
+      if (!value(s)) return false;
+      const char* first = s.data() + (!s.empty() && s[0] == '+');
+      const auto r = std::from_chars(first, s.data() + s.size(), v);
+      if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) {
+        error = "option " + a + " needs an integer, not \"" + s + "\"";
+        return false;
+      }
+      return true;
+    };
+    if (a == "-o" || a == "--output") {
+      if (!value(o.Output)) return std::nullopt;
+      haveOutput = true;
+    } else if (a == "--frame") {
+      if (!intValue(o.Frame)) return std::nullopt;
+      haveFrame = true;
+    } else if (a == "--from") {
+      if (!intValue(o.From)) return std::nullopt;
+      haveFrom = true;
+    } else if (a == "--to") {
+      if (!intValue(o.To)) return std::nullopt;
+      haveTo = true;
+    } else if (a == "--jobs") {
+      int jobs = 0;
+      if (!intValue(jobs)) return std::nullopt;
+      if (jobs < 1) {
+        error = "option --jobs needs at least 1";
+        return std::nullopt;
+      }
+      o.Jobs = static_cast<unsigned>(jobs);
+    } else if (a == "--shard") {
+      std::string s;
+      if (!value(s)) return std::nullopt;
+      const auto shard = TShard::Parse(s);
+      if (!shard) {
+        error = "option --shard needs I/N with 0 <= I < N, not \"" + s + "\"";
+        return std::nullopt;
+      }
+      o.Shard = *shard;
+    } else if (a == "--time") {
+      std::string s;
+      if (!value(s)) return std::nullopt;
+      o.Time = ParseTimeOfDay(s);
+      if (!o.Time) {
+        error = "option --time needs HH:MM:SS.mmm, not \"" + s + "\"";
+        return std::nullopt;
+      }
+    } else if (a.size() > 1 && a[0] == '-') {
+      error = "unknown option " + a + " for batch";
+      return std::nullopt;
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() != 2) {
+    error = positional.size() < 2 ? "batch needs TEMPLATE.QV and DATA.csv" : "too many file names";
+    return std::nullopt;
+  }
+  o.Template = positional[0];
+  o.Data = positional[1];
+  if (!haveOutput || o.Output.empty()) {
+    error = "missing -o OUTPUT";
+    return std::nullopt;
+  }
+  if (!EndsWith(o.Output, ".png") && !EndsWith(o.Output, ".tga")) {
+    error = "the output must end in .png or .tga: " + o.Output;
+    return std::nullopt;
+  }
+  o.Tga = EndsWith(o.Output, ".tga");
+  if (haveFrom != haveTo) {
+    error = "a range of frames needs both --from and --to";
+    return std::nullopt;
+  }
+  o.Range = haveFrom;
+  if (o.Range && haveFrame) {
+    error = "--frame and --from/--to exclude each other";
+    return std::nullopt;
+  }
+  if (o.Range && o.From > o.To) {
+    error = "--from must not be after --to";
+    return std::nullopt;
+  }
+  if (o.Range && !IsValidFramePattern(o.Output)) {
+    error = "the output of a range of frames needs one frame-number field such as %05d: " + o.Output;
+    return std::nullopt;
+  }
+  return o;
+}
+
+struct TRowResult {
+  std::vector<std::string> Problems;
+};
+
+}  // namespace
+
+std::vector<std::string> RenderRow(TBatchPage& page, const TBatchOptions& o, const std::vector<TBatchColumn>& columns,
+                                   const std::vector<std::string>& row, const std::string& output) {
+  const int first = o.Range ? o.From : o.Frame;
+  const int last = o.Range ? o.To : o.Frame;
+  std::vector<std::string> problems = page.Apply(columns, row, first);
+  if (!problems.empty()) {
+    page.InRow = false;
+    return problems;
+  }
+  try {
+    const std::filesystem::path folder = std::filesystem::path(output).parent_path();
+    std::error_code ec;
+    if (!folder.empty()) std::filesystem::create_directories(folder, ec);  // a failure shows when writing
+    for (int f = first;; ++f) {
+      page.Compose(f);
+      WriteFrame(*page.Sys->work, o.Range ? FormatFramePattern(output, f) : output, o.Tga);
+      if (f == last) break;  // last may be INT_MAX
+    }
+  } catch (const std::exception& e) {
+    problems.push_back(e.what());
+  }
+  problems.insert(problems.end(), page.Problems.begin(), page.Problems.end());
+  page.InRow = false;
+  return problems;
+}
+
+int RunBatch(const TBatchOptions& o) {
+  const TCsvTable table = ReadCsvFile(o.Data);
+  std::string error;
+  const auto pattern = TOutputPattern::Parse(o.Output, error);
+  if (!pattern) throw std::runtime_error(error);
+  for (const std::string& name : pattern->Columns()) {
+    if (std::find(table.Header.begin(), table.Header.end(), name) == table.Header.end()) {
+      throw std::runtime_error(o.Data + ": no column \"" + name + "\" for the output name " + o.Output);
+    }
+  }
+  for (std::size_t i = 0; i < table.Header.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      if (!table.Header[i].empty() && table.Header[i] == table.Header[j]) {
+        throw std::runtime_error(o.Data + ": two columns are named \"" + table.Header[i] + "\"");
+      }
+    }
+  }
+
+  // Every page is loaded here, on the main thread, before any job starts: loading makes the
+  // properties and their tracks in the process's one animation registry, which the jobs then
+  // only read.
+  TOnDemandTextRenderer text;
+  const std::vector<std::size_t> chosen = o.Shard.Rows(table.Rows.size());
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const unsigned jobs = static_cast<unsigned>(std::clamp<std::size_t>(o.Jobs != 0 ? o.Jobs : cores, 1, std::max<std::size_t>(chosen.size(), 1)));
+  const unsigned loadThreads = std::max(1u, cores / jobs);
+  std::vector<std::unique_ptr<TBatchPage>> pages;
+  pages.push_back(std::make_unique<TBatchPage>(o, text));
+  pages[0]->Load(o.Template, loadThreads);
+  const std::vector<TBatchColumn> columns = ClassifyColumns(table.Header, *pages[0]->Sys, pattern->Columns());
+
+  // Every row's name, over the whole table, so that shards on other machines agree: two rows
+  // that would write the same file stop the run before anything is drawn.
+  std::vector<std::string> names(table.Rows.size());
+  for (std::size_t r = 0; r < table.Rows.size(); ++r) {
+    if (table.Rows[r].Fields.size() != table.Header.size()) continue;  // reported as the row's fault
+    const std::string name = pattern->Expand(table.Header, table.Rows[r].Fields, o.Range);
+    names[r] = o.Range ? FormatFramePattern(name, o.From) : name;
+  }
+  if (const auto dup = FirstDuplicate(names)) {
+    throw std::runtime_error(o.Data + ": rows " + std::to_string(dup->first + 1) + " (line " +
+                             std::to_string(table.Rows[dup->first].Line) + ") and " + std::to_string(dup->second + 1) +
+                             " (line " + std::to_string(table.Rows[dup->second].Line) +
+                             ") would both write " + names[dup->first]);
+  }
+
+  for (unsigned j = 1; j < jobs; ++j) {
+    pages.push_back(std::make_unique<TBatchPage>(o, text));
+    pages.back()->Load(o.Template, loadThreads);
+  }
+
+  std::vector<TRowResult> results(chosen.size());
+  std::atomic<std::size_t> next{0};
+  auto work = [&](TBatchPage& page) {
+    for (std::size_t k = next++; k < chosen.size(); k = next++) {
+      const std::size_t r = chosen[k];
+      results[k].Problems = RenderRow(page, o, columns, table.Rows[r].Fields,
+                                      pattern->Expand(table.Header, table.Rows[r].Fields, o.Range));
+    }
+  };
+  if (jobs == 1) {
+    work(*pages[0]);
+  } else {
+    std::vector<std::thread> threads;
+    for (unsigned j = 0; j < jobs; ++j) {
+      try {
+        threads.emplace_back(work, std::ref(*pages[j]));
+      } catch (const std::system_error&) {
+        break;  // no more threads to be had: the ones started share the rows
+      }
+    }
+    if (threads.empty()) work(*pages[0]);
+    for (std::thread& t : threads) t.join();
+  }
+
+  std::size_t failed = 0;
+  for (std::size_t k = 0; k < chosen.size(); ++k) {
+    if (results[k].Problems.empty()) continue;
+    ++failed;
+    const std::size_t r = chosen[k];
+    for (const std::string& p : results[k].Problems) {
+      std::cerr << "qvrender: " << o.Data << ": row " << r + 1 << " (line " << table.Rows[r].Line << "): " << p
+                << "\n";
+    }
+  }
+  if (failed != 0) {
+    std::cerr << "qvrender: " << failed << " of " << chosen.size() << " rows failed and were skipped\n";
+    return 1;
+  }
+  return 0;
+}
+
+int RunBatch(const std::vector<std::string>& args) {
+  std::string error;
+  const auto options = ParseBatchOptions(args, error);
+  if (!options) {
+    std::cerr << "qvrender: " << error << "\n" << UsageText();
+    return 2;
+  }
+  try {
+    return RunBatch(*options);
+  } catch (const std::exception& e) {
+    std::cerr << "qvrender: " << e.what() << "\n";
+    return 1;
+  }
+}
+
+}  // namespace qv::render

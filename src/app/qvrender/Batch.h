@@ -1,0 +1,164 @@
+#pragma once
+// qvrender batch: one page (or one range of frames) per row of a CSV table, from one template.
+#include "app/qvrender/OnDemandQt.h"
+#include "batch/BatchRows.h"
+#include "composition/ImageLayers.h"
+#include "composition/RollLayer.h"
+#include "platform/Clock.h"
+
+#include <algorithm>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv::render {
+
+struct TBatchOptions {
+  std::string Template;
+  std::string Data;
+  std::string Output;
+  bool Tga = false;
+  bool Range = false;  // --from/--to: a sequence per row
+  int Frame = 0;
+  int From = 0;
+  int To = 0;
+  unsigned Jobs = 0;  // 0: one per core
+  TShard Shard;
+  std::optional<TTimeOfDay> Time;
+};
+
+// One job's page: a composition of its own loaded from the template, with the clocks of a
+// repeatable render (as qvrender render has them), put back to the start for every row.
+class TBatchPage {
+ public:
+  // A page is 768 × 576 until its template says otherwise.
+  static constexpr int kWidth = TQVSystem::kStandardWidth;
+  static constexpr int kHeight = TQVSystem::kStandardHeight;
+  static constexpr int kMsPerFrame = 40;
+
+  TBatchPage(const TBatchOptions& o, const TTextRenderer& text) : fStart(o.Time) {
+    if (fStart) fFixedTime = std::make_unique<TFixedTimeOfDay>(*fStart);
+    TCompositionContext context;
+    context.TextRenderer = &text;
+    context.RichEdit = &fRichEdit;
+    context.Ticks = &fTicks;
+    context.TimeOfDay = fFixedTime ? static_cast<TTimeOfDaySource*>(fFixedTime.get()) : &fSystemTime;
+    Sys = Make<TQVSystem>(kWidth, kHeight, context, true);
+    Sys->OnMediaProblem = [this](const std::string& message) {
+      if (InRow) {
+        Problems.push_back(message);
+      } else {
+        std::cerr << "qvrender: warning: " << message << "\n";
+      }
+    };
+  }
+  ~TBatchPage() { Sys.reset(); }
+  TBatchPage(const TBatchPage&) = delete;
+  TBatchPage& operator=(const TBatchPage&) = delete;
+
+  void Load(const std::string& file, unsigned loadThreads) {
+    Sys->LoadFromFile(file);
+    for (const auto& layer : Sys->Layers) {
+      if (auto* roll = dynamic_cast<TRollLayer*>(layer.get())) fCrawls.push_back(roll);
+      // A sequence a row names loads on this job's share of the cores.
+      if (auto* multi = dynamic_cast<TMultiImageLayer*>(layer.get())) multi->LoadThreads = loadThreads;
+    }
+    for (TRollLayer* roll : fCrawls) roll->PrepareStrips();
+    fTemplate = std::make_unique<TPageSnapshot>(*Sys);
+  }
+
+  // Sets the row's values for frames from `first` on; answers its problems (none: the page is
+  // ready for its frames).
+  std::vector<std::string> Apply(const std::vector<TBatchColumn>& columns, const std::vector<std::string>& row,
+                                 int first) {
+    Problems.clear();
+    InRow = true;
+    fShown.reset();
+    // A row that failed before its frames left these unclosed.
+    for (TLayer* layer : fRestored) layer->CloseObject();
+    fRestored = fTemplate->Restore(columns, fCarrier);
+    // An animated value takes the row's value at the first frame, its curve keeping its shape
+    // around it; the tracks stand there first, whatever frames the job drew before.
+    for (const auto& layer : Sys->Layers) layer->SetFrame(first);
+    if (fFixedTime) *fFixedTime = TFixedTimeOfDay(*fStart);
+    Sys->lasttick = fTicks.TickCount();
+    std::vector<std::string> rowProblems = ApplyRow(*Sys, columns, row, fCarrier);
+    // Crawls start over, as on a page just loaded: with the strips they hold when nothing they
+    // show changed, rendered again otherwise.
+    for (TRollLayer* roll : fCrawls) {
+      const bool changed = std::find(fRestored.begin(), fRestored.end(), roll) != fRestored.end();
+      if (changed || !roll->Rewind()) roll->CloseObject();
+      roll->PrepareStrips();
+    }
+    std::erase_if(fRestored, [&](TLayer* l) { return std::find(fCrawls.begin(), fCrawls.end(), l) != fCrawls.end(); });
+    rowProblems.insert(rowProblems.end(), Problems.begin(), Problems.end());
+    return rowProblems;
+  }
+
+  // Frame `frame` of the row into the work image, as qvrender render and sequence compose it.
+  void Compose(int frame) {
+    Sys->work->Fill(0);
+    AdvanceTo(frame);
+    Sys->Render(frame, *Sys->work);
+  }
+
+  std::unique_ptr<TQVSystem> Sys;
+  std::vector<std::string> Problems;  // media problems of the row under way
+  bool InRow = false;
+
+ private:
+  void AdvanceTo(int frame) {
+    if (fShown && frame <= *fShown) return;
+    int f = fShown ? *fShown + 1 : std::min(frame, 0);
+    if (fCrawls.empty() && f < frame) {
+      MoveClocks((std::int64_t(frame) - f) * kMsPerFrame);
+      Sys->lasttick = fTicks.TickCount();
+      f = frame;
+    }
+    for (;; ++f) {
+      if (fShown) MoveClocks(kMsPerFrame);
+      Sys->frame = f;
+      Sys->Advance();
+      // The layers the template's values were put back in are closed once their first Advance
+      // has taken the row's metadata.
+      for (TLayer* layer : fRestored) layer->CloseObject();
+      fRestored.clear();
+      for (TRollLayer* roll : fCrawls) roll->WaitForWorker();
+      fShown = f;
+      if (f == frame) break;
+    }
+  }
+  void MoveClocks(std::int64_t ms) {
+    fTicks.Advance(static_cast<std::uint32_t>(ms));
+    if (fFixedTime) fFixedTime->Advance(ms);
+  }
+
+  std::optional<TTimeOfDay> fStart;
+  TManualTickSource fTicks;
+  std::unique_ptr<TFixedTimeOfDay> fFixedTime;
+  TSystemTimeOfDay fSystemTime;
+  TOnDemandRichEdit fRichEdit;
+  TString fCarrier;
+  std::unique_ptr<TPageSnapshot> fTemplate;
+  std::vector<TLayer*> fRestored;  // to be closed after the row's first Advance
+  std::vector<TRollLayer*> fCrawls;
+  std::optional<int> fShown;
+};
+
+
+// Args are those after "batch". Answers the exit status: 0 when every row chosen was rendered, 1
+// when some row failed (each is reported with its number) or the run could not start, 2 for a
+// bad command line.
+int RunBatch(const std::vector<std::string>& Args);
+// The run the command line describes.
+int RunBatch(const TBatchOptions& Options);
+
+// Sets a row on the page and writes its frames (Output: the row's name, its frame field not yet
+// filled); answers the row's problems, none when every frame was written.
+std::vector<std::string> RenderRow(TBatchPage& Page, const TBatchOptions& Options,
+                                   const std::vector<TBatchColumn>& Columns, const std::vector<std::string>& Row,
+                                   const std::string& Output);
+
+}  // namespace qv::render
