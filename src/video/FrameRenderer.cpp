@@ -32,6 +32,7 @@ void TFrameRenderer::AdvanceTo(int frame) {
     if (fShown) MoveClocks(kMsPerFrame);
     fSys.frame = f;
     fSys.Advance();
+    if (OnAdvanced) OnAdvanced();
     // A crawl that starts over renders its file again: the next frame waits for it, as a
     // playout that is not in a hurry would.
     for (TRollLayer* roll : fCrawls) roll->WaitForWorker();

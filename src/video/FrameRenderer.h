@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "raster/Bitmap.h"
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -34,8 +35,14 @@ class TFrameRenderer {
   // Frame into the work image, over transparent black or Underlay (the page's size, opaque).
   const TmemoryBitmap& Compose(int Frame, const TmemoryBitmap* Underlay = nullptr);
 
+  // The page starts again from its first frame at the next AdvanceTo (a batch's next row).
+  void Restart() { fShown.reset(); }
+  // Called after each frame's Advance, before the crawls are waited for.
+  std::function<void()> OnAdvanced;
+
   // Whether the page draws field by field (crawls), so that its video is interlaced.
   bool HasFieldLayers() const { return !fCrawls.empty(); }
+  const std::vector<TRollLayer*>& Crawls() const { return fCrawls; }
   TQVSystem& System() { return fSys; }
 
  private:

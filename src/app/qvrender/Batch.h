@@ -5,6 +5,7 @@
 #include "composition/ImageLayers.h"
 #include "composition/RollLayer.h"
 #include "platform/Clock.h"
+#include "video/FrameRenderer.h"
 
 #include <algorithm>
 #include <iostream>
@@ -36,7 +37,6 @@ class TBatchPage {
   // A page is 768 × 576 until its template says otherwise.
   static constexpr int kWidth = TQVSystem::kStandardWidth;
   static constexpr int kHeight = TQVSystem::kStandardHeight;
-  static constexpr int kMsPerFrame = 40;
 
   TBatchPage(const TBatchOptions& o, const TTextRenderer& text) : fStart(o.Time) {
     if (fStart) fFixedTime = std::make_unique<TFixedTimeOfDay>(*fStart);
@@ -46,6 +46,13 @@ class TBatchPage {
     context.Ticks = &fTicks;
     context.TimeOfDay = fFixedTime ? static_cast<TTimeOfDaySource*>(fFixedTime.get()) : &fSystemTime;
     Sys = Make<TQVSystem>(kWidth, kHeight, context, true);
+    fFrames = std::make_unique<video::TFrameRenderer>(*Sys, fTicks, fFixedTime.get());
+    // The layers the template's values were put back in are closed once their first Advance
+    // has taken the row's metadata.
+    fFrames->OnAdvanced = [this] {
+      for (TLayer* layer : fRestored) layer->CloseObject();
+      fRestored.clear();
+    };
     Sys->OnMediaProblem = [this](const std::string& message) {
       if (InRow) {
         Problems.push_back(message);
@@ -54,18 +61,20 @@ class TBatchPage {
       }
     };
   }
-  ~TBatchPage() { Sys.reset(); }
+  ~TBatchPage() {
+    fFrames.reset();
+    Sys.reset();
+  }
   TBatchPage(const TBatchPage&) = delete;
   TBatchPage& operator=(const TBatchPage&) = delete;
 
   void Load(const std::string& file, unsigned loadThreads) {
     Sys->LoadFromFile(file);
     for (const auto& layer : Sys->Layers) {
-      if (auto* roll = dynamic_cast<TRollLayer*>(layer.get())) fCrawls.push_back(roll);
       // A sequence a row names loads on this job's share of the cores.
       if (auto* multi = dynamic_cast<TMultiImageLayer*>(layer.get())) multi->LoadThreads = loadThreads;
     }
-    for (TRollLayer* roll : fCrawls) roll->PrepareStrips();
+    fFrames->Prepare();
     fTemplate = std::make_unique<TPageSnapshot>(*Sys);
   }
 
@@ -75,7 +84,7 @@ class TBatchPage {
                                  int first) {
     Problems.clear();
     InRow = true;
-    fShown.reset();
+    fFrames->Restart();
     // A row that failed before its frames left these unclosed.
     for (TLayer* layer : fRestored) layer->CloseObject();
     fRestored = fTemplate->Restore(columns, fCarrier);
@@ -87,54 +96,25 @@ class TBatchPage {
     std::vector<std::string> rowProblems = ApplyRow(*Sys, columns, row, fCarrier);
     // Crawls start over, as on a page just loaded: with the strips they hold when nothing they
     // show changed, rendered again otherwise.
-    for (TRollLayer* roll : fCrawls) {
+    const std::vector<TRollLayer*>& crawls = fFrames->Crawls();
+    for (TRollLayer* roll : crawls) {
       const bool changed = std::find(fRestored.begin(), fRestored.end(), roll) != fRestored.end();
       if (changed || !roll->Rewind()) roll->CloseObject();
       roll->PrepareStrips();
     }
-    std::erase_if(fRestored, [&](TLayer* l) { return std::find(fCrawls.begin(), fCrawls.end(), l) != fCrawls.end(); });
+    std::erase_if(fRestored, [&](TLayer* l) { return std::find(crawls.begin(), crawls.end(), l) != crawls.end(); });
     rowProblems.insert(rowProblems.end(), Problems.begin(), Problems.end());
     return rowProblems;
   }
 
   // Frame `frame` of the row into the work image, as qvrender render and sequence compose it.
-  void Compose(int frame) {
-    Sys->work->Fill(0);
-    AdvanceTo(frame);
-    Sys->Render(frame, *Sys->work);
-  }
+  void Compose(int frame) { fFrames->Compose(frame); }
 
   std::unique_ptr<TQVSystem> Sys;
   std::vector<std::string> Problems;  // media problems of the row under way
   bool InRow = false;
 
  private:
-  void AdvanceTo(int frame) {
-    if (fShown && frame <= *fShown) return;
-    int f = fShown ? *fShown + 1 : std::min(frame, 0);
-    if (fCrawls.empty() && f < frame) {
-      MoveClocks((std::int64_t(frame) - f) * kMsPerFrame);
-      Sys->lasttick = fTicks.TickCount();
-      f = frame;
-    }
-    for (;; ++f) {
-      if (fShown) MoveClocks(kMsPerFrame);
-      Sys->frame = f;
-      Sys->Advance();
-      // The layers the template's values were put back in are closed once their first Advance
-      // has taken the row's metadata.
-      for (TLayer* layer : fRestored) layer->CloseObject();
-      fRestored.clear();
-      for (TRollLayer* roll : fCrawls) roll->WaitForWorker();
-      fShown = f;
-      if (f == frame) break;
-    }
-  }
-  void MoveClocks(std::int64_t ms) {
-    fTicks.Advance(static_cast<std::uint32_t>(ms));
-    if (fFixedTime) fFixedTime->Advance(ms);
-  }
-
   std::optional<TTimeOfDay> fStart;
   TManualTickSource fTicks;
   std::unique_ptr<TFixedTimeOfDay> fFixedTime;
@@ -143,8 +123,7 @@ class TBatchPage {
   TString fCarrier;
   std::unique_ptr<TPageSnapshot> fTemplate;
   std::vector<TLayer*> fRestored;  // to be closed after the row's first Advance
-  std::vector<TRollLayer*> fCrawls;
-  std::optional<int> fShown;
+  std::unique_ptr<video::TFrameRenderer> fFrames;  // made after the clocks it moves
 };
 
 
