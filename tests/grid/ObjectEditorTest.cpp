@@ -8,6 +8,7 @@
 #include "composition/QvSystem.h"
 #include "composition/TextLayer.h"
 #include "editor/ObjectEditor.h"
+#include "editor/UndoAction.h"
 #include "model/BasicTypes.h"
 #include "model/UndoEngine.h"
 #include "platform/Clock.h"
@@ -191,6 +192,60 @@ TEST_F(ObjectEditorTest, RowRepaintsWhenValueChangesElsewhere) {
   QApplication::processEvents();
   EXPECT_GT(counter.paints, 0);
   editor.removeEventFilter(&counter);
+}
+
+// Ctrl+Z from the grid after each kind of edit; the action is enabled only with elements to pop.
+TEST_F(ObjectEditorTest, CtrlZAfterEachKindOfEdit) {
+  auto& U = UndoEngine();
+  while (U.Count() > 0) U.PopUndoAction();
+  QAction* undo = MakeUndoAction(&editor);
+  editor.addAction(undo);
+  EXPECT_FALSE(undo->isEnabled());
+  editor.SetAObject(sys.get());
+  editor.grab();
+  auto rowOf = [&](std::string_view cls) {
+    for (std::size_t i = 0; i < editor.Rows().size(); ++i)
+      if (editor.Rows()[i].prop->ClassName() == cls && editor.Rows()[i].Level == 1) return static_cast<int>(i);
+    return -1;
+  };
+  editor.setFocus();
+  // A drag on a number.
+  int num = -1;
+  for (std::size_t i = 0; i < editor.Rows().size() && num < 0; ++i)
+    if (dynamic_cast<TDouble*>(editor.Rows()[i].prop)) num = static_cast<int>(i);
+  ASSERT_GE(num, 0);
+  auto* d = static_cast<TDouble*>(editor.Rows()[static_cast<std::size_t>(num)].prop);
+  const double start = d->Value();
+  const QPoint p = ValuePoint(num);
+  QTest::mousePress(&editor, Qt::LeftButton, {}, p);
+  QTest::mouseMove(&editor, p + QPoint(20, 0));
+  QTest::mouseRelease(&editor, Qt::LeftButton, {}, p + QPoint(20, 0));
+  EXPECT_NE(d->Value(), start);
+  EXPECT_TRUE(undo->isEnabled());
+  QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(d->Value(), start);
+  EXPECT_FALSE(undo->isEnabled());
+  // A choice in an enumeration's menu.
+  const int en = rowOf("TEnum<TDurationType>");
+  ASSERT_GE(en, 0);
+  const auto was = sys->DurationType();
+  editor.MenuAnswer = [&](const std::vector<std::string>&, int checked) -> std::optional<int> { return 1 - checked; };
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(en, 10));
+  EXPECT_NE(sys->DurationType(), was);
+  QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(sys->DurationType(), was);
+  // A typed number.
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(num));
+  ASSERT_NE(editor.InlineEditor(), nullptr);
+  editor.InlineEditor()->selectAll();
+  QTest::keyClicks(editor.InlineEditor(), "7.25");
+  QTest::keyClick(editor.InlineEditor(), Qt::Key_Return);
+  QApplication::processEvents();
+  EXPECT_DOUBLE_EQ(d->Value(), 7.25);
+  editor.setFocus();
+  QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(d->Value(), start);
+  EXPECT_EQ(U.Count(), 0u);
 }
 
 }  // namespace
