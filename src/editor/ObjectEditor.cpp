@@ -1,6 +1,8 @@
 #include "editor/ObjectEditor.h"
 
 #include <QColorDialog>
+#include <QFileDialog>
+#include <QFontDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -9,6 +11,7 @@
 #include <QTimer>
 
 #include "composition/QvSystem.h"
+#include "editor/CompositionCells.h"
 #include "model/BaseLib.h"
 
 namespace qv {
@@ -140,7 +143,7 @@ void TObjectEditor::Build(TCustomContainerObject* C, int Level, int Parent) {
     r.Caption = v->Name;
     r.Level = Level;
     r.prop = v;
-    r.data = MakeCell(v);
+    r.data = MakeEditorCell(v);
     r.Parent = Parent;
     r.Alive = v->LifetimeToken();
     fRows.push_back(std::move(r));
@@ -330,6 +333,37 @@ std::optional<std::uint32_t> TObjectEditor::ColorDialog(std::uint32_t Initial) {
   const QColor c = QColorDialog::getColor(FromWin(Initial), window());
   if (!c.isValid()) return std::nullopt;
   return static_cast<std::uint32_t>(c.red() | (c.green() << 8) | (c.blue() << 16));
+}
+
+// "Image Files|*.tga;*.png" becomes Qt's "Image Files (*.tga *.png)", one filter per pair.
+static QString QtFilter(const std::string& Filter) {
+  const QStringList parts = QString::fromStdString(Filter).split('|');
+  QStringList out;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString patterns = parts[i + 1];
+    patterns.replace(';', ' ');
+    out << (parts[i].contains('(') ? parts[i].section('(', 0, 0).trimmed() : parts[i]) + " (" + patterns + ")";
+  }
+  return out.join(";;");
+}
+
+std::optional<std::string> TObjectEditor::FileDialog(const std::string& Filter, bool Folder) {
+  if (FileAnswer) return FileAnswer(Filter, Folder);
+  const QString path = Folder ? QFileDialog::getExistingDirectory(window())
+                              : QFileDialog::getOpenFileName(window(), QString(), QString(), QtFilter(Filter));
+  if (path.isEmpty()) return std::nullopt;
+  return path.toStdString();
+}
+
+std::optional<TCellHost::TFontChoice> TObjectEditor::FontDialog(const TFontChoice& Initial) {
+  if (FontAnswer) return FontAnswer(Initial);
+  QFont f(QString::fromStdString(Initial.Name));
+  f.setPointSize(Initial.Size > 0 ? Initial.Size : 12);
+  bool ok = false;
+  const QFont chosen = QFontDialog::getFont(&ok, f, window());
+  if (!ok) return std::nullopt;
+  // Qt's font dialog has no colour; the colour is kept as it was.
+  return TFontChoice{chosen.family().toStdString(), Initial.Color, chosen.pointSize()};
 }
 
 }  // namespace qv

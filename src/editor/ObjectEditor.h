@@ -60,6 +60,8 @@ class TObjectEditor : public QWidget, public TCellHost {
   // Answers for tests and scripted use: when set, they replace the menu and the dialog.
   std::function<std::optional<int>(const std::vector<std::string>& Items, int Checked)> MenuAnswer;
   std::function<std::optional<std::uint32_t>(std::uint32_t Initial)> ColorAnswer;
+  std::function<std::optional<std::string>(const std::string& Filter, bool Folder)> FileAnswer;
+  std::function<std::optional<TFontChoice>(const TFontChoice& Initial)> FontAnswer;
 
   // Inspection.
   const std::vector<TNodeData2>& Rows() const { return fRows; }
@@ -76,6 +78,8 @@ class TObjectEditor : public QWidget, public TCellHost {
   void OpenInlineEditor(const TCellRect& R, const std::string& Text, TInlineEditSink* Sink) override;
   std::optional<int> PopupMenu(int X, int Y, const std::vector<std::string>& Items, int Checked) override;
   std::optional<std::uint32_t> ColorDialog(std::uint32_t Initial) override;
+  std::optional<std::string> FileDialog(const std::string& Filter, bool Folder) override;
+  std::optional<TFontChoice> FontDialog(const TFontChoice& Initial) override;
 
  protected:
   void paintEvent(QPaintEvent*) override;

@@ -221,9 +221,87 @@ class TColorCell : public TCell {
   TColor4* fC;
 };
 
+// File, folder and text-file paths: a release on the value opens the dialog; a press records
+// nothing, since a string's undo element could restore nothing.
+class TFileCell : public TCell {
+ public:
+  TFileCell(TString* P, std::string Filter, bool Folder) : TCell(P), fS(P), fFilter(std::move(Filter)), fFolder(Folder) {}
+  TPropertyDrawing D;
+  void DrawValue(TCellCanvas& C, const TCellRect& R, const TCellRect& DisplayRect, std::int32_t& Width) override {
+    D.ValueLeft = R.Left;
+    C.Text(R, R.Left, 2, fS->Value(), 0, true, false);
+    D.ValueWidth = fS->Value().empty() ? DisplayRect.Right - DisplayRect.Left : C.TextWidth(fS->Value(), true);
+    Width = D.ValueWidth;
+    D.displayrect = DisplayRect;
+  }
+  void MouseUp(TCellHost& H, TCellButton, int, int) override {
+    if (auto path = H.FileDialog(fFilter, fFolder)) fS->SetValue(*path);
+  }
+
+ private:
+  TString* fS;
+  std::string fFilter;
+  bool fFolder;
+};
+
+// A time shown and typed as a timecode; no drag and no undo element.
+class TTimeCodeCell : public TCell {
+ public:
+  explicit TTimeCodeCell(TTimeCode* P) : TCell(P), fT(P) {}
+  TPropertyDrawing D;
+  void DrawValue(TCellCanvas& C, const TCellRect& R, const TCellRect& DisplayRect, std::int32_t& Width) override {
+    const std::string t = SecondsToTimecode(fT->Value());
+    D.ValueLeft = R.Left;
+    C.Text(R, R.Left, 2, t, 0, true, false);
+    D.ValueWidth = C.TextWidth(t, true);
+    Width = D.ValueWidth;
+    D.displayrect = DisplayRect;
+  }
+  void MouseUp(TCellHost& H, TCellButton, int, int) override {
+    D.EditorOpen = true;
+    H.OpenInlineEditor({D.ValueLeft, D.displayrect.Top, D.ValueLeft + (D.displayrect.Right - D.displayrect.Left),
+                        D.displayrect.Top + 18},
+                       SecondsToTimecode(fT->Value()), this);
+  }
+  void ExitEdit(const std::string& Text) override {
+    if (!D.EditorOpen) return;
+    D.EditorOpen = false;
+    fT->SetValue(static_cast<double>(TimecodeToMilliseconds(Text)) / 1000.0);
+  }
+
+ private:
+  TTimeCode* fT;
+};
+
 }  // namespace
 
+std::string SecondsToTimecode(double Seconds) {
+  const double whole = static_cast<double>(static_cast<std::int64_t>(Seconds));
+  std::int64_t s = static_cast<std::int64_t>(whole);
+  std::int64_t f = static_cast<std::int64_t>(RoundHalfEven((Seconds - whole) * 25.0));
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld.%02lld", static_cast<long long>(s / 3600),
+                static_cast<long long>((s % 3600) / 60), static_cast<long long>(s % 60), static_cast<long long>(f));
+  return buf;
+}
+
+std::int64_t TimecodeToMilliseconds(const std::string& Text) {
+  int h = 0, m = 0, s = 0, f = 0;
+  char c1 = 0, c2 = 0, c3 = 0;
+  int used = 0;
+  const std::string t(TrimBlanks(Text));
+  if (std::sscanf(t.c_str(), "%d%c%d%c%d%c%d%n", &h, &c1, &m, &c2, &s, &c3, &f, &used) != 7 || c1 != ':' ||
+      c2 != ':' || (c3 != '.' && c3 != ':') || used != static_cast<int>(t.size()) || h < 0 || m < 0 || m > 59 ||
+      s < 0 || s > 59 || f < 0 || f > 24)
+    return -1;
+  return (static_cast<std::int64_t>(h) * 3600 + m * 60 + s) * 1000 + f * 40;
+}
+
 std::unique_ptr<TCell> MakeCell(TBaseProperty* P) {
+  if (auto* t = dynamic_cast<TTimeCode*>(P)) return std::make_unique<TTimeCodeCell>(t);
+  if (auto* f = dynamic_cast<TImageFileName*>(P)) return std::make_unique<TFileCell>(f, kImageFileFilter, false);
+  if (auto* f = dynamic_cast<TTextFile*>(P)) return std::make_unique<TFileCell>(f, kTextFileFilter, false);
+  if (auto* f = dynamic_cast<TDirectory*>(P)) return std::make_unique<TFileCell>(f, "", true);
   if (auto* d = dynamic_cast<TDouble*>(P)) return std::make_unique<TDoubleCell>(d);
   if (auto* i = dynamic_cast<TInteger*>(P)) return std::make_unique<TIntegerCell>(i);
   if (auto* s = dynamic_cast<TString*>(P)) return std::make_unique<TStringCell>(s);

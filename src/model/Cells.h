@@ -55,7 +55,26 @@ class TCellHost {
   // A popup menu at grid point (X, Y); returns the chosen index.
   virtual std::optional<int> PopupMenu(int X, int Y, const std::vector<std::string>& Items, int Checked) = 0;
   virtual std::optional<std::uint32_t> ColorDialog(std::uint32_t Initial) = 0;
+  // A file-open dialog with a filter of "description|patterns" pairs ("Image Files|*.png;*.tga"),
+  // or a folder picker when Filter is empty and Folder is set; returns the full path.
+  virtual std::optional<std::string> FileDialog(const std::string& Filter, bool Folder) = 0;
+  struct TFontChoice {
+    std::string Name;
+    std::uint32_t Color = 0;  // platform colour 0x00BBGGRR
+    std::int32_t Size = 0;    // points
+  };
+  virtual std::optional<TFontChoice> FontDialog(const TFontChoice& Initial) = 0;
 };
+
+// Filters of the file cells.
+inline constexpr const char* kImageFileFilter = "Image Files|*.tga;*.png;*.jpg;*.jpeg";
+inline constexpr const char* kTextFileFilter =
+    "All Files (*.txt;*.rtf)|*.TXT;*.RTF|Text files (*.txt)|*.TXT|RichEdit files (*.rtf)|*.RTF";
+
+// A time in seconds as "hh:mm:ss.ff" at 25 frames per second (frames rounded, halves to even),
+// and back to milliseconds (-1 for a text that is no timecode).
+std::string SecondsToTimecode(double Seconds);
+std::int64_t TimecodeToMilliseconds(const std::string& Text);
 
 // The geometry a number or string cell notes while drawing and the state of its gesture.
 struct TPropertyDrawing {

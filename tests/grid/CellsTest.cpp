@@ -50,6 +50,17 @@ class FakeHost : public TCellHost {
     ColorInitial = Initial;
     return ColorAnswer;
   }
+  std::optional<std::string> FileDialog(const std::string& Filter, bool Folder) override {
+    ++FileDialogs;
+    FileFilter = Filter;
+    FileFolder = Folder;
+    return FileAnswer;
+  }
+  std::optional<TFontChoice> FontDialog(const TFontChoice&) override { return std::nullopt; }
+  int FileDialogs = 0;
+  std::string FileFilter;
+  bool FileFolder = false;
+  std::optional<std::string> FileAnswer;
   TCellRect EditorRect;
   std::string EditorText;
   TInlineEditSink* Sink = nullptr;
@@ -369,6 +380,70 @@ TEST(ColorCell, DialogConfirmSetsOpaqueColourCancelChangesNothing) {
   EXPECT_DOUBLE_EQ(color->Blue()->Value(), 0.0);
   EXPECT_DOUBLE_EQ(color->Alpha()->Value(), 1.0);
   EXPECT_EQ(UndoEngine().Count(), before);
+}
+
+TEST(TimecodeText, SecondsAndBack) {
+  struct { double seconds; const char* text; } shown[] = {
+      {3.0, "00:00:03.00"}, {65.48, "00:01:05.12"}, {125.5, "00:02:05.12"}, {3723.0, "01:02:03.00"}};
+  for (auto c : shown) EXPECT_EQ(SecondsToTimecode(c.seconds), c.text) << c.seconds;
+  struct { const char* text; std::int64_t ms; } typed[] = {
+      {"00:00:10.05", 10200}, {"01:00:00.00", 3600000}, {" 00:01:05.12 ", 65480},
+      {"abc", -1}, {"00:61:00.00", -1}, {"00:00:00.25", -1}, {"00:00:10", -1}, {"", -1}};
+  for (auto c : typed) EXPECT_EQ(TimecodeToMilliseconds(c.text), c.ms) << c.text;
+}
+
+TEST(TimecodeCell, NoDragReleaseOpensFieldLeavingSetsSeconds) {
+  auto& U = UndoEngine();
+  TTimeCode t;
+  t.SetValue(3.0);
+  Row r(&t);
+  EXPECT_EQ(r.Canvas.Texts.back(), "00:00:03.00");
+  const auto before = U.Count();
+  TCellCursor c = TCellCursor::crDefault;
+  r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 101, 45);
+  r.Cell->MouseMove(r.Host, 140, 45, c);
+  EXPECT_EQ(c, TCellCursor::crDefault);
+  EXPECT_DOUBLE_EQ(t.Value(), 3.0);
+  r.Cell->MouseUp(r.Host, TCellButton::mbLeft, 290, 45);  // released off the text: still opens
+  ASSERT_NE(r.Host.Sink, nullptr);
+  EXPECT_EQ(r.Host.EditorText, "00:00:03.00");
+  r.Host.Sink->ExitEdit("00:00:10.05");
+  EXPECT_DOUBLE_EQ(t.Value(), 10.2);
+  r.Cell->MouseUp(r.Host, TCellButton::mbLeft, 101, 45);
+  r.Host.Sink->ExitEdit("nonsense");
+  EXPECT_DOUBLE_EQ(t.Value(), -0.001);
+  EXPECT_EQ(U.Count(), before);
+}
+
+TEST(FileCells, DialogsWithTheirFiltersConfirmAndCancel) {
+  struct Case {
+    const char* name;
+    std::unique_ptr<TString> prop;
+    std::string filter;
+    bool folder;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"image", std::make_unique<TImageFileName>(), "Image Files|*.tga;*.png;*.jpg;*.jpeg", false});
+  cases.push_back({"text", std::make_unique<TTextFile>(),
+                   "All Files (*.txt;*.rtf)|*.TXT;*.RTF|Text files (*.txt)|*.TXT|RichEdit files (*.rtf)|*.RTF", false});
+  cases.push_back({"folder", std::make_unique<TDirectory>(), "", true});
+  auto& U = UndoEngine();
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.prop->SetValue("/old");
+    Row r(c.prop.get());
+    const auto before = U.Count();
+    r.Drag(101, {});  // cancelled
+    EXPECT_EQ(r.Host.FileDialogs, 1);
+    EXPECT_EQ(r.Host.FileFilter, c.filter);
+    EXPECT_EQ(r.Host.FileFolder, c.folder);
+    EXPECT_EQ(c.prop->Value(), "/old");
+    EXPECT_EQ(r.Host.Sink, nullptr);  // never the inline editor
+    r.Host.FileAnswer = "/new/path";
+    r.Drag(101, {});
+    EXPECT_EQ(c.prop->Value(), "/new/path");
+    EXPECT_EQ(U.Count(), before);  // an element about a string could restore nothing
+  }
 }
 
 }  // namespace

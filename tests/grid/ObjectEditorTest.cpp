@@ -45,6 +45,22 @@ class ObjectEditorTest : public ::testing::Test {
   struct AppFirst {
     AppFirst() { App(); }
   } appFirst;  // the application exists before any widget
+  // Shows a text layer and opens the parents of its first plain floating-point row (not a
+  // timecode), so the row can be pressed; the row's index.
+  int FirstNumberRow() {
+    if (!text) text = &sys->NewLayer<TTextLayer>();
+    editor.SetAObject(text);
+    for (std::size_t i = 0; i < editor.Rows().size(); ++i) {
+      TBaseProperty* p = editor.Rows()[i].prop;
+      if (!dynamic_cast<TDouble*>(p) || dynamic_cast<TTimeCode*>(p)) continue;
+      for (int a = editor.Rows()[i].Parent; a >= 0; a = editor.Rows()[static_cast<std::size_t>(a)].Parent)
+        editor.SetExpanded(a, true);
+      editor.grab();
+      return static_cast<int>(i);
+    }
+    return -1;
+  }
+  TTextLayer* text = nullptr;
   TManualTickSource ticks;
   std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(768, 576, TCompositionContext{.Ticks = &ticks}, true);
   TObjectEditor editor;
@@ -80,18 +96,12 @@ TEST_F(ObjectEditorTest, NestedRowsExpandFromTheirOwnTriangles) {
 }
 
 TEST_F(ObjectEditorTest, DragEndsOnPressedRowAndCtrlZUndoes) {
-  editor.SetAObject(sys.get());
-  int row = -1;
-  for (std::size_t i = 0; i < editor.Rows().size(); ++i)
-    if (dynamic_cast<TDouble*>(editor.Rows()[i].prop) && !dynamic_cast<TMinMaxDouble*>(editor.Rows()[i].prop) &&
-        editor.Rows()[i].Level == 1) {
-      row = static_cast<int>(i);
-      break;
-    }
+  const int row = FirstNumberRow();
   ASSERT_GE(row, 0);
   auto* d = static_cast<TDouble*>(editor.Rows()[static_cast<std::size_t>(row)].prop);
-  d->SetValue(1.0);
+  d->SetValue(0.5);
   editor.grab();  // paints, so the cells know their geometry
+  const double expected = 0.5 + 40 * static_cast<double>(d->ratio);
   const auto before = UndoEngine().Count();
   const QPoint p = ValuePoint(row);
   QTest::mousePress(&editor, Qt::LeftButton, {}, p);
@@ -100,18 +110,14 @@ TEST_F(ObjectEditorTest, DragEndsOnPressedRowAndCtrlZUndoes) {
   QTest::mouseMove(&editor, p + QPoint(40, 60));  // over another row
   QTest::mouseRelease(&editor, Qt::LeftButton, {}, p + QPoint(40, 60));
   EXPECT_EQ(editor.MouseIndex, metNone);
-  EXPECT_NEAR(d->Value(), 2.0, 1e-5);
-  EXPECT_EQ(UndoEngine().Count(), before + 1);
+  EXPECT_NEAR(d->Value(), expected, 1e-5);
+  ASSERT_EQ(UndoEngine().Count(), before + 1);
+  QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);  // no undo action here: nothing happens
+  EXPECT_NEAR(d->Value(), expected, 1e-5);
 }
 
 TEST_F(ObjectEditorTest, InlineEditorIsALineEditAndLeavingItChangesNothing) {
-  editor.SetAObject(sys.get());
-  int row = -1;
-  for (std::size_t i = 0; i < editor.Rows().size(); ++i)
-    if (dynamic_cast<TDouble*>(editor.Rows()[i].prop) && editor.Rows()[i].Level == 1) {
-      row = static_cast<int>(i);
-      break;
-    }
+  const int row = FirstNumberRow();
   ASSERT_GE(row, 0);
   auto* d = static_cast<TDouble*>(editor.Rows()[static_cast<std::size_t>(row)].prop);
   d->SetValue(0.12345);
@@ -129,10 +135,10 @@ TEST_F(ObjectEditorTest, InlineEditorIsALineEditAndLeavingItChangesNothing) {
   QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(row));
   ASSERT_NE(editor.InlineEditor(), nullptr);
   editor.InlineEditor()->selectAll();
-  QTest::keyClicks(editor.InlineEditor(), "3,5");
+  QTest::keyClicks(editor.InlineEditor(), "0,5");
   QTest::keyClick(editor.InlineEditor(), Qt::Key_Return);
   QApplication::processEvents();
-  EXPECT_DOUBLE_EQ(d->Value(), 3.5);
+  EXPECT_DOUBLE_EQ(d->Value(), 0.5);
   ASSERT_EQ(UndoEngine().Count(), before + 1);
   UndoEngine().PopUndoAction();
   EXPECT_DOUBLE_EQ(d->Value(), 0.12345);
@@ -201,8 +207,8 @@ TEST_F(ObjectEditorTest, CtrlZAfterEachKindOfEdit) {
   QAction* undo = MakeUndoAction(&editor);
   editor.addAction(undo);
   EXPECT_FALSE(undo->isEnabled());
-  editor.SetAObject(sys.get());
-  editor.grab();
+  const int num = FirstNumberRow();
+  ASSERT_GE(num, 0);
   auto rowOf = [&](std::string_view cls) {
     for (std::size_t i = 0; i < editor.Rows().size(); ++i)
       if (editor.Rows()[i].prop->ClassName() == cls && editor.Rows()[i].Level == 1) return static_cast<int>(i);
@@ -210,11 +216,9 @@ TEST_F(ObjectEditorTest, CtrlZAfterEachKindOfEdit) {
   };
   editor.setFocus();
   // A drag on a number.
-  int num = -1;
-  for (std::size_t i = 0; i < editor.Rows().size() && num < 0; ++i)
-    if (dynamic_cast<TDouble*>(editor.Rows()[i].prop)) num = static_cast<int>(i);
-  ASSERT_GE(num, 0);
   auto* d = static_cast<TDouble*>(editor.Rows()[static_cast<std::size_t>(num)].prop);
+  d->SetValue(0.5);  // inside any limits, so a drag either way changes it
+  editor.grab();
   const double start = d->Value();
   const QPoint p = ValuePoint(num);
   QTest::mousePress(&editor, Qt::LeftButton, {}, p);
@@ -226,6 +230,8 @@ TEST_F(ObjectEditorTest, CtrlZAfterEachKindOfEdit) {
   EXPECT_DOUBLE_EQ(d->Value(), start);
   EXPECT_FALSE(undo->isEnabled());
   // A choice in an enumeration's menu.
+  editor.SetAObject(sys.get());
+  editor.grab();
   const int en = rowOf("TEnum<TDurationType>");
   ASSERT_GE(en, 0);
   const auto was = sys->DurationType();
@@ -235,17 +241,52 @@ TEST_F(ObjectEditorTest, CtrlZAfterEachKindOfEdit) {
   QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(sys->DurationType(), was);
   // A typed number.
+  ASSERT_EQ(FirstNumberRow(), num);
   QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(num));
   ASSERT_NE(editor.InlineEditor(), nullptr);
   editor.InlineEditor()->selectAll();
-  QTest::keyClicks(editor.InlineEditor(), "7.25");
+  QTest::keyClicks(editor.InlineEditor(), "0.25");
   QTest::keyClick(editor.InlineEditor(), Qt::Key_Return);
   QApplication::processEvents();
-  EXPECT_DOUBLE_EQ(d->Value(), 7.25);
+  EXPECT_DOUBLE_EQ(d->Value(), 0.25);
   editor.setFocus();
   QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);
   EXPECT_DOUBLE_EQ(d->Value(), start);
   EXPECT_EQ(U.Count(), 0u);
+}
+
+TEST_F(ObjectEditorTest, FontDialogSetsNameColourSizeWithOneLayerNotification) {
+  TTextLayer& t = sys->NewLayer<TTextLayer>();
+  editor.SetAObject(&t);
+  editor.grab();
+  int font = -1;
+  for (std::size_t i = 0; i < editor.Rows().size(); ++i)
+    if (editor.Rows()[i].prop == &t.Font()) font = static_cast<int>(i);
+  ASSERT_GE(font, 0);
+  int layerCalls = 0;
+  t.AddChangeNotify(&layerCalls, [&](TBaseProperty*, void*, const std::string&, std::int32_t) { ++layerCalls; });
+  TCellHost::TFontChoice seen;
+  editor.FontAnswer = [&](const TCellHost::TFontChoice& initial) -> std::optional<TCellHost::TFontChoice> {
+    seen = initial;
+    return std::nullopt;
+  };
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(font, 30));
+  EXPECT_EQ(seen.Name, t.Font().FontName());
+  EXPECT_EQ(seen.Size, t.Font().FontSize());
+  EXPECT_EQ(layerCalls, 0);  // cancelled
+  editor.FontAnswer = [&](const TCellHost::TFontChoice&) -> std::optional<TCellHost::TFontChoice> {
+    return TCellHost::TFontChoice{"Courier", 0x0000FF, 12};
+  };
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(font, 30));
+  EXPECT_EQ(t.Font().FontName(), "Courier");
+  EXPECT_EQ(t.Font().FontSize(), 12);
+  auto& color = t.Font().FontColorProperty();
+  EXPECT_DOUBLE_EQ(color.Red()->Value(), 1.0);
+  EXPECT_DOUBLE_EQ(color.Green()->Value(), 0.0);
+  EXPECT_DOUBLE_EQ(color.Blue()->Value(), 0.0);
+  EXPECT_DOUBLE_EQ(color.Alpha()->Value(), 1.0);
+  EXPECT_EQ(layerCalls, 1);
+  t.RemoveChangeNotify(&layerCalls);
 }
 
 }  // namespace
