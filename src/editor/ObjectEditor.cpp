@@ -50,10 +50,12 @@ class TRowCanvas : public TCellCanvas {
   void Swatch(const TCellRect& R, std::uint32_t Fill) override {
     fP.fillRect(QRect(R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top), FromWin(Fill));
     fP.setPen(Qt::black);
+    fP.setBrush(Qt::NoBrush);
     fP.drawRect(QRect(R.Left, R.Top, R.Right - R.Left - 1, R.Bottom - R.Top - 1));
   }
   void CheckBox(const TCellRect& R, bool Checked) override {
     fP.setPen(FromWin(kTitleColor));
+    fP.setBrush(Qt::NoBrush);
     fP.drawRect(QRect(R.Left + 2, R.Top + 2, 12, 12));
     if (Checked) {
       fP.drawLine(R.Left + 4, R.Top + 8, R.Left + 7, R.Top + 11);
