@@ -21,8 +21,10 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "grid_editor_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: Qt's input devices must not be torn down by exit handlers after their
+  // platform integration is gone.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 class ObjectEditorTest : public ::testing::Test {
