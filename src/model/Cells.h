@@ -1,0 +1,119 @@
+#pragma once
+// The cells of the property grid: each property draws its row's title and value and turns the
+// mouse over its value into value changes and undo elements. Cells stay free of any toolkit; they
+// draw and open editors, menus and dialogs through TCellHost, which the editor implements with
+// Qt and tests implement with answers of their own.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/BaseLib.h"
+
+namespace qv {
+
+class TUndoElement;
+
+// A rectangle in pixels, Right and Bottom excluded.
+struct TCellRect {
+  int Left = 0, Top = 0, Right = 0, Bottom = 0;
+  friend bool operator==(const TCellRect&, const TCellRect&) = default;
+};
+
+enum class TCellButton : std::uint8_t { mbLeft, mbRight, mbMiddle };
+enum class TCellCursor : std::uint8_t { crDefault, crSizeWE };
+
+// Drawing inside one row; y = 0 is the row's top. Colours are platform colours 0x00BBGGRR.
+class TCellCanvas {
+ public:
+  virtual ~TCellCanvas() = default;
+  virtual int TextWidth(const std::string& Text, bool Underline) = 0;
+  virtual void Text(const TCellRect& R, int X, int Y, const std::string& Text, std::uint32_t Color, bool Underline,
+                    bool VCenter) = 0;
+  virtual void Swatch(const TCellRect& R, std::uint32_t Fill) = 0;  // filled, black one-pixel outline
+  virtual void CheckBox(const TCellRect& R, bool Checked) = 0;
+};
+
+// What the inline editor tells its cell: the text to apply (Enter), and the end of the edit
+// (Enter's posted exit or a loss of focus). Typed tells whether the user changed the text.
+class TInlineEditSink {
+ public:
+  virtual ~TInlineEditSink() = default;
+  virtual void ApplyText(const std::string& Text) = 0;
+  virtual void ExitEdit(const std::string& Text) = 0;
+};
+
+// The grid as the cells see it. Every dialog and menu answers synchronously: none = cancelled.
+class TCellHost {
+ public:
+  virtual ~TCellHost() = default;
+  // A single-line box at R (grid coordinates), grey background, holding Text, with the focus.
+  // The host calls Sink->ApplyText on Enter and Sink->ExitEdit once when the box closes.
+  virtual void OpenInlineEditor(const TCellRect& R, const std::string& Text, TInlineEditSink* Sink) = 0;
+  // A popup menu at grid point (X, Y); returns the chosen index.
+  virtual std::optional<int> PopupMenu(int X, int Y, const std::vector<std::string>& Items, int Checked) = 0;
+  virtual std::optional<std::uint32_t> ColorDialog(std::uint32_t Initial) = 0;
+  // A file-open dialog with a filter of "description|patterns" pairs ("Image Files|*.png;*.tga"),
+  // or a folder picker when Filter is empty and Folder is set; returns the full path.
+  virtual std::optional<std::string> FileDialog(const std::string& Filter, bool Folder) = 0;
+  struct TFontChoice {
+    std::string Name;
+    std::uint32_t Color = 0;  // platform colour 0x00BBGGRR
+    std::int32_t Size = 0;    // points
+  };
+  virtual std::optional<TFontChoice> FontDialog(const TFontChoice& Initial) = 0;
+};
+
+// Filters of the file cells.
+inline constexpr const char* kImageFileFilter = "Image Files|*.tga;*.png;*.jpg;*.jpeg";
+inline constexpr const char* kTextFileFilter =
+    "All Files (*.txt;*.rtf)|*.TXT;*.RTF|Text files (*.txt)|*.TXT|RichEdit files (*.rtf)|*.RTF";
+
+// A time in seconds as "hh:mm:ss.ff" at 25 frames per second (frames rounded, halves to even),
+// and back to milliseconds (-1 for a text that is no timecode).
+std::string SecondsToTimecode(double Seconds);
+std::int64_t TimecodeToMilliseconds(const std::string& Text);
+
+// The geometry a number or string cell notes while drawing and the state of its gesture.
+struct TPropertyDrawing {
+  std::int32_t ValueLeft = 0;
+  std::int32_t ValueWidth = 0;
+  std::int32_t Right = 0, Top = 0, Height = 0;
+  TCellRect displayrect;
+  std::int32_t OldMouseX = 0, OldMouseY = 0;
+  std::int32_t FirstMouseX = 0;
+  bool MouseOverValue = false;
+  std::int32_t Digits = 3;
+  bool EditorOpen = false;
+  std::string EditorText;  // the text the inline editor was opened with
+};
+
+// One row's cell: made for a property by MakeCell, owned by the grid's row.
+class TCell : public TInlineEditSink {
+ public:
+  explicit TCell(TBaseProperty* P) : fProperty(P) {}
+  TBaseProperty* Property() const { return fProperty; }
+
+  // The title in Color; a disabled property's title is drawn at half the colour value.
+  void DrawTitle(const std::string& Name, TCellCanvas& C, const TCellRect& R, std::uint32_t Color);
+  virtual void DrawValue(TCellCanvas& C, const TCellRect& R, const TCellRect& DisplayRect, std::int32_t& Width) {}
+  virtual void MouseDown(TCellHost& H, TCellButton B, int X, int Y) {}
+  virtual void MouseMove(TCellHost& H, int X, int Y, TCellCursor& Cursor) {}
+  virtual void MouseUp(TCellHost& H, TCellButton B, int X, int Y) {}
+
+  void ApplyText(const std::string&) override {}
+  void ExitEdit(const std::string&) override {}
+
+ protected:
+  TBaseProperty* fProperty;
+};
+
+// The cell of a property's class; a plain cell (title only) for other containers.
+std::unique_ptr<TCell> MakeCell(TBaseProperty* P);
+
+// Half of a platform colour value, as a disabled title shows it.
+constexpr std::uint32_t DisabledTitleColor(std::uint32_t c) { return c / 2; }
+
+}  // namespace qv

@@ -1,0 +1,449 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "model/BasicTypes.h"
+#include "model/Cells.h"
+#include "model/UndoEngine.h"
+
+using namespace qv;
+
+namespace {
+
+// Text is 7 pixels per character; what was drawn is kept for inspection.
+class FakeCanvas : public TCellCanvas {
+ public:
+  int TextWidth(const std::string& T, bool) override { return 7 * static_cast<int>(T.size()); }
+  void Text(const TCellRect&, int, int, const std::string& T, std::uint32_t Color, bool, bool) override {
+    Texts.push_back(T);
+    Colors.push_back(Color);
+  }
+  void Swatch(const TCellRect& R, std::uint32_t Fill) override {
+    SwatchRect = R;
+    SwatchFill = Fill;
+  }
+  void CheckBox(const TCellRect&, bool Checked) override { Check = Checked; }
+  std::vector<std::string> Texts;
+  std::vector<std::uint32_t> Colors;
+  TCellRect SwatchRect;
+  std::uint32_t SwatchFill = 0;
+  bool Check = false;
+};
+
+// Answers menus and dialogs from queues the test fills; an empty queue cancels.
+class FakeHost : public TCellHost {
+ public:
+  void OpenInlineEditor(const TCellRect& R, const std::string& T, TInlineEditSink* S) override {
+    EditorRect = R;
+    EditorText = T;
+    Sink = S;
+  }
+  std::optional<int> PopupMenu(int, int, const std::vector<std::string>& Items, int Checked) override {
+    MenuItems = Items;
+    MenuChecked = Checked;
+    if (MenuAnswers.empty()) return std::nullopt;
+    auto a = MenuAnswers.front();
+    MenuAnswers.pop_front();
+    return a;
+  }
+  std::optional<std::uint32_t> ColorDialog(std::uint32_t Initial) override {
+    ColorInitial = Initial;
+    return ColorAnswer;
+  }
+  std::optional<std::string> FileDialog(const std::string& Filter, bool Folder) override {
+    ++FileDialogs;
+    FileFilter = Filter;
+    FileFolder = Folder;
+    return FileAnswer;
+  }
+  std::optional<TFontChoice> FontDialog(const TFontChoice&) override { return std::nullopt; }
+  int FileDialogs = 0;
+  std::string FileFilter;
+  bool FileFolder = false;
+  std::optional<std::string> FileAnswer;
+  TCellRect EditorRect;
+  std::string EditorText;
+  TInlineEditSink* Sink = nullptr;
+  std::vector<std::string> MenuItems;
+  int MenuChecked = -1;
+  std::deque<std::optional<int>> MenuAnswers;
+  std::uint32_t ColorInitial = 0;
+  std::optional<std::uint32_t> ColorAnswer;
+};
+
+constexpr TCellRect kValue{100, 0, 300, 17};
+constexpr TCellRect kDisplay{94, 40, 300, 57};
+
+// A cell drawn once in the value column, so its hit geometry is known.
+struct Row {
+  explicit Row(TBaseProperty* P) : Cell(MakeCell(P)) {
+    std::int32_t w = 0;
+    Cell->DrawValue(Canvas, kValue, kDisplay, w);
+  }
+  void Drag(int from, std::initializer_list<int> xs) {
+    Cell->MouseDown(Host, TCellButton::mbLeft, from, 45);
+    int last = from;
+    for (int x : xs) {
+      TCellCursor c = TCellCursor::crDefault;
+      Cell->MouseMove(Host, x, 45, c);
+      last = x;
+    }
+    Cell->MouseUp(Host, TCellButton::mbLeft, last, 45);
+  }
+  std::unique_ptr<TCell> Cell;
+  FakeCanvas Canvas;
+  FakeHost Host;
+};
+
+struct DragCase {
+  const char* name;
+  std::function<std::unique_ptr<TBaseProperty>()> make;
+  std::vector<int> path;  // x positions after the press at 101
+  double expected;
+};
+
+double NumberOf(TBaseProperty* P) {
+  double v = 0;
+  P->AsFloat(v);
+  return v;
+}
+
+TEST(NumberCell, DragsStepPerPixelWithLimitsAtEveryStep) {
+  const std::vector<DragCase> cases = {
+      {"double 40 px", [] { auto d = std::make_unique<TDouble>(); d->SetValue(1.0); return d; }, {141}, 2.0},
+      {"zero-one 40 px", [] { auto d = std::make_unique<TZeroOneDouble>(); d->SetValue(0.5); return d; }, {141}, 0.55},
+      {"minmax double clamps", [] {
+         auto d = std::make_unique<TMinMaxDouble>(); d->SetMinMax(0, 1.5); d->SetValue(1.0); return d; }, {141}, 1.5},
+      {"integer 40 px", [] { auto i = std::make_unique<TInteger>(); i->SetValue(7); return i; }, {141}, 47},
+      {"minmax integer stops, back 10", [] {
+         auto i = std::make_unique<TMinMaxInteger>(); i->SetMinMax(0, 255); i->SetValue(250); return i; },
+       {141, 131}, 245},
+      {"integer steps are not shortened by modifiers or y", [] {
+         auto i = std::make_unique<TInteger>(); return i; }, {102, 103, 90}, -11},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto p = c.make();
+    Row r(p.get());
+    r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 101, 45);
+    for (int x : c.path) {
+      TCellCursor cur = TCellCursor::crDefault;
+      r.Cell->MouseMove(r.Host, x, 45, cur);
+    }
+    r.Cell->MouseUp(r.Host, TCellButton::mbLeft, c.path.back(), 45);
+    EXPECT_NEAR(NumberOf(p.get()), c.expected, 1e-6);
+  }
+}
+
+TEST(NumberCell, EachStepNotifies) {
+  TMinMaxInteger i;
+  i.SetMinMax(0, 255);
+  i.SetValue(250);
+  int calls = 0;
+  i.AddChangeNotify(&calls, [&](TBaseProperty*, void*, const std::string&, std::int32_t) { ++calls; });
+  Row r(&i);
+  r.Drag(101, {111, 121, 131});
+  EXPECT_EQ(i.Value(), 255);
+  EXPECT_EQ(calls, 3);  // limited steps notify as well
+}
+
+TEST(NumberCell, UndoElementsOfDrags) {
+  auto& U = UndoEngine();
+  TDouble d;
+  d.SetValue(10.0);
+  Row r(&d);
+  const auto before = U.Count();
+  r.Drag(101, {201});  // 100 px: 10.0 -> 12.5
+  EXPECT_NEAR(d.Value(), 12.5, 1e-6);
+  ASSERT_EQ(U.Count(), before + 1);
+  U.PopUndoAction();
+  EXPECT_DOUBLE_EQ(d.Value(), 10.0);
+
+  int calls = 0;  // popping goes through the setter, so subscribers hear of it
+  d.AddChangeNotify(&calls, [&](TBaseProperty*, void*, const std::string&, std::int32_t) { ++calls; });
+  r.Drag(101, {141, 81, 101});  // away both ways and back: a click, the editor opens
+  ASSERT_NE(r.Host.Sink, nullptr);
+  r.Host.Sink->ExitEdit(r.Host.EditorText);
+  EXPECT_NEAR(d.Value(), 10.0, 1e-6);
+  EXPECT_EQ(U.Count(), before);
+  r.Drag(101, {111});
+  U.PopUndoAction();
+  EXPECT_DOUBLE_EQ(d.Value(), 10.0);
+  EXPECT_EQ(calls, 5);  // three drag steps, one step, one pop
+}
+
+TEST(NumberCell, DragEndingAtStartValueLeavesNoElement) {
+  auto& U = UndoEngine();
+  TInteger i;
+  i.SetValue(5);
+  Row r(&i);
+  const auto before = U.Count();
+  r.Drag(101, {141, 100});
+  EXPECT_EQ(i.Value(), 4);
+  EXPECT_EQ(U.Count(), before + 1);
+  U.PopUndoAction();
+  r.Drag(101, {141, 102});  // ends at 6, then back to 5 with a second drag
+  r.Drag(102, {101});
+  EXPECT_EQ(i.Value(), 5);
+  EXPECT_EQ(U.Count(), before + 2);
+  U.PopUndoAction();
+  U.PopUndoAction();
+  EXPECT_EQ(i.Value(), 5);
+  const auto mid = U.Count();
+  r.Drag(101, {121, 141, 101 + 1, 101});  // away and back in one gesture: opens the editor
+  EXPECT_NE(r.Host.Sink, nullptr);
+  r.Host.Sink->ExitEdit(r.Host.EditorText);
+  EXPECT_EQ(U.Count(), mid);
+}
+
+TEST(NumberCell, ClickOpensEditorWithThreeDecimalsAndLeavingItChangesNothing) {
+  auto& U = UndoEngine();
+  TDouble d;
+  d.SetValue(0.12345);
+  Row r(&d);
+  const auto before = U.Count();
+  r.Drag(101, {});
+  ASSERT_NE(r.Host.Sink, nullptr);
+  EXPECT_EQ(r.Host.EditorText, "0.123");
+  EXPECT_EQ(r.Host.EditorRect, (TCellRect{100, 40, 306, 58}));
+  r.Host.Sink->ExitEdit("0.123");
+  EXPECT_DOUBLE_EQ(d.Value(), 0.12345);  // not cut to the three decimals shown
+  EXPECT_EQ(U.Count(), before);
+}
+
+struct EditCase {
+  const char* name;
+  std::string typed;
+  double expected;
+  bool keepsElement;
+};
+
+TEST(NumberCell, InlineEditorParsesLocaleFree) {
+  const std::vector<EditCase> cases = {
+      {"dot", "2.5", 2.5, true},
+      {"comma", "2,25", 2.25, true},
+      {"garbage keeps value", "abc", 1.0, false},
+      {"blanks", " 3 ", 3.0, true},
+  };
+  auto& U = UndoEngine();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TDouble d;
+    d.SetValue(1.0);
+    Row r(&d);
+    const auto before = U.Count();
+    r.Drag(101, {});
+    r.Host.Sink->ApplyText(c.typed);  // Enter
+    r.Host.Sink->ExitEdit(c.typed);   // the posted exit
+    EXPECT_DOUBLE_EQ(d.Value(), c.expected);
+    EXPECT_EQ(U.Count(), before + (c.keepsElement ? 1 : 0));
+    if (c.keepsElement) {
+      U.PopUndoAction();
+      EXPECT_DOUBLE_EQ(d.Value(), 1.0);
+    }
+  }
+  TMinMaxInteger i;
+  i.SetMinMax(0, 100);
+  i.SetValue(3);
+  Row r(&i);
+  r.Drag(101, {});
+  EXPECT_EQ(r.Host.EditorText, "3");
+  r.Host.Sink->ExitEdit("500");
+  EXPECT_EQ(i.Value(), 100);
+  r.Drag(101, {});
+  r.Host.Sink->ExitEdit("x");
+  EXPECT_EQ(i.Value(), 100);
+}
+
+TEST(NumberCell, PressRulesAndCursor) {
+  auto& U = UndoEngine();
+  TDouble d;
+  d.SetValue(1.0);  // "1.000": 35 px wide from x = 100
+  Row r(&d);
+  const auto before = U.Count();
+  r.Cell->MouseDown(r.Host, TCellButton::mbRight, 101, 45);
+  r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 135, 45);  // just past the text
+  r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 99, 45);
+  EXPECT_EQ(U.Count(), before);
+  struct { int x; TCellCursor c; } hover[] = {
+      {100, TCellCursor::crDefault}, {101, TCellCursor::crSizeWE}, {134, TCellCursor::crSizeWE},
+      {135, TCellCursor::crDefault}, {250, TCellCursor::crDefault}};
+  for (auto h : hover) {
+    TCellCursor c = TCellCursor::crDefault;
+    r.Cell->MouseMove(r.Host, h.x, 45, c);
+    EXPECT_EQ(c, h.c) << h.x;
+  }
+  EXPECT_DOUBLE_EQ(d.Value(), 1.0);  // hovering does not drag
+}
+
+TEST(StringCell, EmptyStringIsClickableAcrossTheCellAndEditsText) {
+  auto& U = UndoEngine();
+  TString s;
+  Row r(&s);
+  const auto before = U.Count();
+  TCellCursor c = TCellCursor::crDefault;
+  r.Cell->MouseMove(r.Host, 150, 45, c);
+  EXPECT_EQ(c, TCellCursor::crDefault);
+  r.Drag(299, {});
+  ASSERT_NE(r.Host.Sink, nullptr);
+  EXPECT_EQ(r.Host.EditorText, "");
+  r.Host.Sink->ApplyText("Hello");
+  r.Host.Sink->ExitEdit("Hello");
+  EXPECT_EQ(s.Value(), "Hello");
+  EXPECT_EQ(U.Count(), before + 1);
+  r.Host.Sink = nullptr;
+  r.Drag(101, {});
+  r.Host.Sink->ExitEdit("Hello");  // left untouched: no element
+  EXPECT_EQ(U.Count(), before + 1);
+}
+
+TEST(TitleCell, DisabledTitleAtHalfTheColourValue) {
+  TDouble d;
+  auto cell = MakeCell(&d);
+  FakeCanvas c;
+  cell->DrawTitle("X", c, {0, 0, 80, 17}, 0xE0E0E0);
+  d.Attributes.Exclude(paEnabled);
+  cell->DrawTitle("X", c, {0, 0, 80, 17}, 0xE0E0E0);
+  EXPECT_EQ(c.Colors, (std::vector<std::uint32_t>{0xE0E0E0, 0x707070}));
+}
+
+TEST(BooleanCell, AnyButtonTogglesAndEachToggleLeavesAnElement) {
+  auto& U = UndoEngine();
+  TBoolean b;
+  Row r(&b);
+  const auto before = U.Count();
+  r.Cell->MouseDown(r.Host, TCellButton::mbRight, 500, 45);
+  EXPECT_TRUE(b.Value());
+  r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 101, 45);
+  EXPECT_FALSE(b.Value());
+  EXPECT_EQ(U.Count(), before + 2);
+  U.PopUndoAction();
+  U.PopUndoAction();
+  EXPECT_FALSE(b.Value());
+  std::int32_t w = 0;
+  b.SetValue(true);
+  r.Cell->DrawValue(r.Canvas, kValue, kDisplay, w);
+  EXPECT_TRUE(r.Canvas.Check);
+}
+
+struct EnumCase {
+  const char* name;
+  std::optional<int> answer;
+  TVTextAlig expected;
+  int elements;
+  int notifications;
+};
+
+TEST(EnumCell, MenuChoicesAndDismissals) {
+  const std::vector<EnumCase> cases = {
+      {"other value", 2, vaBottom, 1, 1},
+      {"same value removes the element, still notifies", 1, vaCenter, 0, 1},
+      {"dismissed keeps the element", std::nullopt, vaCenter, 1, 0},
+  };
+  auto& U = UndoEngine();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TEnum<TVTextAlig> e;
+    e.SetValue(vaCenter);
+    int calls = 0;
+    e.AddChangeNotify(&calls, [&](TBaseProperty*, void*, const std::string&, std::int32_t) { ++calls; });
+    Row r(&e);
+    EXPECT_EQ(r.Canvas.Texts.back(), "Center");
+    r.Host.MenuAnswers.push_back(c.answer);
+    const auto before = U.Count();
+    r.Cell->MouseDown(r.Host, TCellButton::mbRight, 0, 45);
+    EXPECT_EQ(r.Host.MenuItems, (std::vector<std::string>{"Top", "Center", "Bottom"}));
+    EXPECT_EQ(r.Host.MenuChecked, 1);
+    EXPECT_EQ(e.Value(), c.expected);
+    EXPECT_EQ(U.Count(), before + c.elements);
+    EXPECT_EQ(calls, c.notifications);
+    for (int i = 0; i < c.elements; ++i) U.PopUndoAction();
+    EXPECT_EQ(e.Value(), vaCenter);
+  }
+}
+
+TEST(ColorCell, DialogConfirmSetsOpaqueColourCancelChangesNothing) {
+  auto color = TConstruction::Create<TColor4>();
+  color->SetVector(0.0, 0.0, 1.0, 0.5);
+  Row r(color.get());
+  EXPECT_EQ(r.Canvas.SwatchRect, (TCellRect{100, 2, 132, 15}));
+  EXPECT_EQ(r.Canvas.SwatchFill, 0xFF0000u);
+  const auto before = UndoEngine().Count();
+  r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 140, 5);  // beside the swatch
+  EXPECT_EQ(r.Host.ColorInitial, 0u);
+  r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 110, 5);  // cancelled
+  EXPECT_EQ(r.Host.ColorInitial, 0xFF0000u);
+  EXPECT_DOUBLE_EQ(color->Alpha()->Value(), 0.5);
+  r.Host.ColorAnswer = 0x0000FFu;
+  r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 110, 5);
+  EXPECT_DOUBLE_EQ(color->Red()->Value(), 1.0);
+  EXPECT_DOUBLE_EQ(color->Blue()->Value(), 0.0);
+  EXPECT_DOUBLE_EQ(color->Alpha()->Value(), 1.0);
+  EXPECT_EQ(UndoEngine().Count(), before);
+}
+
+TEST(TimecodeText, SecondsAndBack) {
+  struct { double seconds; const char* text; } shown[] = {
+      {3.0, "00:00:03.00"}, {65.48, "00:01:05.12"}, {125.5, "00:02:05.12"}, {3723.0, "01:02:03.00"}};
+  for (auto c : shown) EXPECT_EQ(SecondsToTimecode(c.seconds), c.text) << c.seconds;
+  struct { const char* text; std::int64_t ms; } typed[] = {
+      {"00:00:10.05", 10200}, {"01:00:00.00", 3600000}, {" 00:01:05.12 ", 65480},
+      {"abc", -1}, {"00:61:00.00", -1}, {"00:00:00.25", -1}, {"00:00:10", -1}, {"", -1}};
+  for (auto c : typed) EXPECT_EQ(TimecodeToMilliseconds(c.text), c.ms) << c.text;
+}
+
+TEST(TimecodeCell, NoDragReleaseOpensFieldLeavingSetsSeconds) {
+  auto& U = UndoEngine();
+  TTimeCode t;
+  t.SetValue(3.0);
+  Row r(&t);
+  EXPECT_EQ(r.Canvas.Texts.back(), "00:00:03.00");
+  const auto before = U.Count();
+  TCellCursor c = TCellCursor::crDefault;
+  r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 101, 45);
+  r.Cell->MouseMove(r.Host, 140, 45, c);
+  EXPECT_EQ(c, TCellCursor::crDefault);
+  EXPECT_DOUBLE_EQ(t.Value(), 3.0);
+  r.Cell->MouseUp(r.Host, TCellButton::mbLeft, 290, 45);  // released off the text: still opens
+  ASSERT_NE(r.Host.Sink, nullptr);
+  EXPECT_EQ(r.Host.EditorText, "00:00:03.00");
+  r.Host.Sink->ExitEdit("00:00:10.05");
+  EXPECT_DOUBLE_EQ(t.Value(), 10.2);
+  r.Cell->MouseUp(r.Host, TCellButton::mbLeft, 101, 45);
+  r.Host.Sink->ExitEdit("nonsense");
+  EXPECT_DOUBLE_EQ(t.Value(), -0.001);
+  EXPECT_EQ(U.Count(), before);
+}
+
+TEST(FileCells, DialogsWithTheirFiltersConfirmAndCancel) {
+  struct Case {
+    const char* name;
+    std::unique_ptr<TString> prop;
+    std::string filter;
+    bool folder;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"image", std::make_unique<TImageFileName>(), "Image Files|*.tga;*.png;*.jpg;*.jpeg", false});
+  cases.push_back({"text", std::make_unique<TTextFile>(),
+                   "All Files (*.txt;*.rtf)|*.TXT;*.RTF|Text files (*.txt)|*.TXT|RichEdit files (*.rtf)|*.RTF", false});
+  cases.push_back({"folder", std::make_unique<TDirectory>(), "", true});
+  auto& U = UndoEngine();
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.prop->SetValue("/old");
+    Row r(c.prop.get());
+    const auto before = U.Count();
+    r.Drag(101, {});  // cancelled
+    EXPECT_EQ(r.Host.FileDialogs, 1);
+    EXPECT_EQ(r.Host.FileFilter, c.filter);
+    EXPECT_EQ(r.Host.FileFolder, c.folder);
+    EXPECT_EQ(c.prop->Value(), "/old");
+    EXPECT_EQ(r.Host.Sink, nullptr);  // never the inline editor
+    r.Host.FileAnswer = "/new/path";
+    r.Drag(101, {});
+    EXPECT_EQ(c.prop->Value(), "/new/path");
+    EXPECT_EQ(U.Count(), before);  // an element about a string could restore nothing
+  }
+}
+
+}  // namespace

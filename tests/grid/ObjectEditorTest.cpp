@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include "composition/ImageLayers.h"
+#include "composition/QvSystem.h"
+#include "composition/TextLayer.h"
+#include "editor/ObjectEditor.h"
+#include "editor/UndoAction.h"
+#include "model/BasicTypes.h"
+#include "model/UndoEngine.h"
+#include "platform/Clock.h"
+
+using namespace qv;
+
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "grid_editor_tests";
+  static char* argv[] = {name, nullptr};
+  // Never destroyed: Qt's input devices must not be torn down by exit handlers after their
+  // platform integration is gone.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+class ObjectEditorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    editor.resize(600, 700);
+    editor.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
+  }
+  int Find(const std::string& caption, int level = 1) const {
+    const auto& rows = editor.Rows();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+      if (rows[i].Caption == caption && rows[i].Level == level) return static_cast<int>(i);
+    return -1;
+  }
+  // The centre of a visible row's value text start.
+  QPoint ValuePoint(int row, int dx = 2) const {
+    return {editor.ColumnLeft(2) + 4 + dx, editor.RowTop(row) + 8};
+  }
+  struct AppFirst {
+    AppFirst() { App(); }
+  } appFirst;  // the application exists before any widget
+  // Shows a text layer and opens the parents of its first plain floating-point row (not a
+  // timecode), so the row can be pressed; the row's index.
+  int FirstNumberRow() {
+    if (!text) text = &sys->NewLayer<TTextLayer>();
+    editor.SetAObject(text);
+    for (std::size_t i = 0; i < editor.Rows().size(); ++i) {
+      TBaseProperty* p = editor.Rows()[i].prop;
+      if (!dynamic_cast<TDouble*>(p) || dynamic_cast<TTimeCode*>(p)) continue;
+      for (int a = editor.Rows()[i].Parent; a >= 0; a = editor.Rows()[static_cast<std::size_t>(a)].Parent)
+        editor.SetExpanded(a, true);
+      editor.grab();
+      return static_cast<int>(i);
+    }
+    return -1;
+  }
+  TTextLayer* text = nullptr;
+  TManualTickSource ticks;
+  std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(768, 576, TCompositionContext{.Ticks = &ticks}, true);
+  TObjectEditor editor;
+};
+
+TEST_F(ObjectEditorTest, RowsFollowDiscoveryAndHideInvisibleMembers) {
+  TImageLayer& l = sys->NewLayer<TImageLayer>();
+  editor.SetAObject(&l);
+  ASSERT_FALSE(editor.Rows().empty());
+  EXPECT_EQ(editor.Rows().front().Caption, l.Properties().front()->Name);
+  EXPECT_EQ(Find("LayerIN"), -1);
+  EXPECT_EQ(Find("Duration"), -1);
+  for (const auto& r : editor.Rows()) EXPECT_TRUE(r.prop->Attributes.Has(paVisible)) << r.Caption;
+}
+
+TEST_F(ObjectEditorTest, NestedRowsExpandFromTheirOwnTriangles) {
+  TTextLayer& t = sys->NewLayer<TTextLayer>();
+  editor.SetAObject(&t);
+  const int font = Find("Font");
+  ASSERT_GE(font, 0);
+  const int color = Find("FontColor", 2);
+  const int red = Find("Red", 3);
+  ASSERT_GE(color, 0);
+  ASSERT_GE(red, 0);
+  EXPECT_EQ(editor.RowTop(color), -1);  // rows start collapsed
+  const int c = editor.ColumnLeft(1);
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, QPoint(c + 5, editor.RowTop(font) + 8));
+  ASSERT_GE(editor.RowTop(color), 0);
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, QPoint(c + 2, editor.RowTop(color) + 8));  // level 2: misses
+  EXPECT_EQ(editor.RowTop(red), -1);
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, QPoint(c + 15, editor.RowTop(color) + 8));
+  EXPECT_GE(editor.RowTop(red), 0);
+}
+
+TEST_F(ObjectEditorTest, DragEndsOnPressedRowAndCtrlZUndoes) {
+  const int row = FirstNumberRow();
+  ASSERT_GE(row, 0);
+  auto* d = static_cast<TDouble*>(editor.Rows()[static_cast<std::size_t>(row)].prop);
+  d->SetValue(0.5);
+  editor.grab();  // paints, so the cells know their geometry
+  const double expected = 0.5 + 40 * static_cast<double>(d->ratio);
+  const auto before = UndoEngine().Count();
+  const QPoint p = ValuePoint(row);
+  QTest::mousePress(&editor, Qt::LeftButton, {}, p);
+  EXPECT_EQ(editor.MouseIndex, metValueDraw);
+  QTest::mouseMove(&editor, p + QPoint(40, 0));
+  QTest::mouseMove(&editor, p + QPoint(40, 60));  // over another row
+  QTest::mouseRelease(&editor, Qt::LeftButton, {}, p + QPoint(40, 60));
+  EXPECT_EQ(editor.MouseIndex, metNone);
+  EXPECT_NEAR(d->Value(), expected, 1e-5);
+  ASSERT_EQ(UndoEngine().Count(), before + 1);
+  QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);  // no undo action here: nothing happens
+  EXPECT_NEAR(d->Value(), expected, 1e-5);
+}
+
+TEST_F(ObjectEditorTest, InlineEditorIsALineEditAndLeavingItChangesNothing) {
+  const int row = FirstNumberRow();
+  ASSERT_GE(row, 0);
+  auto* d = static_cast<TDouble*>(editor.Rows()[static_cast<std::size_t>(row)].prop);
+  d->SetValue(0.12345);
+  editor.grab();  // paints, so the cells know their geometry
+  const auto before = UndoEngine().Count();
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(row));
+  ASSERT_NE(editor.InlineEditor(), nullptr);
+  EXPECT_EQ(editor.InlineEditor()->text(), "0.123");
+  QTest::keyClick(editor.InlineEditor(), Qt::Key_Return);
+  QApplication::processEvents();
+  EXPECT_EQ(editor.InlineEditor(), nullptr);
+  EXPECT_DOUBLE_EQ(d->Value(), 0.12345);
+  EXPECT_EQ(UndoEngine().Count(), before);
+
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(row));
+  ASSERT_NE(editor.InlineEditor(), nullptr);
+  editor.InlineEditor()->selectAll();
+  QTest::keyClicks(editor.InlineEditor(), "0,5");
+  QTest::keyClick(editor.InlineEditor(), Qt::Key_Return);
+  QApplication::processEvents();
+  EXPECT_DOUBLE_EQ(d->Value(), 0.5);
+  ASSERT_EQ(UndoEngine().Count(), before + 1);
+  UndoEngine().PopUndoAction();
+  EXPECT_DOUBLE_EQ(d->Value(), 0.12345);
+}
+
+TEST_F(ObjectEditorTest, EnumMenuAndColourDialogAnsweredByTheTest) {
+  editor.SetAObject(sys.get());
+  int row = -1;
+  for (std::size_t i = 0; i < editor.Rows().size(); ++i)
+    if (editor.Rows()[i].prop->ClassName() == "TEnum<TDurationType>") row = static_cast<int>(i);
+  ASSERT_GE(row, 0);
+  std::vector<std::string> seen;
+  editor.MenuAnswer = [&](const std::vector<std::string>& items, int) -> std::optional<int> {
+    seen = items;
+    return 1;
+  };
+  QTest::mouseClick(&editor, Qt::RightButton, {}, ValuePoint(row, 20));
+  EXPECT_EQ(seen, (std::vector<std::string>{"FromComposition", "Fixed"}));
+  EXPECT_EQ(sys->DurationType(), dtFixed);
+}
+
+TEST_F(ObjectEditorTest, RebuildsFreeSubscriptionsAndFollowLayerDeletion) {
+  TImageLayer& a = sys->NewLayer<TImageLayer>();
+  TImageLayer& b = sys->NewLayer<TImageLayer>();
+  TBaseProperty* first = a.Properties().front().get();
+  const auto subs = first->NotifyCount();
+  editor.Follow(sys.get());
+  sys->SetSelectedLayer(&a);
+  EXPECT_EQ(editor.AObject(), &a);
+  EXPECT_EQ(first->NotifyCount(), subs + 1);
+  sys->SetSelectedLayer(&b);
+  EXPECT_EQ(first->NotifyCount(), subs);
+  sys->SetSelectedLayer(&a);
+  sys->DeleteLayer(&a);  // freed while shown: the grid moves to the composition first
+  EXPECT_EQ(editor.AObject(), sys.get());
+  editor.grab();  // paints, so the cells know their geometry
+}
+
+// Counts the paints a widget receives.
+struct PaintCounter : QObject {
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+TEST_F(ObjectEditorTest, RowRepaintsWhenValueChangesElsewhere) {
+  editor.SetAObject(sys.get());
+  editor.grab();  // paints, so the cells know their geometry
+  QApplication::processEvents();
+  PaintCounter counter;
+  editor.installEventFilter(&counter);
+  QApplication::processEvents();
+  EXPECT_EQ(counter.paints, 0);
+  sys->SetTime(sys->Time() + 3.0);  // from the work area or a frame change, say
+  QApplication::processEvents();
+  EXPECT_GT(counter.paints, 0);
+  editor.removeEventFilter(&counter);
+}
+
+// Ctrl+Z from the grid after each kind of edit; the action is enabled only with elements to pop.
+TEST_F(ObjectEditorTest, CtrlZAfterEachKindOfEdit) {
+  auto& U = UndoEngine();
+  while (U.Count() > 0) U.PopUndoAction();
+  QAction* undo = MakeUndoAction(&editor);
+  editor.addAction(undo);
+  EXPECT_FALSE(undo->isEnabled());
+  const int num = FirstNumberRow();
+  ASSERT_GE(num, 0);
+  auto rowOf = [&](std::string_view cls) {
+    for (std::size_t i = 0; i < editor.Rows().size(); ++i)
+      if (editor.Rows()[i].prop->ClassName() == cls && editor.Rows()[i].Level == 1) return static_cast<int>(i);
+    return -1;
+  };
+  editor.setFocus();
+  // A drag on a number.
+  auto* d = static_cast<TDouble*>(editor.Rows()[static_cast<std::size_t>(num)].prop);
+  d->SetValue(0.5);  // inside any limits, so a drag either way changes it
+  editor.grab();
+  const double start = d->Value();
+  const QPoint p = ValuePoint(num);
+  QTest::mousePress(&editor, Qt::LeftButton, {}, p);
+  QTest::mouseMove(&editor, p + QPoint(20, 0));
+  QTest::mouseRelease(&editor, Qt::LeftButton, {}, p + QPoint(20, 0));
+  EXPECT_NE(d->Value(), start);
+  EXPECT_TRUE(undo->isEnabled());
+  QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(d->Value(), start);
+  EXPECT_FALSE(undo->isEnabled());
+  // A choice in an enumeration's menu.
+  editor.SetAObject(sys.get());
+  editor.grab();
+  const int en = rowOf("TEnum<TDurationType>");
+  ASSERT_GE(en, 0);
+  const auto was = sys->DurationType();
+  editor.MenuAnswer = [&](const std::vector<std::string>&, int checked) -> std::optional<int> { return 1 - checked; };
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(en, 10));
+  EXPECT_NE(sys->DurationType(), was);
+  QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(sys->DurationType(), was);
+  // A typed number.
+  ASSERT_EQ(FirstNumberRow(), num);
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(num));
+  ASSERT_NE(editor.InlineEditor(), nullptr);
+  editor.InlineEditor()->selectAll();
+  QTest::keyClicks(editor.InlineEditor(), "0.25");
+  QTest::keyClick(editor.InlineEditor(), Qt::Key_Return);
+  QApplication::processEvents();
+  EXPECT_DOUBLE_EQ(d->Value(), 0.25);
+  editor.setFocus();
+  QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(d->Value(), start);
+  EXPECT_EQ(U.Count(), 0u);
+}
+
+TEST_F(ObjectEditorTest, FontDialogSetsNameColourSizeWithOneLayerNotification) {
+  TTextLayer& t = sys->NewLayer<TTextLayer>();
+  editor.SetAObject(&t);
+  editor.grab();
+  int font = -1;
+  for (std::size_t i = 0; i < editor.Rows().size(); ++i)
+    if (editor.Rows()[i].prop == &t.Font()) font = static_cast<int>(i);
+  ASSERT_GE(font, 0);
+  int layerCalls = 0;
+  t.AddChangeNotify(&layerCalls, [&](TBaseProperty*, void*, const std::string&, std::int32_t) { ++layerCalls; });
+  TCellHost::TFontChoice seen;
+  editor.FontAnswer = [&](const TCellHost::TFontChoice& initial) -> std::optional<TCellHost::TFontChoice> {
+    seen = initial;
+    return std::nullopt;
+  };
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(font, 30));
+  EXPECT_EQ(seen.Name, t.Font().FontName());
+  EXPECT_EQ(seen.Size, t.Font().FontSize());
+  EXPECT_EQ(layerCalls, 0);  // cancelled
+  editor.FontAnswer = [&](const TCellHost::TFontChoice&) -> std::optional<TCellHost::TFontChoice> {
+    return TCellHost::TFontChoice{"Courier", 0x0000FF, 12};
+  };
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(font, 30));
+  EXPECT_EQ(t.Font().FontName(), "Courier");
+  EXPECT_EQ(t.Font().FontSize(), 12);
+  auto& color = t.Font().FontColorProperty();
+  EXPECT_DOUBLE_EQ(color.Red()->Value(), 1.0);
+  EXPECT_DOUBLE_EQ(color.Green()->Value(), 0.0);
+  EXPECT_DOUBLE_EQ(color.Blue()->Value(), 0.0);
+  EXPECT_DOUBLE_EQ(color.Alpha()->Value(), 1.0);
+  EXPECT_EQ(layerCalls, 1);
+  t.RemoveChangeNotify(&layerCalls);
+}
+
+}  // namespace
