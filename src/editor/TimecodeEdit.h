@@ -3,7 +3,7 @@
 // through (digits of either keyboard, ":", ".", Backspace, Delete, Left, Right, Home, End, Tab);
 // leaving the field takes a well-formed text as the new time. The conversions live in
 // Timecode.h; this widget keeps its text and that state in step.
-#include "editor/Timecode.h"
+#include "model/Timecode.h"
 
 #include <QLineEdit>
 

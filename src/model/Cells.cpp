@@ -1,5 +1,10 @@
 #include "model/Cells.h"
 
+#include "model/Timecode.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 
 #include "base/NumberText.h"
@@ -250,7 +255,7 @@ class TTimeCodeCell : public TCell {
   explicit TTimeCodeCell(TTimeCode* P) : TCell(P), fT(P) {}
   TPropertyDrawing D;
   void DrawValue(TCellCanvas& C, const TCellRect& R, const TCellRect& DisplayRect, std::int32_t& Width) override {
-    const std::string t = SecondsToTimecode(fT->Value());
+    const std::string t = SecondsToTimecode(fT->Value(), 25);
     D.ValueLeft = R.Left;
     C.Text(R, R.Left, 2, t, 0, true, false);
     D.ValueWidth = C.TextWidth(t, true);
@@ -261,12 +266,14 @@ class TTimeCodeCell : public TCell {
     D.EditorOpen = true;
     H.OpenInlineEditor({D.ValueLeft, D.displayrect.Top, D.ValueLeft + (D.displayrect.Right - D.displayrect.Left),
                         D.displayrect.Top + 18},
-                       SecondsToTimecode(fT->Value()), this);
+                       MiliToTC(static_cast<std::int32_t>(std::clamp(std::lround(fT->Value() * 1000.0), 0L, long(INT32_MAX)))),
+                       this);
   }
   void ExitEdit(const std::string& Text) override {
     if (!D.EditorOpen) return;
     D.EditorOpen = false;
-    fT->SetValue(static_cast<double>(TimecodeToMilliseconds(Text)) / 1000.0);
+    // A text the field cannot read gives -1 ms.
+    fT->SetValue(static_cast<double>(TCToMili(Text)) / 1000.0);
   }
 
  private:
@@ -274,28 +281,6 @@ class TTimeCodeCell : public TCell {
 };
 
 }  // namespace
-
-std::string SecondsToTimecode(double Seconds) {
-  const double whole = static_cast<double>(static_cast<std::int64_t>(Seconds));
-  std::int64_t s = static_cast<std::int64_t>(whole);
-  std::int64_t f = static_cast<std::int64_t>(RoundHalfEven((Seconds - whole) * 25.0));
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld.%02lld", static_cast<long long>(s / 3600),
-                static_cast<long long>((s % 3600) / 60), static_cast<long long>(s % 60), static_cast<long long>(f));
-  return buf;
-}
-
-std::int64_t TimecodeToMilliseconds(const std::string& Text) {
-  int h = 0, m = 0, s = 0, f = 0;
-  char c1 = 0, c2 = 0, c3 = 0;
-  int used = 0;
-  const std::string t(TrimBlanks(Text));
-  if (std::sscanf(t.c_str(), "%d%c%d%c%d%c%d%n", &h, &c1, &m, &c2, &s, &c3, &f, &used) != 7 || c1 != ':' ||
-      c2 != ':' || (c3 != '.' && c3 != ':') || used != static_cast<int>(t.size()) || h < 0 || m < 0 || m > 59 ||
-      s < 0 || s > 59 || f < 0 || f > 24)
-    return -1;
-  return (static_cast<std::int64_t>(h) * 3600 + m * 60 + s) * 1000 + f * 40;
-}
 
 std::unique_ptr<TCell> MakeCell(TBaseProperty* P) {
   if (auto* t = dynamic_cast<TTimeCode*>(P)) return std::make_unique<TTimeCodeCell>(t);

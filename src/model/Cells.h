@@ -71,11 +71,6 @@ inline constexpr const char* kImageFileFilter = "Image Files|*.tga;*.png;*.jpg;*
 inline constexpr const char* kTextFileFilter =
     "All Files (*.txt;*.rtf)|*.TXT;*.RTF|Text files (*.txt)|*.TXT|RichEdit files (*.rtf)|*.RTF";
 
-// A time in seconds as "hh:mm:ss.ff" at 25 frames per second (frames rounded, halves to even),
-// and back to milliseconds (-1 for a text that is no timecode).
-std::string SecondsToTimecode(double Seconds);
-std::int64_t TimecodeToMilliseconds(const std::string& Text);
-
 // The geometry a number or string cell notes while drawing and the state of its gesture.
 struct TPropertyDrawing {
   std::int32_t ValueLeft = 0;

@@ -1,4 +1,4 @@
-#include "editor/Timecode.h"
+#include "model/Timecode.h"
 
 #include <gtest/gtest.h>
 

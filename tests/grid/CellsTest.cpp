@@ -382,14 +382,28 @@ TEST(ColorCell, DialogConfirmSetsOpaqueColourCancelChangesNothing) {
   EXPECT_EQ(UndoEngine().Count(), before);
 }
 
-TEST(TimecodeText, SecondsAndBack) {
+// The cell shows and reads timecodes with the timecode field's own conversions.
+TEST(TimecodeCell, ShowsAndReadsTimecodes) {
   struct { double seconds; const char* text; } shown[] = {
-      {3.0, "00:00:03.00"}, {65.48, "00:01:05.12"}, {125.5, "00:02:05.12"}, {3723.0, "01:02:03.00"}};
-  for (auto c : shown) EXPECT_EQ(SecondsToTimecode(c.seconds), c.text) << c.seconds;
-  struct { const char* text; std::int64_t ms; } typed[] = {
-      {"00:00:10.05", 10200}, {"01:00:00.00", 3600000}, {" 00:01:05.12 ", 65480},
-      {"abc", -1}, {"00:61:00.00", -1}, {"00:00:00.25", -1}, {"00:00:10", -1}, {"", -1}};
-  for (auto c : typed) EXPECT_EQ(TimecodeToMilliseconds(c.text), c.ms) << c.text;
+      {3.0, "00:00:03.00"}, {65.48, "00:01:05.12"}, {125.5, "00:02:05.12"}, {3723.0, "01:02:03.00"},
+      {0.99, "00:00:01.00"}};  // a frame that rounds up to the rate carries
+  for (auto c : shown) {
+    TTimeCode t;
+    t.SetValue(c.seconds);
+    Row r(&t);
+    EXPECT_EQ(r.Canvas.Texts.back(), c.text) << c.seconds;
+  }
+  struct { const char* text; double seconds; } typed[] = {
+      {"00:00:10.05", 10.2}, {"01:00:00.00", 3600.0}, {"abc", -0.001}, {"", -0.001}};
+  for (auto c : typed) {
+    TTimeCode t;
+    t.SetValue(3.0);
+    Row r(&t);
+    r.Cell->MouseUp(r.Host, TCellButton::mbLeft, 101, 45);
+    ASSERT_NE(r.Host.Sink, nullptr);
+    r.Host.Sink->ExitEdit(c.text);
+    EXPECT_DOUBLE_EQ(t.Value(), c.seconds) << c.text;
+  }
 }
 
 TEST(TimecodeCell, NoDragReleaseOpensFieldLeavingSetsSeconds) {
