@@ -1,7 +1,9 @@
 #include "editor/MainWindow.h"
 
 #include "editor/ExportRequest.h"
+#include "editor/ObjectEditor.h"
 #include "editor/ObjectList.h"
+#include "editor/UndoAction.h"
 #include "editor/TimeRuler.h"
 #include "editor/WorkAreaWidget.h"
 
@@ -16,6 +18,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QScrollArea>
 #include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
@@ -121,6 +124,7 @@ TForm5::~TForm5() {
   qApp->removeEventFilter(this);
   fFrameTimer.stop();
   // The widgets that reach into the composition go before it.
+  fGrid2->SetAObject(nullptr);
   delete takeCentralWidget();
   fHooks.clear();
   fSys.reset();
@@ -208,6 +212,11 @@ void TForm5::BuildActions() {
   file->addSeparator();
   file->addAction(fExit);
   connect(file, &QMenu::aboutToShow, this, [this] { UpdateFileActions(); });
+
+  QMenu* edit = menuBar()->addMenu(tr("Edit"));
+  fUndo = MakeUndoAction(this);
+  edit->addAction(fUndo);
+  addAction(fUndo);  // Ctrl+Z anywhere in the window; a text field keeps its own
 
   QMenu* layer = menuBar()->addMenu(tr("Layer"));
   for (QAction* a : fInsert) layer->addAction(a);
@@ -305,6 +314,17 @@ void TForm5::BuildLayout() {
   fGridPanel->setObjectName(QStringLiteral("GridPanel"));
   auto* gridLayout = new QVBoxLayout(fGridPanel);
   gridLayout->setContentsMargins(0, 0, 0, 0);
+  auto* gridScroll = new QScrollArea(fGridPanel);
+  gridScroll->setWidgetResizable(true);
+  gridScroll->setFrameShape(QFrame::NoFrame);
+  gridScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  fGrid2 = new TObjectEditor(gridScroll);
+  fGrid2->setObjectName(QStringLiteral("ObjectEditor"));
+  gridScroll->setWidget(fGrid2);
+  gridLayout->addWidget(gridScroll);
+  // The grid shows the selected layer, or the page when none is; it rebuilds when the layer stack
+  // changes, so a row never outlives its property.
+  fGrid2->Follow(fSys.get());
   editorColumn->addWidget(fGridPanel, 1);
   splitter->addWidget(listPanel);
   splitter->addWidget(editorPanel);

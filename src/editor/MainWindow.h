@@ -34,6 +34,7 @@ class QToolBar;
 
 namespace qv {
 
+class TObjectEditor;
 class TObjectList;
 class TTimeRuler;
 class TWorkArea;
@@ -57,6 +58,8 @@ class TForm5 final : public QMainWindow {
   TQVSystem& Composition() { return *fSys; }
   TWorkArea& WorkArea() { return *fWorkArea; }
   TObjectList& ObjectList() { return *fTree; }
+  TObjectEditor& Grid() { return *fGrid2; }
+  QAction* UndoAction() const { return fUndo; }
   TTimeRuler& Ruler() { return *fRuler; }
   QLineEdit& RulerField() { return *fRulerField; }
   const TCheckerboard& Checkerboard() const { return fGrid; }
@@ -147,6 +150,8 @@ class TForm5 final : public QMainWindow {
   TObjectList* fTree = nullptr;
   QWidget* fWorkPanel = nullptr;  // the work area's panel, which it is centred in
   QWidget* fGridPanel = nullptr;  // where the property grid goes
+  TObjectEditor* fGrid2 = nullptr; // the property grid (Object Editor)
+  QAction* fUndo = nullptr;
   QWidget* fRulerPanel = nullptr; // Panel3: the time ruler's place
   TTimeRuler* fRuler = nullptr;
   QLineEdit* fRulerField = nullptr;  // the ruler's frame as MM:SS:FF; Enter moves the playhead

@@ -132,7 +132,13 @@ void TObjectEditor::SetAObject(TContainerObject* Value) {
   FreeRows();
   fObj = Value;
   if (Value) Build(Value, 1, -1);
+  FitContent();
   update();
+}
+
+void TObjectEditor::FitContent() {
+  // As tall as its shown rows, so that a scroll area around it reaches every one.
+  setMinimumHeight(kHeaderHeight + static_cast<int>(VisibleRows().size()) * kRowHeight);
 }
 
 void TObjectEditor::Build(TCustomContainerObject* C, int Level, int Parent) {
@@ -183,6 +189,7 @@ int TObjectEditor::RowTop(int Row) const {
 
 void TObjectEditor::SetExpanded(int Row, bool E) {
   fRows[static_cast<std::size_t>(Row)].Expanded = E;
+  FitContent();
   update();
 }
 

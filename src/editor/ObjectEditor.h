@@ -96,6 +96,7 @@ class TObjectEditor : public QWidget, public TCellHost {
 
   TContainerObject* fObj = nullptr;
   std::vector<TNodeData2> fRows;
+  void FitContent();
   int MouseData = -1;
   QLineEdit* fEditor = nullptr;
   TInlineEditSink* fEditorSink = nullptr;

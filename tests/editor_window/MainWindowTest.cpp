@@ -1,6 +1,7 @@
 // The editor's window under the offscreen platform: its commands, File menu, object list, keys and
 // render loop, with every dialog answered by the test.
 #include "editor/MainWindow.h"
+#include "editor/ObjectEditor.h"
 #include "editor/ObjectList.h"
 #include "editor/TimeRuler.h"
 #include "editor/WorkAreaWidget.h"
@@ -605,6 +606,33 @@ TEST_F(Editor, ExportWritesTheRangeFromThePageAsItStandsAndCancelLeavesNothing) 
   EXPECT_TRUE(dialogs->Warnings[0].Text.contains("from frame 9 to frame 3"));
   window->InsertAction(TLayerKind::lkText)->trigger();
   EXPECT_EQ(Sys().Layers.size(), 2u);
+}
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST_F(Editor, TheGridShowsTheSelectionAndNeverAFreedLayer) {
+  EXPECT_EQ(window->Grid().AObject(), &Sys());  // the page when nothing is selected
+  window->InsertAction(TLayerKind::lkText)->trigger();
+  TLayer* text = Sys().Layers.back().get();
+  EXPECT_EQ(window->Grid().AObject(), text);
+  ASSERT_FALSE(window->Grid().Rows().empty());
+  EXPECT_EQ(window->Grid().Rows().front().prop->Name, "Text");
+  // The grid is as tall as its rows, inside a scroll area that reaches them all.
+  EXPECT_GE(window->Grid().minimumHeight(), TObjectEditor::kHeaderHeight + TObjectEditor::kRowHeight * 10);
+
+  window->show();
+  window->WorkArea().setFocus();
+  QTest::keyClick(&window->WorkArea(), Qt::Key_Delete);
+  EXPECT_TRUE(Sys().Layers.empty());
+  EXPECT_EQ(window->Grid().AObject(), &Sys());
+  for (const auto& row : window->Grid().Rows()) EXPECT_NE(row.Obj, nullptr);
+
+  // The Edit menu's Undo is the keyboard's Ctrl+Z.
+  EXPECT_EQ(window->UndoAction()->shortcut(), QKeySequence(QKeySequence::Undo));
 }
 
 }  // namespace
