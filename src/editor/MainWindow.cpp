@@ -359,6 +359,7 @@ void TForm5::BuildLayout() {
     fRulerField->setFont(f);
   }
   fRuler->SetTimeAssociate(fRulerField);
+  fRuler->SetFrame(0);  // fills the field
   connect(fRuler, &TTimeRuler::changed, this, [this](int frame) { SetFrame(frame); });
   rulerRow->addWidget(fRuler, 1);
   rulerRow->addWidget(fRulerField);
