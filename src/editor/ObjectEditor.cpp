@@ -1,5 +1,7 @@
 #include "editor/ObjectEditor.h"
 
+#include "editor/TimecodeEdit.h"
+
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
@@ -308,6 +310,21 @@ void TObjectEditor::OpenInlineEditor(const TCellRect& R, const std::string& Text
   ed->setFocus();
 }
 
+void TObjectEditor::OpenTimecodeEditor(const TCellRect& R, std::int32_t Milliseconds, TInlineEditSink* Sink) {
+  CloseEditor();
+  auto* ed = new TEDit(this);
+  fEditor = ed;
+  fEditorSink = Sink;
+  ed->setGeometry(R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top);
+  ed->setStyleSheet("QLineEdit { background: #BBBBBB; color: black; border: none; }");
+  ed->GetMilisecs(Milliseconds);
+  // The field's own exit handling (its format check and message) runs first; then the cell takes
+  // its time.
+  connect(ed, &TEDit::exited, this, [this] { QTimer::singleShot(0, this, [this] { CloseEditor(); }); });
+  ed->show();
+  ed->setFocus();
+}
+
 // Runs the exit once: applies the text, lets the cell drop an undo element that changed
 // nothing, and destroys the box.
 void TObjectEditor::CloseEditor() {
@@ -316,7 +333,8 @@ void TObjectEditor::CloseEditor() {
   TInlineEditSink* sink = fEditorSink;
   fEditor = nullptr;
   fEditorSink = nullptr;
-  static_cast<TInlineEdit*>(ed)->OnExit = nullptr;
+  if (auto* box = dynamic_cast<TInlineEdit*>(ed)) box->OnExit = nullptr;
+  ed->disconnect(this);
   if (sink) sink->ExitEdit(ed->text().toStdString());
   ed->hide();
   ed->deleteLater();

@@ -76,6 +76,8 @@ class TObjectEditor : public QWidget, public TCellHost {
 
   // TCellHost
   void OpenInlineEditor(const TCellRect& R, const std::string& Text, TInlineEditSink* Sink) override;
+  // The timecode field (TEDit) for timecode cells.
+  void OpenTimecodeEditor(const TCellRect& R, std::int32_t Milliseconds, TInlineEditSink* Sink) override;
   std::optional<int> PopupMenu(int X, int Y, const std::vector<std::string>& Items, int Checked) override;
   std::optional<std::uint32_t> ColorDialog(std::uint32_t Initial) override;
   std::optional<std::string> FileDialog(const std::string& Filter, bool Folder) override;

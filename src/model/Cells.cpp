@@ -264,10 +264,10 @@ class TTimeCodeCell : public TCell {
   }
   void MouseUp(TCellHost& H, TCellButton, int, int) override {
     D.EditorOpen = true;
-    H.OpenInlineEditor({D.ValueLeft, D.displayrect.Top, D.ValueLeft + (D.displayrect.Right - D.displayrect.Left),
-                        D.displayrect.Top + 18},
-                       MiliToTC(static_cast<std::int32_t>(std::clamp(std::lround(fT->Value() * 1000.0), 0L, long(INT32_MAX)))),
-                       this);
+    H.OpenTimecodeEditor({D.ValueLeft, D.displayrect.Top, D.ValueLeft + (D.displayrect.Right - D.displayrect.Left),
+                          D.displayrect.Top + 18},
+                         static_cast<std::int32_t>(std::clamp(std::lround(fT->Value() * 1000.0), 0L, long(INT32_MAX))),
+                         this);
   }
   void ExitEdit(const std::string& Text) override {
     if (!D.EditorOpen) return;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/BaseLib.h"
+#include "model/Timecode.h"
 
 namespace qv {
 
@@ -52,6 +53,12 @@ class TCellHost {
   // A single-line box at R (grid coordinates), grey background, holding Text, with the focus.
   // The host calls Sink->ApplyText on Enter and Sink->ExitEdit once when the box closes.
   virtual void OpenInlineEditor(const TCellRect& R, const std::string& Text, TInlineEditSink* Sink) = 0;
+  // The timecode field at R, showing Milliseconds as a timecode, with the focus; the field's own
+  // filter, format check and message apply. As OpenInlineEditor otherwise (a host without a
+  // timecode field opens the plain box with the timecode text).
+  virtual void OpenTimecodeEditor(const TCellRect& R, std::int32_t Milliseconds, TInlineEditSink* Sink) {
+    OpenInlineEditor(R, MiliToTC(Milliseconds), Sink);
+  }
   // A popup menu at grid point (X, Y); returns the chosen index.
   virtual std::optional<int> PopupMenu(int X, int Y, const std::vector<std::string>& Items, int Checked) = 0;
   virtual std::optional<std::uint32_t> ColorDialog(std::uint32_t Initial) = 0;

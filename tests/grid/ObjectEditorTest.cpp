@@ -8,6 +8,7 @@
 #include "composition/QvSystem.h"
 #include "composition/TextLayer.h"
 #include "editor/ObjectEditor.h"
+#include "editor/TimecodeEdit.h"
 #include "editor/UndoAction.h"
 #include "model/BasicTypes.h"
 #include "model/UndoEngine.h"
@@ -144,6 +145,25 @@ TEST_F(ObjectEditorTest, InlineEditorIsALineEditAndLeavingItChangesNothing) {
   ASSERT_EQ(UndoEngine().Count(), before + 1);
   UndoEngine().PopUndoAction();
   EXPECT_DOUBLE_EQ(d->Value(), 0.12345);
+}
+
+// A timecode row opens the timecode field; a time typed into it is the value once it closes.
+TEST_F(ObjectEditorTest, TimecodeRowsOpenTheTimecodeField) {
+  sys->SetDuration(3.0);
+  editor.SetAObject(sys.get());
+  const int row = Find("Duration");
+  ASSERT_GE(row, 0);
+  editor.grab();
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(row));
+  auto* field = dynamic_cast<TEDit*>(editor.InlineEditor());
+  ASSERT_NE(field, nullptr);
+  EXPECT_EQ(field->text(), "00:00:03.00");
+  field->selectAll();
+  QTest::keyClicks(field, "00:00:10.05");
+  field->clearFocus();
+  QApplication::processEvents();
+  EXPECT_EQ(editor.InlineEditor(), nullptr);
+  EXPECT_DOUBLE_EQ(sys->Duration(), 10.2);
 }
 
 TEST_F(ObjectEditorTest, EnumMenuAndColourDialogAnsweredByTheTest) {
