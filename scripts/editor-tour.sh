@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Drives qveditor under Xvfb the way an operator would and photographs each step: the example
 # page opened from the command line, layers picked, dragged, resized and nudged, the time ruler
-# clicked, zoomed and typed into, a text layer inserted from the toolbar, the page saved with
-# Ctrl+S and opened again in a new editor.
+# clicked, zoomed and typed into, a text layer inserted from the toolbar and its grid opened, the
+# page's own grid, the page saved with Ctrl+S and opened again in a new editor.
 #
 #   scripts/editor-tour.sh [OUT_DIR]      default out/screens
 #
@@ -94,10 +94,20 @@ xdotool mousemove 148 48 click 1
 sleep 0.5
 shot 09-text-inserted
 
+# The grid with the text's Contour, Shadow and Font groups opened (from the bottom up, so the
+# rows above stay where they are), then the page's own properties: the object list's first row.
+for y in 521 504 487; do xdotool mousemove 900 $y click 1; sleep 0.2; done
+sleep 0.3
+shot 10-grid-text-expanded
+xdotool mousemove 950 200 click 1
+xdotool key Home
+sleep 0.5
+shot 11-grid-page
+
 # Save over the copy with Ctrl+S, and open the saved page in a second editor.
 xdotool key --window "$win" ctrl+s
 sleep 0.5
-shot 10-saved
+shot 12-saved
 kill "$editor_pid"
 wait "$editor_pid" 2>/dev/null || true
 grep -q "Text000" "$project" && echo "  saved: $project holds the inserted Text000"
@@ -105,7 +115,7 @@ grep -q "Text000" "$project" && echo "  saved: $project holds the inserted Text0
 editor_pid=$!
 wait_for_window "^Tessaly" >/dev/null
 sleep 2
-shot 11-reopened
+shot 13-reopened
 kill "$editor_pid"
 wait "$editor_pid" 2>/dev/null || true
 
