@@ -78,7 +78,9 @@ void TTimeRuler::SetTimeAssociate(QLineEdit* Field) {
 }
 
 bool TTimeRuler::eventFilter(QObject* Watched, QEvent* Event) {
-  if (Watched == fAssociate && Event->type() == QEvent::KeyPress) {
+  // The type first: a field being destroyed still passes events here, and looking at the guarded
+  // pointer then would treat a half-destroyed widget as a line edit.
+  if (Event->type() == QEvent::KeyPress && Watched == fAssociate) {
     const int key = static_cast<QKeyEvent*>(Event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       fModel.FieldEnter(fAssociate->text().toStdString());
