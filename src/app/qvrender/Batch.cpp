@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -31,35 +30,10 @@ std::optional<TBatchOptions> ParseBatchOptions(const std::vector<std::string>& a
   std::vector<std::string> positional;
   bool haveFrame = false, haveFrom = false, haveTo = false, haveOutput = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string a = args[i];
-    std::optional<std::string> inlineValue;
-    if (a.rfind("--", 0) == 0 && a.find('=') != std::string::npos) {
-      inlineValue = a.substr(a.find('=') + 1);
-      a = a.substr(0, a.find('='));
-    }
-    auto value = [&](std::string& v) {
-      if (inlineValue) {
-        v = *inlineValue;
-        return true;
-      }
-      if (i + 1 >= args.size()) {
-        error = "option " + a + " needs a value";
-        return false;
-      }
-      v = args[++i];
-      return true;
-    };
-    auto intValue = [&](int& v) {
-      std::string s;
-      if (!value(s)) return false;
-      const char* first = s.data() + (!s.empty() && s[0] == '+');
-      const auto r = std::from_chars(first, s.data() + s.size(), v);
-      if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) {
-        error = "option " + a + " needs an integer, not \"" + s + "\"";
-        return false;
-      }
-      return true;
-    };
+    TOptionArg arg(args, i, error);
+    const std::string a = arg.Name();
+    auto value = [&](std::string& v) { return arg.Value(v); };
+    auto intValue = [&](int& v) { return arg.IntValue(v); };
     if (a == "-o" || a == "--output") {
       if (!value(o.Output)) return std::nullopt;
       haveOutput = true;

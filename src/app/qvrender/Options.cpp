@@ -84,6 +84,40 @@ std::optional<TTimeOfDay> ParseTimeOfDay(const std::string& t) {
   return r;
 }
 
+TOptionArg::TOptionArg(const std::vector<std::string>& Args, std::size_t& Index, std::string& Error)
+    : fArgs(Args), fIndex(Index), fError(Error), fName(Args[Index]) {
+  if (fName.rfind("--", 0) == 0) {
+    const std::size_t eq = fName.find('=');
+    if (eq != std::string::npos) {
+      fInline = fName.substr(eq + 1);
+      fName.resize(eq);
+    }
+  }
+}
+
+bool TOptionArg::Value(std::string& V) {
+  if (fInline) {
+    V = *fInline;
+    return true;
+  }
+  if (fIndex + 1 >= fArgs.size()) {
+    fError = "option " + fName + " needs a value";
+    return false;
+  }
+  V = fArgs[++fIndex];
+  return true;
+}
+
+bool TOptionArg::IntValue(int& V) {
+  std::string s;
+  if (!Value(s)) return false;
+  if (!ParseInt(s, V)) {
+    fError = "option " + fName + " needs an integer, not \"" + s + "\"";
+    return false;
+  }
+  return true;
+}
+
 std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::string& error) {
   if (args.empty()) {
     error = "no command given";
@@ -120,36 +154,11 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
   const bool composes = o.Command != TCommand::cmResave && o.Command != TCommand::cmItems;
 
   for (std::size_t i = 1; i < args.size(); ++i) {
-    std::string a = args[i];
-    std::optional<std::string> inlineValue;
-    if (a.rfind("--", 0) == 0) {
-      const std::size_t eq = a.find('=');
-      if (eq != std::string::npos) {
-        inlineValue = a.substr(eq + 1);
-        a = a.substr(0, eq);
-      }
-    }
-    auto value = [&](std::string& v) {
-      if (inlineValue) {
-        v = *inlineValue;
-        return true;
-      }
-      if (i + 1 >= args.size()) {
-        error = "option " + a + " needs a value";
-        return false;
-      }
-      v = args[++i];
-      return true;
-    };
-    auto intValue = [&](int& v) {
-      std::string s;
-      if (!value(s)) return false;
-      if (!ParseInt(s, v)) {
-        error = "option " + a + " needs an integer, not \"" + s + "\"";
-        return false;
-      }
-      return true;
-    };
+    TOptionArg arg(args, i, error);
+    const std::string a = arg.Name();
+    const bool inlineValue = arg.HasInlineValue();
+    auto value = [&](std::string& v) { return arg.Value(v); };
+    auto intValue = [&](int& v) { return arg.IntValue(v); };
     auto notHere = [&] {
       error = "option " + a + " does not apply to " + cmd;
       return std::nullopt;

@@ -43,6 +43,25 @@ struct TOptions {
 // Error says what was wrong (one line).
 std::optional<TOptions> ParseOptions(const std::vector<std::string>& Args, std::string& Error);
 
+// The option at Args[Index] as the command loops read it: "--name=value" gives the name and its
+// value; otherwise a value is the next argument, and reading it moves Index on. A missing value or
+// a value that is no integer sets Error to one line naming the option.
+class TOptionArg {
+ public:
+  TOptionArg(const std::vector<std::string>& Args, std::size_t& Index, std::string& Error);
+  const std::string& Name() const { return fName; }
+  bool HasInlineValue() const { return fInline.has_value(); }
+  bool Value(std::string& V);
+  bool IntValue(int& V);
+
+ private:
+  const std::vector<std::string>& fArgs;
+  std::size_t& fIndex;
+  std::string& fError;
+  std::string fName;
+  std::optional<std::string> fInline;
+};
+
 const char* UsageText();
 
 // "12:34:56.789" (the milliseconds are optional, 1 to 3 digits).
