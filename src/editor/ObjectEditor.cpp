@@ -293,13 +293,17 @@ void TObjectEditor::mouseDoubleClickEvent(QMouseEvent* e) {
     mousePressEvent(e);
 }
 
+void TObjectEditor::PlaceEditor(QLineEdit* Ed, const TCellRect& R, TInlineEditSink* Sink) {
+  fEditor = Ed;
+  fEditorSink = Sink;
+  Ed->setGeometry(R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top);
+  Ed->setStyleSheet("QLineEdit { background: #BBBBBB; color: black; border: none; }");
+}
+
 void TObjectEditor::OpenInlineEditor(const TCellRect& R, const std::string& Text, TInlineEditSink* Sink) {
   CloseEditor();
   auto* ed = new TInlineEdit(this);
-  fEditor = ed;
-  fEditorSink = Sink;
-  ed->setGeometry(R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top);
-  ed->setStyleSheet("QLineEdit { background: #BBBBBB; color: black; border: none; }");
+  PlaceEditor(ed, R, Sink);
   ed->setText(QString::fromStdString(Text));
   ed->OnExit = [this] { QTimer::singleShot(0, this, [this] { CloseEditor(); }); };
   connect(ed, &QLineEdit::returnPressed, this, [this, ed] {
@@ -313,10 +317,7 @@ void TObjectEditor::OpenInlineEditor(const TCellRect& R, const std::string& Text
 void TObjectEditor::OpenTimecodeEditor(const TCellRect& R, std::int32_t Milliseconds, TInlineEditSink* Sink) {
   CloseEditor();
   auto* ed = new TEDit(this);
-  fEditor = ed;
-  fEditorSink = Sink;
-  ed->setGeometry(R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top);
-  ed->setStyleSheet("QLineEdit { background: #BBBBBB; color: black; border: none; }");
+  PlaceEditor(ed, R, Sink);
   ed->GetMilisecs(Milliseconds);
   // The field's own exit handling (its format check and message) runs first; then the cell takes
   // its time.

@@ -99,6 +99,8 @@ class TObjectEditor : public QWidget, public TCellHost {
   TContainerObject* fObj = nullptr;
   std::vector<TNodeData2> fRows;
   void FitContent();
+  // Makes Ed the open editor of the row at R (grey, borderless), answering to Sink.
+  void PlaceEditor(QLineEdit* Ed, const TCellRect& R, TInlineEditSink* Sink);
   int MouseData = -1;
   QLineEdit* fEditor = nullptr;
   TInlineEditSink* fEditorSink = nullptr;

@@ -18,12 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Lines(std::initializer_list<std::string> lines) {
-  std::string s;
-  for (const auto& l : lines) s += l + "\r\n";
-  return s;
-}
-
 std::set<std::string> FilesIn(const fs::path& folder) {
   std::set<std::string> names;
   if (!fs::exists(folder)) return names;

@@ -14,6 +14,7 @@ namespace qv {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Lines;
 using test::ReadBytes;
 using test::TRgbaImage;
 using test::TTestDir;
@@ -23,13 +24,6 @@ using test::WriteImage;
 TCompositionContext ManualTicks() {
   static TManualTickSource ticks;
   return {.Ticks = &ticks};
-}
-
-// A project text from lines written without indentation; each line gets CR LF.
-std::string Lines(std::initializer_list<const char*> lines) {
-  std::string s;
-  for (const char* l : lines) s += std::string(l) + "\r\n";
-  return s;
 }
 
 class ProjectFile : public ::testing::Test {

@@ -67,4 +67,10 @@ std::string TTestDir::Write(const std::string& Name, std::string_view Bytes) con
   return p.string();
 }
 
+std::string Lines(std::initializer_list<std::string> Lines) {
+  std::string s;
+  for (const std::string& l : Lines) s += l + "\r\n";
+  return s;
+}
+
 }  // namespace qv::test

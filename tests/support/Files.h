@@ -2,6 +2,7 @@
 // Files for tests: whole files as bytes, and a fresh folder of a test's own that goes away with it.
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,8 @@ namespace qv::test {
 
 // The whole file as bytes; empty when it cannot be read.
 std::string ReadBytes(const std::filesystem::path& File);
+// A text from its lines, each ended with CR LF, as project files are written.
+std::string Lines(std::initializer_list<std::string> Lines);
 // Writes Bytes as the whole file; throws std::runtime_error when the file cannot be written.
 void WriteBytes(const std::filesystem::path& File, std::string_view Bytes);
 void WriteBytes(const std::filesystem::path& File, const std::vector<std::uint8_t>& Bytes);

@@ -22,12 +22,6 @@ class TextProject : public ::testing::Test {
   TTestDir dir{"textproject"};
 };
 
-std::string Lines(std::initializer_list<const char*> lines) {
-  std::string s;
-  for (const char* l : lines) s += std::string(l) + "\r\n";
-  return s;
-}
-
 // A text layer and a clock with every group changed from its defaults.
 std::unique_ptr<TQVSystem> Example(const TTextRenderer& Renderer) {
   auto sys = Make<TQVSystem>(768, 576, TextContext(&Renderer), false);

@@ -30,12 +30,6 @@ constexpr int kW = 768;
 constexpr int kH = 576;
 constexpr std::size_t kFrameBytes = std::size_t(kW) * kH * 4;
 
-std::string Lines(std::initializer_list<std::string> lines) {
-  std::string s;
-  for (const auto& l : lines) s += l + "\r\n";
-  return s;
-}
-
 // "s2.tga" of ("s", 2, ".tga").
 std::string Numbered(const char* stem, int n, const char* extension) {
   std::string s = stem;
