@@ -60,14 +60,4 @@ void TAnimationManager::addProc(TAnimationProc P, std::int32_t aFrame, void* Dat
   Procs.push_back({P, aFrame, Data});
 }
 
-namespace detail {
-constinit std::atomic<TAnimationManager*> gAnimationManager{nullptr};
-
-TAnimationManager& MakeAnimationManager() {
-  static TAnimationManager* const instance = new TAnimationManager();
-  gAnimationManager.store(instance, std::memory_order_release);
-  return *instance;
-}
-}  // namespace detail
-
 }  // namespace qv

@@ -1,10 +1,9 @@
 #pragma once
 // The animation registry: for every animated object (a property or a container) a record of 16
 // track slots, the current slot, the slots taking part in evaluation, automatic keying and the
-// queue of one-shot frame procedures. One instance per process, reached through
-// AnimationManager().
+// queue of one-shot frame procedures. One per page: the page's objects reach it through their
+// owner, and only the thread that runs the page uses it.
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
@@ -71,26 +70,16 @@ class TAnimationManager {
   // Changes whenever a record is created or removed, and only then: a record found while it
   // holds one value is still the object's record (at the same address) while it holds it.
   std::uint64_t Revision() const { return fRevision; }
+  // Changes whenever an object tree of the page gains a child (containers that skip children
+  // without tracks in SetFrame look again).
+  std::uint64_t TreeRevision() const { return fTreeRevision; }
+  void NoteTreeChanged() { ++fTreeRevision; }
 
  private:
   std::uint64_t fRevision = 0;
+  std::uint64_t fTreeRevision = 0;
   std::unordered_map<const void*, std::unique_ptr<TAnimRec>> animations;
   std::vector<TProcRec> Procs;
 };
-
-namespace detail {
-// The registry once made; null (by constant initialisation, before any constructor of the
-// program runs) until the first call of AnimationManager.
-extern std::atomic<TAnimationManager*> gAnimationManager;
-TAnimationManager& MakeAnimationManager();
-}  // namespace detail
-
-// The process-wide registry. It is created on first use and deliberately never destroyed, so it
-// outlives every property, static ones included (a property's destructor removes its tracks
-// here, whenever that destructor runs). Inline: frame evaluation asks for it for every value.
-inline TAnimationManager& AnimationManager() {
-  TAnimationManager* am = detail::gAnimationManager.load(std::memory_order_acquire);
-  return am != nullptr ? *am : detail::MakeAnimationManager();
-}
 
 }  // namespace qv

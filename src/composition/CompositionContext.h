@@ -1,14 +1,16 @@
 #pragma once
-// What a composition reaches the platform through: text rendering, the rich-text engine, the
-// clocks and the overlay canvas. One struct, given when the composition is made; the composition
-// and its layers read these and nothing process-wide. None of them is owned, so each must outlive
-// the composition (and the crawl workers it runs).
+// What a composition reaches its services through: text rendering, the rich-text engine, the
+// clocks, the overlay canvas, the animation registry and the undo engine. One struct, given when
+// the composition is made; the composition and its layers read these and nothing process-wide.
+// None of them is owned, so each must outlive the composition (and the crawl workers it runs).
 #include "platform/Canvas.h"
 #include "platform/Clock.h"
 
 namespace qv {
 
-class TTextRenderer;  // platform/TextRenderer.h
+class TAnimationManager;  // animation/AnimationManager.h
+class TUndoEngine;        // model/UndoEngine.h
+class TTextRenderer;      // platform/TextRenderer.h
 class TRichEdit;      // platform/RichEdit.h
 
 struct TCompositionContext {
@@ -24,6 +26,11 @@ struct TCompositionContext {
   TTimeOfDaySource* TimeOfDay = nullptr;
   // Opens a canvas for the editing overlay. None: no overlay is drawn.
   TCanvasFactory* Canvases = nullptr;
+  // The tracks of the page's properties. None: the composition keeps a registry of its own.
+  TAnimationManager* Animations = nullptr;
+  // Where the grid's gestures on the page's properties are recorded. None: the composition keeps
+  // an engine of its own (of the standard 20 elements).
+  TUndoEngine* Undo = nullptr;
 };
 
 }  // namespace qv

@@ -1,5 +1,7 @@
 #include "composition/Layer.h"
 
+#include "composition/QvSystem.h"
+
 #include <algorithm>
 #include <climits>
 
@@ -15,6 +17,10 @@ QV_PUBLISHED(TLayer,
              QV_MEMBER("Height", fh),
              QV_MEMBER("LayerIN", flin),
              QV_MEMBER("Duration", flout))
+
+TLayer::TLayer(TQVSystem* Aowner) : owner(Aowner) {
+  if (owner != nullptr) AttachPage(owner->Page());
+}
 
 TLayer::~TLayer() = default;
 

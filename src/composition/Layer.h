@@ -91,7 +91,9 @@ class TLayer : public TContainerObject {
   TInteger& DurationProperty() const { return *flout; }
 
  protected:
-  explicit TLayer(TQVSystem* Aowner) : owner(Aowner) {}
+  // A layer made for a composition belongs to its page (its registry and undo engine) from the
+  // start, so its children join the page as they are discovered.
+  explicit TLayer(TQVSystem* Aowner);
   void AfterConstruction() override;
 
   // The size a layer kind derives from its content (a picture's, a measured text's): stored and

@@ -13,6 +13,7 @@ namespace {
 struct TLayerClass {
   std::string_view Keyword;
   TLayer* (*Create)(TQVSystem& Sys);
+  bool DrawsText;
 };
 
 template <class L>
@@ -22,11 +23,11 @@ TLayer* Create(TQVSystem& sys) {
 
 // One row per layer kind.
 constexpr TLayerClass kLayerClasses[] = {
-    {"TIMAGELAYER", &Create<TImageLayer>},
-    {"TMULTIIMAGELAYER", &Create<TMultiImageLayer>},
-    {"TTEXTLAYER", &Create<TTextLayer>},
-    {"TROLLLAYER", &Create<TRollLayer>},
-    {"TCLOCKLAYER", &Create<TClockLayer>},
+    {"TIMAGELAYER", &Create<TImageLayer>, false},
+    {"TMULTIIMAGELAYER", &Create<TMultiImageLayer>, false},
+    {"TTEXTLAYER", &Create<TTextLayer>, true},
+    {"TROLLLAYER", &Create<TRollLayer>, true},
+    {"TCLOCKLAYER", &Create<TClockLayer>, true},
 };
 
 }  // namespace
@@ -36,6 +37,13 @@ TLayer* CreateLayerOfClass(TQVSystem& sys, std::string_view keyword) {
     if (SameText(c.Keyword, keyword)) return c.Create(sys);
   }
   return nullptr;
+}
+
+bool LayerClassDrawsText(std::string_view keyword) {
+  for (const TLayerClass& c : kLayerClasses) {
+    if (SameText(c.Keyword, keyword)) return c.DrawsText;
+  }
+  return false;
 }
 
 }  // namespace qv

@@ -23,6 +23,10 @@ TQVSystem::TQVSystem(std::int32_t Width, std::int32_t Height, const TComposition
     : RichEdit1(Context.RichEdit), fwidth(Width), fheight(Height), fContext(Context) {
   if (Context.Ticks != nullptr) fTicks = Context.Ticks;
   if (Context.TimeOfDay != nullptr) fTimeOfDay = Context.TimeOfDay;
+  if (Context.Animations == nullptr) fOwnAnimations = std::make_unique<TAnimationManager>();
+  if (Context.Undo == nullptr) fOwnUndo = std::make_unique<TUndoEngine>(TUndoEngine::kStandardCapacity);
+  fServices = {Context.Animations ? Context.Animations : fOwnAnimations.get(), Context.Undo ? Context.Undo : fOwnUndo.get()};
+  AttachPage(&fServices);
   if (CreateBitmap) work = std::make_unique<TmemoryBitmap>(TmemoryBitmap::CreateAsDib(Width, Height, 32));
 }
 
@@ -56,6 +60,9 @@ TQVSystem::~TQVSystem() {
   fSelectedLayer = nullptr;
   for (auto& layer : Layers) layer.reset();
   Layers.clear();
+  // The page's own properties leave its registry now, while it still exists (the registry may be
+  // this composition's own, which goes before the base class's children do).
+  AttachPage(nullptr);
 }
 
 std::string& TQVSystem::Meta(int i) {

@@ -9,6 +9,7 @@
 #include "model/BaseLib.h"
 #include "model/BasicTypes.h"
 #include "model/Signal.h"
+#include "model/UndoEngine.h"
 #include "platform/Canvas.h"
 #include "platform/Clock.h"
 #include "platform/Input.h"
@@ -206,6 +207,11 @@ class TQVSystem : public TContainerObject {
   bool fSyncingSize = false;  // SetPageSize is bringing the two properties up to date
 
   TCompositionContext fContext;
+  // The registry and undo engine the context did not give; the page's objects reach the ones in
+  // use through fServices.
+  std::unique_ptr<TAnimationManager> fOwnAnimations;
+  std::unique_ptr<TUndoEngine> fOwnUndo;
+  TPageServices fServices;
   TSteadyTickSource fSteadyTicks;
   TSystemTimeOfDay fSystemTime;
   TTickSource* fTicks = &fSteadyTicks;

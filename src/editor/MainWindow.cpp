@@ -96,6 +96,8 @@ TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
   context.Ticks = &fTicks;
   context.TimeOfDay = &fTimeOfDay;
   context.Canvases = &fCanvases;
+  context.Animations = &fAnimations;
+  context.Undo = &fUndoEngine;
   fSys = Make<TQVSystem>(kPageWidth, kPageHeight, context, true);
   fSys->OnMediaProblem = [this](const std::string& Message) { ReportMedia(Message); };
   fSys->OnLoadProgress = [this](std::size_t Loaded, std::size_t Found) { ShowLoadProgress(Loaded, Found); };
@@ -214,7 +216,7 @@ void TForm5::BuildActions() {
   connect(file, &QMenu::aboutToShow, this, [this] { UpdateFileActions(); });
 
   QMenu* edit = menuBar()->addMenu(tr("Edit"));
-  fUndo = MakeUndoAction(this);
+  fUndo = MakeUndoAction(this, fUndoEngine);
   edit->addAction(fUndo);
   addAction(fUndo);  // Ctrl+Z anywhere in the window; a text field keeps its own
 

@@ -128,6 +128,9 @@ class TForm5 final : public QMainWindow {
   TTickSource& fMachineTicks;
   TEditorTicks fTicks{fMachineTicks};
   TSystemTimeOfDay fTimeOfDay;
+  // The one animation registry and the one undo engine of the editor's page.
+  TAnimationManager fAnimations;
+  TUndoEngine fUndoEngine{TUndoEngine::kStandardCapacity};
   std::unique_ptr<TQVSystem> fSys;
   std::vector<TConnection> fHooks;
 

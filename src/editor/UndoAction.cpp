@@ -6,8 +6,8 @@
 
 namespace qv {
 
-QAction* MakeUndoAction(QObject* Parent, TUndoEngine* Engine) {
-  TUndoEngine* engine = Engine ? Engine : &UndoEngine();
+QAction* MakeUndoAction(QObject* Parent, TUndoEngine& Engine) {
+  TUndoEngine* engine = &Engine;
   auto* a = new QAction(QObject::tr("Undo"), Parent);
   a->setShortcut(QKeySequence::Undo);
   a->setEnabled(engine->Count() > 0);

@@ -11,8 +11,8 @@ namespace qv {
 
 class TUndoEngine;
 
-// Takes over the engine's OnChanged while the action lives. The engine defaults to the
-// process-wide one.
-QAction* MakeUndoAction(QObject* Parent, TUndoEngine* Engine = nullptr);
+// Takes over the engine's OnChanged while the action lives (the page's engine has this one
+// listener). The engine must outlive the action.
+QAction* MakeUndoAction(QObject* Parent, TUndoEngine& Engine);
 
 }  // namespace qv

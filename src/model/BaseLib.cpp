@@ -9,12 +9,9 @@
 namespace qv {
 
 namespace {
-// Counts the children added to containers after the start. With the registry's revision it
-// stamps what containers know of their children for SetFrame: the sum changes whenever either
-// changes.
-std::uint64_t gChildrenAdded = 0;
-
-std::uint64_t FrameTreeRevision(const TAnimationManager& am) { return am.Revision() + gChildrenAdded; }
+// Stamps what a container of the page knows of its children for SetFrame: the sum changes
+// whenever the registry gains or loses a record or a tree of the page gains a child.
+std::uint64_t FrameTreeRevision(const TAnimationManager& am) { return am.Revision() + am.TreeRevision(); }
 }  // namespace
 
 // ---- TNotifyList ---------------------------------------------------------------------------
@@ -55,7 +52,15 @@ TBaseProperty::TBaseProperty() = default;
 
 TBaseProperty::~TBaseProperty() {
   fNotifyEvents.Clear();
-  AnimationManager().Remove(this);
+  if (TAnimationManager* am = AnimationManager()) am->Remove(this);
+}
+
+void TBaseProperty::AttachPage(const TPageServices* Services) {
+  if (Services == fPage) return;
+  if (TAnimationManager* am = AnimationManager()) am->Remove(this);
+  fPage = Services;
+  fAnimRec = nullptr;
+  fAnimRevision = ~std::uint64_t{0};
 }
 
 std::unique_ptr<TBaseProperty> TBaseProperty::NewInstance() const { return std::make_unique<TBaseProperty>(); }
@@ -188,15 +193,16 @@ bool WorthSaving(const Tkeys& keys) {
 
 void TBaseProperty::SaveToStream(const std::string& Space, TLineWriter& Writer) const {
   Writer.WriteLine(Space + Name + " = " + StringForm());
-  const TAnimationManager& am = AnimationManager();
-  for (int slot = 0; slot < kAnimationSlots; ++slot) {
-    const Tkeys* keys = am.trygetAnimation(this, slot);
+  const TAnimationManager* am = AnimationManager();
+  for (int slot = 0; am && slot < kAnimationSlots; ++slot) {
+    const Tkeys* keys = am->trygetAnimation(this, slot);
     if (keys && WorthSaving(*keys)) Writer.WriteLine(Space + AnimLine(slot, *keys));
   }
 }
 
 Tkeys* TBaseProperty::Animation(bool ForceCreation, std::int32_t Slot) const {
-  return AnimationManager().getAnimation(this, ForceCreation, Slot);
+  TAnimationManager* am = AnimationManager();
+  return am ? am->getAnimation(this, ForceCreation, Slot) : nullptr;
 }
 
 bool TBaseProperty::HasAnimation(std::int32_t Slot) const { return Animation(false, Slot) != nullptr; }
@@ -260,21 +266,31 @@ std::weak_ptr<const void> TBaseProperty::LifetimeToken() const {
 TCustomContainerObject::TCustomContainerObject() = default;
 
 TCustomContainerObject::~TCustomContainerObject() {
-  TAnimationManager& am = AnimationManager();
+  TAnimationManager* am = AnimationManager();
   for (auto& child : fProperties) {
-    am.Remove(child.get());
+    if (am) am->Remove(child.get());
     child.reset();
   }
   fProperties.clear();
-  am.Remove(this);
+  if (am) am->Remove(this);
+}
+
+void TCustomContainerObject::AttachPage(const TPageServices* Services) {
+  if (Services == Page()) return;
+  TBaseProperty::AttachPage(Services);
+  fFrameRevision = ~std::uint64_t{0};
+  for (auto& child : fProperties) child->AttachPage(Services);
+  if (TAnimationManager* am = AnimationManager()) am->NoteTreeChanged();
 }
 
 TBaseProperty* TCustomContainerObject::AddChild(std::unique_ptr<TBaseProperty> Child, std::string ChildName) {
   TBaseProperty* raw = Child.get();
   raw->AddContainerHook(this);
+  raw->fOwner = this;
+  raw->AttachPage(Page());
   fProperties.push_back(std::move(Child));
   raw->Name = std::move(ChildName);
-  ++gChildrenAdded;
+  if (TAnimationManager* am = AnimationManager()) am->NoteTreeChanged();
   return raw;
 }
 
@@ -380,8 +396,18 @@ void TCustomContainerObject::FinishFramePlainly(const TFrameStep* Steps, std::si
 // called (their names are still checked). What is left out is known from the last time the
 // tree or the registry changed; when a subscriber changes either during the walk, the rest is
 // done the plain way.
+void TCustomContainerObject::SetFramePlainly(double Frame) {
+  for (std::size_t i = 0; i < Count(); ++i)
+    if (TBaseProperty* c = Child(i); !c->Name.empty()) c->SetFrame(Frame);
+}
+
 void TCustomContainerObject::SetFrame(double Frame) {
-  const TAnimationManager& am = AnimationManager();
+  const TAnimationManager* registry = AnimationManager();
+  if (registry == nullptr) {
+    SetFramePlainly(Frame);
+    return;
+  }
+  const TAnimationManager& am = *registry;
   const std::uint64_t revision = FrameTreeRevision(am);
   if (fFrameRevision != revision) RefreshFrameSteps(am, revision);
   struct WalkGuard {

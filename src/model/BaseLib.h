@@ -48,6 +48,16 @@ namespace qv {
 class TBaseProperty;
 class TCustomContainerObject;
 class TContainerObject;
+class TUndoEngine;
+
+// What every property of one page shares: the page's animation registry (the tracks of its
+// properties) and its undo engine. The page hands it down its object tree; a property reaches it
+// through its owner, so two pages never share mutable state and can run on two threads. Objects
+// outside a page have none: they cannot be animated and push no undo elements.
+struct TPageServices {
+  TAnimationManager* Animations = nullptr;
+  TUndoEngine* Undo = nullptr;
+};
 
 enum TPropertyAttributes : std::uint8_t { paIn, paOut, paVisible, paAnimatable, paEnabled };
 enum TBaseTypeDirection : std::uint8_t { btIn, btOut };
@@ -232,7 +242,7 @@ class TBaseProperty {
   virtual TFrameUse FrameUse() const;
   // This property's record in the animation registry, or none. Looked up again only after the
   // registry created or removed a record.
-  const TAnimRec* AnimRecord() const { return AnimRecord(AnimationManager()); }
+  const TAnimRec* AnimRecord() const { return fPage ? AnimRecord(*fPage->Animations) : nullptr; }
   const TAnimRec* AnimRecord(const TAnimationManager& Registry) const {
     if (fAnimRevision != Registry.Revision()) {
       fAnimRec = Registry.Find(this);
@@ -252,6 +262,18 @@ class TBaseProperty {
   // Whether GetValueFrom(Source) would succeed, tried on a fresh instance of this class.
   virtual bool TryGetValueFrom(const TBaseProperty* Source) const;
 
+  // The page this property belongs to (through its owner), or none.
+  const TPageServices* Page() const { return fPage; }
+  // The page's registry and undo engine, or none outside a page.
+  TAnimationManager* AnimationManager() const { return fPage ? fPage->Animations : nullptr; }
+  TUndoEngine* UndoEngine() const { return fPage ? fPage->Undo : nullptr; }
+  // The container that owns this property, or none for a root (a page, a layer not yet placed).
+  TCustomContainerObject* Owner() const { return fOwner; }
+  // Makes this property (and, for a container, its whole tree) part of Page. The tracks kept
+  // for it in another page's registry are dropped there first: a registry never holds a track of
+  // an object of another page. None detaches.
+  virtual void AttachPage(const TPageServices* Services);
+
   // A token that expires when this property is destroyed. Made on first request, so properties
   // nobody asks about pay nothing; undo elements hold it to know whether their property lives.
   std::weak_ptr<const void> LifetimeToken() const;
@@ -263,6 +285,8 @@ class TBaseProperty {
   void CompactNotifyEvents();
 
   TNotifyList fNotifyEvents;
+  const TPageServices* fPage = nullptr;
+  TCustomContainerObject* fOwner = nullptr;
   std::size_t fLiveCount = 0;
   int fWalkDepth = 0;
   bool fHasRemoved = false;
@@ -355,6 +379,8 @@ class TCustomContainerObject : public TBaseProperty {
   void SetAnimationType(Tanimationtype Value) override;
   void ClearAnimation() override;
 
+  void AttachPage(const TPageServices* Services) override;
+
   virtual void CloseObject() {}
   // The first child whose Name equals Name ignoring letter case, or none.
   virtual TBaseProperty* GetProperty(std::string_view Name) const;
@@ -391,6 +417,8 @@ class TCustomContainerObject : public TBaseProperty {
     bool Forwards;         // Node is a container whose SetFrame forwards: it is walked, not called
   };
   static constexpr std::uint32_t kOwnChild = ~std::uint32_t{0};
+  // Every named child in order, the plain way (outside a page nothing has tracks).
+  void SetFramePlainly(double Frame);
   // Takes the steps again when the tree or the registry changed; answers whether there is any.
   bool RefreshFrameSteps(const TAnimationManager& am, std::uint64_t Revision);
   // After a subscriber changed the tree or the registry at step k: every later child of each

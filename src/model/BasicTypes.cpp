@@ -16,7 +16,9 @@ namespace {
 // changed the registry.
 template <class Fn>
 void ForEachEvaluatedTrack(const TBaseProperty& owner, Fn&& fn) {
-  const TAnimationManager& am = AnimationManager();
+  const TAnimationManager* registry = owner.AnimationManager();
+  if (registry == nullptr) return;
+  const TAnimationManager& am = *registry;
   const TAnimRec* rec = owner.AnimRecord(am);
   std::uint64_t revision = am.Revision();
   // The slots that hold a track, lowest first.
@@ -39,11 +41,12 @@ void ForEachEvaluatedTrack(const TBaseProperty& owner, Fn&& fn) {
 // ---- TDouble -----------------------------------------------------------------------------
 
 void TDouble::ApplyKeyframeSide(double v) {
-  TAnimationManager& am = AnimationManager();
-  if (am.AutoAnimationMode) {
+  const TAnimationManager* am = AnimationManager();
+  if (am == nullptr) return;
+  if (am->AutoAnimationMode) {
     if (Tkeys* keys = Animation(true)) {
-      if (keys->Count() == 0 && am.Frame != 0.0) keys->AddKey(0.0, fValue);
-      keys->AddKey(am.Frame, v);
+      if (keys->Count() == 0 && am->Frame != 0.0) keys->AddKey(0.0, fValue);
+      keys->AddKey(am->Frame, v);
     }
   } else if (Tkeys* keys = Animation(false)) {
     // The whole curve moves with the value, so the animation keeps its shape around it.
@@ -139,11 +142,12 @@ TZeroOneDouble::TZeroOneDouble() {
 // ---- TInteger ----------------------------------------------------------------------------
 
 void TInteger::ApplyKeyframeSide(std::int32_t v) {
-  TAnimationManager& am = AnimationManager();
-  if (am.AutoAnimationMode) {
+  const TAnimationManager* am = AnimationManager();
+  if (am == nullptr) return;
+  if (am->AutoAnimationMode) {
     if (Tkeys* keys = Animation(true)) {
       if (keys->Count() == 0) keys->AddKey(0.0, fValue);
-      keys->AddKey(std::trunc(am.Frame), v);
+      keys->AddKey(std::trunc(am->Frame), v);
     }
   } else if (Tkeys* keys = Animation(false)) {
     // In 64 bits: the difference of two 32-bit values may not fit in 32.

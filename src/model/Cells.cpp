@@ -20,7 +20,15 @@ void TCell::DrawTitle(const std::string& Name, TCellCanvas& C, const TCellRect& 
 
 namespace {
 
-void PushChange(TBaseProperty* P) { UndoEngine().PushUndoAction(std::make_unique<TPropertyChangedElement>(P)); }
+// Gestures are recorded on the undo engine of the property's page; a property outside a page
+// records nothing.
+void PushChange(TBaseProperty* P) {
+  if (TUndoEngine* undo = P->UndoEngine()) undo->PushUndoAction(std::make_unique<TPropertyChangedElement>(P));
+}
+// Takes back the element of a gesture that changed nothing.
+void DropChange(TBaseProperty* P) {
+  if (TUndoEngine* undo = P->UndoEngine()) undo->RemoveUndoAction();
+}
 
 // Numbers and strings: a press on the value text starts a gesture; a release where it began
 // opens the inline editor.
@@ -74,7 +82,7 @@ class TTextCell : public TCell {
                           D.displayrect.Top + 18},
                          D.EditorText, this);
     } else if (Unchanged()) {
-      UndoEngine().RemoveUndoAction();
+      DropChange(fProperty);
     }
   }
   // Text left as it was shown is not applied: the display rounds, and reapplying it would cut
@@ -86,7 +94,7 @@ class TTextCell : public TCell {
     if (!D.EditorOpen) return;
     ApplyText(Text);
     D.EditorOpen = false;
-    if (Unchanged()) UndoEngine().RemoveUndoAction();
+    if (Unchanged()) DropChange(fProperty);
   }
 };
 
@@ -198,7 +206,7 @@ class TEnumCell : public TCell {
     fA.Old() = fA.Get();
     const auto chosen = H.PopupMenu(displayrect.Left, displayrect.Top, fA.Names, fA.Get());
     if (!chosen) return;
-    if (*chosen == fA.Old()) UndoEngine().RemoveUndoAction();
+    if (*chosen == fA.Old()) DropChange(fProperty);
     fA.Set(*chosen);
   }
 

@@ -56,9 +56,4 @@ void TUndoEngine::RemoveUndoAction() {
   NotifyChanged();
 }
 
-TUndoEngine& UndoEngine() {
-  static TUndoEngine* const instance = new TUndoEngine(20);
-  return *instance;
-}
-
 }  // namespace qv

@@ -40,6 +40,8 @@ class TPropertyChangedElement : public TUndoElement {
 
 class TUndoEngine {
  public:
+  // The capacity of a page's engine.
+  static constexpr std::int32_t kStandardCapacity = 20;
   explicit TUndoEngine(std::int32_t MaxCount);
   ~TUndoEngine();
   TUndoEngine(const TUndoEngine&) = delete;
@@ -65,8 +67,5 @@ class TUndoEngine {
   std::int32_t fMax;
   std::vector<std::unique_ptr<TUndoElement>> UndoBuffer;
 };
-
-// The process-wide engine with a capacity of 20; created on first use and never destroyed.
-TUndoEngine& UndoEngine();
 
 }  // namespace qv

@@ -59,12 +59,13 @@ void ReadAnimLine(std::string_view line, TBaseProperty& prop) {
   if (slot < 0 || slot > 15) return;  // no such slot: the line is skipped
 
   // The registry's current slot chooses where the track is made; it is the editor's, so it is
-  // put back at once.
-  TAnimationManager& am = AnimationManager();
-  const std::int32_t previousSlot = am.Slot;
-  am.Slot = slot;
+  // put back at once. A property outside a page has no registry and keeps no track.
+  TAnimationManager* am = prop.AnimationManager();
+  if (am == nullptr) return;
+  const std::int32_t previousSlot = am->Slot;
+  am->Slot = slot;
   Tkeys* track = prop.Animation(true);
-  am.Slot = previousSlot;
+  am->Slot = previousSlot;
   if (track == nullptr) return;
 
   const std::string mode = parser.Parse();
@@ -162,6 +163,23 @@ void ParseProjectLines(const std::vector<std::string>& lines, const std::string&
       block.Obj->CloseObject();
     }
   }
+}
+
+std::vector<std::string> ProjectObjectClasses(const std::string& fileName) {
+  std::vector<std::string> classes;
+  try {
+    for (const std::string& text : ReadTextLines(fileName)) {
+      const std::string_view line = TrimLeading(text);
+      if (!StartsWith(line, "Object")) continue;
+      std::string name;
+      std::string cls;
+      SplitHeader(line, name, cls);
+      classes.push_back(std::move(cls));
+    }
+  } catch (const std::exception&) {
+    classes.clear();
+  }
+  return classes;
 }
 
 void LoadProjectFile(const std::string& fileName, TContainerObject& root, const TDiscardObject& discard) {

@@ -51,6 +51,10 @@ using TDiscardObject = std::function<void(TContainerObject* Object)>;
 void ParseProjectLines(const std::vector<std::string>& Lines, const std::string& FileName,
                        TContainerObject& Root, const TDiscardObject& Discard);
 
+// The class keywords (upper case, "TTEXTLAYER") of every "Object" header of FileName, in file
+// order, without making anything; none when the file cannot be read.
+std::vector<std::string> ProjectObjectClasses(const std::string& FileName);
+
 // Reads FileName (any line ends, UTF-8 or a UTF-16 byte-order mark) with ParseProjectLines.
 void LoadProjectFile(const std::string& FileName, TContainerObject& Root, const TDiscardObject& Discard);
 

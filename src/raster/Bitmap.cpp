@@ -18,10 +18,6 @@ EImageError::EImageError(const std::string& fileName, const std::string& what)
 namespace {
 constexpr std::size_t kPixelAlign = 64;
 
-TmemoryBitmap::TBitbltHook& BitbltHook() {
-  static TmemoryBitmap::TBitbltHook hook;
-  return hook;
-}
 }  // namespace
 
 // --- memory -------------------------------------------------------------------------------------
@@ -356,10 +352,8 @@ void TmemoryBitmap::SaveTga(const std::string& filename) const {
   if (!ok) throw EImageError(filename, "cannot write the file");
 }
 
-void TmemoryBitmap::SetBitbltHook(TBitbltHook hook) { BitbltHook() = std::move(hook); }
-
-void TmemoryBitmap::Bitblt(void* DestHandle, int Xdest, int Ydest) const {
-  if (const auto& hook = BitbltHook()) hook(*this, DestHandle, Xdest, Ydest);
+void TmemoryBitmap::Bitblt(TSurface* DestHandle, int Xdest, int Ydest) const {
+  if (DestHandle != nullptr) DestHandle->Show(*this, Xdest, Ydest);
 }
 
 }  // namespace qv

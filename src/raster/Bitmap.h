@@ -174,12 +174,15 @@ class TmemoryBitmap {
   // The bytes SaveTga writes (std::range_error the same way).
   std::vector<std::uint8_t> TgaBytes() const;
 
-  // Shows the whole bitmap on a window surface at (Xdest, Ydest), alpha ignored. The raster engine
-  // has no window system: the editor installs the hook that does the drawing; without one this
-  // does nothing.
-  using TBitbltHook = std::function<void(const TmemoryBitmap& bmp, void* DestHandle, int Xdest, int Ydest)>;
-  static void SetBitbltHook(TBitbltHook hook);
-  void Bitblt(void* DestHandle, int Xdest, int Ydest) const;
+  // A window surface the whole bitmap can be shown on (the raster engine has no window system;
+  // whoever has one implements it).
+  class TSurface {
+   public:
+    virtual ~TSurface() = default;
+    virtual void Show(const TmemoryBitmap& Bitmap, int Xdest, int Ydest) = 0;
+  };
+  // Shows the whole bitmap on DestHandle at (Xdest, Ydest), alpha ignored; none: nothing.
+  void Bitblt(TSurface* DestHandle, int Xdest, int Ydest) const;
 
   // --- public fields --------------------------------------------------------------------------
   bool FreeMemory = true;       // the bitmap owns Bits and frees them

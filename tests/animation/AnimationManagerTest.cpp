@@ -172,10 +172,5 @@ TEST_F(Registry, ProceduresMayQueueProceduresAndSetTheFrame) {
   EXPECT_EQ(am.Frame, 50.0);  // the inner call stored its frame last
 }
 
-TEST(AnimationManagerAccessor, OneInstance) {
-  EXPECT_EQ(&AnimationManager(), &AnimationManager());
-  EXPECT_TRUE(AnimationManager().Anims[0].enabled);
-}
-
 }  // namespace
 }  // namespace qv

@@ -19,8 +19,8 @@ TEST(UndoAfterDelete, ElementsOfADeletedLayerArePoppedWithoutEffect) {
 
   // What the grid pushes before each gesture: a plain value, a nested container's value, a colour
   // (a container of four channels), the whole layer, and one of the layer that stays.
-  TUndoEngine& undo = UndoEngine();
-  while (undo.Count() > 0) undo.RemoveUndoAction();
+  ASSERT_NE(sys->UndoEngine(), nullptr);
+  TUndoEngine& undo = *sys->UndoEngine();
   undo.PushUndoAction(std::make_unique<TPropertyChangedElement>(&kept.XProperty()));
   undo.PushUndoAction(std::make_unique<TPropertyChangedElement>(&doomed.XProperty()));
   undo.PushUndoAction(std::make_unique<TPropertyChangedElement>(&doomed.Font().FontSizeProperty()));

@@ -5,8 +5,10 @@
 #include "model/BasicTypes.h"
 #include "model/Cells.h"
 #include "model/UndoEngine.h"
+#include "support/TestPage.h"
 
 using namespace qv;
+using qv::test::TestPage;
 
 namespace {
 
@@ -148,8 +150,10 @@ TEST(NumberCell, EachStepNotifies) {
 }
 
 TEST(NumberCell, UndoElementsOfDrags) {
-  auto& U = UndoEngine();
+  TestPage page;
+  auto& U = page.Undo;
   TDouble d;
+  page.Join(d);
   d.SetValue(10.0);
   Row r(&d);
   const auto before = U.Count();
@@ -173,8 +177,10 @@ TEST(NumberCell, UndoElementsOfDrags) {
 }
 
 TEST(NumberCell, DragEndingAtStartValueLeavesNoElement) {
-  auto& U = UndoEngine();
+  TestPage page;
+  auto& U = page.Undo;
   TInteger i;
+  page.Join(i);
   i.SetValue(5);
   Row r(&i);
   const auto before = U.Count();
@@ -197,8 +203,10 @@ TEST(NumberCell, DragEndingAtStartValueLeavesNoElement) {
 }
 
 TEST(NumberCell, ClickOpensEditorWithThreeDecimalsAndLeavingItChangesNothing) {
-  auto& U = UndoEngine();
+  TestPage page;
+  auto& U = page.Undo;
   TDouble d;
+  page.Join(d);
   d.SetValue(0.12345);
   Row r(&d);
   const auto before = U.Count();
@@ -225,10 +233,12 @@ TEST(NumberCell, InlineEditorParsesLocaleFree) {
       {"garbage keeps value", "abc", 1.0, false},
       {"blanks", " 3 ", 3.0, true},
   };
-  auto& U = UndoEngine();
+  TestPage page;
+  auto& U = page.Undo;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TDouble d;
+    page.Join(d);
     d.SetValue(1.0);
     Row r(&d);
     const auto before = U.Count();
@@ -256,8 +266,10 @@ TEST(NumberCell, InlineEditorParsesLocaleFree) {
 }
 
 TEST(NumberCell, PressRulesAndCursor) {
-  auto& U = UndoEngine();
+  TestPage page;
+  auto& U = page.Undo;
   TDouble d;
+  page.Join(d);
   d.SetValue(1.0);  // "1.000": 35 px wide from x = 100
   Row r(&d);
   const auto before = U.Count();
@@ -277,8 +289,10 @@ TEST(NumberCell, PressRulesAndCursor) {
 }
 
 TEST(StringCell, EmptyStringIsClickableAcrossTheCellAndEditsText) {
-  auto& U = UndoEngine();
+  TestPage page;
+  auto& U = page.Undo;
   TString s;
+  page.Join(s);
   Row r(&s);
   const auto before = U.Count();
   TCellCursor c = TCellCursor::crDefault;
@@ -308,8 +322,10 @@ TEST(TitleCell, DisabledTitleAtHalfTheColourValue) {
 }
 
 TEST(BooleanCell, AnyButtonTogglesAndEachToggleLeavesAnElement) {
-  auto& U = UndoEngine();
+  TestPage page;
+  auto& U = page.Undo;
   TBoolean b;
+  page.Join(b);
   Row r(&b);
   const auto before = U.Count();
   r.Cell->MouseDown(r.Host, TCellButton::mbRight, 500, 45);
@@ -340,10 +356,12 @@ TEST(EnumCell, MenuChoicesAndDismissals) {
       {"same value removes the element, still notifies", 1, vaCenter, 0, 1},
       {"dismissed keeps the element", std::nullopt, vaCenter, 1, 0},
   };
-  auto& U = UndoEngine();
+  TestPage page;
+  auto& U = page.Undo;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TEnum<TVTextAlig> e;
+    page.Join(e);
     e.SetValue(vaCenter);
     int calls = 0;
     e.AddChangeNotify(&calls, [&](TBaseProperty*, void*, const std::string&, std::int32_t) { ++calls; });
@@ -363,12 +381,14 @@ TEST(EnumCell, MenuChoicesAndDismissals) {
 }
 
 TEST(ColorCell, DialogConfirmSetsOpaqueColourCancelChangesNothing) {
+  TestPage page;
   auto color = TConstruction::Create<TColor4>();
+  page.Join(*color);
   color->SetVector(0.0, 0.0, 1.0, 0.5);
   Row r(color.get());
   EXPECT_EQ(r.Canvas.SwatchRect, (TCellRect{100, 2, 132, 15}));
   EXPECT_EQ(r.Canvas.SwatchFill, 0xFF0000u);
-  const auto before = UndoEngine().Count();
+  const auto before = page.Undo.Count();
   r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 140, 5);  // beside the swatch
   EXPECT_EQ(r.Host.ColorInitial, 0u);
   r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 110, 5);  // cancelled
@@ -379,7 +399,7 @@ TEST(ColorCell, DialogConfirmSetsOpaqueColourCancelChangesNothing) {
   EXPECT_DOUBLE_EQ(color->Red()->Value(), 1.0);
   EXPECT_DOUBLE_EQ(color->Blue()->Value(), 0.0);
   EXPECT_DOUBLE_EQ(color->Alpha()->Value(), 1.0);
-  EXPECT_EQ(UndoEngine().Count(), before);
+  EXPECT_EQ(page.Undo.Count(), before);
 }
 
 // The cell shows and reads timecodes with the timecode field's own conversions.
@@ -407,8 +427,10 @@ TEST(TimecodeCell, ShowsAndReadsTimecodes) {
 }
 
 TEST(TimecodeCell, NoDragReleaseOpensFieldLeavingSetsSeconds) {
-  auto& U = UndoEngine();
+  TestPage page;
+  auto& U = page.Undo;
   TTimeCode t;
+  page.Join(t);
   t.SetValue(3.0);
   Row r(&t);
   EXPECT_EQ(r.Canvas.Texts.back(), "00:00:03.00");
@@ -441,9 +463,11 @@ TEST(FileCells, DialogsWithTheirFiltersConfirmAndCancel) {
   cases.push_back({"text", std::make_unique<TTextFile>(),
                    "All Files (*.txt;*.rtf)|*.TXT;*.RTF|Text files (*.txt)|*.TXT|RichEdit files (*.rtf)|*.RTF", false});
   cases.push_back({"folder", std::make_unique<TDirectory>(), "", true});
-  auto& U = UndoEngine();
+  TestPage page;
+  auto& U = page.Undo;
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
+    page.Join(*c.prop);
     c.prop->SetValue("/old");
     Row r(c.prop.get());
     const auto before = U.Count();

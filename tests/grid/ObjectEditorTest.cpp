@@ -63,6 +63,8 @@ class ObjectEditorTest : public ::testing::Test {
     }
     return -1;
   }
+  // The undo engine of the page the grid edits.
+  TUndoEngine& Undo() { return *sys->UndoEngine(); }
   TTextLayer* text = nullptr;
   TManualTickSource ticks;
   std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(768, 576, TCompositionContext{.Ticks = &ticks}, true);
@@ -105,7 +107,7 @@ TEST_F(ObjectEditorTest, DragEndsOnPressedRowAndCtrlZUndoes) {
   d->SetValue(0.5);
   editor.grab();  // paints, so the cells know their geometry
   const double expected = 0.5 + 40 * static_cast<double>(d->ratio);
-  const auto before = UndoEngine().Count();
+  const auto before = Undo().Count();
   const QPoint p = ValuePoint(row);
   QTest::mousePress(&editor, Qt::LeftButton, {}, p);
   EXPECT_EQ(editor.MouseIndex, metValueDraw);
@@ -114,7 +116,7 @@ TEST_F(ObjectEditorTest, DragEndsOnPressedRowAndCtrlZUndoes) {
   QTest::mouseRelease(&editor, Qt::LeftButton, {}, p + QPoint(40, 60));
   EXPECT_EQ(editor.MouseIndex, metNone);
   EXPECT_NEAR(d->Value(), expected, 1e-5);
-  ASSERT_EQ(UndoEngine().Count(), before + 1);
+  ASSERT_EQ(Undo().Count(), before + 1);
   QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);  // no undo action here: nothing happens
   EXPECT_NEAR(d->Value(), expected, 1e-5);
 }
@@ -125,7 +127,7 @@ TEST_F(ObjectEditorTest, InlineEditorIsALineEditAndLeavingItChangesNothing) {
   auto* d = static_cast<TDouble*>(editor.Rows()[static_cast<std::size_t>(row)].prop);
   d->SetValue(0.12345);
   editor.grab();  // paints, so the cells know their geometry
-  const auto before = UndoEngine().Count();
+  const auto before = Undo().Count();
   QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(row));
   ASSERT_NE(editor.InlineEditor(), nullptr);
   EXPECT_EQ(editor.InlineEditor()->text(), "0.123");
@@ -133,7 +135,7 @@ TEST_F(ObjectEditorTest, InlineEditorIsALineEditAndLeavingItChangesNothing) {
   QApplication::processEvents();
   EXPECT_EQ(editor.InlineEditor(), nullptr);
   EXPECT_DOUBLE_EQ(d->Value(), 0.12345);
-  EXPECT_EQ(UndoEngine().Count(), before);
+  EXPECT_EQ(Undo().Count(), before);
 
   QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(row));
   ASSERT_NE(editor.InlineEditor(), nullptr);
@@ -142,8 +144,8 @@ TEST_F(ObjectEditorTest, InlineEditorIsALineEditAndLeavingItChangesNothing) {
   QTest::keyClick(editor.InlineEditor(), Qt::Key_Return);
   QApplication::processEvents();
   EXPECT_DOUBLE_EQ(d->Value(), 0.5);
-  ASSERT_EQ(UndoEngine().Count(), before + 1);
-  UndoEngine().PopUndoAction();
+  ASSERT_EQ(Undo().Count(), before + 1);
+  Undo().PopUndoAction();
   EXPECT_DOUBLE_EQ(d->Value(), 0.12345);
 }
 
@@ -224,9 +226,9 @@ TEST_F(ObjectEditorTest, RowRepaintsWhenValueChangesElsewhere) {
 
 // Ctrl+Z from the grid after each kind of edit; the action is enabled only with elements to pop.
 TEST_F(ObjectEditorTest, CtrlZAfterEachKindOfEdit) {
-  auto& U = UndoEngine();
+  auto& U = Undo();
   while (U.Count() > 0) U.PopUndoAction();
-  QAction* undo = MakeUndoAction(&editor);
+  QAction* undo = MakeUndoAction(&editor, U);
   editor.addAction(undo);
   EXPECT_FALSE(undo->isEnabled());
   const int num = FirstNumberRow();

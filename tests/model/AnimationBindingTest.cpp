@@ -17,12 +17,13 @@ using KeyList = std::vector<std::pair<double, double>>;
 
 class Binding : public ::testing::Test {
  protected:
-  RegistryState state;  // every test leaves the registry as it found it
-  TAnimationManager& am = AnimationManager();
+  TestPage page;  // every test has a registry of its own
+  TAnimationManager& am = page.Animations;
 };
 
 TEST_F(Binding, DoubleFollowsItsTrackAndNotifiesOnlyOnChange) {
   TDouble d;
+  page.Join(d);
   Tkeys* k = d.Animation(true);
   k->AddKey(0.0, 0.0);
   k->AddKey(10.0, 100.0);
@@ -36,6 +37,7 @@ TEST_F(Binding, DoubleFollowsItsTrackAndNotifiesOnlyOnChange) {
 
 TEST_F(Binding, FrameEvaluationIgnoresLimits) {
   TMinMaxInteger i;
+  page.Join(i);
   i.SetMinMax(0, 20);
   Tkeys* k = i.Animation(true);
   k->AddKey(0.0, 0.0);
@@ -56,6 +58,7 @@ TEST_F(Binding, IntegerRoundsHalvesToEven) {
   };
   for (const auto& c : cases) {
     TInteger i;
+    page.Join(i);
     Tkeys* k = i.Animation(true);
     k->AddKey(0.0, c.k0);
     k->AddKey(1.0, c.k1);
@@ -66,6 +69,7 @@ TEST_F(Binding, IntegerRoundsHalvesToEven) {
 
 TEST_F(Binding, WithoutAutomaticKeyingASetValueShiftsTheWholeCurve) {
   TDouble d;
+  page.Join(d);
   d.SetValue(10.0);
   Tkeys* k = d.Animation(true);
   k->AddKey(0.0, 0.0);
@@ -77,6 +81,7 @@ TEST_F(Binding, WithoutAutomaticKeyingASetValueShiftsTheWholeCurve) {
 
 TEST_F(Binding, ClampedValueShiftsByTheClampedDifference) {
   TMinMaxDouble d;
+  page.Join(d);
   d.SetMinMax(0, 50);
   d.SetValue(10.0);
   Tkeys* k = d.Animation(true);
@@ -88,6 +93,7 @@ TEST_F(Binding, ClampedValueShiftsByTheClampedDifference) {
 
 TEST_F(Binding, IntegerCurveShiftCannotOverflow) {
   TInteger i;
+  page.Join(i);
   i.SetValue(std::numeric_limits<std::int32_t>::min());
   Tkeys* k = i.Animation(true);
   k->AddKey(0.0, 0.0);
@@ -108,6 +114,7 @@ TEST_F(Binding, AutomaticKeyingOnADouble) {
   };
   for (const auto& c : cases) {
     TDouble d;
+    page.Join(d);
     d.SetValue(3.0);
     am.AutoAnimationMode = true;
     am.Frame = c.registryFrame;
@@ -126,6 +133,7 @@ TEST_F(Binding, AutomaticKeyingOnAnInteger) {
   };
   for (const auto& c : cases) {
     TInteger i;
+    page.Join(i);
     i.SetValue(3);
     am.AutoAnimationMode = true;
     am.Frame = c.registryFrame;
@@ -137,6 +145,7 @@ TEST_F(Binding, AutomaticKeyingOnAnInteger) {
 
 TEST_F(Binding, AutomaticKeyingAddsToAnExistingTrack) {
   TDouble d;
+  page.Join(d);
   am.AutoAnimationMode = true;
   am.Frame = 5.0;
   d.SetValue(1.0);
@@ -149,6 +158,7 @@ TEST_F(Binding, AutomaticKeyingAddsToAnExistingTrack) {
 
 TEST_F(Binding, DisabledSlotsAreNotEvaluatedAndTheLastEnabledSlotDecides) {
   TDouble d;
+  page.Join(d);
   d.Animation(true, 1)->AddKey(0.0, 42.0);
   d.SetFrame(0);
   EXPECT_EQ(d.Value(), 0.0);
@@ -165,13 +175,14 @@ TEST_F(Binding, DisabledSlotsAreNotEvaluatedAndTheLastEnabledSlotDecides) {
 
 TEST_F(Binding, ASubscriberThatDropsTheTracksDuringEvaluationStopsIt) {
   TDouble d;
+  page.Join(d);
   am.Anims[1].enabled = true;
   d.Animation(true, 0)->AddKey(0.0, 5.0);
   d.Animation(true, 1)->AddKey(0.0, 9.0);
   int key = 0, calls = 0;
   d.AddChangeNotify(&key, [&](TBaseProperty* s, void*, const std::string&, std::int32_t) {
     ++calls;
-    AnimationManager().Remove(s);
+    am.Remove(s);
   });
   d.SetFrame(0);
   EXPECT_EQ(d.Value(), 5.0);
@@ -181,6 +192,7 @@ TEST_F(Binding, ASubscriberThatDropsTheTracksDuringEvaluationStopsIt) {
 
 TEST_F(Binding, StringTrackNotifiesOnEveryEvaluation) {
   TString s;
+  page.Join(s);
   Tkeys* k = s.Animation(true);
   k->AddKey(0.0, std::string("A"));
   k->AddKey(10.0, std::string("B"));
@@ -197,6 +209,7 @@ TEST_F(Binding, StringTrackNotifiesOnEveryEvaluation) {
 
 TEST_F(Binding, StringSetValueLeavesItsTrackAlone) {
   TString s;
+  page.Join(s);
   Tkeys* k = s.Animation(true);
   k->AddKey(0.0, std::string("A"));
   am.AutoAnimationMode = true;
@@ -207,7 +220,9 @@ TEST_F(Binding, StringSetValueLeavesItsTrackAlone) {
 
 TEST_F(Binding, BooleansAndEnumerationsHoldTracksButNeverFollowThem) {
   TBoolean b;
+  page.Join(b);
   TEnum<TVTextAlig> e;
+  page.Join(e);
   b.Animation(true)->AddKey(0.0, 1.0);
   e.Animation(true)->AddKey(0.0, 2.0);
   ChangeCounter cb(&b), ce(&e);
@@ -221,6 +236,7 @@ TEST_F(Binding, BooleansAndEnumerationsHoldTracksButNeverFollowThem) {
 
 TEST_F(Binding, GetAnimationFromCopiesKeysOfTheSameClassWithAnOffset) {
   TDouble src, dst;
+  page.Join(src, dst);
   src.Animation(true)->AddKey(0.0, 1.0);
   src.Animation(true)->AddKey(10.0, 2.0)->fstr = "not copied";
   dst.Animation(true)->AddKey(3.0, 9.0);  // cleared first
@@ -229,11 +245,13 @@ TEST_F(Binding, GetAnimationFromCopiesKeysOfTheSameClassWithAnOffset) {
   EXPECT_EQ(dst.Animation(false)->key(1)->fstr, "");
 
   TInteger other;
+  page.Join(other);
   other.Animation(true)->AddKey(0.0, 5.0);
   dst.getAnimationFrom(&other, 0);  // another class: nothing happens
   EXPECT_EQ(Keys(dst.Animation(false)), (KeyList{{25, 1}, {35, 2}}));
 
   TDouble fresh, empty;
+  page.Join(fresh, empty);
   fresh.getAnimationFrom(&empty, 0);  // the source gets an empty track, the target one too
   EXPECT_TRUE(empty.HasAnimation());
   EXPECT_TRUE(fresh.HasAnimation());
@@ -245,19 +263,23 @@ TEST_F(Binding, GetAnimationFromCopiesKeysOfTheSameClassWithAnOffset) {
 
 TEST_F(Binding, ContainerGetAnimationFromPairsChildrenByPosition) {
   auto a = Make<TKindLayer>();
+  page.Join(*a);
   auto b = Make<TKindLayer>();
+  page.Join(*b);
   a->X()->Animation(true)->AddKey(0.0, 5.0);
   a->Font()->Color()->Blue()->Animation(true)->AddKey(2.0, 0.5);
   b->getAnimationFrom(a.get(), 10);
   EXPECT_EQ(Keys(b->X()->Animation(false)), (KeyList{{10, 5}}));
   EXPECT_EQ(Keys(b->Font()->Color()->Blue()->Animation(false)), (KeyList{{12, 0.5}}));
   auto g = Make<TGroup>();
+  page.Join(*g);
   g->getAnimationFrom(a.get(), 0);  // another class
   EXPECT_FALSE(g->Size()->HasAnimation());
 }
 
 TEST_F(Binding, SetFrameReachesTheChannelsOfANestedColour) {
   auto layer = Make<TKindLayer>();
+  page.Join(*layer);
   Tkeys* k = layer->Font()->Color()->Green()->Animation(true);
   k->AddKey(0.0, 0.0);
   k->AddKey(10.0, 1.0);
@@ -269,6 +291,7 @@ TEST_F(Binding, SetFrameReachesTheChannelsOfANestedColour) {
 
 TEST_F(Binding, ClearAndAnimationTypeAffectOnlyExistingTracks) {
   auto layer = Make<TKindLayer>();
+  page.Join(*layer);
   Tkeys* x = layer->X()->Animation(true);
   x->AddKey(0.0, 1.0);
   layer->SetAnimationType(atPingPong);
@@ -283,9 +306,10 @@ TEST_F(Binding, ClearAndAnimationTypeAffectOnlyExistingTracks) {
 
 TEST_F(Binding, TracksFollowTheCurrentSlot) {
   TDouble d;
+  page.Join(d);
   am.Slot = 3;
   Tkeys* k = d.Animation(true);
-  EXPECT_EQ(AnimationManager().trygetAnimation(&d, 3), k);
+  EXPECT_EQ(am.trygetAnimation(&d, 3), k);
   EXPECT_TRUE(d.HasAnimation());
   EXPECT_FALSE(d.HasAnimation(0));
   EXPECT_TRUE(d.HasAnimation(3));
@@ -293,6 +317,7 @@ TEST_F(Binding, TracksFollowTheCurrentSlot) {
 
 TEST_F(Binding, ANegativeCurrentSlotAddressesNoTrackAndNothingFails) {
   TDouble d;
+  page.Join(d);
   am.Slot = -5;
   EXPECT_EQ(d.Animation(true), nullptr);
   EXPECT_FALSE(d.HasAnimation());
@@ -305,18 +330,21 @@ TEST_F(Binding, ANegativeCurrentSlotAddressesNoTrackAndNothingFails) {
   const std::int32_t f[] = {0};
   d.MakeAnimation(v, f, 0);
   TDouble src;
+  page.Join(src);
   d.getAnimationFrom(&src, 0);
-  EXPECT_EQ(AnimationManager().Find(&d), nullptr);
+  EXPECT_EQ(am.Find(&d), nullptr);
 }
 
 TEST_F(Binding, MakeAnimationWithScaleRoundsFramesHalvesToEven) {
   TDouble d;
+  page.Join(d);
   const double values[] = {1, 2, 3, 4};
   const std::int32_t frames[] = {10, 11, 12, 15};
   d.MakeAnimation(values, frames, 2.0f, 10);
   EXPECT_EQ(Keys(d.Animation(false)), (KeyList{{10, 1}, {12, 2}, {14, 3}, {20, 4}}));
 
   TDouble half;
+  page.Join(half);
   const std::int32_t odd[] = {1, 3, 5};
   half.MakeAnimation(std::span<const double>(values, 3), odd, 0.5f, 0);
   // 0.5 -> 0, 1.5 -> 2, 2.5 -> 2: the third key replaces the second.
@@ -325,6 +353,7 @@ TEST_F(Binding, MakeAnimationWithScaleRoundsFramesHalvesToEven) {
 
 TEST_F(Binding, MakeAnimationWithoutScaleStoresTheFirstValueSilently) {
   TDouble d;
+  page.Join(d);
   ChangeCounter c(&d);
   const double values[] = {4, 5, 6};
   const std::int32_t frames[] = {0, 10, 20};
@@ -334,12 +363,14 @@ TEST_F(Binding, MakeAnimationWithoutScaleStoresTheFirstValueSilently) {
   EXPECT_EQ(Keys(d.Animation(false)), (KeyList{{100, 4}, {110, 5}, {120, 6}}));
 
   TDouble shortValues;
+  page.Join(shortValues);
   shortValues.MakeAnimation(std::span<const double>(values, 1), frames, 0);  // fewer values than frames
   EXPECT_EQ(Keys(shortValues.Animation(false)), (KeyList{{0, 4}}));
 }
 
 TEST_F(Binding, MakeAnimationOfStrings) {
   TString s;
+  page.Join(s);
   const std::string values[] = {"one", "two"};
   const std::int32_t frames[] = {0, 4};
   s.MakeAnimation(values, frames, 2.5f, 0);

@@ -70,12 +70,14 @@ void Ramp(TBaseProperty* p, double from, double to) {
 
 class FrameWalk : public ::testing::Test {
  protected:
-  RegistryState state;
+  TestPage page;
 };
 
 TEST_F(FrameWalk, EveryClassTellsWhatItsSetFrameDoes) {
   auto layer = Make<TKindLayer>();
+  page.Join(*layer);
   auto probes = Make<TFrameProbes>();
+  page.Join(*probes);
   struct Case {
     const TBaseProperty* p;
     TFrameUse use;
@@ -107,6 +109,7 @@ TEST_F(FrameWalk, EveryClassTellsWhatItsSetFrameDoes) {
 
 TEST_F(FrameWalk, ChildrenWithASetFrameOfTheirOwnAreAlwaysCalled) {
   auto probes = Make<TFrameProbes>();
+  page.Join(*probes);
   probes->SetFrame(1);
   probes->SetFrame(2);
   EXPECT_EQ(probes->fcounter->calls, 2);
@@ -122,6 +125,7 @@ TEST_F(FrameWalk, ChildrenWithASetFrameOfTheirOwnAreAlwaysCalled) {
 
 TEST_F(FrameWalk, TracksMadeAfterAnEvaluationAreFollowedAtTheNext) {
   auto layer = Make<TKindLayer>();
+  page.Join(*layer);
   Ramp(layer->X(), 0, 10);
   layer->SetFrame(5);
   EXPECT_EQ(layer->X()->Value(), 5);
@@ -129,7 +133,7 @@ TEST_F(FrameWalk, TracksMadeAfterAnEvaluationAreFollowedAtTheNext) {
   Ramp(layer->Font()->Color()->Alpha(), 0, 1);
   layer->SetFrame(5);
   EXPECT_EQ(layer->Font()->Color()->Alpha()->Value(), 0.5);
-  AnimationManager().Anims[2].enabled = true;
+  page.Animations.Anims[2].enabled = true;
   layer->X()->Animation(true, 2)->AddKey(0.0, 77.0);
   layer->SetFrame(6);
   EXPECT_EQ(layer->X()->Value(), 77);  // slot 2 comes after slot 0
@@ -137,11 +141,12 @@ TEST_F(FrameWalk, TracksMadeAfterAnEvaluationAreFollowedAtTheNext) {
 
 TEST_F(FrameWalk, RemovedTracksAreNotEvaluatedAndNewOnesAreAgain) {
   auto layer = Make<TKindLayer>();
+  page.Join(*layer);
   TDouble* size = layer->Font()->Size();
   Ramp(size, 0, 10);
   layer->SetFrame(4);
   ChangeCounter changes(size);
-  AnimationManager().Remove(size);
+  page.Animations.Remove(size);
   layer->SetFrame(8);
   EXPECT_EQ(size->Value(), 4.0);
   EXPECT_EQ(changes.count, 0);
@@ -153,6 +158,7 @@ TEST_F(FrameWalk, RemovedTracksAreNotEvaluatedAndNewOnesAreAgain) {
 
 TEST_F(FrameWalk, AChildWithoutANameIsLeftOutWhileItHasNone) {
   auto layer = Make<TKindLayer>();
+  page.Join(*layer);
   Ramp(layer->Speed(), 0, 10);
   layer->SetFrame(1);
   layer->Speed()->Name.clear();
@@ -165,6 +171,7 @@ TEST_F(FrameWalk, AChildWithoutANameIsLeftOutWhileItHasNone) {
 
 TEST_F(FrameWalk, SubscribersHearTheChangesInChildOrderDepthFirst) {
   auto layer = Make<TKindLayer>();
+  page.Join(*layer);
   std::vector<std::string> log;
   int key = 0;
   auto logAs = [&](TBaseProperty* p, std::string tag) {
@@ -199,6 +206,7 @@ TEST_F(FrameWalk, SubscribersHearTheChangesInChildOrderDepthFirst) {
 
 TEST_F(FrameWalk, ATrackASubscriberMakesDuringTheWalkCountsForTheChildrenAfterIt) {
   auto layer = Make<TKindLayer>();
+  page.Join(*layer);
   Ramp(layer->Speed(), 0, 10);  // the walk reaches Speed before Opacity and X, after Font
   int key = 0;
   bool once = false;
@@ -218,11 +226,12 @@ TEST_F(FrameWalk, ATrackASubscriberMakesDuringTheWalkCountsForTheChildrenAfterIt
 
 TEST_F(FrameWalk, ASubscriberThatDropsALaterSiblingsTrackStopsItsEvaluation) {
   auto layer = Make<TKindLayer>();
+  page.Join(*layer);
   Ramp(layer->Speed(), 0, 10);
   Ramp(layer->X(), 0, 100);
   int key = 0;
   layer->Speed()->AddChangeNotify(&key, [&](TBaseProperty*, void*, const std::string&, std::int32_t) {
-    AnimationManager().Remove(layer->X());
+    page.Animations.Remove(layer->X());
   });
   layer->SetFrame(5);
   EXPECT_EQ(layer->Speed()->Value(), 5.0);
@@ -231,6 +240,7 @@ TEST_F(FrameWalk, ASubscriberThatDropsALaterSiblingsTrackStopsItsEvaluation) {
 
 TEST_F(FrameWalk, TheContainersOwnSubscriptionStillWorksWhenCalledByHand) {
   auto layer = Make<TKindLayer>();
+  page.Join(*layer);
   std::vector<std::string> groupLog;
   layer->Font()->Log = &groupLog;
   ChangeCounter layerChanges(layer.get());
@@ -245,6 +255,7 @@ TEST_F(FrameWalk, TheContainersOwnSubscriptionStillWorksWhenCalledByHand) {
 
 TEST_F(FrameWalk, MutingAContainerStillSilencesWhatTheWalkChanges) {
   auto layer = Make<TKindLayer>();
+  page.Join(*layer);
   Ramp(layer->Font()->Size(), 0, 10);
   ChangeCounter layerChanges(layer.get());
   ChangeCounter sizeChanges(layer->Font()->Size());
@@ -278,6 +289,7 @@ void ForEachInTree(TBaseProperty& p, const std::function<void(TBaseProperty&)>& 
 // that changes the registry and the tree's names while frames are being evaluated, and once
 // evaluates the layer again from inside the walk.
 struct Scene {
+  TestPage page;
   std::unique_ptr<TKindLayer> layer = Make<TKindLayer>();
   std::vector<std::string> log;
   std::function<void(double)> walk;  // how the layer is evaluated
@@ -285,6 +297,7 @@ struct Scene {
   bool reentered = false;
 
   explicit Scene(std::function<void(TKindLayer&, double)> how) {
+    page.Join(*layer);
     walk = [this, how](double f) { how(*layer, f); };
     Ramp(layer->X(), 0, 10);
     Ramp(layer->Speed(), 0, 10);
@@ -304,7 +317,7 @@ struct Scene {
         Ramp(layer->Opacity(), 0, 100);           // after Speed in the walk
         Ramp(layer->Font()->Color()->Red(), 0, 1);  // before it
       } else if (v == 3.0) {
-        AnimationManager().Remove(layer->X());
+        page.Animations.Remove(layer->X());
         layer->Font()->Name.clear();
       } else if (v == 5.0 && !reentered) {
         reentered = true;

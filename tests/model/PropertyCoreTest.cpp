@@ -466,10 +466,12 @@ TEST(ContainerMisc, MinItemWidthAndItemHeight) {
 }
 
 TEST(ContainerLifetime, DestroyingAContainerRemovesTheTracksOfItsTree) {
-  TAnimationManager& am = AnimationManager();
+  TestPage page;
+  TAnimationManager& am = page.Animations;
   const std::size_t before = am.RegisteredCount();
   {
     auto layer = Make<TKindLayer>();
+    page.Join(*layer);
     layer->X()->Animation(true)->AddKey(0.0, 1.0);
     layer->Font()->Color()->Red()->Animation(true, 4)->AddKey(0.0, 1.0);
     layer->Font()->Animation(true);

@@ -9,11 +9,12 @@ using Lines = std::vector<std::string>;
 
 class SaveToStream : public ::testing::Test {
  protected:
-  RegistryState state;
+  TestPage page;
 };
 
 TEST_F(SaveToStream, ValueLineThenItsAnimationLines) {
   TMinMaxInteger opacity;
+  page.Join(opacity);
   opacity.Name = "Opacity";
   opacity.SetMinMax(0, 255);
   Tkeys* k = opacity.Animation(true);
@@ -26,6 +27,7 @@ TEST_F(SaveToStream, ValueLineThenItsAnimationLines) {
 
 TEST_F(SaveToStream, OnlyTracksWithTwoDifferentValuesAreWrittenInSlotOrder) {
   TDouble d;
+  page.Join(d);
   d.Name = "Speed";
   d.SetValue(-1.5);
   Tkeys* s5 = d.Animation(true, 5);
@@ -50,15 +52,19 @@ TEST_F(SaveToStream, OnlyTracksWithTwoDifferentValuesAreWrittenInSlotOrder) {
 
 TEST_F(SaveToStream, EveryValueClassWritesItsForm) {
   TString s;
+  page.Join(s);
   s.Name = "layerName";
   s.SetValue("img 000 = x");
   TBoolean b;
+  page.Join(b);
   b.Name = "Visible";
   b.SetValue(true);
   TEnum<TShowTime> e;
+  page.Join(e);
   e.Name = "ShowTime";
   e.SetValue(stBeforeEnd);
   TTimeCode t;
+  page.Join(t);
   t.Name = "Duration";
   t.SetValue(10.0);
   TMemoryLineWriter w;
@@ -68,6 +74,7 @@ TEST_F(SaveToStream, EveryValueClassWritesItsForm) {
 
 TEST_F(SaveToStream, StringTracksAreNeverWritten) {
   TString s;
+  page.Join(s);
   s.Name = "Text";
   s.Animation(true)->AddKey(0.0, std::string("A"));
   s.Animation(true)->AddKey(10.0, std::string("B"));
@@ -78,6 +85,7 @@ TEST_F(SaveToStream, StringTracksAreNeverWritten) {
 
 TEST_F(SaveToStream, ContainerBlockWithNestedBlocksAndAnimation) {
   auto group = Make<TGroup>();
+  page.Join(*group);
   group->Name = "Font";
   group->Size()->SetValue(12.5);
   Tkeys* k = group->Size()->Animation(true);
@@ -103,6 +111,7 @@ TEST_F(SaveToStream, ContainerBlockWithNestedBlocksAndAnimation) {
 
 TEST_F(SaveToStream, LayerBlockInChildOrderWithAnEmptyName) {
   auto layer = Make<TBaseLayer>();
+  page.Join(*layer);
   layer->LayerName()->SetValue("img000");
   layer->Opacity()->SetValue(0);
   layer->Opacity()->Animation(true)->AddKey(0.0, 0.0);
@@ -125,6 +134,7 @@ TEST_F(SaveToStream, LayerBlockInChildOrderWithAnEmptyName) {
 
 TEST_F(SaveToStream, VetoedAndUnnamedChildrenAreSkipped) {
   auto veto = Make<TVetoGroup>();
+  page.Join(*veto);
   veto->Name = "Shadow";
   veto->Color()->Name = "";  // an unnamed child
   TMemoryLineWriter w;

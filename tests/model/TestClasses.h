@@ -6,6 +6,8 @@
 
 #include "animation/AnimationManager.h"
 #include "model/BasicTypes.h"
+#include "model/UndoEngine.h"
+#include "support/TestPage.h"
 
 namespace qv::test {
 
@@ -93,28 +95,6 @@ class TOwnedThing : public TContainerObject {
  private:
   int fowner;
   TInteger* fcount = nullptr;
-};
-
-// Puts the registry's shared state back as it was when the test began.
-class RegistryState {
- public:
-  RegistryState()
-      : fSlot(AnimationManager().Slot),
-        fAuto(AnimationManager().AutoAnimationMode),
-        fFrame(AnimationManager().Frame),
-        fAnims(AnimationManager().Anims) {}
-  ~RegistryState() {
-    AnimationManager().Slot = fSlot;
-    AnimationManager().AutoAnimationMode = fAuto;
-    AnimationManager().Frame = fFrame;
-    AnimationManager().Anims = fAnims;
-  }
-
- private:
-  std::int32_t fSlot;
-  bool fAuto;
-  double fFrame;
-  std::array<TAnimationRec, kAnimationSlots> fAnims;
 };
 
 // Counts the change notifications of a property.

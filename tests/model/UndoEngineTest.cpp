@@ -177,10 +177,5 @@ TEST(UndoEngine, ZeroCapacityKeepsNothing) {
   EXPECT_EQ(engine.Count(), 0u);
 }
 
-TEST(UndoEngine, ProcessWideEngineHoldsTwenty) {
-  EXPECT_EQ(&UndoEngine(), &UndoEngine());
-  EXPECT_EQ(UndoEngine().Capacity(), 20);
-}
-
 }  // namespace
 }  // namespace qv::test

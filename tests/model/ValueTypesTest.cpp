@@ -368,8 +368,9 @@ TEST(TColor4Value, WinColorTruncatesAndAsWinColorRoundsHalfToEven) {
 }
 
 TEST(TColor4Value, ChannelsOutsideTheUnitRangeDoNotSpillIntoNeighbours) {
-  RegistryState state;
+  TestPage page;
   auto color = Make<TColor4>();
+  page.Join(*color);
   Tkeys* k = color->Red()->Animation(true);
   k->AddKey(0.0, 2.0);  // frame evaluation ignores limits
   k->AddKey(10.0, -1.0);

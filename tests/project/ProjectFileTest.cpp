@@ -28,8 +28,10 @@ TCompositionContext ManualTicks() {
 
 class ProjectFile : public ::testing::Test {
  protected:
-  void SetUp() override { AnimationManager().Slot = 0; }
-  void TearDown() override { AnimationManager().Slot = 0; }
+  // The track of P in Slot, in the registry of P's page.
+  static Tkeys* TrackOf(const TBaseProperty& P, int Slot) {
+    return P.AnimationManager() ? P.AnimationManager()->trygetAnimation(&P, Slot) : nullptr;
+  }
   std::unique_ptr<TQVSystem> NewComposition() {
     auto s = Make<TQVSystem>(768, 576, ManualTicks(), true);
     s->OnMediaProblem = [this](const std::string& m) { problems.push_back(m); };
@@ -110,12 +112,12 @@ TEST_F(ProjectFile, ReadsTheDocumentedExampleBack) {
   EXPECT_EQ(l.LayerIN(), 0);
   EXPECT_EQ(l.Duration(), 250);
   for (TBaseProperty* p : {static_cast<TBaseProperty*>(&l.OpacityProperty()), static_cast<TBaseProperty*>(&l.XProperty())}) {
-    Tkeys* t = AnimationManager().trygetAnimation(p, 0);
+    Tkeys* t = TrackOf(*p, 0);
     ASSERT_NE(t, nullptr) << p->Name;
     ASSERT_EQ(t->Count(), 2) << p->Name;
     EXPECT_EQ(t->Foutat, atConstant);
   }
-  Tkeys* x = AnimationManager().trygetAnimation(&l.XProperty(), 0);
+  Tkeys* x = TrackOf(l.XProperty(), 0);
   EXPECT_EQ(x->key(1)->fframe, 50.0);
   EXPECT_EQ(x->key(1)->fvalue, 400.0);
   EXPECT_TRUE(problems.empty());
@@ -216,7 +218,7 @@ TEST_F(ProjectFile, SaveAndLoadKeepWhatTheFormatCarries) {
   EXPECT_EQ(a2.Opacity(), 77);
   EXPECT_EQ(a2.X(), -12);
   EXPECT_EQ(a2.Width(), 33);
-  Tkeys* fade2 = AnimationManager().trygetAnimation(&a2.OpacityProperty(), 0);
+  Tkeys* fade2 = TrackOf(a2.OpacityProperty(), 0);
   ASSERT_NE(fade2, nullptr);
   ASSERT_EQ(fade2->Count(), 2);
   EXPECT_DOUBLE_EQ(fade2->key(1)->fvalue, 123.4568);  // key values keep 4 decimals
@@ -233,10 +235,10 @@ TEST_F(ProjectFile, SaveAndLoadKeepWhatTheFormatCarries) {
   EXPECT_EQ(b2.OUTFrames(), 1);
   EXPECT_EQ(b2.LayerIN(), 10);
   EXPECT_EQ(b2.Duration(), 40);
-  Tkeys* slot2back = AnimationManager().trygetAnimation(&b2.XProperty(), 2);
+  Tkeys* slot2back = TrackOf(b2.XProperty(), 2);
   ASSERT_NE(slot2back, nullptr);
   EXPECT_EQ(slot2back->Foutat, atRelativeRepeat);
-  EXPECT_EQ(AnimationManager().Slot, 0);  // the reader puts the current slot back
+  EXPECT_EQ(b2.AnimationManager()->Slot, 0);  // the reader puts the current slot back
 }
 
 TEST_F(ProjectFile, LineFormsTheReaderForgives) {
@@ -287,7 +289,7 @@ TEST_F(ProjectFile, ValuesWithADecimalComma) {
                          "X = 0", "Anim0 Constant 0 0,5000 25 255,2500 ", "End"}));
   EXPECT_DOUBLE_EQ(sys->Duration(), 10.5);
   ASSERT_EQ(sys->Layers.size(), 1u);
-  Tkeys* t = AnimationManager().trygetAnimation(&sys->Layers[0]->XProperty(), 0);
+  Tkeys* t = TrackOf(sys->Layers[0]->XProperty(), 0);
   ASSERT_NE(t, nullptr);
   EXPECT_DOUBLE_EQ(t->key(0)->fvalue, 0.5);
   EXPECT_DOUBLE_EQ(t->key(1)->fvalue, 255.25);
@@ -309,19 +311,19 @@ TEST_F(ProjectFile, AnimationLines) {
                          "End"}));
   ASSERT_EQ(sys->Layers.size(), 1u);
   TLayer& l = *sys->Layers[0];
-  Tkeys* x = AnimationManager().trygetAnimation(&l.XProperty(), 0);
+  Tkeys* x = TrackOf(l.XProperty(), 0);
   ASSERT_NE(x, nullptr);
   EXPECT_EQ(x->Foutat, atLoop);
   ASSERT_EQ(x->Count(), 4);  // 0, 10, 20, 30
   EXPECT_EQ(x->key(2)->fframe, 20.0);
   EXPECT_EQ(x->key(3)->fframe, 30.0);
   EXPECT_DOUBLE_EQ(x->key(3)->fvalue, 7.0);
-  EXPECT_EQ(AnimationManager().trygetAnimation(&l.XProperty(), 16), x);
-  EXPECT_EQ(AnimationManager().trygetAnimation(&l.XProperty(), 1), nullptr);
-  Tkeys* y3 = AnimationManager().trygetAnimation(&l.YProperty(), 3);
+  EXPECT_EQ(TrackOf(l.XProperty(), 16), x);
+  EXPECT_EQ(TrackOf(l.XProperty(), 1), nullptr);
+  Tkeys* y3 = TrackOf(l.YProperty(), 3);
   ASSERT_NE(y3, nullptr);
   EXPECT_EQ(y3->Foutat, atCycle);
-  EXPECT_EQ(AnimationManager().Slot, 0);  // the reader puts the current slot back
+  EXPECT_EQ(l.AnimationManager()->Slot, 0);  // the reader puts the current slot back
   EXPECT_FALSE(l.OpacityProperty().HasAnimation(0));
 }
 

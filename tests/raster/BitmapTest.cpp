@@ -499,25 +499,22 @@ TEST(Bitmap, SaveTgaErrors) {
   }
 }
 
-TEST(Bitmap, BitbltGoesThroughTheInstalledHook) {
+TEST(Bitmap, BitbltShowsTheWholeBitmapOnTheSurfaceGiven) {
   const TmemoryBitmap b(3, 2);
-  b.Bitblt(nullptr, 1, 2);  // no hook: nothing happens
-  const TmemoryBitmap* seen = nullptr;
-  int sx = 0, sy = 0;
-  void* handle = nullptr;
-  int token = 0;
-  TmemoryBitmap::SetBitbltHook([&](const TmemoryBitmap& bmp, void* h, int x, int y) {
-    seen = &bmp;
-    handle = h;
-    sx = x;
-    sy = y;
-  });
-  b.Bitblt(&token, 4, 5);
-  TmemoryBitmap::SetBitbltHook(nullptr);
-  EXPECT_EQ(seen, &b);
-  EXPECT_EQ(handle, &token);
-  EXPECT_EQ(sx, 4);
-  EXPECT_EQ(sy, 5);
+  b.Bitblt(nullptr, 1, 2);  // no surface: nothing happens
+  struct Surface : TmemoryBitmap::TSurface {
+    const TmemoryBitmap* seen = nullptr;
+    int sx = 0, sy = 0;
+    void Show(const TmemoryBitmap& bmp, int x, int y) override {
+      seen = &bmp;
+      sx = x;
+      sy = y;
+    }
+  } surface;
+  b.Bitblt(&surface, 4, 5);
+  EXPECT_EQ(surface.seen, &b);
+  EXPECT_EQ(surface.sx, 4);
+  EXPECT_EQ(surface.sy, 5);
 }
 
 }  // namespace

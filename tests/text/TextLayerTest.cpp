@@ -246,20 +246,22 @@ TEST_F(TextLayerFake, MetadataTextRendersOnceAndOnlyWhenItChanges) {
 // keyed curve, yet the grid hears of it.
 TEST_F(TextLayerFake, MeasuredSizeLeavesKeyframesAlone) {
   struct AutoKey {
-    explicit AutoKey(double frame) {
-      AnimationManager().AutoAnimationMode = true;
-      AnimationManager().Frame = frame;
+    TAnimationManager& am;
+    AutoKey(TAnimationManager& registry, double frame) : am(registry) {
+      am.AutoAnimationMode = true;
+      am.Frame = frame;
     }
     ~AutoKey() {
-      AnimationManager().AutoAnimationMode = false;
-      AnimationManager().Frame = 0;
+      am.AutoAnimationMode = false;
+      am.Frame = 0;
     }
   };
   GlyphBlock(200, 50);
   TTextLayer& l = NewLayer();
+  ASSERT_NE(l.AnimationManager(), nullptr);
   TChangeCounter width(l.WidthProperty());
   {
-    AutoKey on(10);
+    AutoKey on(*l.AnimationManager(), 10);
     GlyphBlock(120, 40);
     l.SetText("Other");
   }

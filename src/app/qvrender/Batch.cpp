@@ -5,8 +5,10 @@
 #include "batch/BatchRows.h"
 #include "batch/CsvTable.h"
 #include "composition/ImageLayers.h"
+#include "composition/LayerClasses.h"
 #include "composition/QvSystem.h"
 #include "composition/RollLayer.h"
+#include "project/ProjectFile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -15,6 +17,8 @@
 #include <memory>
 #include <optional>
 #include <system_error>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace qv::render {
@@ -163,18 +167,81 @@ int RunBatch(const TBatchOptions& o) {
     }
   }
 
-  // Every page is loaded here, on the main thread, before any job starts: loading makes the
-  // properties and their tracks in the process's one animation registry, which the jobs then
-  // only read.
+  // Each job loads its own page on a thread of its own and draws its rows there: a page has its
+  // own registry and undo engine, so pages load and draw side by side sharing nothing mutable
+  // (the text renderer is the one service they share, and it is made for that). No row starts
+  // before every page is loaded, so a template that cannot be read writes nothing.
   TOnDemandTextRenderer text;
+  const std::vector<std::string> classes = ProjectObjectClasses(o.Template);
+  if (std::any_of(classes.begin(), classes.end(), [](const std::string& c) { return LayerClassDrawsText(c); }))
+    text.Start();
   const std::vector<std::size_t> chosen = o.Shard.Rows(table.Rows.size());
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   const unsigned jobs = static_cast<unsigned>(std::clamp<std::size_t>(o.Jobs != 0 ? o.Jobs : cores, 1, std::max<std::size_t>(chosen.size(), 1)));
   const unsigned loadThreads = std::max(1u, cores / jobs);
-  std::vector<std::unique_ptr<TBatchPage>> pages;
-  pages.push_back(std::make_unique<TBatchPage>(o, text));
-  pages[0]->Load(o.Template, loadThreads);
-  const std::vector<TBatchColumn> columns = ClassifyColumns(table.Header, *pages[0]->Sys, pattern->Columns());
+
+  std::vector<TRowResult> results(chosen.size());
+  std::vector<TBatchColumn> columns;  // classified on the first page loaded; the same for every page
+  std::atomic<std::size_t> next{0};
+  auto work = [&](TBatchPage& page) {
+    for (std::size_t k = next++; k < chosen.size(); k = next++) {
+      const std::size_t r = chosen[k];
+      results[k].Problems = RenderRow(page, o, columns, table.Rows[r].Fields,
+                                      pattern->Expand(table.Header, table.Rows[r].Fields, o.Range));
+    }
+  };
+
+  enum class TPhase { Loading, Drawing, Stopped };
+  struct TJob {
+    std::unique_ptr<TBatchPage> Page;
+    std::string Error;
+  };
+  std::vector<TJob> jobState(jobs);
+  std::mutex lock;
+  std::condition_variable changed;
+  unsigned loaded = 0;
+  bool classified = false;
+  TPhase phase = TPhase::Loading;
+  auto load = [&](TJob& job) {
+    try {
+      job.Page = std::make_unique<TBatchPage>(o, text);
+      job.Page->Load(o.Template, loadThreads);
+    } catch (const std::exception& e) {
+      job.Error = e.what();
+      job.Page.reset();
+    }
+    std::lock_guard<std::mutex> hold(lock);
+    if (job.Page && !classified) {
+      try {
+        columns = ClassifyColumns(table.Header, *job.Page->Sys, pattern->Columns());
+        classified = true;
+      } catch (const std::exception& e) {
+        job.Error = e.what();
+        job.Page.reset();
+      }
+    }
+    ++loaded;
+    changed.notify_all();
+  };
+  auto run = [&](TJob& job) {
+    load(job);
+    {
+      std::unique_lock<std::mutex> hold(lock);
+      changed.wait(hold, [&] { return phase != TPhase::Loading; });
+      if (phase == TPhase::Stopped || !job.Page) return;
+    }
+    work(*job.Page);
+    job.Page.reset();  // freed by the thread that used it
+  };
+  std::vector<std::thread> threads;
+  for (TJob& job : jobState) {
+    try {
+      threads.emplace_back(run, std::ref(job));
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: the ones started share the rows
+    }
+  }
+  if (threads.empty()) load(jobState[0]);  // not even one thread: the job runs here
 
   // Every row's name, over the whole table, so that shards on other machines agree: two rows
   // that would write the same file stop the run before anything is drawn.
@@ -184,41 +251,27 @@ int RunBatch(const TBatchOptions& o) {
     const std::string name = pattern->Expand(table.Header, table.Rows[r].Fields, o.Range);
     names[r] = o.Range ? FormatFramePattern(name, o.From) : name;
   }
-  if (const auto dup = FirstDuplicate(names)) {
-    throw std::runtime_error(o.Data + ": rows " + std::to_string(dup->first + 1) + " (line " +
-                             std::to_string(table.Rows[dup->first].Line) + ") and " + std::to_string(dup->second + 1) +
-                             " (line " + std::to_string(table.Rows[dup->second].Line) +
-                             ") would both write " + names[dup->first]);
-  }
-
-  for (unsigned j = 1; j < jobs; ++j) {
-    pages.push_back(std::make_unique<TBatchPage>(o, text));
-    pages.back()->Load(o.Template, loadThreads);
-  }
-
-  std::vector<TRowResult> results(chosen.size());
-  std::atomic<std::size_t> next{0};
-  auto work = [&](TBatchPage& page) {
-    for (std::size_t k = next++; k < chosen.size(); k = next++) {
-      const std::size_t r = chosen[k];
-      results[k].Problems = RenderRow(page, o, columns, table.Rows[r].Fields,
-                                      pattern->Expand(table.Header, table.Rows[r].Fields, o.Range));
+  std::string failure;
+  {
+    std::unique_lock<std::mutex> hold(lock);
+    const unsigned started = threads.empty() ? 1u : static_cast<unsigned>(threads.size());
+    changed.wait(hold, [&] { return loaded == started; });
+    for (unsigned j = 0; j < started && failure.empty(); ++j) failure = jobState[j].Error;
+    if (const auto dup = FirstDuplicate(names); failure.empty() && dup) {
+      failure = o.Data + ": rows " + std::to_string(dup->first + 1) + " (line " +
+                std::to_string(table.Rows[dup->first].Line) + ") and " + std::to_string(dup->second + 1) +
+                " (line " + std::to_string(table.Rows[dup->second].Line) + ") would both write " +
+                names[dup->first];
     }
-  };
-  if (jobs == 1) {
-    work(*pages[0]);
-  } else {
-    std::vector<std::thread> threads;
-    for (unsigned j = 0; j < jobs; ++j) {
-      try {
-        threads.emplace_back(work, std::ref(*pages[j]));
-      } catch (const std::system_error&) {
-        break;  // no more threads to be had: the ones started share the rows
-      }
-    }
-    if (threads.empty()) work(*pages[0]);
-    for (std::thread& t : threads) t.join();
+    phase = failure.empty() ? TPhase::Drawing : TPhase::Stopped;
   }
+  changed.notify_all();
+  if (threads.empty() && failure.empty()) {
+    work(*jobState[0].Page);
+    jobState[0].Page.reset();
+  }
+  for (std::thread& t : threads) t.join();
+  if (!failure.empty()) throw std::runtime_error(failure);
 
   std::size_t failed = 0;
   for (std::size_t k = 0; k < chosen.size(); ++k) {

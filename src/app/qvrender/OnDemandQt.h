@@ -1,8 +1,9 @@
 #pragma once
 // The Qt text engines, made when a layer first draws text: a page of pictures renders without
 // starting Qt's application, its platform plug-in and fontconfig, which cost most of a short
-// run's start-up. Text, clock and crawl layers first draw on the main thread when they are made
-// (their default text, a crawl's placeholder), so Qt starts there.
+// run's start-up. Qt's application must be made on the main thread: text, clock and crawl layers
+// first draw when they are made (their default text, a crawl's placeholder), which is on the main
+// thread where pages load there; where pages load on workers, Start runs first on the main thread.
 #include "platform/QtRichEdit.h"
 #include "platform/QtTextRenderer.h"
 
@@ -20,6 +21,8 @@ class TOnDemandTextRenderer final : public TTextRenderer {
             const TTextSurface& Surface) const override {
     Renderer().Draw(Text, Font, Order, BoxWidth, Surface);
   }
+  // Makes the engine now, on the calling thread.
+  void Start() const { Renderer(); }
 
  private:
   const TQtTextRenderer& Renderer() const {
