@@ -3,6 +3,8 @@
 // pixels and frames, the ticks and labels to paint, and the mouse gestures (drag the playhead in
 // the upper half with the left button, pan with the right button or in the lower half). The
 // widget (TimeRuler.h) paints what this computes and forwards its events here.
+#include "base/FrameRate.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -29,7 +31,7 @@ struct TRulerScaleRow {
 
 class TTimeRulerModel {
  public:
-  static constexpr std::int32_t FrameRate = 25;
+  static constexpr std::int32_t FrameRate = kFramesPerSecond;
   static const TRulerScaleRow ScaleTable[14];
 
   // Scale 0.75, margins 8, LastFrame 100, a 625 x 56 control; the layout is computed without
