@@ -73,8 +73,8 @@ class TTimeRulerModel {
   // The 10 ms auto-scroll timer runs exactly while this is true.
   bool AutoScrolling() const { return fAutoScroll; }
 
-  // Frame := Value (0 when negative); a bound field shows it. With Change the layout is
-  // recalculated (repaint, OnChange); without, only the playhead moves and is repainted.
+  // Moves the playhead to Value (0 when negative) and shows it in a bound field. With Change the
+  // layout is recalculated (repaint, OnChange); without, only the playhead moves and is repainted.
   void SetFramePos(std::int32_t Value, bool Change);
   // SetFramePos(Value, true), then scrolls so that the frame sits in the middle of the control.
   void SetFrame(std::int32_t Value);
