@@ -115,6 +115,9 @@ class TQVSystem : public TContainerObject {
   void MouseDown(TMouseButton Button, TShiftState Shift, std::int32_t X, std::int32_t Y);
   void MouseMove(TShiftState Shift, std::int32_t X, std::int32_t Y, TCursor& Cursor);
   void MouseUp(TMouseButton Button, TShiftState Shift, std::int32_t X, std::int32_t Y);
+  // The pointer left the work area: no hover layer (unless a drag is running, which keeps its
+  // layer wherever the pointer goes).
+  void MouseLeave();
   void KeyDown(std::uint16_t& Key, TShiftState Shift);
 
   // --- page size -----------------------------------------------------------------------------
