@@ -34,6 +34,9 @@ PACKAGES=(
   # the Debian package (scripts/test-package.sh): cpack's dependency list (dpkg-shlibdeps, file),
   # its checks, and the databases and manual pages it registers with
   dpkg-dev fakeroot file lintian desktop-file-utils shared-mime-info man-db
+  # a single-node Slurm cluster for the job-array test (scripts/test-cluster.sh); python3 finds
+  # free ports
+  slurm-wlm munge python3
 )
 
 missing=()
