@@ -1,11 +1,21 @@
 #pragma once
 // The layer classes a project file can name, by their upper-case class keyword.
+#include <span>
 #include <string_view>
 
 namespace qv {
 
 class TQVSystem;
 class TLayer;
+
+// One layer class: its keyword and how to put a new layer of it on top of a composition.
+struct TLayerClass {
+  std::string_view Keyword;
+  TLayer* (*Create)(TQVSystem& Sys);
+};
+
+// Every layer class, one row each.
+std::span<const TLayerClass> LayerClasses();
 
 // A new layer of the class named by Keyword ("TIMAGELAYER", any letter case) on top of Sys, or
 // none for a keyword of no known layer class.
