@@ -21,6 +21,9 @@ std::int32_t TCToMili(std::string_view TimeString, std::uint8_t FrameRate = 25);
 // seconds, minutes and hours (0.99 s shows "00:00:01.00").
 std::string SecondsToTimecode(double Seconds, double Rate);
 
+// What a timecode field tells the user when it refuses a time.
+inline constexpr const char* kTimecodeFormatError = "Error in timecode format!";
+
 // What a timecode field holds, apart from its widget: the text and the parts last set, with the
 // limits the parts and GoodFormat accept.
 class TTimecodeState {
