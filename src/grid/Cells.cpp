@@ -1,13 +1,13 @@
-#include "model/Cells.h"
+#include "grid/Cells.h"
 
-#include "model/Timecode.h"
+#include "grid/CompositionCells.h"
 
-#include <algorithm>
-#include <climits>
-#include <cmath>
-#include <cstdio>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "base/NumberText.h"
+#include "composition/TextRenderStyle.h"
 #include "model/BasicTypes.h"
 #include "model/UndoEngine.h"
 
@@ -16,6 +16,11 @@ namespace qv {
 void TCell::DrawTitle(const std::string& Name, TCellCanvas& C, const TCellRect& R, std::uint32_t Color) {
   if (!fProperty->Attributes.Has(paEnabled)) Color = DisabledTitleColor(Color);
   C.Text(R, R.Left, 0, Name, Color, false, true);
+}
+
+TCellRect InlineEditorRect(const TCellPlace& At) {
+  const TCellRect& D = At.DisplayRect;
+  return {At.Rect.Left, D.Top, At.Rect.Left + (D.Right - D.Left), D.Top + 18};
 }
 
 namespace {
@@ -36,20 +41,20 @@ class TTextCell : public TCell {
   virtual void Step(int /*dx*/) {}
   virtual bool Drags() const { return true; }
 
+  // The width of the value text Shown at the value column's left: an empty string that is not
+  // dragged takes the whole cell, so that it can still be clicked.
+  int ValueWidth(TCellMetrics& M, const std::string& Shown, const TCellPlace& At) const {
+    if (Shown.empty() && !Drags()) return At.DisplayRect.Right - At.DisplayRect.Left;
+    return M.TextWidth(Shown, true);
+  }
+
   void DrawValue(TCellCanvas& C, const TCellRect& R, const TCellRect& DisplayRect, std::int32_t& Width) override {
     const std::string t = Shown();
-    D.ValueLeft = R.Left;
     C.Text(R, R.Left, 2, t, 0, true, false);
-    D.ValueWidth = C.TextWidth(t, true);
-    if (t.empty() && !Drags()) D.ValueWidth = DisplayRect.Right - DisplayRect.Left;
-    Width = D.ValueWidth;
-    D.displayrect = DisplayRect;
-    D.Right = R.Right;
-    D.Top = DisplayRect.Top;
-    D.Height = DisplayRect.Bottom;
+    Width = ValueWidth(C, t, {R, DisplayRect});
   }
-  void MouseDown(TCellHost&, TCellButton B, int X, int Y) override {
-    if (B != TCellButton::mbLeft || X < D.ValueLeft || X >= D.ValueLeft + D.ValueWidth) return;
+  void MouseDown(TCellHost& H, TCellButton B, int X, int Y, const TCellPlace& At) override {
+    if (B != TCellButton::mbLeft || X < At.Rect.Left || X >= At.Rect.Left + ValueWidth(H, Shown(), At)) return;
     D.OldMouseX = X;
     D.FirstMouseX = X;
     D.OldMouseY = Y;
@@ -57,22 +62,20 @@ class TTextCell : public TCell {
     Remember();
     PushChange(fProperty);
   }
-  void MouseMove(TCellHost&, int X, int, TCellCursor& Cursor) override {
+  void MouseMove(TCellHost& H, int X, int, const TCellPlace& At, TCellCursor& Cursor) override {
     if (!Drags()) return;
-    if (D.ValueLeft < X && X < D.ValueLeft + D.ValueWidth) Cursor = TCellCursor::crSizeWE;
+    if (At.Rect.Left < X && X < At.Rect.Left + ValueWidth(H, Shown(), At)) Cursor = TCellCursor::crSizeWE;
     if (!D.MouseOverValue) return;
     Step(X - D.OldMouseX);
     D.OldMouseX = X;
   }
-  void MouseUp(TCellHost& H, TCellButton, int X, int) override {
+  void MouseUp(TCellHost& H, TCellButton, int X, int, const TCellPlace& At) override {
     if (!D.MouseOverValue) return;
     D.MouseOverValue = false;
     if (X == D.FirstMouseX) {
       D.EditorOpen = true;
       D.EditorText = Shown();
-      H.OpenInlineEditor({D.ValueLeft, D.displayrect.Top, D.ValueLeft + (D.displayrect.Right - D.displayrect.Left),
-                          D.displayrect.Top + 18},
-                         D.EditorText, this);
+      H.OpenInlineEditor(InlineEditorRect(At), D.EditorText, this);
     } else if (Unchanged()) {
       UndoEngine().RemoveUndoAction();
     }
@@ -82,7 +85,7 @@ class TTextCell : public TCell {
   void ApplyText(const std::string& Text) override {
     if (D.EditorOpen && Text != D.EditorText) Apply(Text);
   }
-  void ExitEdit(const std::string& Text) override {
+  void ExitEdit(TCellHost&, const std::string& Text) override {
     if (!D.EditorOpen) return;
     ApplyText(Text);
     D.EditorOpen = false;
@@ -146,7 +149,7 @@ class TBooleanCell : public TCell {
   void DrawValue(TCellCanvas& C, const TCellRect& R, const TCellRect&, std::int32_t&) override {
     C.CheckBox({R.Left, R.Top, R.Left + 20, R.Top + 16}, fB->Value());
   }
-  void MouseDown(TCellHost&, TCellButton, int, int) override {
+  void MouseDown(TCellHost&, TCellButton, int, int, const TCellPlace&) override {
     PushChange(fB);
     fB->SetValue(!fB->Value());
   }
@@ -155,144 +158,73 @@ class TBooleanCell : public TCell {
   TBoolean* fB;
 };
 
-// An enumeration seen through its ordinal, whatever its type.
-struct TEnumAccess {
-  std::function<std::int32_t()> Get;
-  std::function<void(std::int32_t)> Set;
-  std::function<std::int32_t&()> Old;
-  std::vector<std::string> Names;
-};
-
-template <class T>
-bool TryEnum(TBaseProperty* P, TEnumAccess& A) {
-  auto* e = dynamic_cast<TEnum<T>*>(P);
-  if (!e) return false;
-  A.Get = [e] { return e->Ordinal(); };
-  A.Set = [e](std::int32_t o) { e->SetOrdinal(o); };
-  A.Old = [e]() -> std::int32_t& { return e->OldValue; };
-  for (auto n : TEnum<T>::ValueNames()) A.Names.emplace_back(n.substr(2));
-  return true;
-}
-
-std::optional<TEnumAccess> EnumOf(TBaseProperty* P) {
-  TEnumAccess A;
-  if (TryEnum<TVTextAlig>(P, A) || TryEnum<THTextAlig>(P, A) || TryEnum<TTextSource>(P, A) ||
-      TryEnum<TTextDirection>(P, A) || TryEnum<TChronoType>(P, A) || TryEnum<TClockType>(P, A) ||
-      TryEnum<TShowTime>(P, A) || TryEnum<TDurationType>(P, A))
-    return A;
-  return std::nullopt;
-}
-
+// Every enumeration, whatever its type: the menu lists the value names without their two-letter
+// prefix, in ordinal order.
 class TEnumCell : public TCell {
  public:
-  TEnumCell(TBaseProperty* P, TEnumAccess A) : TCell(P), fA(std::move(A)) {}
-  TCellRect displayrect;
-  void DrawValue(TCellCanvas& C, const TCellRect& R, const TCellRect& DisplayRect, std::int32_t&) override {
-    std::string s;
-    if (fProperty->AsString(s) && s.size() >= 2) s = s.substr(2);
-    C.Text(R, R.Left, 0, s, 0, false, false);
-    displayrect = DisplayRect;
+  explicit TEnumCell(TEnumProperty* P) : TCell(P), fE(P) {
+    for (std::string_view n : P->Names()) fList.emplace_back(n.substr(2));
   }
-  void MouseDown(TCellHost& H, TCellButton, int, int) override {
-    PushChange(fProperty);
-    fA.Old() = fA.Get();
-    const auto chosen = H.PopupMenu(displayrect.Left, displayrect.Top, fA.Names, fA.Get());
+  void DrawValue(TCellCanvas& C, const TCellRect& R, const TCellRect&, std::int32_t&) override {
+    std::string s;
+    if (fE->AsString(s) && s.size() >= 2) s = s.substr(2);
+    C.Text(R, R.Left, 0, s, 0, false, false);
+  }
+  void MouseDown(TCellHost& H, TCellButton, int, int, const TCellPlace& At) override {
+    PushChange(fE);
+    fE->OldValue = fE->Ordinal();
+    const auto chosen = H.Dialogs().PopupMenu(At.DisplayRect.Left, At.DisplayRect.Top, fList, fE->Ordinal());
     if (!chosen) return;
-    if (*chosen == fA.Old()) UndoEngine().RemoveUndoAction();
-    fA.Set(*chosen);
+    if (*chosen == fE->OldValue) UndoEngine().RemoveUndoAction();
+    fE->SetOrdinal(*chosen);
   }
 
  private:
-  TEnumAccess fA;
+  TEnumProperty* fE;
+  std::vector<std::string> fList;
 };
 
 class TColorCell : public TCell {
  public:
   explicit TColorCell(TColor4* P) : TCell(P), fC(P) {}
-  std::int32_t left = 0, Top = 0, W = 0, H = 0;
   void DrawValue(TCellCanvas& C, const TCellRect& R, const TCellRect&, std::int32_t&) override {
     C.Swatch({R.Left, 2, R.Left + 32, R.Bottom - 2}, fC->GetWinColor());
-    left = R.Left + 4;
-    Top = 2;
-    W = 28;
-    H = R.Bottom - R.Top - 4;
   }
-  void MouseDown(TCellHost& Host, TCellButton, int X, int) override {
-    if (!(left < X && X < left + W)) return;
-    if (auto c = Host.ColorDialog(fC->GetWinColor())) fC->SetWinColor(*c);
+  // The swatch's hit zone lies inside its outline.
+  void MouseDown(TCellHost& H, TCellButton, int X, int, const TCellPlace& At) override {
+    const int left = At.Rect.Left + 4, width = 28;
+    if (!(left < X && X < left + width)) return;
+    if (auto c = H.Dialogs().ColorDialog(fC->GetWinColor())) fC->SetWinColor(*c);
   }
 
  private:
   TColor4* fC;
 };
 
-// File, folder and text-file paths: a release on the value opens the dialog; a press records
-// nothing, since a string's undo element could restore nothing.
-class TFileCell : public TCell {
- public:
-  TFileCell(TString* P, std::string Filter, bool Folder) : TCell(P), fS(P), fFilter(std::move(Filter)), fFolder(Folder) {}
-  TPropertyDrawing D;
-  void DrawValue(TCellCanvas& C, const TCellRect& R, const TCellRect& DisplayRect, std::int32_t& Width) override {
-    D.ValueLeft = R.Left;
-    C.Text(R, R.Left, 2, fS->Value(), 0, true, false);
-    D.ValueWidth = fS->Value().empty() ? DisplayRect.Right - DisplayRect.Left : C.TextWidth(fS->Value(), true);
-    Width = D.ValueWidth;
-    D.displayrect = DisplayRect;
-  }
-  void MouseUp(TCellHost& H, TCellButton, int, int) override {
-    if (auto path = H.FileDialog(fFilter, fFolder)) fS->SetValue(*path);
-  }
-
- private:
-  TString* fS;
-  std::string fFilter;
-  bool fFolder;
-};
-
-// A time shown and typed as a timecode; no drag and no undo element.
-class TTimeCodeCell : public TCell {
- public:
-  explicit TTimeCodeCell(TTimeCode* P) : TCell(P), fT(P) {}
-  TPropertyDrawing D;
-  void DrawValue(TCellCanvas& C, const TCellRect& R, const TCellRect& DisplayRect, std::int32_t& Width) override {
-    const std::string t = SecondsToTimecode(fT->Value(), 25);
-    D.ValueLeft = R.Left;
-    C.Text(R, R.Left, 2, t, 0, true, false);
-    D.ValueWidth = C.TextWidth(t, true);
-    Width = D.ValueWidth;
-    D.displayrect = DisplayRect;
-  }
-  void MouseUp(TCellHost& H, TCellButton, int, int) override {
-    D.EditorOpen = true;
-    H.OpenTimecodeEditor({D.ValueLeft, D.displayrect.Top, D.ValueLeft + (D.displayrect.Right - D.displayrect.Left),
-                          D.displayrect.Top + 18},
-                         static_cast<std::int32_t>(std::clamp(std::lround(fT->Value() * 1000.0), 0L, long(INT32_MAX))),
-                         this);
-  }
-  void ExitEdit(const std::string& Text) override {
-    if (!D.EditorOpen) return;
-    D.EditorOpen = false;
-    // A text the field cannot read gives -1 ms.
-    fT->SetValue(static_cast<double>(TCToMili(Text)) / 1000.0);
-  }
-
- private:
-  TTimeCode* fT;
-};
+template <TEditorKind K>
+auto* As(TBaseProperty* P) {
+  return static_cast<typename TEditorKindClass<K>::type*>(P);
+}
 
 }  // namespace
 
 std::unique_ptr<TCell> MakeCell(TBaseProperty* P) {
-  if (auto* t = dynamic_cast<TTimeCode*>(P)) return std::make_unique<TTimeCodeCell>(t);
-  if (auto* f = dynamic_cast<TImageFileName*>(P)) return std::make_unique<TFileCell>(f, kImageFileFilter, false);
-  if (auto* f = dynamic_cast<TTextFile*>(P)) return std::make_unique<TFileCell>(f, kTextFileFilter, false);
-  if (auto* f = dynamic_cast<TDirectory*>(P)) return std::make_unique<TFileCell>(f, "", true);
-  if (auto* d = dynamic_cast<TDouble*>(P)) return std::make_unique<TDoubleCell>(d);
-  if (auto* i = dynamic_cast<TInteger*>(P)) return std::make_unique<TIntegerCell>(i);
-  if (auto* s = dynamic_cast<TString*>(P)) return std::make_unique<TStringCell>(s);
-  if (auto* b = dynamic_cast<TBoolean*>(P)) return std::make_unique<TBooleanCell>(b);
-  if (auto* c = dynamic_cast<TColor4*>(P)) return std::make_unique<TColorCell>(c);
-  if (auto e = EnumOf(P)) return std::make_unique<TEnumCell>(P, std::move(*e));
+  using enum TEditorKind;
+  switch (P->EditorKind()) {
+    case ekFloat: return std::make_unique<TDoubleCell>(As<ekFloat>(P));
+    case ekInteger: return std::make_unique<TIntegerCell>(As<ekInteger>(P));
+    case ekString: return std::make_unique<TStringCell>(As<ekString>(P));
+    case ekBoolean: return std::make_unique<TBooleanCell>(As<ekBoolean>(P));
+    case ekEnum: return std::make_unique<TEnumCell>(As<ekEnum>(P));
+    case ekColor: return std::make_unique<TColorCell>(As<ekColor>(P));
+    case ekTimeCode: return MakeTimeCodeCell(As<ekTimeCode>(P));
+    case ekImageFile: return MakeFileCell(As<ekImageFile>(P), kImageFileFilter, false);
+    case ekTextFile: return MakeFileCell(As<ekTextFile>(P), kTextFileFilter, false);
+    case ekDirectory: return MakeFileCell(As<ekDirectory>(P), "", true);
+    case ekFont: return MakeFontCell(As<ekFont>(P));
+    case ekNone:
+    case ekGroup: break;
+  }
   return std::make_unique<TCell>(P);
 }
 
