@@ -13,7 +13,8 @@ namespace qv {
 
 namespace {
 
-// A release anywhere on the value opens the timecode field.
+// A release anywhere on the value opens the timecode field. A time the field's format check
+// refuses leaves the value and tells the user, as the field itself does.
 class TTimeCodeCell : public TCell {
  public:
   explicit TTimeCodeCell(TTimeCode* P) : TCell(P), fT(P) {}
@@ -31,8 +32,13 @@ class TTimeCodeCell : public TCell {
   void ExitEdit(TCellHost& H, const std::string& Text) override {
     if (!fEditorOpen) return;
     fEditorOpen = false;
-    // A text the field cannot read gives -1 ms.
-    fT->SetValue(static_cast<double>(TCToMili(Text)) / 1000.0);
+    TTimecodeState field;
+    field.Text = Text;
+    if (!field.GoodFormat()) {
+      H.Dialogs().Message(kTimecodeFormatError);
+      return;
+    }
+    fT->SetValue(field.tm());
   }
 
  private:

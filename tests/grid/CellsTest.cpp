@@ -419,16 +419,30 @@ TEST(TimecodeCell, ShowsAndReadsTimecodes) {
     r.Draw();
     EXPECT_EQ(r.Canvas.Texts.back(), c.text) << c.seconds;
   }
-  struct { const char* text; double seconds; } typed[] = {
-      {"00:00:10.05", 10.2}, {"01:00:00.00", 3600.0}, {"abc", -0.001}, {"", -0.001}};
+}
+
+// A time the timecode field's format check refuses leaves the value as it was and tells the user
+// what the field tells: neither a negative time nor one beyond the field's limits gets in.
+TEST(TimecodeCell, TakesWhatTheFieldAcceptsAndRefusesTheRest) {
+  struct {
+    const char* text;
+    double seconds;  // the value after leaving the field; 3.0 is the old one
+    bool refused;
+  } typed[] = {
+      {"00:00:10.05", 10.2, false}, {"01:00:00.00", 3600.0, false}, {"23:59:59.24", 86399.96, false},
+      {"1:00", 3.0, true},          {"99:99:99.99", 3.0, true},     {"", 3.0, true},
+      {"abc", 3.0, true},           {"00:00:00.25", 3.0, true},     {"24:00:00.00", 3.0, true}};
   for (auto c : typed) {
+    SCOPED_TRACE(c.text);
     TTimeCode t;
     t.SetValue(3.0);
     Row r(&t);
     r.Up(TCellButton::mbLeft, 101);
     ASSERT_NE(r.Host.Sink, nullptr);
     r.Exit(c.text);
-    EXPECT_DOUBLE_EQ(t.Value(), c.seconds) << c.text;
+    EXPECT_DOUBLE_EQ(t.Value(), c.seconds);
+    EXPECT_EQ(r.Host.Messages,
+              c.refused ? std::vector<std::string>{"Error in timecode format!"} : std::vector<std::string>{});
   }
 }
 
@@ -450,7 +464,7 @@ TEST(TimecodeCell, NoDragReleaseOpensFieldLeavingSetsSeconds) {
   EXPECT_DOUBLE_EQ(t.Value(), 10.2);
   r.Up(TCellButton::mbLeft, 101);
   r.Exit("nonsense");
-  EXPECT_DOUBLE_EQ(t.Value(), -0.001);
+  EXPECT_DOUBLE_EQ(t.Value(), 10.2);
   EXPECT_EQ(U.Count(), before);
 }
 

@@ -202,6 +202,31 @@ TEST_F(ObjectEditorTest, TimecodeRowsOpenTheTimecodeField) {
   EXPECT_DOUBLE_EQ(sys->Duration(), 10.2);
 }
 
+// A time the timecode field refuses leaves the page's duration as it was and tells the user, through
+// the grid's dialogs, what the field tells.
+TEST_F(ObjectEditorTest, TimecodeRowsKeepTheirTimeWhenTheFieldRefusesTheText) {
+  sys->SetDuration(3.0);
+  editor.SetAObject(sys.get());
+  const int row = Find("Duration");
+  ASSERT_GE(row, 0);
+  for (const char* typed : {"1:00", "99:99:99.99", ""}) {
+    SCOPED_TRACE(typed);
+    dialogs->Messages.clear();
+    QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(row));
+    auto* field = dynamic_cast<TEDit*>(editor.InlineEditor());
+    ASSERT_NE(field, nullptr);
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, typed);
+    EXPECT_EQ(field->text().toStdString(), typed);
+    field->clearFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(editor.InlineEditor(), nullptr);
+    EXPECT_DOUBLE_EQ(sys->Duration(), 3.0);
+    EXPECT_EQ(dialogs->Messages, std::vector<std::string>{"Error in timecode format!"});
+  }
+}
+
 // Once the texts under the pointer are measured, moving it over the grid allocates nothing: the
 // rows model answers which row and zone a point is in without building anything.
 TEST_F(ObjectEditorTest, HoveringAllocatesNothing) {
