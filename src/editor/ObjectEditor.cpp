@@ -285,8 +285,8 @@ void TObjectEditor::OpenTimecodeEditor(const TCellRect& R, std::int32_t Millisec
   auto* ed = new TEDit(this);
   PlaceEditor(ed, R, Sink);
   ed->GetMilisecs(Milliseconds);
-  // The field's own exit handling (its format check and message) runs first; then the cell takes
-  // its time.
+  // The field's own exit handling runs first; then the cell takes its time, or keeps the old one
+  // and tells the user when the field's format check refuses the text.
   connect(ed, &TEDit::exited, this, [this] { QTimer::singleShot(0, this, [this] { CloseEditor(); }); });
   ed->show();
   ed->setFocus();
