@@ -321,7 +321,7 @@ void TForm5::BuildLayout() {
   gridScroll->setWidgetResizable(true);
   gridScroll->setFrameShape(QFrame::NoFrame);
   gridScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  fGrid2 = new TObjectEditor(gridScroll);
+  fGrid2 = new TObjectEditor(gridScroll, std::move(fOptions.GridDialogs));
   fGrid2->setObjectName(QStringLiteral("ObjectEditor"));
   gridScroll->setWidget(fGrid2);
   gridLayout->addWidget(gridScroll);

@@ -8,6 +8,7 @@
 #include "editor/EditorDialogs.h"
 #include "editor/MediaProblems.h"
 #include "editor/RenderLoop.h"
+#include "grid/Cells.h"
 #include "platform/QtCanvas.h"
 #include "platform/QtRichEdit.h"
 #include "platform/QtTextRenderer.h"
@@ -45,6 +46,8 @@ struct TEditorOptions {
   std::vector<std::filesystem::path> GridFolders;
   // The questions the window asks; none: Qt's dialogs.
   std::unique_ptr<TEditorDialogs> Dialogs;
+  // The questions the property grid's cells ask; none: Qt's menus and dialogs.
+  std::unique_ptr<TGridDialogs> GridDialogs;
   // The millisecond tick count the render loop and the composition go by; none: the machine's
   // monotonic clock. Not owned; it must outlive the window.
   TTickSource* Ticks = nullptr;
