@@ -1,12 +1,12 @@
-#include "editor/MainWindow.h"
+#include "editor_widgets/MainWindow.h"
 #include "base/FrameRate.h"
 
-#include "editor/ExportRequest.h"
-#include "editor/ObjectEditor.h"
-#include "editor/ObjectList.h"
-#include "editor/UndoAction.h"
-#include "editor/TimeRuler.h"
-#include "editor/WorkAreaWidget.h"
+#include "editor_logic/ExportRequest.h"
+#include "editor_widgets/ObjectEditor.h"
+#include "editor_widgets/ObjectList.h"
+#include "editor_widgets/UndoAction.h"
+#include "editor_widgets/TimeRuler.h"
+#include "editor_widgets/WorkAreaWidget.h"
 
 #include <QAction>
 #include <QActionGroup>

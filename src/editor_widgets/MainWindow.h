@@ -3,11 +3,11 @@
 // alignment bars, the work area at 1:1 over its checkerboard, the object list and the property
 // grid on the right, the time ruler below; the File menu; the render loop.
 #include "composition/QvSystem.h"
-#include "editor/Checkerboard.h"
-#include "editor/Commands.h"
-#include "editor/EditorDialogs.h"
-#include "editor/MediaProblems.h"
-#include "editor/RenderLoop.h"
+#include "editor_logic/Checkerboard.h"
+#include "editor_logic/Commands.h"
+#include "editor_widgets/EditorDialogs.h"
+#include "editor_logic/MediaProblems.h"
+#include "editor_logic/RenderLoop.h"
 #include "grid/Cells.h"
 #include "platform/QtCanvas.h"
 #include "platform/QtRichEdit.h"

@@ -1,6 +1,6 @@
-#include "editor/ObjectEditor.h"
+#include "editor_widgets/ObjectEditor.h"
 
-#include "editor/TimecodeEdit.h"
+#include "editor_widgets/TimecodeEdit.h"
 
 #include <QColorDialog>
 #include <QFileDialog>

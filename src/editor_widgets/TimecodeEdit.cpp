@@ -1,4 +1,4 @@
-#include "editor/TimecodeEdit.h"
+#include "editor_widgets/TimecodeEdit.h"
 
 #include <QKeyEvent>
 #include <QMessageBox>
