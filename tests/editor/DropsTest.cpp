@@ -1,5 +1,5 @@
 // Files dropped on the work area: what each path is taken for, and the layers the taken ones make.
-#include "editor/Drops.h"
+#include "editor_logic/Drops.h"
 
 #include "composition/ImageLayers.h"
 #include "composition/RollLayer.h"

@@ -1,9 +1,9 @@
 // The work area's layout aids without a display: safe-area frames, the zoomed view's mapping
 // between screen points and page pixels, snapping and the Arrange commands.
-#include "editor/Arrange.h"
-#include "editor/SafeAreas.h"
-#include "editor/Snapping.h"
-#include "editor/WorkAreaView.h"
+#include "editor_logic/Arrange.h"
+#include "editor_logic/SafeAreas.h"
+#include "editor_logic/Snapping.h"
+#include "editor_logic/WorkAreaView.h"
 
 #include "composition/ImageLayers.h"
 #include "composition/TextLayer.h"

@@ -1,6 +1,6 @@
 // Test data on a page: the values reach the page as a batch row's would, and the page's saved text
 // never holds them.
-#include "editor/TestData.h"
+#include "editor_logic/TestData.h"
 
 #include "composition/ImageLayers.h"
 #include "composition/TextLayer.h"
