@@ -98,7 +98,12 @@ class TObjectEditor : public QWidget, public TCellHost {
   TConnection fSelectConn, fLayersConn;
 };
 
-// Qt's popup menu, colour, file and font dialogs and message box, placed over Grid.
+// Qt's popup menu, colour (with the alpha channel for colours that have one), file and font
+// dialogs and message box, placed over Grid.
 std::unique_ptr<TGridDialogs> MakeQtGridDialogs(QWidget* Grid);
+
+// A filter of "description|patterns" pairs ("Image Files|*.tga;*.png") as Qt's file dialogs take
+// it ("Image Files (*.tga *.png)", one filter per pair).
+QString QtFileFilter(const std::string& Filter);
 
 }  // namespace qv

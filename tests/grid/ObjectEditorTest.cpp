@@ -81,7 +81,7 @@ class ObjectEditorTest : public ::testing::Test {
   }
   // The centre of a visible row's value text start.
   QPoint ValuePoint(int row, int dx = 2) const {
-    return {TGridRows::ColumnLeft(2) + 4 + dx, editor.Model().RowTop(row) + 8};
+    return {editor.Model().ColumnLeft(2) + 4 + dx, editor.Model().RowTop(row) + 8};
   }
   struct AppFirst {
     AppFirst() { App(); }
@@ -130,7 +130,7 @@ TEST_F(ObjectEditorTest, NestedRowsExpandFromTheirOwnTriangles) {
   ASSERT_GE(red, 0);
   const TGridRows& rows = editor.Model();
   EXPECT_EQ(rows.RowTop(color), -1);  // rows start collapsed
-  const int c = TGridRows::ColumnLeft(1);
+  const int c = editor.Model().ColumnLeft(1);
   QTest::mouseClick(&editor, Qt::LeftButton, {}, QPoint(c + 5, rows.RowTop(font) + 8));
   ASSERT_GE(rows.RowTop(color), 0);
   QTest::mouseClick(&editor, Qt::LeftButton, {}, QPoint(c + 2, rows.RowTop(color) + 8));  // level 2: misses
@@ -241,7 +241,7 @@ TEST_F(ObjectEditorTest, HoveringAllocatesNothing) {
   };
   // Over a number's text (the west-east cursor throughout), then over everything else (the default).
   std::vector<std::unique_ptr<QMouseEvent>> overText, elsewhere;
-  for (int d = 1; d < 6; ++d) overText.push_back(move({TGridRows::ColumnLeft(2) + 4 + d, top + 2 + d}));
+  for (int d = 1; d < 6; ++d) overText.push_back(move({editor.Model().ColumnLeft(2) + 4 + d, top + 2 + d}));
   for (int y = 0; y < editor.height(); y += 7) {
     elsewhere.push_back(move({40, y}));                  // expanders and titles
     elsewhere.push_back(move({editor.width() - 5, y}));  // values, right of their text
