@@ -12,6 +12,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimeEdit>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -62,6 +63,12 @@ class TQtEditorDialogs final : public TEditorDialogs {
     for (QSpinBox* box : {from, to}) box->setRange(0, 24 * 3600 * kFramesPerSecond);
     from->setValue(Defaults.From);
     to->setValue(Defaults.To);
+    // The clocks' time of day at the first frame, as qvrender --time takes it.
+    auto* clocks = new QTimeEdit(QTime(Defaults.Time.Hour, Defaults.Time.Minute, Defaults.Time.Second,
+                                       Defaults.Time.Millisecond),
+                                 &dialog);
+    clocks->setObjectName(QStringLiteral("ClocksStartAt"));
+    clocks->setDisplayFormat(QStringLiteral("HH:mm:ss.zzz"));
     auto* output = new QLineEdit(QString::fromStdString(Defaults.Output), &dialog);
     auto* browse = new QPushButton(QObject::tr("Browse…"), &dialog);
     auto* where = new QHBoxLayout;
@@ -78,6 +85,7 @@ class TQtEditorDialogs final : public TEditorDialogs {
     form->addRow(QObject::tr("Codec"), codec);
     form->addRow(QObject::tr("From frame (the ruler's)"), from);
     form->addRow(QObject::tr("To frame"), to);
+    form->addRow(QObject::tr("Clocks start at"), clocks);
     form->addRow(QObject::tr("To file"), where);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
@@ -90,6 +98,8 @@ class TQtEditorDialogs final : public TEditorDialogs {
     r.From = from->value();
     r.To = to->value();
     r.Output = output->text().toStdString();
+    const QTime t = clocks->time();
+    r.Time = {t.hour(), t.minute(), t.second(), t.msec()};
     return r;
   }
   std::unique_ptr<TProgress> StartProgress(QWidget* Parent, const QString& Title) override {
