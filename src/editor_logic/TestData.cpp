@@ -42,6 +42,29 @@ const std::array<std::string, 8>& MetaFieldNames() {
   return names;
 }
 
+namespace {
+
+void Suggest(const TCustomContainerObject& C, const std::string& Prefix, std::vector<std::string>& Out) {
+  for (const auto& p : C.Properties()) {
+    if (p->Name.empty() || p->Name.starts_with("_") || !p->Attributes.Has(paVisible)) continue;
+    if (const auto* group = dynamic_cast<const TCustomContainerObject*>(p.get())) {
+      Suggest(*group, Prefix + p->Name + ".", Out);
+    } else {
+      Out.push_back(Prefix + p->Name);
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> FieldSuggestions(const TQVSystem& Page) {
+  std::vector<std::string> out;
+  for (const auto& layer : Page.Layers) {
+    if (!layer->layerName().empty()) Suggest(*layer, layer->layerName() + ".", out);
+  }
+  return out;
+}
+
 // What Apply changed, to put it back.
 struct TTestData::TAppliedState {
   std::array<std::string, 8> Slots;           // the slots' text before

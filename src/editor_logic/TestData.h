@@ -29,6 +29,10 @@ struct TTestField {
 // The eight metadata slots' field names, in the panel's order: Meta1..Meta4, NextMeta1..NextMeta4.
 const std::array<std::string, 8>& MetaFieldNames();
 
+// The layer fields a page offers, in stack order: "<layerName>.<path>" for every value the grid
+// shows of every named layer (groups walked: "headline.Font.FontSize").
+std::vector<std::string> FieldSuggestions(const TQVSystem& Page);
+
 class TTestData {
  public:
   // Page must outlive the test data.

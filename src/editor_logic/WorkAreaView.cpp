@@ -35,17 +35,14 @@ void TWorkAreaView::SetPage(std::int32_t Width, std::int32_t Height) {
 }
 
 void TWorkAreaView::SetViewport(std::int32_t Width, std::int32_t Height) {
-  // The point at the view's centre stays there.
-  const std::int64_t cx = fViewW / 2 - fOriginX;
-  const std::int64_t cy = fViewH / 2 - fOriginY;
+  // The page stays where it is (scroll bars that come or go cover or uncover the view's right and
+  // bottom edges, and the pointer keeps its page pixel).
   fViewW = std::max(1, Width);
   fViewH = std::max(1, Height);
   if (fFitting) {
     Fit();
     return;
   }
-  fOriginX = fViewW / 2 - cx;
-  fOriginY = fViewH / 2 - cy;
   Clamp();
 }
 

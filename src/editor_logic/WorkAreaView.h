@@ -36,7 +36,7 @@ class TWorkAreaView {
   static constexpr std::int32_t kMarginY = 12;
 
   // The page's size in pixels and the view's in screen pixels; a fitting view fits again, any
-  // other keeps its zoom and keeps the page in reach.
+  // other keeps its zoom and the page where it is, as far as the margins allow.
   void SetPage(std::int32_t Width, std::int32_t Height);
   void SetViewport(std::int32_t Width, std::int32_t Height);
 

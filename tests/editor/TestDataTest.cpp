@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace qv::test {
 namespace {
 
@@ -183,6 +185,21 @@ TEST_F(TestDataPage, FieldsFromACsvRowAndFromADataFile) {
   EXPECT_EQ(data.Fields()[7].Value, "");
   data.Clear();
   for (const TTestField& f : data.Fields()) EXPECT_EQ(f.Value, "");
+}
+
+// The fields a page offers are the values its grid shows, each one a batch column would set.
+TEST_F(TestDataPage, TheFieldsAPageOffersAreTheValuesItsGridShows) {
+  const std::vector<std::string> offered = FieldSuggestions(*sys);
+  auto has = [&](const std::string& f) { return std::find(offered.begin(), offered.end(), f) != offered.end(); };
+  for (const char* f : {"headline.Text", "headline.Font.FontSize", "headline.Font.FontColor.Alpha", "name.TextSource",
+                        "logo.X", "logo.FileName", "logo.Opacity"}) {
+    EXPECT_TRUE(has(f)) << f;
+  }
+  for (const char* f : {"headline.Font", "logo.LayerIN", "logo.Duration", "Meta1"}) EXPECT_FALSE(has(f)) << f;
+  EXPECT_EQ(offered.front(), "headline.Text");  // in stack order
+  for (const TBatchColumn& c : ClassifyColumns(offered, *sys, {})) {
+    EXPECT_EQ(c.Kind, TColumnKind::ckProperty) << c.Name << ": " << c.Problem;
+  }
 }
 
 }  // namespace
