@@ -2,6 +2,7 @@
 #include "base/FrameRate.h"
 
 #include "editor_logic/ExportRequest.h"
+#include "editor_widgets/DataPanel.h"
 #include "editor_widgets/ObjectEditor.h"
 #include "editor_widgets/ObjectList.h"
 #include "editor_widgets/UndoAction.h"
@@ -19,6 +20,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QScrollBar>
+#include <QSettings>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
@@ -41,7 +44,9 @@ namespace {
 
 constexpr int kPageWidth = 768;
 constexpr int kPageHeight = 576;
-const QString kImageFilter = QStringLiteral("Image Files (*.tga *.png *.jpg *.jpeg)");
+// The width of the right-hand panel (object list and grid): the grid's value column shows
+// its longest values whole at the window's first size.
+constexpr int kRightPanelWidth = 340;
 const QString kProjectFilter = QStringLiteral("QV Files (*.QV *.qv)");
 
 QWidget* Caption(const QString& Text, QWidget* Parent) {
@@ -99,6 +104,9 @@ TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
   context.Animations = &fAnimations;
   context.Undo = &fUndoEngine;
   fSys = Make<TQVSystem>(kPageWidth, kPageHeight, context, true);
+  fTestData = std::make_unique<TTestData>(*fSys);
+  fSettings = fOptions.SettingsFile.isEmpty() ? std::make_unique<QSettings>()
+                                              : std::make_unique<QSettings>(fOptions.SettingsFile, QSettings::IniFormat);
   fSys->OnMediaProblem = [this](const std::string& Message) { ReportMedia(Message); };
   fSys->OnLoadProgress = [this](std::size_t Loaded, std::size_t Found) { ShowLoadProgress(Loaded, Found); };
   fHooks.push_back(fSys->onSelectItem.Connect([this](TQVSystem*) { LayerSelected(); }));
@@ -114,6 +122,7 @@ TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
   BuildLayout();
   fTree->FillTree();
   UpdateFileActions();
+  fDataPanel->Apply();  // the slots' values from the last session
 
   fFrameTimer.setSingleShot(true);
   fFrameTimer.setTimerType(Qt::PreciseTimer);
@@ -128,7 +137,9 @@ TForm5::~TForm5() {
   // The widgets that reach into the composition go before it.
   fPropertyGrid->SetAObject(nullptr);
   delete takeCentralWidget();
+  delete fDataPanel;
   fHooks.clear();
+  fTestData.reset();
   fSys.reset();
 }
 
@@ -236,6 +247,74 @@ void TForm5::BuildActions() {
   layer->addSeparator();
   layer->addAction(fBringToFront);
   layer->addAction(fSendToBack);
+
+  // Arrange: the selected layer lined up with the page, or with its graphics-safe frame.
+  QMenu* arrange = menuBar()->addMenu(tr("Arrange"));
+  for (const TArrangeCommand& cmd : ArrangeCommands()) {
+    QAction* a = arrange->addAction(tr(cmd.Text));
+    connect(a, &QAction::triggered, this, [this, edge = cmd.Edge] {
+      const TArrangeFrame frame = fArrangeToSafe->isChecked() ? TArrangeFrame::afGraphicsSafe : TArrangeFrame::afPage;
+      if (ArrangeSelected(*fSys, edge, frame)) RequestFrame();
+    });
+    fArrange[std::size_t(cmd.Edge)] = a;
+    fCommands->addAction(a);
+    if (cmd.Edge == TArrangeEdge::aeRight) arrange->addSeparator();
+  }
+  arrange->addSeparator();
+  auto* frames = new QActionGroup(this);
+  QAction* toPage = arrange->addAction(tr("To the Page"));
+  fArrangeToSafe = arrange->addAction(tr("To the Graphics-Safe Frame"));
+  for (QAction* a : {toPage, fArrangeToSafe}) {
+    a->setCheckable(true);
+    frames->addAction(a);
+  }
+  toPage->setChecked(true);
+
+  // View: what only the editor draws over the page, and the zoom.
+  QMenu* view = fViewMenu = menuBar()->addMenu(tr("View"));
+  fSafeAreas = view->addAction(tr("Safe Areas"));
+  fSafeAreas->setCheckable(true);
+  fSafeAreas->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Apostrophe));
+  fSafeAreas->setToolTip(tr("Action-safe (93 %), graphics-safe (90 %) and, on a 16:9 page, the 4:3 centre cut"));
+  connect(fSafeAreas, &QAction::toggled, this, [this](bool on) {
+    fWorkArea->SetSafeAreas(on);
+    fSettings->setValue(QStringLiteral("View/SafeAreas"), on);
+  });
+  view->addSeparator();
+  fZoomFit = view->addAction(tr("Fit"));
+  fZoomFit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+  connect(fZoomFit, &QAction::triggered, this, [this] {
+    fView.Fit();
+    ApplyView();
+  });
+  static constexpr std::pair<int, TZoom> kZooms[] = {{50, {1, 2}}, {100, {1, 1}}, {200, {2, 1}}};
+  for (std::size_t i = 0; i < std::size(kZooms); ++i) {
+    QAction* a = view->addAction(tr("%1 %").arg(kZooms[i].first));
+    connect(a, &QAction::triggered, this, [this, z = kZooms[i].second] { ZoomTo(z); });
+    fZoom[i] = a;
+  }
+  fZoom[1]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
+  fZoom[2]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_2));
+  fZoomIn = view->addAction(tr("Zoom In"));
+  fZoomIn->setShortcut(QKeySequence::ZoomIn);
+  fZoomOut = view->addAction(tr("Zoom Out"));
+  fZoomOut->setShortcut(QKeySequence::ZoomOut);
+  for (auto [a, steps] : {std::pair{fZoomIn, 1}, std::pair{fZoomOut, -1}}) {
+    connect(a, &QAction::triggered, this, [this, steps = steps] {
+      SyncViewScroll();
+      fView.ZoomStep(steps, fWorkScroll->viewport()->width() / 2, fWorkScroll->viewport()->height() / 2);
+      ApplyView();
+    });
+  }
+}
+
+QAction* TForm5::ZoomAction(int Percent) const {
+  switch (Percent) {
+    case 50: return fZoom[0];
+    case 100: return fZoom[1];
+    case 200: return fZoom[2];
+    default: return nullptr;
+  }
 }
 
 void TForm5::BuildLayout() {
@@ -262,18 +341,25 @@ void TForm5::BuildLayout() {
   top->addWidget(toolBar1);
   auto* panel4 = new QWidget(panel1);
   panel4->setObjectName(QStringLiteral("Panel4"));
-  panel4->setFixedWidth(84);
   auto* bars = new QVBoxLayout(panel4);
   bars->setContentsMargins(0, 0, 0, 0);
   bars->setSpacing(0);
+  int barsWidth = 84;
   for (int b = 0; b < 2; ++b) {
     QToolBar* bar = Bar(b == 0 ? QStringLiteral("ToolBar2") : QStringLiteral("ToolBar3"), 20, panel4);
+    // The style's own margins around a bar's buttons would push the third button behind the bar's
+    // overflow button and cut the buttons' lower edge: the two bars hold their buttons edge to edge.
+    bar->setStyleSheet(QStringLiteral("QToolBar { border: none; padding: 0px; spacing: 0px; }"));
     for (int i = 0; i < 3; ++i) {
       bar->addAction(fAlign[std::size_t(b * 3 + i)]);
       bar->widgetForAction(fAlign[std::size_t(b * 3 + i)])->setFixedSize(27, 26);
     }
+    // At least as wide as its three buttons with the bar's own margins, so none of them goes
+    // behind the bar's overflow button.
+    barsWidth = std::max(barsWidth, bar->sizeHint().width());
     bars->addWidget(bar);
   }
+  panel4->setFixedWidth(barsWidth);
   top->addWidget(panel4);
   top->addStretch(1);
   column->addWidget(panel1);
@@ -294,18 +380,46 @@ void TForm5::BuildLayout() {
     p.setColor(QPalette::Window, QColor(22, 23, 26));
     workPanel->setPalette(p);
   }
-  auto* centre = new QGridLayout(workPanel);
-  centre->setContentsMargins(0, 0, 0, 0);
-  fWorkArea = new TWorkArea(*fSys, workPanel);
+  auto* workColumn = new QVBoxLayout(workPanel);
+  workColumn->setContentsMargins(0, 0, 0, 0);
+  // The page with its margins in a scroll area: centred while it fits, scrolled when zoomed in.
+  fWorkScroll = new QScrollArea(workPanel);
+  fWorkScroll->setObjectName(QStringLiteral("WorkScroll"));
+  fWorkScroll->setFrameShape(QFrame::NoFrame);
+  fWorkScroll->setAlignment(Qt::AlignCenter);
+  fWorkScroll->setWidgetResizable(false);
+  fWorkScroll->setBackgroundRole(QPalette::Window);
+  fWorkHolder = new QWidget;
+  fWorkHolder->setObjectName(QStringLiteral("WorkHolder"));
+  auto* centre = new QGridLayout(fWorkHolder);
+  centre->setContentsMargins(TWorkAreaView::kMarginX, TWorkAreaView::kMarginY, TWorkAreaView::kMarginX,
+                             TWorkAreaView::kMarginY);
+  fWorkArea = new TWorkArea(*fSys, fWorkHolder);
   fWorkArea->setObjectName(QStringLiteral("PaintBox1"));
   fWorkArea->OnTouched = [this] { RequestFrame(); };
-  centre->addWidget(fWorkArea, 0, 0, Qt::AlignCenter);
+  fWorkArea->OnZoomWheel = [this](int Steps, QPoint At) {
+    SyncViewScroll();
+    const QPoint v = fWorkArea->mapTo(fWorkScroll->viewport(), At);
+    fView.ZoomStep(Steps, v.x(), v.y());
+    ApplyView();
+  };
+  fWorkArea->OnDrop = [this](const std::vector<TDropItem>& Items, TPagePoint At) { DropFiles(Items, At); };
+  fWorkArea->OnRefused = [this](const QString& Why) { statusBar()->showMessage(Why, 15000); };
+  centre->addWidget(fWorkArea, 0, 0);
+  fWorkScroll->setWidget(fWorkHolder);
+  workColumn->addWidget(fWorkScroll);
   middle->addWidget(workPanel, 1);
-  workPanel->installEventFilter(this);  // its resizes fit a large page again
+  fWorkScroll->viewport()->installEventFilter(this);  // its resizes fit the page again
+  for (QScrollBar* bar : {fWorkScroll->horizontalScrollBar(), fWorkScroll->verticalScrollBar()}) {
+    connect(bar, &QScrollBar::valueChanged, this, [this] {
+      if (!fApplyingView) SyncViewScroll();
+    });
+  }
+  fView.SetPage(fSys->fwidth, fSys->fheight);
 
   auto* panel2 = new QWidget(panel10);
   panel2->setObjectName(QStringLiteral("Panel2"));
-  panel2->setFixedWidth(256);
+  panel2->setFixedWidth(kRightPanelWidth);
   auto* right = new QVBoxLayout(panel2);
   right->setContentsMargins(0, 0, 0, 0);
   right->setSpacing(0);
@@ -317,6 +431,8 @@ void TForm5::BuildLayout() {
   listColumn->addWidget(Caption(tr("Objects List"), listPanel));
   fTree = new TObjectList(*fSys, listPanel);
   fTree->setObjectName(QStringLiteral("Tree"));
+  fTree->OnDrop = [this](const std::vector<TDropItem>& Items) { DropFiles(Items, {0, 0}); };
+  fTree->OnRefused = [this](const QString& Why) { statusBar()->showMessage(Why, 15000); };
   listColumn->addWidget(fTree);
   auto* editorPanel = new QWidget(splitter);
   auto* editorColumn = new QVBoxLayout(editorPanel);
@@ -382,7 +498,24 @@ void TForm5::BuildLayout() {
 
   setCentralWidget(central);
   statusBar()->setSizeGripEnabled(true);
-  resize(fSys->fwidth + 32 + 320, sizeHint().height());
+  fZoomLabel = new QLabel(statusBar());
+  fZoomLabel->setObjectName(QStringLiteral("ZoomLabel"));
+  statusBar()->addPermanentWidget(fZoomLabel);
+
+  // The Data panel: test values for the page's fields, docked on the right, shown from the View menu.
+  fDataPanel = new TDataPanel(*fTestData, *fOptions.Dialogs, *fSettings, this);
+  fDataPanel->OnChanged = [this] { RequestFrame(); };
+  fDataPanel->SetSuggestions(FieldSuggestions(*fSys));
+  addDockWidget(Qt::RightDockWidgetArea, fDataPanel);
+  fDataPanel->hide();
+  fViewMenu->addSeparator();
+  QAction* data = fDataPanel->toggleViewAction();
+  data->setText(tr("Data Panel"));
+  fViewMenu->addAction(data);
+  fSafeAreas->setChecked(fSettings->value(QStringLiteral("View/SafeAreas"), false).toBool());
+
+  resize(fSys->fwidth + 32 + kRightPanelWidth + 64, sizeHint().height());
+  ApplyView();
 }
 
 // ---- render loop --------------------------------------------------------------------------
@@ -432,11 +565,15 @@ void TForm5::SubscribeLayers() {
 
 void TForm5::LayersChanged() {
   SubscribeLayers();
-  // A deleted or reordered layer leaves no stale row; during a load the list is filled once at its end.
+  // A deleted or reordered layer leaves no stale row; during a load the list is filled once at its
+  // end. The test data applies again: a field may name a layer only now there.
   if (fBusy > 0) {
     fTreeStale = true;
+    fDataStale = true;
   } else {
     fTree->FillTree();
+    fDataPanel->SetSuggestions(FieldSuggestions(*fSys));
+    fDataPanel->Apply();
   }
   RequestFrame();
 }
@@ -477,7 +614,12 @@ bool TForm5::KeyGoesToPage(QObject* Watched, QKeyEvent* Key) const {
 }
 
 bool TForm5::eventFilter(QObject* Watched, QEvent* Event) {
-  if (Watched == fWorkPanel && Event->type() == QEvent::Resize) FitPage();
+  if (fWorkScroll != nullptr && Watched == fWorkScroll->viewport() && Event->type() == QEvent::Resize) {
+    // Scroll bars that come while the view is being applied hold old values: the view's own stand.
+    if (!fApplyingView) SyncViewScroll();
+    fView.SetViewport(fWorkScroll->viewport()->width(), fWorkScroll->viewport()->height());
+    ApplyView();
+  }
   if (Event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(Event);
     if (KeyGoesToPage(Watched, key)) {
@@ -515,6 +657,11 @@ void TForm5::WithLoading(const std::function<void()>& Work) {
   if (fTreeStale) {
     fTreeStale = false;
     fTree->FillTree();
+  }
+  if (fDataStale && fBusy == 0) {
+    fDataStale = false;
+    fDataPanel->SetSuggestions(FieldSuggestions(*fSys));
+    fDataPanel->Apply();
   }
   if (!failure.isEmpty()) {
     fOptions.Dialogs->Warn(this, windowTitle(), failure);
@@ -560,7 +707,7 @@ void TForm5::ReportMedia(const std::string& Message) {
 void TForm5::Insert(TLayerKind Kind) {
   std::string source;
   if (Kind == TLayerKind::lkImage) {
-    const auto file = fOptions.Dialogs->OpenFile(this, tr("Insert Image"), kImageFilter);
+    const auto file = fOptions.Dialogs->OpenFile(this, tr("Insert Image"), QtFileFilter(PictureFileFilter()));
     if (!file) return;
     source = file->toStdString();
   } else if (Kind == TLayerKind::lkSequence) {
@@ -599,16 +746,55 @@ bool TForm5::OpenProjectFile(const QString& FileName) {
 void TForm5::PageSizeChanged() {
   fCheckerboard = LoadCheckerboard(fOptions.GridFolders, fSys->fwidth, fSys->fheight);
   fWorkArea->Attach();
-  FitPage();
+  fView.SetPage(fSys->fwidth, fSys->fheight);
+  ApplyView();
   RequestFrame();
 }
 
-void TForm5::FitPage() {
-  if (fWorkPanel == nullptr || fWorkArea == nullptr) return;
-  // The panel keeps a margin of 16 pixels on each side, as around a standard page.
-  const double across = double(std::max(1, fWorkPanel->width() - 32)) / std::max(1, fSys->fwidth);
-  const double down = double(std::max(1, fWorkPanel->height() - 24)) / std::max(1, fSys->fheight);
-  fWorkArea->SetScale(std::min({1.0, across, down}));
+void TForm5::SyncViewScroll() {
+  if (fWorkScroll == nullptr) return;
+  fView.SetScroll(fWorkScroll->horizontalScrollBar()->value(), fWorkScroll->verticalScrollBar()->value());
+}
+
+void TForm5::ZoomTo(TZoom Zoom) {
+  SyncViewScroll();
+  fView.SetZoom(Zoom);
+  ApplyView();
+}
+
+void TForm5::ApplyView() {
+  if (fWorkArea == nullptr || fWorkScroll == nullptr) return;
+  const bool outer = fApplyingView;
+  fApplyingView = true;
+  // A fitting page never needs a scroll bar; one shown a moment too long would narrow the view
+  // and the fit with it.
+  const Qt::ScrollBarPolicy policy = fView.Fitting() ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+  fWorkScroll->setHorizontalScrollBarPolicy(policy);
+  fWorkScroll->setVerticalScrollBarPolicy(policy);
+  fWorkArea->SetZoom(fView.Zoom());
+  fWorkHolder->setFixedSize(int(fView.ContentWidth()), int(fView.ContentHeight()));
+  fWorkScroll->horizontalScrollBar()->setValue(int(fView.ScrollX()));
+  fWorkScroll->verticalScrollBar()->setValue(int(fView.ScrollY()));
+  fApplyingView = outer;
+  if (fZoomLabel != nullptr) fZoomLabel->setText(fView.Fitting() ? tr("Fit: %1 %").arg(fView.Zoom().Percent()) : tr("%1 %").arg(fView.Zoom().Percent()));
+}
+
+void TForm5::DropFiles(const std::vector<TDropItem>& Items, TPagePoint At) {
+  int made = 0;
+  for (const TDropItem& item : Items) {
+    if (item.Kind == TDropKind::dkProject) {
+      OpenProjectFile(QString::fromStdString(item.Path));
+    } else if (item.Kind != TDropKind::dkRefused) {
+      WithLoading([&] {
+        if (DropLayer(*fSys, item, At) != nullptr) ++made;
+      });
+    }
+  }
+  SetLastFrame(LastFrameFor(*fSys, LastFrame()));
+  fTree->FillTree();
+  if (made > 0 && RefusedMessage(Items).empty()) {
+    statusBar()->showMessage(tr("%1 layers made from the dropped files").arg(made), 5000);
+  }
 }
 
 void TForm5::NewPage() {
@@ -644,10 +830,14 @@ void TForm5::OpenProject() {
   OpenProjectFile(*file);
 }
 
+void TForm5::SaveWithoutTestData(const std::string& FileName) {
+  fTestData->WithoutTestData([&] { fSys->SaveToFile(FileName); });
+}
+
 void TForm5::Save() {
   if (fFileName.empty()) return;
   try {
-    fSys->SaveToFile(fFileName);
+    SaveWithoutTestData(fFileName);
     statusBar()->showMessage(tr("Saved %1").arg(QString::fromStdString(fFileName)), 5000);
   } catch (const std::exception& e) {
     fOptions.Dialogs->Warn(this, tr("Save"), QString::fromUtf8(e.what()));
@@ -659,7 +849,7 @@ void TForm5::SaveAs() {
   if (!file) return;
   const std::string name = ProjectSaveName(file->toStdString());
   try {
-    fSys->SaveToFile(name);
+    SaveWithoutTestData(name);
     fFileName = name;
     statusBar()->showMessage(tr("Saved %1").arg(QString::fromStdString(name)), 5000);
   } catch (const std::exception& e) {
@@ -674,6 +864,7 @@ void TForm5::Export() {
   defaults.To = defaults.From + std::max(1, int(std::lround(fSys->Duration() * kFramesPerSecond))) - 1;
   const std::filesystem::path base = fFileName.empty() ? std::filesystem::path("page") : std::filesystem::path(fFileName);
   defaults.Output = (base.parent_path() / base.stem()).string();
+  defaults.Time = fTimeOfDay.Now();
   const auto request = fOptions.Dialogs->AskExport(this, defaults);
   if (!request) return;
   std::string error;
@@ -687,7 +878,7 @@ void TForm5::Export() {
   const std::filesystem::path page = ExportProjectFile(fSys->ProjectFolder, int(QCoreApplication::applicationPid()));
   bool done = false;
   WithLoading([&] {
-    fSys->SaveToFile(page.string());
+    SaveWithoutTestData(page.string());
     const std::unique_ptr<TProgress> progress = fOptions.Dialogs->StartProgress(this, tr("Export"));
     std::atomic<bool> cancel{false};
     done = video::ExportProject(

@@ -1,10 +1,15 @@
 #pragma once
 // The editor's only window (TForm5): the toolbar panel with the layer commands and the two
-// alignment bars, the work area at 1:1 over its checkerboard, the object list and the property
-// grid on the right, the time ruler below; the File menu; the render loop.
+// alignment bars, the work area over its checkerboard (1:1 while the page fits, zoomable, with
+// safe areas and snapping), the object list and the property grid on the right, the time ruler
+// below, the dockable Data panel; the File, Edit, Layer, Arrange and View menus; the render loop.
 #include "composition/QvSystem.h"
+#include "editor_logic/Arrange.h"
 #include "editor_logic/Checkerboard.h"
 #include "editor_logic/Commands.h"
+#include "editor_logic/Drops.h"
+#include "editor_logic/TestData.h"
+#include "editor_logic/WorkAreaView.h"
 #include "editor_widgets/EditorDialogs.h"
 #include "editor_logic/MediaProblems.h"
 #include "editor_logic/RenderLoop.h"
@@ -30,11 +35,15 @@ class QKeyEvent;
 class QActionGroup;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QProgressDialog;
+class QScrollArea;
+class QSettings;
 class QToolBar;
 
 namespace qv {
 
+class TDataPanel;
 class TObjectEditor;
 class TObjectList;
 class TTimeRuler;
@@ -51,6 +60,9 @@ struct TEditorOptions {
   // The millisecond tick count the render loop and the composition go by; none: the machine's
   // monotonic clock. Not owned; it must outlive the window.
   TTickSource* Ticks = nullptr;
+  // The INI file the editor keeps its settings in (the Data panel's values, the safe areas);
+  // empty: the user's settings for the program.
+  QString SettingsFile;
 };
 
 class TForm5 final : public QMainWindow {
@@ -89,6 +101,23 @@ class TForm5 final : public QMainWindow {
   QAction* SaveAsAction() const { return fSaveAs; }
   QAction* ExportAction() const { return fExport; }
   QAction* ExitAction() const { return fExit; }
+  QAction* SafeAreasAction() const { return fSafeAreas; }
+  QAction* ZoomFitAction() const { return fZoomFit; }
+  // 50, 100 or 200 %.
+  QAction* ZoomAction(int Percent) const;
+  QAction* ZoomInAction() const { return fZoomIn; }
+  QAction* ZoomOutAction() const { return fZoomOut; }
+  QAction* ArrangeAction(TArrangeEdge Edge) const { return fArrange[std::size_t(Edge)]; }
+  // Checked: Arrange lines layers up with the graphics-safe frame; otherwise with the page.
+  QAction* ArrangeToSafeAreaAction() const { return fArrangeToSafe; }
+
+  // How the work area shows the page.
+  const TWorkAreaView& View() const { return fView; }
+  TDataPanel& DataPanel() { return *fDataPanel; }
+  TTestData& TestData() { return *fTestData; }
+  // Makes the layers of dropped files and opens dropped projects, as a drop on the work area at
+  // At does.
+  void DropFiles(const std::vector<TDropItem>& Items, TPagePoint At);
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
@@ -101,8 +130,13 @@ class TForm5 final : public QMainWindow {
   void OpenProject();
   // The page's size changed: the work area, its scale and the checkerboard follow.
   void PageSizeChanged();
-  // Shows the page whole in its panel: 1:1 when it fits, smaller when it does not.
-  void FitPage();
+  // Puts the view's zoom and scroll on the work area and its scroll bars.
+  void ApplyView();
+  // The view as the scroll bars have it now (the user may have scrolled).
+  void SyncViewScroll();
+  void ZoomTo(TZoom Zoom);
+  // Saves the page with its test data withdrawn.
+  void SaveWithoutTestData(const std::string& FileName);
   void Save();
   void SaveAs();
   // File > Export: a range of frames as numbered pictures or a video file, from the page as it
@@ -136,7 +170,14 @@ class TForm5 final : public QMainWindow {
   TAnimationManager fAnimations;
   TUndoEngine fUndoEngine{TUndoEngine::kStandardCapacity};
   std::unique_ptr<TQVSystem> fSys;
+  // The page's test data; made before the window's own hooks, so that it lets go of a deleted
+  // layer before they run.
+  std::unique_ptr<TTestData> fTestData;
   std::vector<TConnection> fHooks;
+  std::unique_ptr<QSettings> fSettings;
+  TWorkAreaView fView;
+  bool fApplyingView = false;
+  bool fDataStale = false;  // the stack changed during a load: the test data applies at its end
 
   TEditorOptions fOptions;
   TCheckerboard fCheckerboard;
@@ -154,7 +195,11 @@ class TForm5 final : public QMainWindow {
 
   TWorkArea* fWorkArea = nullptr;
   TObjectList* fTree = nullptr;
-  QWidget* fWorkPanel = nullptr;  // the work area's panel, which it is centred in
+  QWidget* fWorkPanel = nullptr;  // the work area's panel
+  QScrollArea* fWorkScroll = nullptr;  // scrolls a page larger than the panel
+  QWidget* fWorkHolder = nullptr;  // the work area with its margins
+  QLabel* fZoomLabel = nullptr;
+  TDataPanel* fDataPanel = nullptr;
   QWidget* fGridPanel = nullptr;  // where the property grid goes
   TObjectEditor* fPropertyGrid = nullptr;  // the Object Editor
   QAction* fUndo = nullptr;
@@ -173,6 +218,14 @@ class TForm5 final : public QMainWindow {
   QAction* fSaveAs = nullptr;
   QAction* fExport = nullptr;
   QAction* fExit = nullptr;
+  QAction* fSafeAreas = nullptr;
+  QAction* fZoomFit = nullptr;
+  std::array<QAction*, 3> fZoom{};  // 50, 100, 200 %
+  QAction* fZoomIn = nullptr;
+  QAction* fZoomOut = nullptr;
+  std::array<QAction*, 6> fArrange{};
+  QAction* fArrangeToSafe = nullptr;
+  QMenu* fViewMenu = nullptr;
 };
 
 // The composition's virtual-key code of a Qt key; 0 for keys it has no code for.
