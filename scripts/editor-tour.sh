@@ -2,7 +2,9 @@
 # Drives qveditor under Xvfb the way an operator would and photographs each step: the example
 # page opened from the command line, layers picked, dragged, resized and nudged, the time ruler
 # clicked, zoomed and typed into, a text layer inserted from the toolbar and its grid opened, the
-# page's own grid, the page saved with Ctrl+S and opened again in a new editor.
+# page's own grid, the page saved with Ctrl+S and opened again in a new editor; there the safe
+# areas shown, a drag resting on the page's centre line with its guide, the page at 200 %, and the
+# Data panel filling the headline's slot.
 #
 #   scripts/editor-tour.sh [OUT_DIR]      default out/screens
 #
@@ -25,9 +27,11 @@ mkdir -p "$out" docs
 # A copy of the example, so that saving never touches the one in the source tree.
 work=$(mktemp -d)
 cp -r examples/news "$work/news"
+# Settings of the tour's own (safe areas, test data), never the user's.
+export XDG_CONFIG_HOME="$work/config"
 project=$work/news/news.QV
 
-start_xvfb 1280x860x24
+start_xvfb 1500x860x24
 trap 'kill $XVFB_PID 2>/dev/null || true; rm -rf "$work"' EXIT
 
 shot() { import -window root "$out/$1.png"; echo "  $out/$1.png"; }
@@ -84,7 +88,7 @@ shot 06-ruler
 xdotool mousemove 600 712 click 5 click 5 click 5 click 5
 sleep 0.5
 shot 07-ruler-zoomed-out
-xdotool mousemove 1072 711 click --repeat 3 1 type "00:04:00"
+xdotool mousemove 1158 711 click --repeat 3 1 type "00:04:00"
 xdotool key Return
 sleep 0.5
 shot 08-ruler-typed
@@ -113,14 +117,45 @@ wait "$editor_pid" 2>/dev/null || true
 grep -q "Text000" "$project" && echo "  saved: $project holds the inserted Text000"
 "$editor" "$project" >>"$work/editor.log" 2>&1 &
 editor_pid=$!
-wait_for_window "^Tessaly" >/dev/null
+win=$(wait_for_window "^Tessaly")
 sleep 2
 shot 13-reopened
+
+# The safe areas (View > Safe Areas, Ctrl+'): action-safe, graphics-safe. A click on empty page
+# space first gives the new window the keyboard (and selects nothing).
+move 700 330
+xdotool click 1
+sleep 0.2
+xdotool key --window "$win" ctrl+apostrophe
+sleep 0.5
+shot 14-safe-areas
+# The strap (680 wide since its resize, its left edge at 64) dragged 24 pixels left: its centre
+# comes within 4 pixels of the page's centre line and rests there; the guides show while the
+# button is held (the lines of other layers its unmoved top, middle and bottom lie on, too).
+move 300 504
+xdotool mousedown 1
+for x in 295 290 285 280 277 276; do xdotool mousemove $(at $x 504); sleep 0.05; done
+sleep 0.4
+shot 15-snap-guide
+xdotool mouseup 1
+sleep 0.2
+# 200 % (Ctrl+2): every page pixel a block of four.
+xdotool key --window "$win" ctrl+2
+sleep 0.5
+shot 16-zoomed-200
+xdotool key --window "$win" ctrl+0
+# The Data panel (Ctrl+Shift+D) opens on the first slot, which the headline shows.
+xdotool key --window "$win" ctrl+shift+d
+sleep 0.5
+xdotool type "Storm warning for the coast"
+xdotool key Return
+sleep 0.8
+shot 17-data-panel
 kill "$editor_pid"
 wait "$editor_pid" 2>/dev/null || true
 
 # The README's pictures, kept small: the editor as it opens, and a frame rendered by qvrender.
-convert "$out/01-opened.png" -crop 1120x760+0+0 +repage -resize 800x -strip -colors 256 docs/editor.png
+convert "$out/01-opened.png" -crop 1204x760+0+0 +repage -resize 800x -strip -colors 256 docs/editor.png
 "$build/src/app/qvrender" render examples/news/news.QV -o "$work/frame.png" --frame 200 --checkerboard
 convert "$work/frame.png" -resize 512x -strip -colors 256 docs/frame.png
 echo "  docs/editor.png, docs/frame.png"

@@ -91,6 +91,12 @@ TDataPanel::TDataPanel(TTestData& Data, TEditorDialogs& Dialogs, QSettings& Sett
   fProblems->setStyleSheet(QStringLiteral("color: #ff8080"));
   column->addWidget(fProblems);
   setWidget(body);
+  // Opened, the panel is ready for the first value to be typed.
+  connect(this, &QDockWidget::visibilityChanged, this, [this](bool Shown) {
+    if (!Shown || fTable->rowCount() == 0) return;
+    if (fTable->currentRow() < 0) fTable->setCurrentCell(0, 1);
+    fTable->setFocus();
+  });
 
   // The fields kept from the last session.
   const int n = fSettings.beginReadArray(kGroup);

@@ -511,6 +511,7 @@ void TForm5::BuildLayout() {
   fViewMenu->addSeparator();
   QAction* data = fDataPanel->toggleViewAction();
   data->setText(tr("Data Panel"));
+  data->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
   fViewMenu->addAction(data);
   fSafeAreas->setChecked(fSettings->value(QStringLiteral("View/SafeAreas"), false).toBool());
 
