@@ -134,8 +134,11 @@ TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
 TForm5::~TForm5() {
   qApp->removeEventFilter(this);
   fFrameTimer.stop();
-  // The widgets that reach into the composition go before it.
+  // The widgets that reach into the composition go before it; the scroll area's viewport stops
+  // telling this window its resizes first.
   fPropertyGrid->SetAObject(nullptr);
+  fWorkScroll->viewport()->removeEventFilter(this);
+  fWorkScroll = nullptr;
   delete takeCentralWidget();
   delete fDataPanel;
   fHooks.clear();
