@@ -18,12 +18,16 @@ constexpr std::size_t kFilterPad = 16;
 // Room for the candidate rows of one row of n bytes.
 class TFilterScratch {
  public:
-  explicit TFilterScratch(std::size_t n) : fRows(5 * n), fN(n) {}
+  explicit TFilterScratch(std::size_t n = 0) { Resize(n); }
+  void Resize(std::size_t n) {
+    fRows.resize(5 * n);
+    fN = n;
+  }
   std::uint8_t* Row(int filter) { return fRows.data() + std::size_t(filter) * fN; }
 
  private:
   std::vector<std::uint8_t> fRows;
-  std::size_t fN;
+  std::size_t fN = 0;
 };
 
 // Filters row `cur` (n bytes, bpp bytes a pixel: 3 or 4) against `prev` (the row above; zeros for
