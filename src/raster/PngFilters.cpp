@@ -1,123 +1,30 @@
-#include "raster/PngFilters.h"
-
-#include <cstring>
+// The baseline build of the PNG filters, and the choice of the variant for this CPU.
+#define QV_PNG_FILTERS_NS baseline
+#include "raster/PngFiltersBody.h"
 
 namespace qv::image {
 
-namespace {
-
-// A filtered byte read as signed, as a magnitude: v for 0..127, 256 - v for 128..255.
-inline unsigned Magnitude(std::uint8_t v) { return v < std::uint8_t(-v) ? v : std::uint8_t(-v); }
-
-// Paeth's predictor: of a, b and c, the one nearest to a + b - c (ties to a, then b).
-inline std::uint8_t Paeth(std::int16_t a, std::int16_t b, std::int16_t c) {
-  const std::int16_t pa = std::int16_t(b > c ? b - c : c - b);
-  const std::int16_t pb = std::int16_t(a > c ? a - c : c - a);
-  const std::int16_t s = std::int16_t(a + b - 2 * c);
-  const std::int16_t pc = std::int16_t(s < 0 ? -s : s);
-  return std::uint8_t(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
+namespace avx2 {
+TPngFilter FilterRow(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, int bpp, std::uint8_t* out,
+                     std::uint8_t* candidates);  // png_filters_avx2.cpp
 }
 
-// Each filter writes its bytes and answers their measure. One loop per filter, without branches
-// inside, so that the compiler turns each into vector code.
-template <int Bpp>
-unsigned Sub(const std::uint8_t* cur, const std::uint8_t*, std::size_t n, std::uint8_t* out) {
-  unsigned sum = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    out[i] = std::uint8_t(cur[i] - cur[std::ptrdiff_t(i) - Bpp]);
-    sum += Magnitude(out[i]);
-  }
-  return sum;
+TFilterRowFn FilterRowBaseline() { return baseline::FilterRow; }
+
+TFilterRowFn FilterRowAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has ? avx2::FilterRow : nullptr;
 }
 
-template <int Bpp>
-unsigned Up(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, std::uint8_t* out) {
-  unsigned sum = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    out[i] = std::uint8_t(cur[i] - prev[i]);
-    sum += Magnitude(out[i]);
-  }
-  return sum;
-}
-
-template <int Bpp>
-unsigned Average(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, std::uint8_t* out) {
-  unsigned sum = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::uint8_t a = cur[std::ptrdiff_t(i) - Bpp], b = prev[i];
-    // (a + b) / 2 without leaving the byte
-    out[i] = std::uint8_t(cur[i] - ((a & b) + ((a ^ b) >> 1)));
-    sum += Magnitude(out[i]);
-  }
-  return sum;
-}
-
-template <int Bpp>
-unsigned PaethRow(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, std::uint8_t* out) {
-  unsigned sum = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    out[i] = std::uint8_t(cur[i] - Paeth(cur[std::ptrdiff_t(i) - Bpp], prev[i], prev[std::ptrdiff_t(i) - Bpp]));
-    sum += Magnitude(out[i]);
-  }
-  return sum;
-}
-
-unsigned None(const std::uint8_t* cur, std::size_t n) {
-  unsigned sum = 0;
-  for (std::size_t i = 0; i < n; ++i) sum += Magnitude(cur[i]);
-  return sum;
-}
-
-template <int Bpp>
-TPngFilter Choose(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, std::uint8_t* out,
-                  TFilterScratch& scratch) {
-  if (std::memcmp(cur, prev, n) == 0) {
-    std::memset(out, 0, n);
-    return pfUp;
-  }
-  unsigned best = None(cur, n);
-  TPngFilter chosen = pfNone;
-  const auto consider = [&](TPngFilter f, unsigned sum) {
-    if (sum < best) {
-      best = sum;
-      chosen = f;
-    }
-  };
-  consider(pfSub, Sub<Bpp>(cur, prev, n, scratch.Row(pfSub)));
-  consider(pfUp, Up<Bpp>(cur, prev, n, scratch.Row(pfUp)));
-  consider(pfAverage, Average<Bpp>(cur, prev, n, scratch.Row(pfAverage)));
-  consider(pfPaeth, PaethRow<Bpp>(cur, prev, n, scratch.Row(pfPaeth)));
-  std::memcpy(out, chosen == pfNone ? cur : scratch.Row(chosen), n);
-  return chosen;
-}
-
-template <int Bpp>
-void Apply(TPngFilter filter, const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, std::uint8_t* out) {
-  switch (filter) {
-    case pfNone: std::memcpy(out, cur, n); break;
-    case pfSub: Sub<Bpp>(cur, prev, n, out); break;
-    case pfUp: Up<Bpp>(cur, prev, n, out); break;
-    case pfAverage: Average<Bpp>(cur, prev, n, out); break;
-    case pfPaeth: PaethRow<Bpp>(cur, prev, n, out); break;
-  }
-}
-
-}  // namespace
-
-// Compiled for AVX2 as well as for the baseline, the loader choosing by the CPU.
-__attribute__((target_clones("avx2", "default"), flatten))
 TPngFilter FilterRow(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, int bpp, std::uint8_t* out,
                      TFilterScratch& scratch) {
-  return bpp == 4 ? Choose<4>(cur, prev, n, out, scratch) : Choose<3>(cur, prev, n, out, scratch);
+  static const TFilterRowFn chosen = FilterRowAvx2() ? FilterRowAvx2() : FilterRowBaseline();
+  return chosen(cur, prev, n, bpp, out, scratch.Rows());
 }
 
 void ApplyFilter(TPngFilter filter, const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, int bpp,
                  std::uint8_t* out) {
-  if (bpp == 4) {
-    Apply<4>(filter, cur, prev, n, out);
-  } else {
-    Apply<3>(filter, cur, prev, n, out);
-  }
+  baseline::ApplyFilter(filter, cur, prev, n, bpp, out);
 }
 
 }  // namespace qv::image

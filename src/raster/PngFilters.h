@@ -23,7 +23,7 @@ class TFilterScratch {
     fRows.resize(5 * n);
     fN = n;
   }
-  std::uint8_t* Row(int filter) { return fRows.data() + std::size_t(filter) * fN; }
+  std::uint8_t* Rows() { return fRows.data(); }
 
  private:
   std::vector<std::uint8_t> fRows;
@@ -35,6 +35,14 @@ class TFilterScratch {
 // one above takes pfUp (all zeros) without trying the others.
 TPngFilter FilterRow(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, int bpp, std::uint8_t* out,
                      TFilterScratch& scratch);
+
+// The variants FilterRow chooses from once, by the CPU: the baseline build and the AVX2 build (null
+// on a CPU without AVX2). Both give the same choice and the same bytes. Candidates: room for five
+// rows of n bytes (TFilterScratch::Rows).
+using TFilterRowFn = TPngFilter (*)(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, int bpp,
+                                    std::uint8_t* out, std::uint8_t* candidates);
+TFilterRowFn FilterRowBaseline();
+TFilterRowFn FilterRowAvx2();
 
 // One given filter, for tests: out = cur filtered with `filter`.
 void ApplyFilter(TPngFilter filter, const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, int bpp,
