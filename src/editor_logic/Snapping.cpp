@@ -104,6 +104,10 @@ TSnapResult Snap(const TRect& Start, TMouseArea Area, std::int64_t dX, std::int6
 
 void TSnappingMouse::MouseDown(TMouseButton Button, TShiftState Shift, std::int32_t X, std::int32_t Y) {
   fSys.MouseDown(Button, Shift, X, Y);
+  Pressed(X, Y);
+}
+
+void TSnappingMouse::Pressed(std::int32_t X, std::int32_t Y) {
   fGuides.clear();
   fLayer = nullptr;
   TLayer* s = fSys._SelectedLayer();
@@ -148,6 +152,10 @@ void TSnappingMouse::MouseMove(TShiftState Shift, std::int32_t X, std::int32_t Y
 
 void TSnappingMouse::MouseUp(TMouseButton Button, TShiftState Shift, std::int32_t X, std::int32_t Y) {
   fSys.MouseUp(Button, Shift, X, Y);
+  Released();
+}
+
+void TSnappingMouse::Released() {
   fLayer = nullptr;
   fGuides.clear();
 }

@@ -69,6 +69,11 @@ class TSnappingMouse {
   void MouseDown(TMouseButton Button, TShiftState Shift, std::int32_t X, std::int32_t Y);
   void MouseMove(TShiftState Shift, std::int32_t X, std::int32_t Y, TCursor& Cursor);
   void MouseUp(TMouseButton Button, TShiftState Shift, std::int32_t X, std::int32_t Y);
+  // The halves of MouseDown and MouseUp that are its own, for a caller that hands the press and
+  // the release to the composition through something else (a recorder of the history): after the
+  // composition's MouseDown at (X, Y), and after its MouseUp.
+  void Pressed(std::int32_t X, std::int32_t Y);
+  void Released();
   // Whether a drag is running (from a press on a layer to the release).
   bool Dragging() const { return fLayer != nullptr; }
   // The lines the drag rests on now; empty without a drag or while nothing holds.
