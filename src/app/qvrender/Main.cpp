@@ -4,6 +4,7 @@
 #include "app/qvrender/Options.h"
 #include "app/qvrender/Output.h"
 #include "app/qvrender/Play.h"
+#include "app/qvrender/Playout.h"
 #include "app/qvrender/Progress.h"
 #include "composition/QvSystem.h"
 #include "composition/TextRender.h"
@@ -192,10 +193,13 @@ int Run(const std::vector<std::string>& args) {
     return 2;
   }
   const TCommand c = options->Command;
-  if (c == TCommand::cmSequence || c == TCommand::cmVideo || c == TCommand::cmPlay) {
+  if (c == TCommand::cmSequence || c == TCommand::cmVideo) {
     // Long runs stop at the next frame and clean up after themselves.
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
+  } else if (c == TCommand::cmPlay) {
+    // Also when the consumer has stopped reading.
+    InstallStopSignals(gInterrupted);
   }
   try {
     if (options->Command == TCommand::cmItems) return RunItems(*options);
