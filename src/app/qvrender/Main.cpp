@@ -6,6 +6,7 @@
 #include "app/qvrender/Play.h"
 #include "app/qvrender/Playout.h"
 #include "app/qvrender/Progress.h"
+#include "app/qvrender/Serve.h"
 #include "composition/QvSystem.h"
 #include "composition/TextRender.h"
 #include "crawlinput/CrawlFile.h"
@@ -186,6 +187,7 @@ int Run(const std::vector<std::string>& args) {
     return 0;
   }
   if (!args.empty() && args[0] == "batch") return RunBatch({args.begin() + 1, args.end()});
+  if (!args.empty() && args[0] == "serve") return RunServe({args.begin() + 1, args.end()}, gInterrupted);
   std::string error;
   const auto options = ParseOptions(args, error);
   if (!options) {

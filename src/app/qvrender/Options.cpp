@@ -51,6 +51,8 @@ const char* UsageText() {
          "  qvrender info     PROJECT.QV [--frame N] [--time HH:MM:SS.mmm]\n"
          "                    [--meta1..--meta4 TEXT] [--next-meta1..--next-meta4 TEXT]\n"
          "  qvrender items    FILE.(txt|rtf)\n"
+         "  qvrender serve    RUNDOWN.json (--raw - | --y4m -) [--listen 127.0.0.1:8080] [--token TOKEN]\n"
+         "                    [--background IMAGE] [--time HH:MM:SS.mmm]\n"
          "  qvrender batch    TEMPLATE.QV DATA.csv -o 'OUT/{column}.(png|tga)' [--frame N | --from A --to B]\n"
          "                    [--jobs N] [--shard I/N] [--time HH:MM:SS.mmm]\n"
          "                    (one page per row; with --from/--to the output holds a frame field such as %05d)\n";
