@@ -15,3 +15,12 @@ endif()
 
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(PIXMAN IMPORTED_TARGET pixman-1)
+
+# Where Qt Widgets' headers are (QtWidgets/QWidget ...), for the toolkit-free folders' check.
+get_target_property(_qv_widgets_includes Qt6::Widgets INTERFACE_INCLUDE_DIRECTORIES)
+foreach(_dir IN LISTS _qv_widgets_includes)
+  if(_dir MATCHES "QtWidgets$")
+    set(QV_QT_WIDGETS_INCLUDE_DIR "${_dir}")
+  endif()
+endforeach()
+include(ToolkitFree)

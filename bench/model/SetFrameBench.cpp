@@ -81,7 +81,11 @@ void Fill(Tkeys& k, double a, double b) {
 }
 
 void BM_SetFrameLayer(benchmark::State& state) {
+  // The layer's tracks are kept by its page's registry, as a layer on a page has them.
+  TAnimationManager registry;
+  const TPageServices page{&registry, nullptr};
   auto layer = Make<TBenchLayer>();
+  layer->AttachPage(&page);
   Fill(*layer->fopacity->Animation(true), 0, 255);
   Fill(*layer->fx->Animation(true), 0, 400);
   Fill(*layer->ffont->fsize->Animation(true), 10, 40);

@@ -62,6 +62,7 @@ struct TShard {
   int Count = 1;
   static std::optional<TShard> Parse(const std::string& Text);
   std::vector<std::size_t> Rows(std::size_t RowCount) const;
+  bool operator==(const TShard&) const = default;
 };
 
 // The values of a page's layers as loaded, so that each row starts from the template and not

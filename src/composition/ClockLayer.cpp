@@ -1,4 +1,5 @@
 #include "composition/ClockLayer.h"
+#include "base/FrameRate.h"
 
 #include <algorithm>
 #include <climits>
@@ -74,7 +75,6 @@ void TClockLayer::Advance(double frame) {
 }
 
 TTimeOfDay TClockLayer::ChronoTime(double Frame) const {
-  constexpr std::int64_t kMsPerFrame = 40;
   const double whole = std::floor(Frame);
   const std::int64_t frameIndex = std::isfinite(whole) ? static_cast<std::int64_t>(std::clamp(whole, -1e15, 1e15)) : 0;
   const std::int64_t elapsed = std::max<std::int64_t>(0, frameIndex - LayerIN());

@@ -1,4 +1,5 @@
 #include "composition/QvSystem.h"
+#include "base/FrameRate.h"
 
 #include "base/NumberText.h"
 #include "composition/LayerClasses.h"
@@ -124,7 +125,7 @@ bool TQVSystem::Shows(const TLayer& L, std::int32_t Frame) const {
     const std::int64_t f = Frame;
     return !(f < in || f > in + L.Duration());
   }
-  return Duration() > Frame / 25.0;
+  return Duration() > Frame / double(kFramesPerSecond);
 }
 
 void TQVSystem::TakeSnapshot() {

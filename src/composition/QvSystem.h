@@ -191,7 +191,8 @@ class TQVSystem : public TContainerObject {
   bool Shows(const TLayer& L, std::int32_t Frame) const;
   // The snapshot of the stack that a frame walks (a layer's hook may change the stack).
   void TakeSnapshot();
-  // `frame` := 0 after more than 2000 ms since the last call (the tick count wraps).
+  // Starts the page over at frame 0 when more than 2000 ms passed since the last call (an editor
+  // left alone shows its page from the start again); the tick count may wrap meanwhile.
   void RestartAfterPause();
   // Render of the layers in fSnapshot, without evaluating their tracks.
   void Compose(std::int32_t Frame, TmemoryBitmap& Target);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -26,6 +27,12 @@ constexpr std::size_t kMaxColors = 65536;             // colour table entries ke
 constexpr std::size_t kMaxFontName = 256;             // bytes of a font name kept
 constexpr std::size_t kMaxPieces = std::size_t{1} << 20;  // paragraphs plus runs
 constexpr long long kMaxNumber = 2000000000;          // control word parameters saturate here
+constexpr std::size_t kMaxLists = 4096;               // lists and list overrides kept
+constexpr std::size_t kMaxLevels = 9;                 // levels of a list
+constexpr std::size_t kMaxLevelText = 256;            // characters of a level's text kept
+constexpr std::size_t kMaxNumberings = 4096;          // distinct old-style paragraph numberings kept
+constexpr std::size_t kMaxNumberText = 32;            // characters of the text around an old-style number
+constexpr int kUtf8 = 65001;                          // a font's \cpg for UTF-8
 
 const char16_t* SingleByteTable(int codePage) {
   for (const TCodePageTable& t : kCodePages) {
@@ -178,6 +185,81 @@ bool IsSupportedCodePage(long long cp) {
   return SingleByteTable(static_cast<int>(cp)) != nullptr || ConverterName(static_cast<int>(cp)) != nullptr;
 }
 
+// How a list level or an old-style paragraph number shows its number. Text numbers ("One",
+// "First") and the East Asian numerals are shown in Arabic digits.
+enum class ENumberFormat : std::uint8_t {
+  Decimal, UpperRoman, LowerRoman, UpperLetter, LowerLetter, Ordinal, DecimalZero, Bullet, None
+};
+
+// A list level's \levelnfcN.
+ENumberFormat FormatOfNfc(long long nfc) {
+  switch (nfc) {
+    case 1: return ENumberFormat::UpperRoman;
+    case 2: return ENumberFormat::LowerRoman;
+    case 3: return ENumberFormat::UpperLetter;
+    case 4: return ENumberFormat::LowerLetter;
+    case 5:
+    case 7: return ENumberFormat::Ordinal;
+    case 22: return ENumberFormat::DecimalZero;
+    case 23: return ENumberFormat::Bullet;
+    case 255: return ENumberFormat::None;
+    default: return ENumberFormat::Decimal;
+  }
+}
+
+bool ShowsNumber(ENumberFormat f) { return f != ENumberFormat::Bullet && f != ENumberFormat::None; }
+
+std::string RomanNumber(long long n, bool upper) {
+  static const struct {
+    int Value;
+    const char* Upper;
+    const char* Lower;
+  } kDigits[] = {{1000, "M", "m"}, {900, "CM", "cm"}, {500, "D", "d"}, {400, "CD", "cd"}, {100, "C", "c"},
+                 {90, "XC", "xc"}, {50, "L", "l"},    {40, "XL", "xl"}, {10, "X", "x"},    {9, "IX", "ix"},
+                 {5, "V", "v"},     {4, "IV", "iv"},  {1, "I", "i"}};
+  std::string out;
+  for (const auto& d : kDigits) {
+    for (; n >= d.Value; n -= d.Value) out += upper ? d.Upper : d.Lower;
+  }
+  return out;
+}
+
+// A list number as its format shows it; numbers a format cannot show (zero or less in letters,
+// 4000 in Roman) fall back to digits.
+std::string FormatNumber(long long n, ENumberFormat format) {
+  switch (format) {
+    case ENumberFormat::UpperRoman:
+    case ENumberFormat::LowerRoman:
+      if (n >= 1 && n <= 3999) return RomanNumber(n, format == ENumberFormat::UpperRoman);
+      break;
+    case ENumberFormat::UpperLetter:
+    case ENumberFormat::LowerLetter:
+      if (n >= 1 && n <= 26 * 30) {  // a, ..., z, aa, bb, ...
+        const char letter = static_cast<char>((format == ENumberFormat::UpperLetter ? 'A' : 'a') + (n - 1) % 26);
+        return std::string(static_cast<std::size_t>((n - 1) / 26 + 1), letter);
+      }
+      break;
+    case ENumberFormat::Ordinal:
+      if (n >= 0) {
+        const long long tens = n % 100, ones = n % 10;
+        const char* suffix = tens >= 11 && tens <= 13 ? "th"
+                             : ones == 1              ? "st"
+                             : ones == 2              ? "nd"
+                             : ones == 3              ? "rd"
+                                                      : "th";
+        return std::to_string(n) + suffix;
+      }
+      break;
+    case ENumberFormat::DecimalZero:
+      if (n >= 0 && n <= 9) return {'0', static_cast<char>('0' + n)};
+      break;
+    case ENumberFormat::Bullet:
+    case ENumberFormat::None: return {};
+    case ENumberFormat::Decimal: break;
+  }
+  return std::to_string(n);
+}
+
 enum class EWord {
   Unknown,
   // document and tables
@@ -199,12 +281,28 @@ enum class EWord {
   Shape, ShapeText,
   // a list paragraph's label as the writer drew it
   ListText,
+  // the list table: lists, their levels, and the overrides paragraphs name with \ls
+  ListTable, List, ListId, ListLevel, LevelNfc, LevelStartAt, LevelFollow, LevelText, LevelNumbers,
+  ListOverrideTable, ListOverride, LfoLevel,
+  // a paragraph's list and level
+  Ls, Ilvl,
+  // old-style paragraph numbering: a paragraph's \pn, a section's levels, their words
+  Pn, PnSecLvl, PnLvl, PnLvlBody, PnLvlBlt, PnLvlCont, PnFormat, PnStart, PnTxta, PnTxtb,
+  // results the writer leaves to the reader: the page number, a footnote's number and its format
+  Chpgn, Chftn, FtnFormat,
   // groups whose content is not text
   Skip,
 };
 
-const std::unordered_map<std::string_view, EWord>& Words() {
-  static const std::unordered_map<std::string_view, EWord> words = {
+// A control word and, for a family of words, the value it stands for (a number format).
+struct TWordInfo {
+  constexpr TWordInfo(EWord word, ENumberFormat format = ENumberFormat::Decimal) : Word(word), Format(format) {}
+  EWord Word;
+  ENumberFormat Format;
+};
+
+const std::unordered_map<std::string_view, TWordInfo>& Words() {
+  static const std::unordered_map<std::string_view, TWordInfo> words = {
       {"ansi", EWord::Ansi}, {"mac", EWord::Mac}, {"pc", EWord::Pc}, {"pca", EWord::Pca},
       {"ansicpg", EWord::AnsiCpg}, {"deff", EWord::Deff},
       {"fonttbl", EWord::FontTbl}, {"colortbl", EWord::ColorTbl}, {"f", EWord::F},
@@ -230,6 +328,26 @@ const std::unordered_map<std::string_view, EWord>& Words() {
       {"u", EWord::U}, {"uc", EWord::Uc}, {"upr", EWord::Upr}, {"ud", EWord::Ud},
       {"bin", EWord::Bin}, {"nesttableprops", EWord::NestTableProps},
       {"nonesttables", EWord::Skip},
+      {"listtable", EWord::ListTable}, {"list", EWord::List}, {"listid", EWord::ListId},
+      {"listlevel", EWord::ListLevel}, {"levelnfc", EWord::LevelNfc}, {"levelnfcn", EWord::LevelNfc},
+      {"levelstartat", EWord::LevelStartAt}, {"levelfollow", EWord::LevelFollow},
+      {"leveltext", EWord::LevelText}, {"levelnumbers", EWord::LevelNumbers},
+      {"listoverridetable", EWord::ListOverrideTable}, {"listoverride", EWord::ListOverride},
+      {"lfolevel", EWord::LfoLevel}, {"ls", EWord::Ls}, {"ilvl", EWord::Ilvl},
+      {"pn", EWord::Pn}, {"pnseclvl", EWord::PnSecLvl}, {"pnlvl", EWord::PnLvl},
+      {"pnlvlbody", EWord::PnLvlBody}, {"pnlvlblt", EWord::PnLvlBlt}, {"pnlvlcont", EWord::PnLvlCont},
+      {"pndec", EWord::PnFormat}, {"pnucrm", {EWord::PnFormat, ENumberFormat::UpperRoman}},
+      {"pnlcrm", {EWord::PnFormat, ENumberFormat::LowerRoman}},
+      {"pnucltr", {EWord::PnFormat, ENumberFormat::UpperLetter}},
+      {"pnlcltr", {EWord::PnFormat, ENumberFormat::LowerLetter}},
+      {"pnord", {EWord::PnFormat, ENumberFormat::Ordinal}}, {"pncard", EWord::PnFormat},
+      {"pnordt", {EWord::PnFormat, ENumberFormat::Ordinal}}, {"pnstart", EWord::PnStart},
+      {"pntxta", EWord::PnTxta}, {"pntxtb", EWord::PnTxtb},
+      {"chpgn", EWord::Chpgn}, {"chftn", EWord::Chftn}, {"ftnnar", EWord::FtnFormat},
+      {"ftnnalc", {EWord::FtnFormat, ENumberFormat::LowerLetter}},
+      {"ftnnauc", {EWord::FtnFormat, ENumberFormat::UpperLetter}},
+      {"ftnnrlc", {EWord::FtnFormat, ENumberFormat::LowerRoman}},
+      {"ftnnruc", {EWord::FtnFormat, ENumberFormat::UpperRoman}},
       // Destinations and groups that hold no text of the document's body.
       {"info", EWord::Skip}, {"stylesheet", EWord::Skip}, {"pict", EWord::Skip},
       {"object", EWord::Skip}, {"objdata", EWord::Skip}, {"fldinst", EWord::Skip},
@@ -237,9 +355,7 @@ const std::unordered_map<std::string_view, EWord>& Words() {
       {"headerf", EWord::Skip}, {"footer", EWord::Skip}, {"footerl", EWord::Skip},
       {"footerr", EWord::Skip}, {"footerf", EWord::Skip}, {"footnote", EWord::Skip},
       {"annotation", EWord::Skip}, {"atnid", EWord::Skip}, {"atnauthor", EWord::Skip},
-      {"listtable", EWord::Skip}, {"listoverridetable", EWord::Skip},
-      {"listtext", EWord::ListText}, {"pntext", EWord::ListText}, {"pntxta", EWord::Skip},
-      {"pntxtb", EWord::Skip}, {"pn", EWord::Skip}, {"revtbl", EWord::Skip},
+      {"listtext", EWord::ListText}, {"pntext", EWord::ListText}, {"revtbl", EWord::Skip},
       {"rsidtbl", EWord::Skip}, {"filetbl", EWord::Skip}, {"bkmkstart", EWord::Skip},
       {"bkmkend", EWord::Skip}, {"shp", EWord::Shape}, {"shpinst", EWord::Shape},
       {"do", EWord::Shape}, {"shptxt", EWord::ShapeText}, {"dptxbx", EWord::ShapeText},
@@ -260,12 +376,21 @@ const std::unordered_map<std::string_view, EWord>& Words() {
   return words;
 }
 
-// NestProps: the properties of a nested table's row, where only its \nestcell and \nestrow count.
+// NestProps: the properties of a nested table's row. Some writers put the text of the row's last
+// cells there: text up to a \nestcell is the cell's, other text is none.
 // Shape: a shape or drawing object, no text but that of its text box (Box).
 // Label: a list paragraph's label, kept when it numbers the paragraph, dropped when it is a bullet.
-enum class EDest : std::uint8_t { Text, Skip, FontTable, ColorTable, Upr, NestProps, Shape, Box, Label };
+// ListTable, ListOverrides, LevelText, LevelNumbers: the list table and what it holds.
+// Numbering, NumberBefore, NumberAfter: an old-style paragraph numbering (\pn, \pnseclvl) and the
+// texts around its number.
+enum class EDest : std::uint8_t {
+  Text, Skip, FontTable, ColorTable, Upr, NestProps, Shape, Box, Label,
+  ListTable, ListOverrides, LevelText, LevelNumbers, Numbering, NumberBefore, NumberAfter
+};
 
 bool IsText(EDest d) { return d == EDest::Text || d == EDest::Box; }
+// Where the document's text goes, for the time being in the case of a nested row's properties.
+bool IsBody(EDest d) { return IsText(d) || d == EDest::NestProps; }
 
 // What a group saves and restores.
 struct TState {
@@ -280,14 +405,59 @@ struct TState {
   bool Hidden = false;
   bool RtlCh = false;
   bool RtlPar = false;
+  // The paragraph's numbering: its list override (\lsN, -1: none) and level, and its old-style
+  // numbering (an index of the parser's numberings, -1: none).
+  int List = -1;
+  int Level = 0;
+  int Numbering = -1;
   bool operator==(const TState&) const = default;
 };
 
 struct TFont {
   std::string Name;
-  int CodePage = 0;  // 0: the document's
+  int CodePage = 0;  // \fcharsetN's; 0: the document's
+  int Cpg = 0;       // \cpgN's, which wins over \fcharsetN; 0: none
   bool Ansi = false;  // \fcharset0: a Latin font
   bool NameDone = false;
+};
+
+// A level of a list in the list table.
+struct TListLevel {
+  ENumberFormat Format = ENumberFormat::Decimal;
+  long long Start = 1;
+  int Follow = 0;            // after the number: 0 a tab, 1 a space, 2 nothing
+  std::u32string Text;       // \leveltext: its length, then its characters; \'00..\'08 stand for levels
+  std::string Numbers;       // \levelnumbers: where in Text the level numbers stand
+  bool HasNumbers = false;
+};
+
+struct TList {
+  long long Id = 0;
+  std::vector<TListLevel> Levels;
+};
+
+// A list override (\lsN), which paragraphs name: its list, start numbers of its own, and the
+// numbers its paragraphs have reached.
+struct TListOverride {
+  long long ListId = 0;
+  int ListIndex = -1;  // found at the first paragraph; -1: not yet, -2: no such list
+  std::array<long long, kMaxLevels> Start{};
+  std::array<bool, kMaxLevels> HasStart{};
+  std::array<long long, kMaxLevels> Count{};
+  std::array<bool, kMaxLevels> Counting{};
+};
+
+// An old-style paragraph numbering (\pn), or a section's definition of an outline level (\pnseclvlN).
+enum class EOldKind : std::uint8_t { None, Body, Bullet, Continue, Outline };
+struct TOldNumbering {
+  EOldKind Kind = EOldKind::None;
+  int Outline = 0;  // \pnlvlN: 1..9
+  int Section = 0;  // \pnseclvlN: 1..9; 0 for a paragraph's own
+  ENumberFormat Format = ENumberFormat::Decimal;
+  long long Start = 1;
+  std::u32string Before, After;  // \pntxtb, \pntxta
+  bool HasFormat = false, HasStart = false, HasBefore = false, HasAfter = false;
+  bool operator==(const TOldNumbering&) const = default;
 };
 
 struct TColor {
@@ -371,6 +541,8 @@ class TRtfParser {
     }
     if (fState.Dest == EDest::Label && outer.Dest != EDest::Label) FinishLabel();
     if (fState.Dest == EDest::Box && outer.Dest != EDest::Box) LeaveBox();
+    if (fState.Dest == EDest::NestProps && outer.Dest != EDest::NestProps) RollBack(fNestMark);
+    const bool numbering = fState.Dest == EDest::Numbering && outer.Dest != EDest::Numbering;
     if (fDepth == 1) {  // the document's own group closes: its last paragraph ends
       fDone = true;
       if (!fPara.Runs.empty()) EndParagraph();
@@ -378,6 +550,7 @@ class TRtfParser {
     fState = outer;
     --fDepth;
     if (--fStack.back().Count == 0) fStack.pop_back();
+    if (numbering) FinishNumbering();
   }
 
   // A number after a control word: optional minus, digits, saturating well inside int.
@@ -425,7 +598,8 @@ class TRtfParser {
     if (fPos < fIn.size() && fIn[fPos] == ' ') ++fPos;
 
     const auto found = word.size() <= 32 ? Words().find(word) : Words().end();
-    const EWord w = found == Words().end() ? EWord::Unknown : found->second;
+    const EWord w = found == Words().end() ? EWord::Unknown : found->second.Word;
+    const ENumberFormat format = found == Words().end() ? ENumberFormat::Decimal : found->second.Format;
 
     if (w == EWord::Bin) {  // binary data is skipped whatever the state
       const long long n = hasParam ? std::max(param, 0LL) : 0;
@@ -441,14 +615,22 @@ class TRtfParser {
     fStarred = false;
     // \ucN may stand between the two halves of a surrogate pair.
     if (w != EWord::U && w != EWord::Uc) FlushPending();
-    if (starred && w != EWord::Ud && w != EWord::FontTbl && w != EWord::ColorTbl &&
-        w != EWord::NestTableProps && w != EWord::Shape && w != EWord::ShapeText &&
-        w != EWord::ListText) {
+    if (starred && !IsReadDestination(w)) {
       // \*\word: a destination this reader does not know or does not show.
       fState.Dest = EDest::Skip;
       return;
     }
-    Word(w, hasParam, param);
+    Word(w, hasParam, param, format);
+  }
+
+  // The destinations a writer may mark with \* that this reader reads.
+  static bool IsReadDestination(EWord w) {
+    switch (w) {
+      case EWord::Ud: case EWord::FontTbl: case EWord::ColorTbl: case EWord::NestTableProps:
+      case EWord::Shape: case EWord::ShapeText: case EWord::ListText: case EWord::ListTable:
+      case EWord::ListOverrideTable: case EWord::Pn: case EWord::PnSecLvl: return true;
+      default: return false;
+    }
   }
 
   void ControlSymbol(char c) {
@@ -490,17 +672,7 @@ class TRtfParser {
     }
   }
 
-  void Word(EWord w, bool hasParam, long long param) {
-    if (fState.Dest == EDest::NestProps) {
-      // A nested row's properties hold its \nestrow (and at times a \nestcell): they end the
-      // inner table's cells and rows in the text around them; the rest is no text.
-      if (w == EWord::Row || w == EWord::Cell) {
-        fState.Dest = EDest::Text;
-        Word(w, hasParam, param);
-        fState.Dest = EDest::NestProps;
-      }
-      return;
-    }
+  void Word(EWord w, bool hasParam, long long param, ENumberFormat format) {
     const bool on = !hasParam || param != 0;
     const int value = static_cast<int>(param);
     switch (w) {
@@ -543,8 +715,9 @@ class TRtfParser {
         }
         break;
       case EWord::Cpg:
-        if (fState.Dest == EDest::FontTable && fFontDef != nullptr && IsSupportedCodePage(param)) {
-          fFontDef->CodePage = value;
+        if (fState.Dest == EDest::FontTable && fFontDef != nullptr &&
+            (IsSupportedCodePage(param) || param == kUtf8)) {
+          fFontDef->Cpg = value;
         }
         break;
       case EWord::Red:
@@ -573,11 +746,18 @@ class TRtfParser {
         break;
       case EWord::RtlCh: fState.RtlCh = true; break;
       case EWord::LtrCh: fState.RtlCh = false; break;
-      case EWord::Pard: fState.RtlPar = false; break;
+      case EWord::Pard:
+        fState.RtlPar = false;
+        fState.List = -1;
+        fState.Level = 0;
+        fState.Numbering = -1;
+        break;
       case EWord::RtlPar: fState.RtlPar = true; break;
       case EWord::LtrPar: fState.RtlPar = false; break;
       case EWord::Row:
-        if (!IsText(fState.Dest)) break;
+        if (!IsBody(fState.Dest)) break;
+        // Text of a nested row's properties that no \nestcell claimed is none.
+        if (fState.Dest == EDest::NestProps) RollBack(fNestMark);
         // A row is a line of its cells' texts between tabs, with no tab after the last.
         if (fCellTab && !fPara.Runs.empty() && !fPara.Runs.back().Text.empty() &&
             fPara.Runs.back().Text.back() == '\t') {
@@ -588,13 +768,25 @@ class TRtfParser {
             fKeyValid = false;
           }
         }
+        if (!fState.Hidden) ParagraphDone(false);  // a row's paragraphs ended with its cells
         Break();
+        if (fState.Dest == EDest::NestProps) fNestMark = Mark();
         break;
       case EWord::Par:
+        if (IsBody(fState.Dest) && !fState.Hidden) ParagraphDone(true);
+        Break();
+        break;
+      case EWord::Sect:
+        if (IsBody(fState.Dest) && !fState.Hidden) ParagraphDone(false);
+        Break();
+        break;
       case EWord::Line:
-      case EWord::Page:
-      case EWord::Sect: Break(); break;
-      case EWord::Cell: fCellTab = Char('\t'); break;
+      case EWord::Page: Break(); break;
+      case EWord::Cell:
+        fCellTab = Char('\t', false);
+        if (fCellTab) ParagraphDone(true);  // each cell is a paragraph of its own
+        if (fState.Dest == EDest::NestProps) fNestMark = Mark();  // the cell's text is the row's
+        break;
       case EWord::Tab: Char('\t'); break;
       case EWord::EmDash: Char(0x2014); break;
       case EWord::EnDash: Char(0x2013); break;
@@ -626,9 +818,17 @@ class TRtfParser {
         }
         break;
       case EWord::Skip: fState.Dest = EDest::Skip; break;
-      case EWord::NestTableProps: fState.Dest = EDest::NestProps; break;
-      case EWord::ListText:
+      case EWord::NestTableProps:
         if (IsText(fState.Dest)) {
+          fState.Dest = EDest::NestProps;
+          fNestMark = Mark();
+        } else if (fState.Dest != EDest::NestProps) {
+          fState.Dest = EDest::Skip;
+        }
+        break;
+      case EWord::ListText:
+        if (IsBody(fState.Dest)) {
+          fParaLabelled = true;
           fState.Dest = EDest::Label;
           fLabel.clear();
           fLabelRuns = fPara.Runs.size();
@@ -638,7 +838,7 @@ class TRtfParser {
         }
         break;
       case EWord::Shape:
-        if (fState.Dest == EDest::Text || fState.Dest == EDest::Box) fState.Dest = EDest::Shape;
+        if (IsBody(fState.Dest)) fState.Dest = EDest::Shape;
         break;
       case EWord::ShapeText:
         if (fState.Dest == EDest::Shape || fState.Dest == EDest::Text) {
@@ -647,6 +847,144 @@ class TRtfParser {
         }
         break;
       case EWord::Bin: break;
+      case EWord::ListTable:
+      case EWord::ListOverrideTable:
+        fState.Dest = fState.Dest != EDest::Text ? EDest::Skip
+                      : w == EWord::ListTable    ? EDest::ListTable
+                                                 : EDest::ListOverrides;
+        fListDef = nullptr;
+        fLevelDef = nullptr;
+        fOverrideDef = nullptr;
+        break;
+      case EWord::List:
+        if (fState.Dest != EDest::ListTable) break;
+        fListDef = nullptr;
+        fLevelDef = nullptr;
+        if (fLists.size() < kMaxLists) fListDef = &fLists.emplace_back();
+        break;
+      case EWord::ListId:
+        if (fState.Dest == EDest::ListTable && fListDef != nullptr) fListDef->Id = param;
+        if (fState.Dest == EDest::ListOverrides && fOverrideDef != nullptr) fOverrideDef->ListId = param;
+        break;
+      case EWord::ListLevel:
+        if (fState.Dest != EDest::ListTable) break;
+        fLevelDef = nullptr;
+        if (fListDef != nullptr && fListDef->Levels.size() < kMaxLevels) fLevelDef = &fListDef->Levels.emplace_back();
+        break;
+      case EWord::LevelNfc:
+        if (fState.Dest == EDest::ListTable && fLevelDef != nullptr) fLevelDef->Format = FormatOfNfc(param);
+        break;
+      case EWord::LevelFollow:
+        if (fState.Dest == EDest::ListTable && fLevelDef != nullptr) fLevelDef->Follow = value;
+        break;
+      case EWord::LevelStartAt:
+        if (fState.Dest == EDest::ListTable && fLevelDef != nullptr) fLevelDef->Start = param;
+        if (fState.Dest == EDest::ListOverrides && fOverrideDef != nullptr && fOverrideLevel >= 0 &&
+            fOverrideLevel < static_cast<int>(kMaxLevels)) {
+          fOverrideDef->Start[static_cast<std::size_t>(fOverrideLevel)] = param;
+          fOverrideDef->HasStart[static_cast<std::size_t>(fOverrideLevel)] = true;
+        }
+        break;
+      case EWord::LevelText:
+      case EWord::LevelNumbers:
+        if (fState.Dest != EDest::ListTable || fLevelDef == nullptr) {
+          fState.Dest = EDest::Skip;
+        } else if (w == EWord::LevelText) {
+          fState.Dest = EDest::LevelText;
+          fLevelDef->Text.clear();
+        } else {
+          fState.Dest = EDest::LevelNumbers;
+          fLevelDef->Numbers.clear();
+          fLevelDef->HasNumbers = true;
+        }
+        break;
+      case EWord::ListOverride:
+        if (fState.Dest != EDest::ListOverrides) break;
+        fOverride = TListOverride{};
+        fOverrideDef = &fOverride;
+        fOverrideLevel = -1;
+        break;
+      case EWord::LfoLevel:
+        if (fState.Dest == EDest::ListOverrides) ++fOverrideLevel;
+        break;
+      case EWord::Ls:
+        if (fState.Dest == EDest::ListOverrides) {
+          // \lsN ends an override: paragraphs name it by N.
+          if (fOverrideDef != nullptr && (fOverrides.size() < kMaxLists || fOverrides.count(value) != 0)) {
+            fOverrides[value] = *fOverrideDef;
+          }
+          fOverrideDef = nullptr;
+        } else {
+          fState.List = value;
+        }
+        break;
+      case EWord::Ilvl: fState.Level = value; break;
+      case EWord::Pn:
+      case EWord::PnSecLvl:
+        if (!IsBody(fState.Dest) || (w == EWord::PnSecLvl && (param < 1 || param > 9))) {
+          fState.Dest = EDest::Skip;
+          break;
+        }
+        fState.Dest = EDest::Numbering;
+        fNumberingDef = TOldNumbering{};
+        if (w == EWord::PnSecLvl) {
+          fNumberingDef.Section = value;
+          fNumberingDef.Kind = EOldKind::Outline;
+          fNumberingDef.Outline = value;
+        }
+        break;
+      case EWord::PnLvl:
+        if (fState.Dest == EDest::Numbering && param >= 1 && param <= 9) {
+          fNumberingDef.Kind = EOldKind::Outline;
+          fNumberingDef.Outline = value;
+        }
+        break;
+      case EWord::PnLvlBody:
+      case EWord::PnLvlBlt:
+      case EWord::PnLvlCont:
+        if (fState.Dest == EDest::Numbering) {
+          fNumberingDef.Kind = w == EWord::PnLvlBody ? EOldKind::Body
+                               : w == EWord::PnLvlBlt ? EOldKind::Bullet
+                                                      : EOldKind::Continue;
+        }
+        break;
+      case EWord::PnFormat:
+        if (fState.Dest == EDest::Numbering) {
+          fNumberingDef.Format = format;
+          fNumberingDef.HasFormat = true;
+        }
+        break;
+      case EWord::PnStart:
+        if (fState.Dest == EDest::Numbering && hasParam) {
+          fNumberingDef.Start = param;
+          fNumberingDef.HasStart = true;
+        }
+        break;
+      case EWord::PnTxta:
+      case EWord::PnTxtb:
+        if (fState.Dest != EDest::Numbering) {
+          fState.Dest = EDest::Skip;
+        } else if (w == EWord::PnTxta) {
+          fState.Dest = EDest::NumberAfter;
+          fNumberingDef.After.clear();
+          fNumberingDef.HasAfter = true;
+        } else {
+          fState.Dest = EDest::NumberBefore;
+          fNumberingDef.Before.clear();
+          fNumberingDef.HasBefore = true;
+        }
+        break;
+      case EWord::Chpgn:
+        if (IsBody(fState.Dest)) Char('1');  // a crawl is one page
+        break;
+      case EWord::Chftn:
+        // The reference in the text; the footnote itself, which repeats it, is not read.
+        if (IsBody(fState.Dest)) {
+          fFootnotes = std::min(fFootnotes + 1, kMaxNumber);
+          for (const char ch : FormatNumber(fFootnotes, fFootnoteFormat)) Char(static_cast<unsigned char>(ch));
+        }
+        break;
+      case EWord::FtnFormat: fFootnoteFormat = format; break;
     }
   }
 
@@ -686,6 +1024,10 @@ class TRtfParser {
       Char(fConverters.Decode(cp, pair, 2));
       return;
     }
+    if (cp == kUtf8) {
+      Utf8Byte(b);
+      return;
+    }
     if (IsDoubleByte(cp)) {
       if (b >= 0x80 && IsLeadByte(cp, b)) {
         fLeadByte = static_cast<int>(b);
@@ -709,6 +1051,42 @@ class TRtfParser {
       Char(fConverters.High(cp)[b - 0x80]);
     } else {
       Char(kCodePage1252[b - 0x80]);
+    }
+  }
+
+  // A byte of UTF-8: a character's bytes are joined across the \'hh escapes that hold them; a
+  // sequence that breaks off, and a byte that starts none, is one U+FFFD.
+  void Utf8Byte(unsigned b) {
+    if (fUtf8Need > 0) {
+      const bool second = fUtf8Have == 1;
+      const bool fits = b >= 0x80 && b <= 0xBF &&
+                        !(second && ((fUtf8Lead == 0xE0 && b < 0xA0) || (fUtf8Lead == 0xED && b > 0x9F) ||
+                                     (fUtf8Lead == 0xF0 && b < 0x90) || (fUtf8Lead == 0xF4 && b > 0x8F)));
+      if (fits) {
+        fUtf8Code = fUtf8Code << 6 | (b & 0x3F);
+        ++fUtf8Have;
+        if (--fUtf8Need == 0) Char(fUtf8Code);
+        return;
+      }
+      fUtf8Need = 0;
+      Char(0xFFFD);
+    }
+    const auto start = [&](int need, unsigned bits) {
+      fUtf8Lead = b;
+      fUtf8Have = 1;
+      fUtf8Need = need;
+      fUtf8Code = b & bits;
+    };
+    if (b < 0x80) {
+      Char(b);
+    } else if (b >= 0xC2 && b <= 0xDF) {
+      start(1, 0x1F);
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      start(2, 0x0F);
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      start(3, 0x07);
+    } else {
+      Char(0xFFFD);
     }
   }
 
@@ -741,6 +1119,10 @@ class TRtfParser {
       fLeadByte = -1;
       Char(0xFFFD);
     }
+    if (fUtf8Need > 0) {
+      fUtf8Need = 0;
+      Char(0xFFFD);
+    }
   }
   void FlushHighSurrogate() {
     if (fHighSurrogate != 0) {
@@ -755,6 +1137,7 @@ class TRtfParser {
 
   int CodePage() const {
     const TFont* font = fState.Dest == EDest::FontTable ? fFontDef : FindFont(fState.Font);
+    if (font != nullptr && font->Cpg != 0) return font->Cpg;
     if (font != nullptr && font->CodePage != 0) return font->CodePage;
     // A Latin font in a double-byte document: its bytes are Windows-1252 (a copyright sign, curly
     // quotes), not halves of Asian characters.
@@ -788,12 +1171,14 @@ class TRtfParser {
     fRed = fGreen = fBlue = 0;
   }
 
-  // A character for the current destination; true when it went into the text.
-  bool Char(char32_t c) {
+  // A character for the current destination; true when it went into the text. The first of a
+  // paragraph's characters (but the tab that ends a cell) brings the paragraph's number first.
+  bool Char(char32_t c, bool starts = true) {
     fCellTab = false;
     switch (fState.Dest) {
       case EDest::Text:
-      case EDest::Box: break;
+      case EDest::Box:
+      case EDest::NestProps: break;
       case EDest::Label:
         if (fLabel.empty() && (c == ' ' || c == '\t')) return false;  // writers indent the label
         if (fState.Hidden || c < 0x20 || c == 0x7F) break;
@@ -806,10 +1191,28 @@ class TRtfParser {
           if (fFontDef->Name.size() + piece.size() <= kMaxFontName) fFontDef->Name += piece;
         }
         return false;
+      case EDest::LevelText:  // the level numbers' places are characters below U+0009
+        if (fLevelDef != nullptr && fLevelDef->Text.size() < kMaxLevelText) fLevelDef->Text += c;
+        return false;
+      case EDest::LevelNumbers:
+        if (fLevelDef != nullptr && fLevelDef->Numbers.size() < kMaxLevelText && c < 0x100) {
+          fLevelDef->Numbers += static_cast<char>(c);
+        }
+        return false;
+      case EDest::NumberBefore:
+      case EDest::NumberAfter:
+        if (c >= 0x20 && c != 0x7F) {
+          std::u32string& text = fState.Dest == EDest::NumberBefore ? fNumberingDef.Before : fNumberingDef.After;
+          if (text.size() < kMaxNumberText) text += c;
+        }
+        return false;
       default: return false;
     }
     if (fState.Hidden) return false;
     if ((c < 0x20 && c != '\t') || c == 0x7F) return false;
+    if (starts && !fParaCounted && !fParaLabelled && fState.Dest != EDest::Label) {
+      for (const char32_t ch : NumberParagraph()) Char(ch);
+    }
     if (++fChars > kRtfMaxOutputChars) {
       throw ERtfError{"more than " + std::to_string(kRtfMaxOutputChars) + " characters of text"};
     }
@@ -852,15 +1255,43 @@ class TRtfParser {
 
   // The end of a paragraph or line.
   void Break() {
-    if (!IsText(fState.Dest) || fState.Hidden) return;
+    if (!IsBody(fState.Dest) || fState.Hidden) return;
     EndParagraph();
   }
 
   void EndParagraph() {
     CountPiece();
     fPara.RightToLeft = fState.RtlPar;
-    (fBoxDepth > 0 ? fBoxParagraphs : fDoc.Paragraphs).push_back(std::move(fPara));
+    Finished().push_back(std::move(fPara));
     fPara = TRichParagraph{};
+    fKeyValid = false;
+  }
+
+  // Where finished paragraphs go: the body's, or those of the text boxes.
+  std::vector<TRichParagraph>& Finished() { return fBoxDepth > 0 ? fBoxParagraphs : fDoc.Paragraphs; }
+
+  // Where the text stands, to go back to.
+  struct TMark {
+    std::size_t Paragraphs = 0, Runs = 0, LastSize = 0;
+    bool CellTab = false;
+  };
+  TMark Mark() {
+    return {Finished().size(), fPara.Runs.size(), fPara.Runs.empty() ? 0 : fPara.Runs.back().Text.size(), fCellTab};
+  }
+  void RollBack(const TMark& mark) {
+    std::vector<TRichParagraph>& finished = Finished();
+    if (finished.size() > mark.Paragraphs) {
+      fPara = std::move(finished[mark.Paragraphs]);
+      finished.resize(mark.Paragraphs);
+    }
+    CutRuns(mark.Runs, mark.LastSize);
+    fCellTab = mark.CellTab;
+  }
+  // The open paragraph back to Runs runs, the last of them LastSize bytes long.
+  void CutRuns(std::size_t runs, std::size_t lastSize) {
+    if (fPara.Runs.size() < runs) return;
+    fPara.Runs.erase(fPara.Runs.begin() + static_cast<std::ptrdiff_t>(runs), fPara.Runs.end());
+    if (!fPara.Runs.empty() && fPara.Runs.back().Text.size() > lastSize) fPara.Runs.back().Text.resize(lastSize);
     fKeyValid = false;
   }
 
@@ -877,12 +1308,126 @@ class TRtfParser {
   }
 
   void FinishLabel() {
-    if (IsNumberLabel(fLabel) || fPara.Runs.size() < fLabelRuns) return;
-    fPara.Runs.erase(fPara.Runs.begin() + static_cast<std::ptrdiff_t>(fLabelRuns), fPara.Runs.end());
-    if (!fPara.Runs.empty() && fPara.Runs.back().Text.size() > fLabelLastSize) {
-      fPara.Runs.back().Text.resize(fLabelLastSize);
+    if (!IsNumberLabel(fLabel)) CutRuns(fLabelRuns, fLabelLastSize);
+  }
+
+  // The end of a paragraph: one the writer numbered with a label of its own still counts in its
+  // list, and so does one without text where countEmpty (\par, \cell; not \row, whose cells
+  // ended their paragraphs, nor \sect, which writers put after a \par).
+  void ParagraphDone(bool countEmpty) {
+    if (!fParaCounted && (countEmpty || fParaLabelled)) NumberParagraph();
+    fParaCounted = fParaLabelled = false;
+  }
+
+  // Counts the paragraph in its list and gives its label ("1.\t", "a)\t"); empty for a paragraph
+  // that is not numbered, or whose list draws bullets. A list of the list table (\ls) comes before
+  // the old-style numbering (\pn) that writers add for older readers.
+  std::u32string NumberParagraph() {
+    fParaCounted = true;
+    std::u32string label;
+    bool continues = false;  // whether the next old-style numbered paragraph goes on counting
+    if (!ListLabel(label) && fState.Numbering >= 0) {
+      const TOldNumbering& own = fNumberings[static_cast<std::size_t>(fState.Numbering)];
+      TOldNumbering n = own;
+      if (own.Kind == EOldKind::Outline) {  // the section's level, with what the paragraph changes
+        n = fSections[static_cast<std::size_t>(own.Outline - 1)];
+        if (own.HasFormat) n.Format = own.Format;
+        if (own.HasStart) n.Start = own.Start;
+        if (own.HasBefore) n.Before = own.Before;
+        if (own.HasAfter) n.After = own.After;
+      }
+      long long number = 0;
+      switch (own.Kind) {
+        case EOldKind::Body:
+          // Another numbering (a new format, start or text) starts a list of its own.
+          fBodyNumber = fBodyCounting && own == fBodyNumbering ? fBodyNumber + 1 : n.Start;
+          fBodyNumbering = own;
+          number = fBodyNumber;
+          continues = true;
+          break;
+        case EOldKind::Outline: {
+          const auto level = static_cast<std::size_t>(own.Outline - 1);
+          fOutlineNumber[level] = fOutlineCounting[level] ? fOutlineNumber[level] + 1 : n.Start;
+          fOutlineCounting[level] = true;
+          for (std::size_t k = level + 1; k < fOutlineCounting.size(); ++k) fOutlineCounting[k] = false;
+          number = fOutlineNumber[level];
+          break;
+        }
+        case EOldKind::Continue: continues = fBodyCounting; break;
+        case EOldKind::Bullet:
+        case EOldKind::None: break;
+      }
+      if (own.Kind == EOldKind::Body || own.Kind == EOldKind::Outline) {
+        label = n.Before;
+        for (const char ch : FormatNumber(number, n.Format)) label += char32_t(ch);
+        label += n.After + U"\t";
+      }
     }
-    fKeyValid = false;
+    fBodyCounting = continues;  // old-style numbering counts on over adjacent paragraphs only
+    return label;
+  }
+
+  // The label of a paragraph in a list of the list table; false when its \ls and \ilvl name none.
+  bool ListLabel(std::u32string& label) {
+    const auto it = fOverrides.find(fState.List);
+    if (it == fOverrides.end()) return false;
+    TListOverride& o = it->second;
+    if (o.ListIndex == -1) {
+      const auto list = std::find_if(fLists.begin(), fLists.end(), [&](const TList& l) { return l.Id == o.ListId; });
+      o.ListIndex = list == fLists.end() ? -2 : static_cast<int>(list - fLists.begin());
+    }
+    if (o.ListIndex < 0) return false;
+    const TList& list = fLists[static_cast<std::size_t>(o.ListIndex)];
+    if (fState.Level < 0 || static_cast<std::size_t>(fState.Level) >= list.Levels.size()) return false;
+    const auto level = static_cast<std::size_t>(fState.Level);
+    const auto start = [&](std::size_t k) { return o.HasStart[k] ? o.Start[k] : list.Levels[k].Start; };
+    o.Count[level] = o.Counting[level] ? o.Count[level] + 1 : start(level);
+    o.Counting[level] = true;
+    for (std::size_t k = level + 1; k < kMaxLevels; ++k) o.Counting[k] = false;
+
+    // \leveltext: its length, then its text, where the characters \levelnumbers points at (or,
+    // without \levelnumbers, those below U+0009) stand for the numbers of the levels they name.
+    const TListLevel& def = list.Levels[level];
+    const std::size_t length = def.Text.empty() ? 0 : std::min<std::size_t>(def.Text[0], def.Text.size() - 1);
+    std::string places = def.Numbers;
+    if (!places.empty() && places.back() == ';') places.pop_back();
+    bool number = false;
+    for (std::size_t i = 1; i <= length; ++i) {
+      const char32_t c = def.Text[i];
+      const bool place = def.HasNumbers ? places.find(static_cast<char>(i)) != std::string::npos : c < 9;
+      if (place && c < list.Levels.size()) {
+        const auto k = static_cast<std::size_t>(c);
+        const ENumberFormat format = list.Levels[k].Format;
+        if (!ShowsNumber(format)) continue;
+        for (const char ch : FormatNumber(o.Counting[k] ? o.Count[k] : start(k), format)) label += char32_t(ch);
+        number = true;
+      } else if (!place && c >= 0x20 && c != 0x7F) {
+        label += c;
+      }
+    }
+    if (!number) {
+      label.clear();  // a bullet, or a level without a number
+    } else if (def.Follow == 0) {
+      label += '\t';
+    } else if (def.Follow == 1) {
+      label += ' ';
+    }
+    return true;
+  }
+
+  // A \pn or \pnseclvlN group ends: the numbering of the paragraph it stands in, or a level of
+  // the section's.
+  void FinishNumbering() {
+    if (fNumberingDef.Section > 0) {
+      fSections[static_cast<std::size_t>(fNumberingDef.Section - 1)] = fNumberingDef;
+      return;
+    }
+    if (fNumberingDef.Kind == EOldKind::None) return;
+    if (fNumberings.empty() || !(fNumberings.back() == fNumberingDef)) {
+      if (fNumberings.size() >= kMaxNumberings) return;
+      fNumberings.push_back(fNumberingDef);
+    }
+    fState.Numbering = static_cast<int>(fNumberings.size() - 1);
   }
 
   // A text box's paragraphs are kept apart from the body's; the body's open paragraph waits.
@@ -891,10 +1436,11 @@ class TRtfParser {
       if (!fPara.Runs.empty()) EndParagraph();
       return;
     }
-    fHeld = {std::move(fPara), fKey, fKeyValid, fCellTab};
+    fHeld = {std::move(fPara), fKey, fKeyValid, fCellTab, fParaCounted, fParaLabelled};
     fPara = TRichParagraph{};
     fKeyValid = false;
     fCellTab = false;
+    fParaCounted = fParaLabelled = false;
   }
 
   void LeaveBox() {
@@ -904,6 +1450,8 @@ class TRtfParser {
     fKey = fHeld.Key;
     fKeyValid = fHeld.KeyValid;
     fCellTab = fHeld.CellTab;
+    fParaCounted = fHeld.Counted;
+    fParaLabelled = fHeld.Labelled;
   }
 
   void CountPiece() {
@@ -950,7 +1498,36 @@ class TRtfParser {
     TKey Key{};
     bool KeyValid = false;
     bool CellTab = false;
+    bool Counted = false;
+    bool Labelled = false;
   } fHeld;  // the body's paragraph while a text box is read
+  unsigned fUtf8Lead = 0;    // a UTF-8 character being joined: its first byte,
+  int fUtf8Have = 0;         // the bytes read,
+  int fUtf8Need = 0;         // the bytes still to come,
+  char32_t fUtf8Code = 0;    // and its bits so far
+  TMark fNestMark;           // where a nested row's properties began, or their last \nestcell
+  // The list table, its overrides by \lsN, and what is being read of them.
+  std::deque<TList> fLists;
+  std::map<int, TListOverride> fOverrides;
+  TList* fListDef = nullptr;
+  TListLevel* fLevelDef = nullptr;
+  TListOverride fOverride;
+  TListOverride* fOverrideDef = nullptr;
+  int fOverrideLevel = -1;
+  // Old-style numbering: the paragraphs' numberings, the section's levels, the one being read,
+  // and the numbers reached.
+  std::vector<TOldNumbering> fNumberings;
+  std::array<TOldNumbering, 9> fSections{};
+  TOldNumbering fNumberingDef;
+  long long fBodyNumber = 0;
+  TOldNumbering fBodyNumbering;  // of the last paragraph counted
+  bool fBodyCounting = false;
+  std::array<long long, 9> fOutlineNumber{};
+  std::array<bool, 9> fOutlineCounting{};
+  bool fParaCounted = false;   // the open paragraph is counted in its list
+  bool fParaLabelled = false;  // the open paragraph has its writer's label (\listtext, \pntext)
+  long long fFootnotes = 0;    // footnote references so far
+  ENumberFormat fFootnoteFormat = ENumberFormat::Decimal;
 };
 
 }  // namespace

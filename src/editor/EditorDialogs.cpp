@@ -1,4 +1,5 @@
 #include "editor/EditorDialogs.h"
+#include "base/FrameRate.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -58,7 +59,7 @@ class TQtEditorDialogs final : public TEditorDialogs {
     codec->setCurrentIndex(int(Defaults.Codec));
     auto* from = new QSpinBox(&dialog);
     auto* to = new QSpinBox(&dialog);
-    for (QSpinBox* box : {from, to}) box->setRange(0, 24 * 3600 * 25);
+    for (QSpinBox* box : {from, to}) box->setRange(0, 24 * 3600 * kFramesPerSecond);
     from->setValue(Defaults.From);
     to->setValue(Defaults.To);
     auto* output = new QLineEdit(QString::fromStdString(Defaults.Output), &dialog);

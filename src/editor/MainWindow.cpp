@@ -1,4 +1,5 @@
 #include "editor/MainWindow.h"
+#include "base/FrameRate.h"
 
 #include "editor/ExportRequest.h"
 #include "editor/ObjectEditor.h"
@@ -692,7 +693,7 @@ void TForm5::Export() {
   if (fBusy > 0) return;
   TExportRequest defaults;
   defaults.From = std::max(0, fSys->frame);
-  defaults.To = defaults.From + std::max(1, int(std::lround(fSys->Duration() * 25))) - 1;
+  defaults.To = defaults.From + std::max(1, int(std::lround(fSys->Duration() * kFramesPerSecond))) - 1;
   const std::filesystem::path base = fFileName.empty() ? std::filesystem::path("page") : std::filesystem::path(fFileName);
   defaults.Output = (base.parent_path() / base.stem()).string();
   const auto request = fOptions.Dialogs->AskExport(this, defaults);

@@ -4,6 +4,7 @@
 // most every 40 ms, and only while something can change: a page with a clock or a crawl moves on
 // its own and keeps 25 frames per second; any other page is drawn again when it was touched.
 #include "composition/QvSystem.h"
+#include "base/FrameRate.h"
 #include "platform/Clock.h"
 
 #include <cstdint>
@@ -11,7 +12,7 @@
 
 namespace qv {
 
-inline constexpr std::uint32_t kFrameIntervalMs = 40;
+inline constexpr std::uint32_t kFrameIntervalMs = kMsPerFrame;
 
 // One frame into Sys.work: the checkerboard blended over the whole image (copied, when it is
 // opaque, which gives the same pixels), then DrawAll and DrawEditor. Nothing happens without a

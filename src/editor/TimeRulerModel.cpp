@@ -1,6 +1,7 @@
 #include "editor/TimeRulerModel.h"
 
 #include "base/NumberText.h"
+#include "model/Timecode.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,26 +21,6 @@ std::string Two(std::int64_t v) {
   char buf[24];
   std::snprintf(buf, sizeof buf, "%02lld", static_cast<long long>(v));
   return buf;
-}
-
-struct TSplit {
-  std::int64_t Minutes, Seconds, Frames;
-};
-
-// Hours are dropped: what is left within the hour.
-TSplit Split(std::int64_t f) {
-  constexpr std::int64_t r = TTimeRulerModel::FrameRate;
-  std::int64_t rest = f % (r * 3600);
-  const std::int64_t m = rest / (r * 60);
-  rest %= r * 60;
-  return {m, rest / r, rest % r};
-}
-
-// A part of the field's text; invalid or empty gives 0.
-std::int64_t FieldPart(std::string_view s) {
-  std::int32_t v = 0;
-  if (s.empty() || !ParseInt(s, v)) return 0;
-  return v;
 }
 
 }  // namespace
@@ -158,7 +139,7 @@ void TTimeRulerModel::Ticks(std::vector<TRulerTick>& Out) const {
 }
 
 std::string TTimeRulerModel::LabelText(std::int32_t f) {
-  const TSplit t = Split(f);
+  const TFrameClock t = SplitFrame(f);
   std::string text;
   if (t.Frames > 0) text = Two(t.Frames) + "f";
   text = text.empty() ? Two(t.Seconds) + "s" : Two(t.Seconds) + "s:" + text;
@@ -166,30 +147,9 @@ std::string TTimeRulerModel::LabelText(std::int32_t f) {
   return text;
 }
 
-std::string TTimeRulerModel::FieldText(std::int32_t f) {
-  const TSplit t = Split(f);
-  return Two(t.Minutes) + ":" + Two(t.Seconds) + ":" + Two(t.Frames);
-}
+std::string TTimeRulerModel::FieldText(std::int32_t f) { return FrameToMinutesText(f); }
 
-std::int32_t TTimeRulerModel::ParseFieldText(std::string_view Text) {
-  for (char c : Text)
-    if (!(c >= '0' && c <= '9') && c != ':') return 0;
-  std::int64_t parts[3] = {0, 0, 0};  // frames, seconds, minutes
-  std::string_view rest = Text;
-  for (int i = 0; i < 2; ++i) {
-    const std::size_t colon = rest.rfind(':');
-    if (colon == std::string_view::npos) {
-      parts[i] = FieldPart(rest);
-      rest = {};
-      break;
-    }
-    parts[i] = FieldPart(rest.substr(colon + 1));
-    rest = rest.substr(0, colon);
-  }
-  parts[2] = FieldPart(rest);
-  const std::int64_t f = parts[0] + parts[1] * FrameRate + parts[2] * FrameRate * 60;
-  return static_cast<std::int32_t>(std::min<std::int64_t>(f, INT32_MAX));
-}
+std::int32_t TTimeRulerModel::ParseFieldText(std::string_view Text) { return MinutesTextToFrame(Text); }
 
 void TTimeRulerModel::ButtonDown(TRulerButton Button, std::int32_t X, std::int32_t Y) {
   if (Button == TRulerButton::rbLeft && Y < fHeight / 2) {

@@ -3,6 +3,8 @@
 // pixels and frames, the ticks and labels to paint, and the mouse gestures (drag the playhead in
 // the upper half with the left button, pan with the right button or in the lower half). The
 // widget (TimeRuler.h) paints what this computes and forwards its events here.
+#include "base/FrameRate.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -29,7 +31,7 @@ struct TRulerScaleRow {
 
 class TTimeRulerModel {
  public:
-  static constexpr std::int32_t FrameRate = 25;
+  static constexpr std::int32_t FrameRate = kFramesPerSecond;
   static const TRulerScaleRow ScaleTable[14];
 
   // Scale 0.75, margins 8, LastFrame 100, a 625 x 56 control; the layout is computed without
@@ -71,8 +73,8 @@ class TTimeRulerModel {
   // The 10 ms auto-scroll timer runs exactly while this is true.
   bool AutoScrolling() const { return fAutoScroll; }
 
-  // Frame := Value (0 when negative); a bound field shows it. With Change the layout is
-  // recalculated (repaint, OnChange); without, only the playhead moves and is repainted.
+  // Moves the playhead to Value (0 when negative) and shows it in a bound field. With Change the
+  // layout is recalculated (repaint, OnChange); without, only the playhead moves and is repainted.
   void SetFramePos(std::int32_t Value, bool Change);
   // SetFramePos(Value, true), then scrolls so that the frame sits in the middle of the control.
   void SetFrame(std::int32_t Value);

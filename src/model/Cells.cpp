@@ -263,7 +263,7 @@ class TTimeCodeCell : public TCell {
   explicit TTimeCodeCell(TTimeCode* P) : TCell(P), fT(P) {}
   TPropertyDrawing D;
   void DrawValue(TCellCanvas& C, const TCellRect& R, const TCellRect& DisplayRect, std::int32_t& Width) override {
-    const std::string t = SecondsToTimecode(fT->Value(), 25);
+    const std::string t = SecondsToTimecode(fT->Value(), kFramesPerSecond);
     D.ValueLeft = R.Left;
     C.Text(R, R.Left, 2, t, 0, true, false);
     D.ValueWidth = C.TextWidth(t, true);

@@ -2,6 +2,8 @@
 
 #include "base/NumberText.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -57,6 +59,45 @@ std::string SecondsToTimecode(double Seconds, double Rate) {
   const long long M = (W - H * 3600) / 60;
   const long long S = W - H * 3600 - M * 60;
   return Join(H, M, S, F);
+}
+
+TFrameClock SplitFrame(std::int64_t f) {
+  constexpr std::int64_t r = kFramesPerSecond;
+  std::int64_t rest = f % (r * 3600);
+  const std::int64_t m = rest / (r * 60);
+  rest %= r * 60;
+  return {m, rest / r, rest % r};
+}
+
+std::string FrameToMinutesText(std::int32_t Frame) {
+  const TFrameClock t = SplitFrame(Frame);
+  return Two(t.Minutes) + ":" + Two(t.Seconds) + ":" + Two(t.Frames);
+}
+
+std::int32_t MinutesTextToFrame(std::string_view Text) {
+  for (char c : Text)
+    if (!(c >= '0' && c <= '9') && c != ':') return 0;
+  // A part that is empty or not a number counts as 0.
+  auto part = [](std::string_view s) -> std::int64_t {
+    std::int32_t v = 0;
+    if (s.empty() || !ParseInt(s, v)) return 0;
+    return v;
+  };
+  std::int64_t parts[3] = {0, 0, 0};  // frames, seconds, minutes
+  std::string_view rest = Text;
+  for (int i = 0; i < 2; ++i) {
+    const std::size_t colon = rest.rfind(':');
+    if (colon == std::string_view::npos) {
+      parts[i] = part(rest);
+      rest = {};
+      break;
+    }
+    parts[i] = part(rest.substr(colon + 1));
+    rest = rest.substr(0, colon);
+  }
+  parts[2] = part(rest);
+  const std::int64_t f = parts[0] + parts[1] * kFramesPerSecond + parts[2] * kFramesPerSecond * 60;
+  return static_cast<std::int32_t>(std::min<std::int64_t>(f, INT32_MAX));
 }
 
 void TTimecodeState::GetMilisecs(std::int32_t NewValue) {

@@ -3,6 +3,7 @@
 // the one asked for is advanced (not drawn), and the clocks move on 40 ms a frame. Shared by
 // qvrender's commands and the export.
 #include "composition/QvSystem.h"
+#include "base/FrameRate.h"
 #include "platform/Clock.h"
 #include "raster/Bitmap.h"
 
@@ -15,8 +16,6 @@ class TRollLayer;
 }
 
 namespace qv::video {
-
-constexpr int kMsPerFrame = 40;
 
 class TFrameRenderer {
  public:

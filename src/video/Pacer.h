@@ -4,6 +4,7 @@
 // the picture keeps time with the clock. Pure logic over a clock interface, so that tests step
 // time by hand.
 #include <cstdint>
+#include "base/FrameRate.h"
 
 namespace qv::video {
 
@@ -24,7 +25,7 @@ class TSteadyPaceClock final : public TPaceClock {
 
 class TPacer {
  public:
-  explicit TPacer(TPaceClock& Clock, std::int64_t PeriodUs = 40000) : fClock(Clock), fPeriod(PeriodUs) {}
+  explicit TPacer(TPaceClock& Clock, std::int64_t PeriodUs = kMsPerFrame * 1000) : fClock(Clock), fPeriod(PeriodUs) {}
 
   // The number of the frame to send now: waits for its slot to begin; frames whose slot passed
   // while the caller was busy are skipped and counted as dropped. The first call starts the clock

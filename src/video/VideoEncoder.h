@@ -4,6 +4,7 @@
 // Frames come in as the work image's premultiplied BGRA; the encoder turns them into straight
 // alpha or lays them over the background itself. No toolkit here.
 #include "raster/Bitmap.h"
+#include "base/FrameRate.h"
 
 #include <memory>
 #include <optional>
@@ -25,9 +26,6 @@ bool CodecKeepsAlpha(TVideoCodec Codec);
 // The colour matrix of a page: BT.601 for standard-definition pages, BT.709 for larger ones.
 enum class TColourMatrix { cmBt601, cmBt709 };
 TColourMatrix ColourMatrixFor(int Width, int Height);
-
-// 25 frames per second, each 1/25 s long.
-constexpr int kFramesPerSecond = 25;
 
 struct TVideoSettings {
   std::string FileName;

@@ -208,6 +208,36 @@ TEST(ReadRtf, ConvertedCodePages) {
   }
 }
 
+// A font's \cpgN wins over its \fcharsetN; 65001 is UTF-8, whose characters writers cut into
+// one \'hh per byte.
+TEST(ReadRtf, Utf8Fonts) {
+  const std::string fonts =
+      "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fcharset128\\cpg65001 Arial Unicode MS;}"
+      "{\\f1\\cpg65001\\fcharset128 Gothic;}{\\f2\\cpg1253\\fcharset204 Greek;}{\\f3\\fcharset128 Mincho;}}";
+  const TextCase cases[] = {
+      {"a UTF-8 font", fonts + "\\'e4\\'b8\\'ad\\'e5\\'9c\\'8b}", {"\u4E2D\u570B"}},
+      {"cpg before fcharset", fonts + "\\f1\\'e4\\'b8\\'ad}", {"\u4E2D"}},
+      {"cpg wins for a single-byte page too", fonts + "\\f2\\'e1}", {"\u03B1"}},
+      {"fcharset alone as before", fonts + "\\f3\\'82\\'a0}", {"\u3042"}},
+      {"a character cut by a line end", fonts + "\\'e4\\'b8\r\n\\'ad}", {"\u4E2D"}},
+      {"bytes as themselves and escaped", fonts + "\xE4\\'b8\xAD}", {"\u4E2D"}},
+      {"four bytes", fonts + "\\'f0\\'9f\\'98\\'80}", {"\U0001F600"}},
+      {"two bytes and ASCII", fonts + "caf\\'c3\\'a9!}", {"caf\u00E9!"}},
+      {"a sequence broken off by a letter", fonts + "\\'e4\\'b8x}", {"\uFFFDx"}},
+      {"a sequence broken off by a group", fonts + "{\\'e4\\'b8}x}", {"\uFFFDx"}},
+      {"a sequence broken off by another lead byte", fonts + "\\'e4\\'e4\\'b8\\'ad}", {"\uFFFD\u4E2D"}},
+      {"a continuation byte alone", fonts + "\\'adx}", {"\uFFFDx"}},
+      {"an overlong form", fonts + "\\'c0\\'80\\'e0\\'80x}", {"\uFFFD\uFFFD\uFFFD\uFFFDx"}},
+      {"a surrogate's form", fonts + "\\'ed\\'a0\\'80x}", {"\uFFFD\uFFFD\uFFFDx"}},
+      {"beyond U+10FFFF", fonts + "\\'f4\\'90\\'80\\'80x}", {"\uFFFD\uFFFD\uFFFD\uFFFDx"}},
+      {"a \\u with its fallback bytes skipped", fonts + "\\uc3\\u20013\\'e4\\'b8\\'ad!}", {"\u4E2D!"}},
+      {"the file ends inside a character", fonts + "a\\'e4\\'b8", {"a\uFFFD"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Texts(ReadRtf(c.rtf)), c.paragraphs) << c.name;
+  }
+}
+
 // Word writes an inner table's rows with \nestcell and \nestrow, the row's properties (and its
 // \nestrow) in \*\nesttableprops, and a plain-text copy for older readers in \nonesttables.
 TEST(ReadRtf, NestedTables) {
@@ -225,6 +255,18 @@ TEST(ReadRtf, NestedTables) {
        Doc("a{\\*\\nesttableprops\\trowd\\b junk{\\par}\\cellx9 more\\nestrow}b"), {"a", "b"}},
       {"the fallback is skipped", Doc("a{\\nonesttables fallback\\par}b"), {"ab"}},
       {"a row outside the text ends nothing", Doc("a{\\*\\unknown\\row}b"), {"ab"}},
+      {"a cell's text inside the properties",
+       Doc("\\trowd\\intbl A\\cell\\itap2 x\\nestcell{\\*\\nesttableprops\\trowd\\cellx9 y\\nestcell\\nestrow}"
+           "\\itap1 B\\cell\\row"),
+       {"A\tx\ty", "B"}},
+      {"a cell of paragraphs inside the properties, in the font's code page",
+       Doc("x\\nestcell{\\*\\nesttableprops\\trowd\\f1 \\'c1.\\'c3\\'f3\\'eb\\'fc\\'ea\\'ee\\par "
+           "\\'c2.\\'c0.\\nestcell\\nestrow}z"),
+       {"x\t\u0411.\u0413\u0443\u043B\u044C\u043A\u043E", "\u0412.\u0410.", "z"}},
+      {"text after the properties' last nestcell is none",
+       Doc("a{\\*\\nesttableprops\\trowd b\\nestcell c\\nestrow}d"), {"ab", "d"}},
+      {"text and paragraphs without a nestcell are none", Doc("a{\\*\\nesttableprops junk\\par more}b"), {"ab"}},
+      {"properties in an ignored destination", Doc("{\\header{\\*\\nesttableprops h\\nestcell\\nestrow}}x"), {"x"}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Texts(ReadRtf(c.rtf)), c.paragraphs) << c.name;
@@ -294,6 +336,149 @@ TEST(ReadRtf, ListLabels) {
   EXPECT_EQ(doc.Paragraphs[0].Runs[1], TextRun("\tx"));
 }
 
+// Where the writer drew no label, the reader numbers the paragraph itself: old-style numbering
+// (\pn) counts on over adjacent numbered paragraphs and takes outline levels from the section.
+TEST(ReadRtf, OldStyleNumbers) {
+  const std::string dec = "{\\*\\pn\\pnlvlbody\\pndec{\\pntxta .}}";
+  const TextCase cases[] = {
+      {"numbers count on", Doc(dec + "One\\par Two\\par Three"), {"1.\tOne", "2.\tTwo", "3.\tThree"}},
+      {"a start and a text after",
+       Doc("{\\*\\pn\\pnlvlbody\\pndec\\pnstart4{\\pntxta )}}a\\par b"), {"4)\ta", "5)\tb"}},
+      {"letters with texts before and after",
+       Doc("{\\*\\pn\\pnlvlbody\\pnlcltr{\\pntxtb (}{\\pntxta )}}x\\par y"), {"(a)\tx", "(b)\ty"}},
+      {"upper roman", Doc("{\\*\\pn\\pnlvlbody\\pnucrm\\pnstart3{\\pntxta .}}x\\par y"), {"III.\tx", "IV.\ty"}},
+      {"ordinals", Doc("{\\*\\pn\\pnlvlbody\\pnord\\pnstart11}x\\par y\\par\\par z"),
+       {"11th\tx", "12th\ty", "", "14th\tz"}},
+      {"a paragraph without numbering restarts the count",
+       Doc(dec + "a\\par\\pard b\\par" + dec + "c"), {"1.\ta", "b", "1.\tc"}},
+      {"a continuing paragraph keeps the count",
+       Doc(dec + "a\\par\\pard{\\*\\pn\\pnlvlcont}more\\par\\pard" + dec + "b"), {"1.\ta", "more", "2.\tb"}},
+      {"the writer's label counts", Doc("{\\pntext 1.\\tab}" + dec + "a\\par b"), {"1.\ta", "2.\tb"}},
+      {"the same numbering written again counts on", Doc(dec + "a\\par\\pard" + dec + "b"), {"1.\ta", "2.\tb"}},
+      {"another numbering starts over",
+       Doc(dec + "a\\par b\\par\\pard{\\*\\pn\\pnlvlbody\\pnlcltr{\\pntxta )}}c"), {"1.\ta", "2.\tb", "a)\tc"}},
+      {"a line break numbers nothing", Doc(dec + "a\\line b\\par c"), {"1.\ta", "b", "2.\tc"}},
+      {"bullets stay out", Doc("{\\*\\pn\\pnlvlblt{\\pntxtb \\'b7}}a\\par b"), {"a", "b"}},
+      {"outline levels from the section",
+       Doc("{\\*\\pnseclvl1\\pnucrm\\pnstart1{\\pntxta .}}{\\*\\pnseclvl2\\pnlcltr{\\pntxta )}}"
+           "\\pard{\\*\\pn\\pnlvl1}A\\par\\pard{\\*\\pn\\pnlvl2}b\\par\\pard{\\*\\pn\\pnlvl2}c\\par"
+           "\\pard{\\*\\pn\\pnlvl1}B\\par\\pard{\\*\\pn\\pnlvl2\\pndec\\pnstart5}d"),
+       {"I.\tA", "a)\tb", "b)\tc", "II.\tB", "5)\td"}},
+      {"numbering in an ignored destination", Doc("{\\header" + dec + "h\\par}x"), {"x"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Texts(ReadRtf(c.rtf)), c.paragraphs) << c.name;
+  }
+}
+
+// A list table of our own: list 10 with three levels ("1.", "a)", "1.a.i."), list 20 of bullets,
+// list 30 in upper roman from 4 with a colon and a space; override 4 starts list 10 at 7.
+const char* const kListTable =
+    "{\\*\\listtable"
+    "{\\list\\listtemplateid1"
+    "{\\listlevel\\levelnfc0\\levelnfcn0\\levelstartat1{\\leveltext\\leveltemplateid5\\'02\\'00.;}{\\levelnumbers\\'01;}}"
+    "{\\listlevel\\levelnfc4\\levelstartat1{\\leveltext\\'02\\'01);}{\\levelnumbers\\'01;}\\f1\\fs20}"
+    "{\\listlevel\\levelnfc2\\levelstartat1{\\leveltext\\'06\\'00.\\'01.\\'02.;}{\\levelnumbers\\'01\\'03\\'05;}}"
+    "{\\listname ;}\\listid10}"
+    "{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01\\u-3913 ?;}{\\levelnumbers;}}\\listid20}"
+    "{\\list{\\listlevel\\levelnfc1\\levelstartat4\\levelfollow1{\\leveltext\\'02\\'00:;}{\\levelnumbers\\'01;}}"
+    "\\listid30}}"
+    "{\\*\\listoverridetable{\\listoverride\\listid10\\listoverridecount0\\ls1}"
+    "{\\listoverride\\listid20\\listoverridecount0\\ls2}{\\listoverride\\listid30\\listoverridecount0\\ls3}"
+    "{\\listoverride\\listid10\\listoverridecount1{\\lfolevel\\listoverridestartat\\levelstartat7}\\ls4}}";
+
+std::string ListDoc(const std::string& body) { return Doc(body, std::string("\\ansi\\deff0") + kListTable); }
+
+// The list table numbers paragraphs that name a list (\ls) and level (\ilvl) and have no label.
+TEST(ReadRtf, ListTableNumbers) {
+  const TextCase cases[] = {
+      {"numbers", ListDoc("\\pard\\ls1 a\\par b\\par c"), {"1.\ta", "2.\tb", "3.\tc"}},
+      {"levels",
+       ListDoc("\\pard\\ls1\\ilvl0 a\\par\\pard\\ls1\\ilvl1 b\\par\\pard\\ls1\\ilvl1 c\\par"
+               "\\pard\\ls1\\ilvl2 d\\par\\pard\\ls1\\ilvl0 e\\par\\pard\\ls1\\ilvl1 f"),
+       {"1.\ta", "a)\tb", "b)\tc", "1.b.i.\td", "2.\te", "a)\tf"}},
+      {"the count goes on past other paragraphs", ListDoc("\\pard\\ls1 a\\par\\pard b\\par\\pard\\ls1 c"),
+       {"1.\ta", "b", "2.\tc"}},
+      {"bullets stay out", ListDoc("\\pard\\ls2 a\\par b"), {"a", "b"}},
+      {"a start, roman numbers and a space after", ListDoc("\\pard\\ls3 a\\par b"), {"IV: a", "V: b"}},
+      {"an override's own start", ListDoc("\\pard\\ls4 a\\par b"), {"7.\ta", "8.\tb"}},
+      {"the writer's label wins and counts", ListDoc("{\\listtext 1.\\tab}\\pard\\ls1 a\\par b"),
+       {"1.\ta", "2.\tb"}},
+      {"an empty paragraph counts", ListDoc("\\pard\\ls1 a\\par\\par b"), {"1.\ta", "", "3.\tb"}},
+      {"a list nobody defined", ListDoc("\\pard\\ls9 a"), {"a"}},
+      {"a level the list lacks", ListDoc("\\pard\\ls3\\ilvl5 a"), {"a"}},
+      {"the list table before old-style numbering",
+       ListDoc("\\pard\\ls3{\\*\\pn\\pnlvlbody\\pndec{\\pntxta .}}a"), {"IV: a"}},
+      {"old-style numbering where the list table has no such list",
+       ListDoc("\\pard\\ls9{\\*\\pn\\pnlvlbody\\pndec{\\pntxta .}}a"), {"1.\ta"}},
+      {"numbered cells, the tab between them no paragraph's",
+       ListDoc("\\trowd\\pard\\intbl\\ls1 a\\cell\\pard\\intbl\\ls1 b\\cell\\row\\pard\\intbl\\ls1 c\\cell\\row"),
+       {"1.\ta\t2.\tb", "3.\tc"}},
+      {"an empty numbered cell counts without a number",
+       ListDoc("\\trowd\\pard\\intbl\\ls1 \\cell\\pard\\intbl\\ls1 b\\cell\\row"), {"\t2.\tb"}},
+      {"levels written without levelnumbers",
+       Doc("x", "\\ansi{\\*\\listtable{\\list{\\listlevel\\levelnfc3{\\leveltext\\'03(\\'00);}}\\listid1}}"
+                "{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}\\ls1"),
+       {"(A)\tx"}},
+      {"only the places levelnumbers names are numbers",
+       Doc("x", "\\ansi{\\*\\listtable{\\list{\\listlevel{\\leveltext\\'03\\'00.\\'01;}{\\levelnumbers\\'01;}}"
+                "{\\listlevel{\\leveltext\\'01\\'01;}{\\levelnumbers\\'01;}}\\listid1}}"
+                "{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}\\ls1"),
+       {"1.\tx"}},
+      {"a list table in an ignored destination", Doc("\\ls1 x", "\\ansi{\\header" + std::string(kListTable) + "}"), {"x"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Texts(ReadRtf(c.rtf)), c.paragraphs) << c.name;
+  }
+  // The number takes the look of the text it stands before.
+  const TRichDocument doc = ReadRtf(ListDoc("\\pard\\ls1{\\b a}b"));
+  ASSERT_EQ(doc.Paragraphs.size(), 1u);
+  ASSERT_EQ(doc.Paragraphs[0].Runs.size(), 2u);
+  EXPECT_EQ(doc.Paragraphs[0].Runs[0], Bold(TextRun("1.\ta")));
+  EXPECT_EQ(doc.Paragraphs[0].Runs[1], TextRun("b"));
+}
+
+// Numbers in every format a list level or old-style numbering shows.
+TEST(ReadRtf, NumberFormats) {
+  const struct {
+    int nfc;
+    int start;
+    const char* first;
+    const char* second;
+  } cases[] = {
+      {0, 9, "9", "10"},         {1, 3998, "MMMCMXCVIII", "MMMCMXCIX"}, {1, 3999, "MMMCMXCIX", "4000"},
+      {2, 48, "xlviii", "xlix"}, {3, 26, "Z", "AA"},                       {4, 52, "zz", "aaa"},
+      {4, 0, "0", "a"},          {5, 1, "1st", "2nd"},                     {5, 12, "12th", "13th"},
+      {5, 22, "22nd", "23rd"},   {22, 9, "09", "10"},                      {0, -1, "-1", "0"},
+      {6, 1, "1", "2"},          {7, 3, "3rd", "4th"},                     {47, 1, "1", "2"},
+  };
+  for (const auto& c : cases) {
+    const std::string rtf =
+        Doc("\\pard\\ls1 a\\par b", "\\ansi{\\*\\listtable{\\list{\\listlevel\\levelnfc" + std::to_string(c.nfc) +
+                                         "\\levelstartat" + std::to_string(c.start) +
+                                         "\\levelfollow2{\\leveltext\\'01\\'00;}{\\levelnumbers\\'01;}}\\listid1}}"
+                                         "{\\*\\listoverridetable{\\listoverride\\listid1\\ls1}}");
+    EXPECT_EQ(Texts(ReadRtf(rtf)), (std::vector<std::string>{std::string(c.first) + "a", std::string(c.second) + "b"}))
+        << "levelnfc" << c.nfc << " from " << c.start;
+  }
+}
+
+// Results a field stores as a control word: the page number and a footnote's number.
+TEST(ReadRtf, FieldResults) {
+  const TextCase cases[] = {
+      {"the page number is 1", Doc("page \\chpgn  of {\\field{\\*\\fldinst NUMPAGES}{\\fldrslt 3}}"), {"page 1 of 3"}},
+      {"footnotes numbered in order, the notes themselves left out",
+       Doc("a\\chftn{\\footnote{\\up6\\chftn} one}b{\\super\\chftn{\\*\\footnote\\pard\\plain{\\chftn} two}}c"),
+       {"a1b2c"}},
+      {"in upper roman", Doc("a\\chftn{\\footnote\\chftn x}b\\chftn", "\\ansi\\deff0\\ftnnruc"), {"aIbII"}},
+      {"in lower letters", Doc("x\\chftn , y\\chftn", "\\ansi\\deff0\\ftnnalc"), {"xa, yb"}},
+      {"in ignored destinations", Doc("{\\header \\chpgn}{\\*\\unknown \\chftn}x\\chftn"), {"x1"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Texts(ReadRtf(c.rtf)), c.paragraphs) << c.name;
+  }
+}
+
 struct RunCase {
   const char* name;
   std::string rtf;
@@ -330,6 +515,8 @@ TEST(ReadRtf, RunsAndTheirFormat) {
        {Para({TextRun("x", "Liberation Serif")})}},
       {"font name in Unicode", "{\\rtf1{\\fonttbl{\\f0\\fcharset204 \\'d2\\u233?;}}x}",
        {Para({TextRun("x", "\u0422\u00E9")})}},
+      {"font name in UTF-8", "{\\rtf1{\\fonttbl{\\f0\\fcharset134\\cpg65001 \\'e5\\'ae\\'8b\\'e4\\'bd\\'93;}}x}",
+       {Para({TextRun("x", "\u5B8B\u4F53")})}},
       {"size out of range", Doc("\\fs0 a\\fs99999999 b\\fs-3 c"),
        {Para({TextRun("a"), Size(TextRun("b"), 3276), TextRun("c")})}},
       {"right-to-left paragraphs and runs",

@@ -1,6 +1,7 @@
 #pragma once
 // qvrender batch: one page (or one range of frames) per row of a CSV table, from one template.
 #include "app/qvrender/OnDemandQt.h"
+#include "app/qvrender/Options.h"
 #include "batch/BatchRows.h"
 #include "composition/ImageLayers.h"
 #include "composition/RollLayer.h"
@@ -15,20 +16,6 @@
 #include <vector>
 
 namespace qv::render {
-
-struct TBatchOptions {
-  std::string Template;
-  std::string Data;
-  std::string Output;
-  bool Tga = false;
-  bool Range = false;  // --from/--to: a sequence per row
-  int Frame = 0;
-  int From = 0;
-  int To = 0;
-  unsigned Jobs = 0;  // 0: one per core
-  TShard Shard;
-  std::optional<TTimeOfDay> Time;
-};
 
 // One job's page: a composition of its own loaded from the template, with the clocks of a
 // repeatable render (as qvrender render has them), put back to the start for every row.

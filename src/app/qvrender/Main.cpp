@@ -183,7 +183,7 @@ int RunItems(const TOptions& o) {
 
 int Run(const std::vector<std::string>& args) {
   if (args.size() == 1 && (args[0] == "-h" || args[0] == "--help" || args[0] == "help")) {
-    std::fputs(UsageText(), stdout);
+    std::fputs(HelpText(), stdout);
     return 0;
   }
   if (!args.empty() && args[0] == "batch") return RunBatch({args.begin() + 1, args.end()});
@@ -213,7 +213,9 @@ int Run(const std::vector<std::string>& args) {
       case TCommand::cmInfo: return RunInfo(*options, s);
       case TCommand::cmVideo: return RunVideo(*options, s);
       case TCommand::cmPlay: return RunPlay(*options, s);
-      case TCommand::cmItems: break;
+      case TCommand::cmItems:
+      case TCommand::cmBatch:
+      case TCommand::cmServe: break;
     }
   } catch (const std::exception& e) {
     // Project and image errors name their file (and line).

@@ -59,7 +59,7 @@ int Play(const TOptions& o, video::TFrameRenderer& frames, const std::atomic<boo
   if (!o.DataFile.empty()) data.emplace(o.DataFile);
   TPropertyFeed properties(sys);
 
-  const TPlayoutTarget target{o.Output, o.Stream, o.Background, o.Frames};
+  const TPlayoutTarget target{o.Output, o.Stream.value_or(TStreamFormat::sfRaw), o.Background, o.Frames};
   auto frame = [&](std::int64_t n) -> const TmemoryBitmap& {
     if (data) {
       if (auto values = data->Poll()) {

@@ -1,5 +1,7 @@
 #include "app/qvrender/Playout.h"
 
+#include "base/FrameRate.h"
+
 #include "video/Export.h"
 #include "video/FrameConvert.h"
 #include "video/Pacer.h"
@@ -117,7 +119,7 @@ class TY4mWriter {
       av_frame_free(&fFrame);
       throw std::bad_alloc();
     }
-    fHeader = "YUV4MPEG2 W" + std::to_string(w) + " H" + std::to_string(h) + " F25:1 " +
+    fHeader = "YUV4MPEG2 W" + std::to_string(w) + " H" + std::to_string(h) + " F" + std::to_string(kFramesPerSecond) + ":1 " +
               (interlaced ? "It" : "Ip") + " A1:1 C444 XYSCSS=444\n";
     static const char kFrame[] = "FRAME\n";
     fBytes.resize(sizeof kFrame - 1 + std::size_t(w) * h * 3);
@@ -188,7 +190,7 @@ int RunPlayout(const TPlayoutTarget& target, int w, int h, bool interlaced,
     const auto t = std::chrono::steady_clock::now();
     if (!now && t - lastReport < std::chrono::seconds(1)) return;
     std::cerr << "qvrender: dropped " << dropped - reported << " frame" << (dropped - reported == 1 ? "" : "s")
-              << " (" << dropped << " in all): the consumer is slower than 25 frames per second\n";
+              << " (" << dropped << " in all): the consumer is slower than " << kFramesPerSecond << " frames per second\n";
     reported = dropped;
     lastReport = t;
   };

@@ -2,7 +2,7 @@
 
 #include "app/qvrender/OnDemandQt.h"
 #include "app/qvrender/Playout.h"
-#include "app/qvrender/ServeOptions.h"
+#include "app/qvrender/Options.h"
 #include "serve/Api.h"
 #include "serve/HttpServer.h"
 #include "serve/OnAir.h"
@@ -40,10 +40,11 @@ int RunServe(const std::vector<std::string>& args, std::atomic<bool>& stop) {
     const serve::TOnAir::TShape shape = serve::TOnAir::ProgramShape(rundown, guard);
     serve::TProgram program(shape.Width, shape.Height);
     serve::TOnAir onAir(std::move(settings), std::move(rundown), program);
-    serve::TApi api(onAir, o->Token, IsLoopbackHost(o->Host));
+    serve::TApi api(onAir, o->Token, IsLoopbackHost(o->Listen.Host));
     serve::THttpServer http(api, onAir);
-    const int port = http.Bind(o->Host, o->Port);
-    const std::string host = o->Host.find(':') != std::string::npos ? "[" + o->Host + "]" : o->Host;
+    const int port = http.Bind(o->Listen.Host, o->Listen.Port);
+    const std::string& name = o->Listen.Host;
+    const std::string host = name.find(':') != std::string::npos ? "[" + name + "]" : name;
     std::cerr << "qvrender: serving " << o->Rundown << " on http://" << host << ":" << port << "/" << std::endl;
     http.Start();
 

@@ -1,0 +1,16 @@
+# cmake -DWIDGETS_DIR=... -DSTAMP=... -DFILES=a;b;c -P CheckToolkitFree.cmake
+# Fails when one of FILES includes a Qt Widgets header; touches STAMP otherwise.
+set(found "")
+foreach(file IN LISTS FILES)
+  file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]+)[>\"].*$" "\\1" header "${line}")
+    if(header MATCHES "^QtWidgets/" OR (WIDGETS_DIR AND header MATCHES "^Q[A-Za-z0-9]+$" AND EXISTS "${WIDGETS_DIR}/${header}"))
+      string(APPEND found "  ${file}: ${header}\n")
+    endif()
+  endforeach()
+endforeach()
+if(found)
+  message(FATAL_ERROR "A toolkit-free folder includes Qt Widgets headers:\n${found}")
+endif()
+file(TOUCH "${STAMP}")
