@@ -132,10 +132,11 @@ std::int64_t TProgram::LastFrame() const {
   return fLastFrame;
 }
 
-bool TProgram::CopyLastPicture(std::vector<std::uint8_t>& bgra) const {
+bool TProgram::CopyLastPicture(std::vector<std::uint8_t>& bgra, std::int64_t* frame) const {
   std::lock_guard<std::mutex> hold(fLock);
   if (fLastFrame < 0) return false;
   bgra = fLastPicture;
+  if (frame != nullptr) *frame = fLastFrame;
   return true;
 }
 

@@ -58,9 +58,9 @@ class TProgram {
   // How far the page of take Take is (its own frame at the last program frame); -1 when gone.
   int PageFrame(std::uint64_t Take) const;
   std::int64_t LastFrame() const;
-  // A copy of the last program picture (premultiplied BGRA, rows top first); false before the
-  // first frame.
-  bool CopyLastPicture(std::vector<std::uint8_t>& Bgra) const;
+  // A copy of the last program picture (premultiplied BGRA, rows top first) and its frame
+  // number; false before the first frame.
+  bool CopyLastPicture(std::vector<std::uint8_t>& Bgra, std::int64_t* Frame = nullptr) const;
   // The pages let go of since the last call, to be freed by the caller.
   std::vector<std::unique_ptr<TServePage>> Released();
 
