@@ -208,7 +208,11 @@ int RunPlayout(const TPlayoutTarget& target, int w, int h, bool interlaced,
     } else {
       whole = out.Write(frame.Bits, frame.ByteSize());
     }
-    if (!whole) break;
+    if (!whole) {
+      // Stopped while the consumer was not reading: the frames it missed meanwhile are told too.
+      pacer.CountMissed();
+      break;
+    }
     reportDrops(false);
   }
   reportDrops(true);
