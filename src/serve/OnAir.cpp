@@ -357,6 +357,7 @@ TJson TOnAir::CueJson() const {
   cue["row"] = fCue.Row;
   cue["layer"] = fCue.Layer;
   cue["seq"] = fCue.Seq;
+  if (fCue.State == TCueState::csReady) cue["preview"] = fCue.PreviewFrame;
   if (!fCue.Error.empty()) cue["error"] = fCue.Error;
   if (!fCue.Warnings.empty()) cue["warnings"] = fCue.Warnings;
   return cue;
@@ -437,6 +438,7 @@ void TOnAir::DoCue(TCueJob job) {
   auto page = std::make_unique<TServePage>(fSettings.Tools);
   std::shared_ptr<const std::string> png;
   std::string error;
+  int previewFrame = 0;
   try {
     const auto path = fGuard.Resolve(job.Row.Page, error);
     if (!path) throw std::runtime_error("\"page\": " + error);
@@ -447,6 +449,7 @@ void TOnAir::DoCue(TCueJob job) {
                                ", the program " + std::to_string(fProgram.Width()) + " x " +
                                std::to_string(fProgram.Height()));
     }
+    previewFrame = page->PreviewFrame();
     png = Png(page->Preview());
   } catch (const std::exception& e) {
     error = e.what();
@@ -460,6 +463,7 @@ void TOnAir::DoCue(TCueJob job) {
     } else if (png) {
       fCue.State = TCueState::csReady;
       fCue.Warnings = page->Warnings();
+      fCue.PreviewFrame = previewFrame;
       old = std::move(fCuePage);
       fCuePage = std::move(page);
       fPreviewPng = std::move(png);

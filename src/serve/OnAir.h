@@ -102,6 +102,7 @@ class TOnAir {
     enum { csNone, csLoading, csReady, csFailed } State = csNone;
     std::string Error;
     std::vector<std::string> Warnings;
+    int PreviewFrame = 0;  // the page's frame the preview shows
   };
   struct TCueJob {
     TRundownRow Row;

@@ -123,7 +123,8 @@ function renderState() {
   badge.textContent = cue.state === 'none' ? 'nothing cued'
     : cue.state === 'loading' ? 'cueing ' + cue.row + '…'
     : cue.state === 'failed' ? cue.row + ': ' + cue.error
-    : cue.row + ' cued for layer ' + cue.layer + (cue.warnings ? ' (' + cue.warnings.join('; ') + ')' : '');
+    : cue.row + ' cued for layer ' + cue.layer + ', preview at frame ' + cue.preview
+      + (cue.warnings ? ' (' + cue.warnings.join('; ') + ')' : '');
   if (cue.state === 'ready' && cue.seq !== previewSeq) {
     previewSeq = cue.seq;
     $('preview').src = '/api/preview.png?seq=' + cue.seq;
