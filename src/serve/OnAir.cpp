@@ -236,7 +236,9 @@ TResult TOnAir::EditRow(const std::string& id, const TJson& body) {
       edited.Layer = static_cast<int>(value.get<std::int64_t>());
     } else if (key == "fields") {
       if (!value.is_object()) return TResult::Error(400, "\"fields\" is an object of names and texts (null removes)");
-      for (const auto& [name, text] : value.items()) {
+      for (const auto& item : value.items()) {
+        const std::string& name = item.key();
+        const TJson& text = item.value();
         if (name.empty()) return TResult::Error(400, "a field has a name");
         const auto at = std::find_if(edited.Fields.begin(), edited.Fields.end(), [&](const auto& f) { return f.first == name; });
         if (text.is_null()) {

@@ -3,6 +3,7 @@
 // Pages load on the worker and draw on the playout thread at once; the fake text engine stands
 // in for Qt, so ThreadSanitizer sees every access.
 #include "ServeFixtures.h"
+#include "support/Files.h"
 #include "TextFakes.h"
 #include "raster/StreamBitmaps.h"
 #include "serve/OnAir.h"
@@ -65,7 +66,7 @@ class OnAirTest : public ::testing::Test {
   }
 
   TTestDir dir{"serve-onair"};
-  std::string rundown = WriteServeFolder(dir);
+  std::string rundown = WriteServeFolder(dir.Path());
   serve::TFolderGuard guard{dir.Path()};
   TFakeTextRenderer text;
   serve::TPageTools tools{&text, {}, {}};

@@ -3,6 +3,7 @@
 // replaced where it stands. Every program frame equals the pages drawn alone and composited by
 // hand. The fake text engine stands in for Qt, so ThreadSanitizer sees every access.
 #include "ServeFixtures.h"
+#include "support/Files.h"
 #include "TextFakes.h"
 #include "composition/ImageLayers.h"
 #include "serve/Program.h"
@@ -45,7 +46,7 @@ class ProgramTest : public ::testing::Test {
   static std::string Bytes(const TmemoryBitmap& b) { return std::string(reinterpret_cast<const char*>(b.Bits), b.ByteSize()); }
 
   TTestDir dir{"serve-program"};
-  std::string rundown = WriteServeFolder(dir);
+  std::string rundown = WriteServeFolder(dir.Path());
   serve::TFolderGuard guard{dir.Path()};
   TFakeTextRenderer text;
   serve::TPageTools tools{&text, {}, {}};

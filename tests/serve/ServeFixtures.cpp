@@ -3,6 +3,8 @@
 #include "raster/Bitmap.h"
 
 #include <algorithm>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 
 namespace qv::test {
@@ -40,11 +42,18 @@ std::string Text(const std::string& name, const std::string& text, int source, i
          "\r\n\t\tLayerIN = 0\r\n\t\tDuration = 250\r\n\tEnd\r\n";
 }
 
+std::string Write(const std::filesystem::path& file, const std::string& text) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out << text;
+  if (!out) throw std::runtime_error("cannot write " + file.string());
+  return file.string();
+}
+
 const std::string kPage = "\tObject '':TQVSystem\r\n\t\tDuration = 10.00000000\r\n\t\tWidth = 200\r\n\t\tHeight = 120\r\n\tEnd\r\n";
 
 }  // namespace
 
-std::string WriteServeFolder(const TTestDir& dir) {
+std::string WriteServeFolder(const std::filesystem::path& dir) {
   Picture((dir / "strap.tga").string(), 180, 30, 200, 90, 30, 96);
   Picture((dir / "logo.tga").string(), 40, 24, 40, 200, 240, 60);
   std::filesystem::create_directories(dir / "badge");
@@ -54,14 +63,14 @@ std::string WriteServeFolder(const TTestDir& dir) {
     Picture((dir / "badge" / name).string(), 20, 20, static_cast<std::uint8_t>(30 * i),
             static_cast<std::uint8_t>(255 - 30 * i), 128, 128);
   }
-  dir.Write("l3.QV", kPage + Image("strap", "strap.tga", 10, 80, 180, 30, 0, "Anim0 Constant 0 0.0000 6 230.0000 ") +
+  Write(dir / "l3.QV", kPage + Image("strap", "strap.tga", 10, 80, 180, 30, 0, "Anim0 Constant 0 0.0000 6 230.0000 ") +
                          Text("name", "Name", 1, 16, 82) + Text("title", "Title", 0, 16, 98));
-  dir.Write("bug.QV", kPage + Image("logo", "logo.tga", 150, 6, 40, 24, 255, "") +
+  Write(dir / "bug.QV", kPage + Image("logo", "logo.tga", 150, 6, 40, 24, 255, "") +
                           "\tObject '':TMultiImageLayer\r\n\t\tDirectory = badge\r\n\t\tLoop = True\r\n\t\tINFrames = " +
                           std::to_string(kBadgeIn) + "\r\n\t\tOUTFrames = " + std::to_string(kBadgeOut) +
                           "\r\n\t\tlayerName = badge\r\n\t\tX = 172\r\n\t\tY = 86\r\n\t\tLayerIN = 0\r\n"
                           "\t\tDuration = 250\r\n\tEnd\r\n");
-  return dir.Write("rundown.json", R"({
+  return Write(dir / "rundown.json", R"({
   "rows": [
     {"id": "bug", "page": "bug.QV", "layer": 2, "fields": {}},
     {"id": "anna", "page": "l3.QV", "layer": 1, "fields": {"Meta1": "Anna Berg", "title.Text": "Reporter"}},

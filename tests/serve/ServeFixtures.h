@@ -7,9 +7,8 @@
 //           and has an outro of 3 (frames badge/b1.tga .. b8.tga, each of its own colour).
 //   rundown.json  rows "bug" (layer 2, no fields), "anna", "ben" and "cara" (layer 1, the lower
 //           third with their names; cara's strap at opacity 200).
-#include "support/Files.h"
-
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 namespace qv::test {
@@ -20,8 +19,9 @@ constexpr int kBadgeFrames = 8;
 constexpr int kBadgeIn = 2;
 constexpr int kBadgeOut = 3;
 
-// Writes the pages, their pictures and the rundown into Dir; answers the rundown's path.
-std::string WriteServeFolder(const TTestDir& Dir);
+// Writes the pages, their pictures and the rundown into Dir; answers the rundown's path. (The
+// request handler's fuzzer plays the same folder.)
+std::string WriteServeFolder(const std::filesystem::path& Dir);
 
 // The premultiplied BGRA bytes of Over drawn on Under, as the program composites two layers:
 // each byte d of Under becomes min(255, s + ((255 - alpha of s) * d >> 8)).

@@ -54,7 +54,7 @@ class ServeOnAir : public ::testing::Test {
   static std::uint64_t Hash(const std::string& bytes) { return Fnv1a(bytes.data(), bytes.size()); }
 
   TTestDir dir{"serve-onair"};
-  std::string rundown = WriteServeFolder(dir);
+  std::string rundown = WriteServeFolder(dir.Path());
 };
 
 TEST_F(ServeOnAir, TwoLayersTakenAndTakenOutIndependentlyEqualRendersCompositedByHand) {
