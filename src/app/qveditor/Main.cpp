@@ -1,8 +1,8 @@
 // qveditor [PROJECT.QV]: the page editor. A project named on the command line opens as "Open
 // Project" opens one, once the window shows.
 #include "app/qveditor/Manual.h"
-#include "editor/EditorStyle.h"
-#include "editor/MainWindow.h"
+#include "editor_widgets/EditorStyle.h"
+#include "editor_widgets/MainWindow.h"
 
 #include <QApplication>
 #include <QStandardPaths>

@@ -1,4 +1,4 @@
-#include "editor/ExportRequest.h"
+#include "editor_logic/ExportRequest.h"
 
 #include "base/NumberText.h"
 #include "video/FrameFiles.h"

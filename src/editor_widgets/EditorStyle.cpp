@@ -1,4 +1,4 @@
-#include "editor/EditorStyle.h"
+#include "editor_widgets/EditorStyle.h"
 
 #include <QApplication>
 #include <QPalette>

@@ -1,4 +1,4 @@
-#include "editor/RenderLoop.h"
+#include "editor_logic/RenderLoop.h"
 
 #include "composition/ClockLayer.h"
 #include "composition/RollLayer.h"

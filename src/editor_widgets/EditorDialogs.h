@@ -1,7 +1,7 @@
 #pragma once
 // The questions the main window asks the user, behind one interface: the window asks through it,
 // the editor answers with Qt's dialogs, and tests answer themselves without a dialog ever showing.
-#include "editor/ExportRequest.h"
+#include "editor_logic/ExportRequest.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "editor/MediaProblems.h"
+#include "editor_logic/MediaProblems.h"
 
 #include <algorithm>
 

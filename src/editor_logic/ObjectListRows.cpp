@@ -1,4 +1,4 @@
-#include "editor/ObjectListRows.h"
+#include "editor_logic/ObjectListRows.h"
 
 #include <algorithm>
 

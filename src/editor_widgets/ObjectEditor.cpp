@@ -1,19 +1,19 @@
-#include "editor/ObjectEditor.h"
+#include "editor_widgets/ObjectEditor.h"
 
-#include "editor/TimecodeEdit.h"
+#include "editor_widgets/TimecodeEdit.h"
 
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QTimer>
 
 #include "composition/QvSystem.h"
-#include "editor/CompositionCells.h"
 #include "model/BaseLib.h"
 
 namespace qv {
@@ -23,25 +23,26 @@ namespace {
 constexpr QColor kBackground(0x3B, 0x3B, 0x3B);
 constexpr QColor kGridLine(0x66, 0x66, 0x66);
 constexpr std::uint32_t kTitleColor = 0xE0E0E0;  // platform order 0x00BBGGRR
-constexpr int kColumnWidth[2] = {32, 140};
 
 QColor FromWin(std::uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+// The grid's font, underlined for editable values.
+QFont CellFont(bool Underline) {
+  QFont f("Tahoma");
+  f.setPixelSize(11);
+  f.setUnderline(Underline);
+  return f;
+}
 
 // Draws one row: y = 0 at the row's top.
 class TRowCanvas : public TCellCanvas {
  public:
   explicit TRowCanvas(QPainter& P) : fP(P) {}
-  QFont FontFor(bool Underline) const {
-    QFont f("Tahoma");
-    f.setPixelSize(11);
-    f.setUnderline(Underline);
-    return f;
-  }
   int TextWidth(const std::string& T, bool U) override {
-    return QFontMetrics(FontFor(U)).horizontalAdvance(QString::fromStdString(T));
+    return QFontMetrics(CellFont(U)).horizontalAdvance(QString::fromStdString(T));
   }
   void Text(const TCellRect& R, int X, int Y, const std::string& T, std::uint32_t Color, bool U, bool VCenter) override {
-    fP.setFont(FontFor(U));
+    fP.setFont(CellFont(U));
     fP.setPen(Color ? FromWin(Color) : FromWin(kTitleColor));
     const QString s = QString::fromStdString(T);
     if (VCenter)
@@ -88,22 +89,24 @@ class TInlineEdit : public QLineEdit {
 
 }  // namespace
 
-TObjectEditor::TObjectEditor(QWidget* Parent) : QWidget(Parent) {
+TObjectEditor::TObjectEditor(QWidget* Parent, std::unique_ptr<TGridDialogs> Dialogs)
+    : QWidget(Parent), fDialogs(Dialogs ? std::move(Dialogs) : MakeQtGridDialogs(this)) {
   setMouseTracking(true);
   setAutoFillBackground(true);
   QPalette p = palette();
   p.setColor(QPalette::Window, kBackground);
   setPalette(p);
-  setMinimumWidth(kColumnWidth[0] + kColumnWidth[1] + 80);
+  setMinimumWidth(TGridRows::ColumnLeft(2) + 80);
+  // A changed property repaints its row only.
+  fRows.OnRowChanged = [this](int Row) {
+    const int top = fRows.RowTop(Row);
+    if (top >= 0) update(0, top, width(), kRowHeight);
+  };
 }
 
 TObjectEditor::~TObjectEditor() {
   CloseEditor();
   FreeRows();
-}
-
-int TObjectEditor::ColumnLeft(int Column) const {
-  return Column == 0 ? 0 : Column == 1 ? kColumnWidth[0] : kColumnWidth[0] + kColumnWidth[1];
 }
 
 void TObjectEditor::Follow(TQVSystem* System) {
@@ -120,9 +123,7 @@ void TObjectEditor::FollowSelection() {
 }
 
 void TObjectEditor::FreeRows() {
-  for (auto& r : fRows)
-    if (r.prop && !r.Alive.expired()) r.prop->RemoveChangeNotify(this);
-  fRows.clear();
+  fRows.Clear();
   MouseIndex = metNone;
   MouseProp = nullptr;
   MouseData = -1;
@@ -133,69 +134,34 @@ void TObjectEditor::SetAObject(TContainerObject* Value) {
   CloseEditor();
   FreeRows();
   fObj = Value;
-  if (Value) Build(Value, 1, -1);
+  fRows.Build(Value);
   FitContent();
   update();
 }
 
 void TObjectEditor::FitContent() {
   // As tall as its shown rows, so that a scroll area around it reaches every one.
-  setMinimumHeight(kHeaderHeight + static_cast<int>(VisibleRows().size()) * kRowHeight);
-}
-
-void TObjectEditor::Build(TCustomContainerObject* C, int Level, int Parent) {
-  for (std::size_t i = 0; i < C->Count(); ++i) {
-    TBaseProperty* v = C->Child(i);
-    if (!v || v->Name.starts_with("_") || !v->Attributes.Has(paVisible)) continue;
-    TNodeData2 r;
-    r.Obj = C;
-    r.propertyName = v->Name;
-    r.Caption = v->Name;
-    r.Level = Level;
-    r.prop = v;
-    r.data = MakeEditorCell(v);
-    r.Parent = Parent;
-    r.Alive = v->LifetimeToken();
-    fRows.push_back(std::move(r));
-    const int index = static_cast<int>(fRows.size()) - 1;
-    if (Parent >= 0) fRows[static_cast<std::size_t>(Parent)].HasChildren = true;
-    v->AddChangeNotify(this, [this](TBaseProperty*, void*, const std::string&, std::int32_t) { update(); });
-    if (auto* sub = dynamic_cast<TCustomContainerObject*>(v)) Build(sub, Level + 1, index);
-  }
-}
-
-std::vector<int> TObjectEditor::VisibleRows() const {
-  std::vector<int> out;
-  for (int i = 0; i < static_cast<int>(fRows.size()); ++i) {
-    bool shown = true;
-    for (int p = fRows[static_cast<std::size_t>(i)].Parent; p >= 0; p = fRows[static_cast<std::size_t>(p)].Parent)
-      if (!fRows[static_cast<std::size_t>(p)].Expanded) shown = false;
-    if (shown) out.push_back(i);
-  }
-  return out;
-}
-
-int TObjectEditor::RowAt(int Y) const {
-  if (Y < kHeaderHeight) return -1;
-  const auto v = VisibleRows();
-  const int k = (Y - kHeaderHeight) / kRowHeight;
-  return k < static_cast<int>(v.size()) ? v[static_cast<std::size_t>(k)] : -1;
-}
-
-int TObjectEditor::RowTop(int Row) const {
-  const auto v = VisibleRows();
-  for (std::size_t k = 0; k < v.size(); ++k)
-    if (v[k] == Row) return kHeaderHeight + static_cast<int>(k) * kRowHeight;
-  return -1;
+  setMinimumHeight(fRows.Height());
 }
 
 void TObjectEditor::SetExpanded(int Row, bool E) {
-  fRows[static_cast<std::size_t>(Row)].Expanded = E;
+  fRows.SetExpanded(Row, E);
   FitContent();
   update();
 }
 
-void TObjectEditor::paintEvent(QPaintEvent*) {
+int TObjectEditor::TextWidth(const std::string& Text, bool Underline) {
+  for (const TMeasured& m : fMeasured)
+    if (m.Width >= 0 && m.Underline == Underline && m.Text == Text) return m.Width;
+  TMeasured& m = fMeasured[fNextMeasured];
+  fNextMeasured = (fNextMeasured + 1) % static_cast<int>(std::size(fMeasured));
+  m.Text = Text;
+  m.Underline = Underline;
+  m.Width = QFontMetrics(CellFont(Underline)).horizontalAdvance(QString::fromStdString(Text));
+  return m.Width;
+}
+
+void TObjectEditor::paintEvent(QPaintEvent* e) {
   QPainter p(this);
   p.fillRect(rect(), kBackground);
   // Header
@@ -203,18 +169,19 @@ void TObjectEditor::paintEvent(QPaintEvent*) {
   g.setColorAt(0, QColor(0x5A, 0x6E, 0x8C));
   g.setColorAt(1, QColor(0x3A, 0x4E, 0x6C));
   p.fillRect(0, 0, width(), kHeaderHeight, g);
-  QFont hf("Tahoma");
-  hf.setPixelSize(11);
-  p.setFont(hf);
+  p.setFont(CellFont(false));
   p.setPen(Qt::white);
-  p.drawText(QRect(ColumnLeft(1) + 4, 0, kColumnWidth[1], kHeaderHeight), Qt::AlignVCenter, "Property");
-  p.drawText(QRect(ColumnLeft(2) + 4, 0, width() - ColumnLeft(2), kHeaderHeight), Qt::AlignVCenter, "Value");
+  const int valueLeft = TGridRows::ColumnLeft(2);
+  p.drawText(QRect(TGridRows::ColumnLeft(1) + 4, 0, valueLeft - TGridRows::ColumnLeft(1), kHeaderHeight),
+             Qt::AlignVCenter, "Property");
+  p.drawText(QRect(valueLeft + 4, 0, width() - valueLeft, kHeaderHeight), Qt::AlignVCenter, "Value");
 
-  const auto v = VisibleRows();
-  for (std::size_t k = 0; k < v.size(); ++k) {
-    auto& r = fRows[static_cast<std::size_t>(v[k])];
-    const int top = kHeaderHeight + static_cast<int>(k) * kRowHeight;
-    if (top > height()) break;
+  const QRect dirty = e->rect();
+  for (int row : fRows.Shown()) {
+    const int top = fRows.RowTop(row);
+    if (top >= dirty.bottom() + 1) break;
+    if (top + kRowHeight <= dirty.top()) continue;
+    TNodeData2& r = fRows.Row(row);
     p.save();
     p.translate(0, top);
     TRowCanvas canvas(p);
@@ -222,21 +189,16 @@ void TObjectEditor::paintEvent(QPaintEvent*) {
       // Our own expander: a downward triangle when open, a rightward one when closed.
       p.setPen(Qt::NoPen);
       p.setBrush(QColor(0xC8, 0xC8, 0xC8));
-      const int x = ColumnLeft(1) + kIndent * r.Level - 6, y = 5;
+      const int x = TGridRows::ColumnLeft(1) + kIndent * r.Level - 6, y = 5;
       if (r.Expanded)
         p.drawPolygon(QPolygon({QPoint(x - 4, y + 2), QPoint(x + 4, y + 2), QPoint(x, y + 6)}));
       else
         p.drawPolygon(QPolygon({QPoint(x - 2, y), QPoint(x + 2, y + 4), QPoint(x - 2, y + 8)}));
     }
-    TCellRect title{ColumnLeft(1) + kIndent * r.Level + 4, 0, ColumnLeft(2), kRowHeight};
-    r.TextLeft = title.Left;
-    r.TextRight = title.Right;
-    r.data->DrawTitle(r.Caption, canvas, title, kTitleColor);
-    TCellRect value{ColumnLeft(2) + 4, 0, width(), kRowHeight};
-    TCellRect display{value.Left - 6, top, value.Right, top + kRowHeight};
-    r.ValueLeft = display.Left;
+    r.data->DrawTitle(r.Caption, canvas, fRows.TitleRect(row), kTitleColor);
+    const TCellPlace at = fRows.PlaceOf(row, width());
     std::int32_t w = 0;
-    r.data->DrawValue(canvas, value, display, w);
+    r.data->DrawValue(canvas, at.Rect, at.DisplayRect, w);
     p.restore();
     p.setPen(kGridLine);
     p.drawLine(0, top + kRowHeight - 1, width(), top + kRowHeight - 1);
@@ -244,51 +206,55 @@ void TObjectEditor::paintEvent(QPaintEvent*) {
 }
 
 void TObjectEditor::mousePressEvent(QMouseEvent* e) {
-  const int x = e->position().toPoint().x(), y = e->position().toPoint().y();
-  const int row = RowAt(y);
-  if (row < 0) return;
-  auto& r = fRows[static_cast<std::size_t>(row)];
-  // The expander of a row sits in the 10 pixels before its title's indent.
-  const int c = ColumnLeft(1);
-  if (x < ColumnLeft(2)) {
-    if (r.HasChildren && c + kIndent * r.Level - 10 < x && x < c + kIndent * r.Level + 4) SetExpanded(row, !r.Expanded);
-    return;
-  }
-  if (x > r.ValueLeft) {
+  const QPoint pt = e->position().toPoint();
+  const TGridHit hit = fRows.HitAt(pt.x(), pt.y());
+  if (hit.Row < 0) return;
+  TNodeData2& r = fRows.Row(hit.Row);
+  if (hit.Zone == TGridZone::gzExpander) {
+    SetExpanded(hit.Row, !r.Expanded);
+  } else if (hit.Zone == TGridZone::gzValue && pt.x() > r.ValueLeft) {
     MouseIndex = metValueDraw;
     MouseProp = r.prop;
-    MouseData = row;
-    r.data->MouseDown(*this, FromQt(e->button()), x, y);
-    update();
+    MouseData = hit.Row;
+    r.data->MouseDown(*this, FromQt(e->button()), pt.x(), pt.y(), fRows.PlaceOf(hit.Row, width()));
   }
 }
 
 void TObjectEditor::mouseMoveEvent(QMouseEvent* e) {
-  const int x = e->position().toPoint().x(), y = e->position().toPoint().y();
+  const QPoint pt = e->position().toPoint();
   TCellCursor cur = TCellCursor::crDefault;
   if (MouseIndex == metValueDraw && MouseData >= 0) {
-    fRows[static_cast<std::size_t>(MouseData)].data->MouseMove(*this, x, y, cur);
+    fRows.Row(MouseData).data->MouseMove(*this, pt.x(), pt.y(), fRows.PlaceOf(MouseData, width()), cur);
   } else {
-    const int row = RowAt(y);
-    if (row < 0) return;
-    if (x >= ColumnLeft(2)) fRows[static_cast<std::size_t>(row)].data->MouseMove(*this, x, y, cur);
+    const TGridHit hit = fRows.HitAt(pt.x(), pt.y());
+    if (hit.Row < 0) return;
+    if (hit.Zone == TGridZone::gzValue)
+      fRows.Row(hit.Row).data->MouseMove(*this, pt.x(), pt.y(), fRows.PlaceOf(hit.Row, width()), cur);
   }
-  setCursor(cur == TCellCursor::crSizeWE ? Qt::SizeHorCursor : Qt::ArrowCursor);
+  ShowCursor(cur);
+}
+
+void TObjectEditor::ShowCursor(TCellCursor Cursor) {
+  if (Cursor == fCursor) return;
+  fCursor = Cursor;
+  setCursor(Cursor == TCellCursor::crSizeWE ? Qt::SizeHorCursor : Qt::ArrowCursor);
 }
 
 void TObjectEditor::mouseReleaseEvent(QMouseEvent* e) {
-  const int x = e->position().toPoint().x(), y = e->position().toPoint().y();
+  const QPoint pt = e->position().toPoint();
   const int row = MouseData;
   MouseIndex = metNone;
   MouseProp = nullptr;
   MouseData = -1;
-  if (row >= 0) fRows[static_cast<std::size_t>(row)].data->MouseUp(*this, FromQt(e->button()), x, y);
+  if (row >= 0)
+    fRows.Row(row).data->MouseUp(*this, FromQt(e->button()), pt.x(), pt.y(), fRows.PlaceOf(row, width()));
 }
 
 void TObjectEditor::mouseDoubleClickEvent(QMouseEvent* e) {
-  const int row = RowAt(e->position().toPoint().y());
-  if (row >= 0 && e->position().x() < ColumnLeft(2) && fRows[static_cast<std::size_t>(row)].HasChildren)
-    SetExpanded(row, !fRows[static_cast<std::size_t>(row)].Expanded);
+  const QPoint pt = e->position().toPoint();
+  const TGridHit hit = fRows.HitAt(pt.x(), pt.y());
+  if (hit.Row >= 0 && hit.Zone != TGridZone::gzValue && fRows.Rows()[static_cast<std::size_t>(hit.Row)].HasChildren)
+    SetExpanded(hit.Row, !fRows.Rows()[static_cast<std::size_t>(hit.Row)].Expanded);
   else
     mousePressEvent(e);
 }
@@ -319,8 +285,8 @@ void TObjectEditor::OpenTimecodeEditor(const TCellRect& R, std::int32_t Millisec
   auto* ed = new TEDit(this);
   PlaceEditor(ed, R, Sink);
   ed->GetMilisecs(Milliseconds);
-  // The field's own exit handling (its format check and message) runs first; then the cell takes
-  // its time.
+  // The field's own exit handling runs first; then the cell takes its time, or keeps the old one
+  // and tells the user when the field's format check refuses the text.
   connect(ed, &TEDit::exited, this, [this] { QTimer::singleShot(0, this, [this] { CloseEditor(); }); });
   ed->show();
   ed->setFocus();
@@ -336,35 +302,16 @@ void TObjectEditor::CloseEditor() {
   fEditorSink = nullptr;
   if (auto* box = dynamic_cast<TInlineEdit*>(ed)) box->OnExit = nullptr;
   ed->disconnect(this);
-  if (sink) sink->ExitEdit(ed->text().toStdString());
+  if (sink) sink->ExitEdit(*this, ed->text().toStdString());
   ed->hide();
   ed->deleteLater();
   update();
 }
 
-std::optional<int> TObjectEditor::PopupMenu(int X, int Y, const std::vector<std::string>& Items, int Checked) {
-  if (MenuAnswer) return MenuAnswer(Items, Checked);
-  QMenu menu(this);
-  for (std::size_t i = 0; i < Items.size(); ++i) {
-    QAction* a = menu.addAction(QString::fromStdString(Items[i]));
-    a->setCheckable(true);
-    a->setChecked(static_cast<int>(i) == Checked);
-    a->setData(static_cast<int>(i));
-  }
-  QAction* chosen = menu.exec(mapToGlobal(QPoint(X, Y)));
-  if (!chosen) return std::nullopt;
-  return chosen->data().toInt();
-}
-
-std::optional<std::uint32_t> TObjectEditor::ColorDialog(std::uint32_t Initial) {
-  if (ColorAnswer) return ColorAnswer(Initial);
-  const QColor c = QColorDialog::getColor(FromWin(Initial), window());
-  if (!c.isValid()) return std::nullopt;
-  return static_cast<std::uint32_t>(c.red() | (c.green() << 8) | (c.blue() << 16));
-}
+namespace {
 
 // "Image Files|*.tga;*.png" becomes Qt's "Image Files (*.tga *.png)", one filter per pair.
-static QString QtFilter(const std::string& Filter) {
+QString QtFilter(const std::string& Filter) {
   const QStringList parts = QString::fromStdString(Filter).split('|');
   QStringList out;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
@@ -375,23 +322,54 @@ static QString QtFilter(const std::string& Filter) {
   return out.join(";;");
 }
 
-std::optional<std::string> TObjectEditor::FileDialog(const std::string& Filter, bool Folder) {
-  if (FileAnswer) return FileAnswer(Filter, Folder);
-  const QString path = Folder ? QFileDialog::getExistingDirectory(window())
-                              : QFileDialog::getOpenFileName(window(), QString(), QString(), QtFilter(Filter));
-  if (path.isEmpty()) return std::nullopt;
-  return path.toStdString();
-}
+class TQtGridDialogs final : public TGridDialogs {
+ public:
+  explicit TQtGridDialogs(QWidget* Grid) : fGrid(Grid) {}
 
-std::optional<TCellHost::TFontChoice> TObjectEditor::FontDialog(const TFontChoice& Initial) {
-  if (FontAnswer) return FontAnswer(Initial);
-  QFont f(QString::fromStdString(Initial.Name));
-  f.setPointSize(Initial.Size > 0 ? Initial.Size : 12);
-  bool ok = false;
-  const QFont chosen = QFontDialog::getFont(&ok, f, window());
-  if (!ok) return std::nullopt;
-  // Qt's font dialog has no colour; the colour is kept as it was.
-  return TFontChoice{chosen.family().toStdString(), Initial.Color, chosen.pointSize()};
-}
+  std::optional<int> PopupMenu(int X, int Y, const std::vector<std::string>& Items, int Checked) override {
+    QMenu menu(fGrid);
+    for (std::size_t i = 0; i < Items.size(); ++i) {
+      QAction* a = menu.addAction(QString::fromStdString(Items[i]));
+      a->setCheckable(true);
+      a->setChecked(static_cast<int>(i) == Checked);
+      a->setData(static_cast<int>(i));
+    }
+    QAction* chosen = menu.exec(fGrid->mapToGlobal(QPoint(X, Y)));
+    if (!chosen) return std::nullopt;
+    return chosen->data().toInt();
+  }
+  std::optional<std::uint32_t> ColorDialog(std::uint32_t Initial) override {
+    const QColor c = QColorDialog::getColor(FromWin(Initial), fGrid->window());
+    if (!c.isValid()) return std::nullopt;
+    return static_cast<std::uint32_t>(c.red() | (c.green() << 8) | (c.blue() << 16));
+  }
+  std::optional<std::string> FileDialog(const std::string& Filter, bool Folder) override {
+    const QString path = Folder ? QFileDialog::getExistingDirectory(fGrid->window())
+                                : QFileDialog::getOpenFileName(fGrid->window(), QString(), QString(), QtFilter(Filter));
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+  }
+  std::optional<TFontChoice> FontDialog(const TFontChoice& Initial) override {
+    QFont f(QString::fromStdString(Initial.Name));
+    f.setPointSize(Initial.Size > 0 ? Initial.Size : 12);
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, f, fGrid->window());
+    if (!ok) return std::nullopt;
+    // Qt's font dialog has no colour; the colour is kept as it was.
+    return TFontChoice{chosen.family().toStdString(), Initial.Color, chosen.pointSize()};
+  }
+  void Message(const std::string& Text) override {
+    QMessageBox box(QMessageBox::Critical, fGrid->window()->windowTitle(), QString::fromStdString(Text),
+                    QMessageBox::Ok, fGrid);
+    box.exec();
+  }
+
+ private:
+  QWidget* fGrid;
+};
+
+}  // namespace
+
+std::unique_ptr<TGridDialogs> MakeQtGridDialogs(QWidget* Grid) { return std::make_unique<TQtGridDialogs>(Grid); }
 
 }  // namespace qv

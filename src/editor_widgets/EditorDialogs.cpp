@@ -1,4 +1,4 @@
-#include "editor/EditorDialogs.h"
+#include "editor_widgets/EditorDialogs.h"
 #include "base/FrameRate.h"
 
 #include <QComboBox>

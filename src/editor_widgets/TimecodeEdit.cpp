@@ -1,4 +1,4 @@
-#include "editor/TimecodeEdit.h"
+#include "editor_widgets/TimecodeEdit.h"
 
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -70,7 +70,7 @@ bool TEDit::GoodFormat() {
 
 void TEDit::BadTime() {
   fState.FMilisecs = -1;
-  QMessageBox box(QMessageBox::Critical, windowTitle(), QStringLiteral("Error in timecode format!"),
+  QMessageBox box(QMessageBox::Critical, windowTitle(), QString::fromUtf8(kTimecodeFormatError),
                   QMessageBox::Ok, this);
   ExecMessage(box);
   WithState([](TTimecodeState& s) { s.BadTime(); });

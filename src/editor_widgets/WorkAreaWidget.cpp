@@ -1,4 +1,4 @@
-#include "editor/WorkAreaWidget.h"
+#include "editor_widgets/WorkAreaWidget.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>

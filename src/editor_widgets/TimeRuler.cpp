@@ -1,4 +1,4 @@
-#include "editor/TimeRuler.h"
+#include "editor_widgets/TimeRuler.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -12,7 +12,7 @@
 //                    [sys](int frame) { sys->frame = frame; });
 //   ruler->SetFrame(0);                                 // fills the field
 // `changed` is raised by every change of frame or layout (OnChange), not only by the user.
-#include "editor/TimeRulerModel.h"
+#include "editor_logic/TimeRulerModel.h"
 
 #include <QPointer>
 #include <QTimer>

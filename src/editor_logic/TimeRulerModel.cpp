@@ -1,4 +1,4 @@
-#include "editor/TimeRulerModel.h"
+#include "editor_logic/TimeRulerModel.h"
 
 #include "base/NumberText.h"
 #include "model/Timecode.h"

@@ -1,4 +1,4 @@
-#include "editor/UndoAction.h"
+#include "editor_widgets/UndoAction.h"
 
 #include <QKeySequence>
 

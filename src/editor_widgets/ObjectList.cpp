@@ -1,6 +1,6 @@
-#include "editor/ObjectList.h"
+#include "editor_widgets/ObjectList.h"
 
-#include "editor/ObjectListRows.h"
+#include "editor_logic/ObjectListRows.h"
 
 #include <QHeaderView>
 #include <QIcon>

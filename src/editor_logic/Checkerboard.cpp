@@ -1,6 +1,6 @@
-#include "editor/Checkerboard.h"
+#include "editor_logic/Checkerboard.h"
 
-#include "editor/RenderLoop.h"
+#include "editor_logic/RenderLoop.h"
 
 #include <fstream>
 #include <system_error>
