@@ -1,7 +1,11 @@
 #include "serve/OnAir.h"
 
 #include "composition/RollLayer.h"
+#include "project/TextFile.h"
 #include "raster/StreamBitmaps.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -12,6 +16,9 @@ namespace qv::serve {
 namespace fs = std::filesystem;
 
 namespace {
+
+// This thread gives way to the others of the process (the playout, the requests).
+void LowerThisThreadsPriority() { ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10); }
 
 std::shared_ptr<const std::string> Png(const TmemoryBitmap& picture) {
   const std::vector<std::uint8_t> bytes = TStreamedBitmap::StraightAlphaPng(picture);
@@ -25,8 +32,17 @@ TOnAir::TOnAir(TOnAirSettings settings, TRundown rundown, TProgram& program)
       fGuard(fSettings.RundownFile.has_parent_path() ? fSettings.RundownFile.parent_path() : fs::path(".")),
       fProgram(program),
       fRundown(std::move(rundown)) {
+  // Old versions a server killed before its worker removed them.
+  if (fSettings.SaveFile) {
+    const std::string prefix = "." + fSettings.RundownFile.filename().string() + ".old-";
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(fGuard.Folder(), ec)) {
+      if (entry.path().filename().string().rfind(prefix, 0) == 0) fs::remove(entry.path(), ec);
+    }
+  }
   fProgram.OnChanged = [this] { Bump(); };
   fWorker = std::thread([this] { Work(); });
+  fPictures = std::thread([this] { MakePictures(); });
 }
 
 TOnAir::~TOnAir() {
@@ -37,6 +53,13 @@ TOnAir::~TOnAir() {
   }
   fWork.notify_all();
   fWorker.join();
+  {
+    std::lock_guard<std::mutex> hold(fPictureLock);
+    fQuitPictures = true;
+  }
+  fPictureWork.notify_all();
+  fPictureReady.notify_all();
+  fPictures.join();
   fProgram.OnChanged = nullptr;
 }
 
@@ -155,13 +178,26 @@ std::string TOnAir::RowProblem(const TRundownRow& row, int& status) {
 
 bool TOnAir::Commit(TRundown next, std::string& error) {
   if (fSettings.SaveFile) {
+    const std::string file = fSettings.RundownFile.string();
+    // The old version keeps a name of its own until the worker removes it: freeing its blocks
+    // (a discard on some disks) then happens there and not while a client waits.
+    const std::string old = OldVersionName(++fVersions);
+    const bool kept = ::link(file.c_str(), old.c_str()) == 0;
     try {
-      WriteRundownFile(fSettings.RundownFile.string(), next);
+      // In place for every reader now; on the disk a moment later (the worker flushes it).
+      WriteRundownFile(file, next, /*Flush=*/false);
+      fUnflushed = true;
     } catch (const std::exception& e) {
+      if (kept) ::unlink(old.c_str());
       error = e.what();
       return false;
     }
+    if (kept) {
+      std::lock_guard<std::mutex> hold(fLock);
+      fOldVersions.push_back(old);
+    }
   }
+  std::lock_guard<std::mutex> hold(fLock);
   fRundown = std::move(next);
   ++fRundownRevision;
   Bump();
@@ -202,16 +238,19 @@ TResult TOnAir::AddRow(const TJson& body) {
   std::string error;
   auto row = RowFromJson(rowJson, true, error);
   if (!row) return TResult::Error(400, error);
+  // One edit at a time, from the rundown it was checked against to the file and back.
+  std::lock_guard<std::mutex> editing(fEditLock);
   int status = 0;
-  // Checked before the lock: a template loads only once, but it may take a while.
   if (std::string p = RowProblem(*row, status); !p.empty()) return TResult::Error(status, p);
-
-  std::lock_guard<std::mutex> hold(fLock);
-  if (index && (*index < 0 || *index > static_cast<std::int64_t>(fRundown.Rows.size())))
-    return TResult::Error(400, "\"index\" is from 0 to " + std::to_string(fRundown.Rows.size()));
-  if (row->Id.empty()) row->Id = FreeRowId(fRundown);
-  if (fRundown.Find(row->Id) != nullptr) return TResult::Error(409, "a row has the id \"" + row->Id + "\" already");
-  TRundown next = fRundown;
+  TRundown next;
+  {
+    std::lock_guard<std::mutex> hold(fLock);
+    next = fRundown;
+  }
+  if (index && (*index < 0 || *index > static_cast<std::int64_t>(next.Rows.size())))
+    return TResult::Error(400, "\"index\" is from 0 to " + std::to_string(next.Rows.size()));
+  if (row->Id.empty()) row->Id = FreeRowId(next);
+  if (next.Find(row->Id) != nullptr) return TResult::Error(409, "a row has the id \"" + row->Id + "\" already");
   next.Rows.insert(next.Rows.begin() + (index ? *index : static_cast<std::int64_t>(next.Rows.size())), *row);
   if (!Commit(std::move(next), error)) return TResult::Error(500, error);
   return {201, RowToJson(*row)};
@@ -219,13 +258,15 @@ TResult TOnAir::AddRow(const TJson& body) {
 
 TResult TOnAir::EditRow(const std::string& id, const TJson& body) {
   if (!body.is_object()) return TResult::Error(400, "the body is a JSON object of \"page\", \"layer\" and \"fields\"");
-  TRundownRow edited;
+  std::lock_guard<std::mutex> editing(fEditLock);
+  TRundown next;
   {
     std::lock_guard<std::mutex> hold(fLock);
-    const TRundownRow* row = fRundown.Find(id);
-    if (row == nullptr) return TResult::Error(404, "no row \"" + id + "\"");
-    edited = *row;
+    next = fRundown;
   }
+  TRundownRow* row = next.Find(id);
+  if (row == nullptr) return TResult::Error(404, "no row \"" + id + "\"");
+  TRundownRow edited = *row;
   for (const auto& [key, value] : body.items()) {
     if (key == "page") {
       if (!value.is_string()) return TResult::Error(400, "\"page\" is a string");
@@ -261,29 +302,24 @@ TResult TOnAir::EditRow(const std::string& id, const TJson& body) {
   }
   int status = 0;
   if (std::string p = RowProblem(edited, status); !p.empty()) return TResult::Error(status, p);
-
-  std::lock_guard<std::mutex> hold(fLock);
-  const int at = fRundown.IndexOf(id);
-  if (at < 0) return TResult::Error(404, "no row \"" + id + "\"");  // deleted meanwhile
-  TRundownRow& current = fRundown.Rows[static_cast<std::size_t>(at)];
-  // Members the body did not name keep what another edit may have given them meanwhile.
-  if (!body.contains("page")) edited.Page = current.Page;
-  if (!body.contains("layer")) edited.Layer = current.Layer;
-  if (!body.contains("fields")) edited.Fields = current.Fields;
-  if (edited == current) return {200, RowToJson(current)};
-  TRundown next = fRundown;
-  next.Rows[static_cast<std::size_t>(at)] = edited;
+  if (edited == *row) return {200, RowToJson(edited)};
+  *row = edited;
   std::string error;
   if (!Commit(std::move(next), error)) return TResult::Error(500, error);
+  std::lock_guard<std::mutex> hold(fLock);
   Changed(edited);
   return {200, RowToJson(edited)};
 }
 
 TResult TOnAir::DeleteRow(const std::string& id) {
-  std::lock_guard<std::mutex> hold(fLock);
-  const int at = fRundown.IndexOf(id);
+  std::lock_guard<std::mutex> editing(fEditLock);
+  TRundown next;
+  {
+    std::lock_guard<std::mutex> hold(fLock);
+    next = fRundown;
+  }
+  const int at = next.IndexOf(id);
   if (at < 0) return TResult::Error(404, "no row \"" + id + "\"");
-  TRundown next = fRundown;
   next.Rows.erase(next.Rows.begin() + at);
   std::string error;
   if (!Commit(std::move(next), error)) return TResult::Error(500, error);
@@ -382,20 +418,42 @@ std::shared_ptr<const std::string> TOnAir::PreviewPng() const {
 }
 
 std::shared_ptr<const std::string> TOnAir::ProgramPng() {
-  std::lock_guard<std::mutex> hold(fProgramPngLock);
-  const auto now = std::chrono::steady_clock::now();
-  if (fProgramPng && now - fProgramPngTime < std::chrono::milliseconds(100)) return fProgramPng;
-  const std::int64_t frame = fProgram.LastFrame();
-  if (frame < 0) return nullptr;
-  if (frame != fProgramPngFrame) {
-    std::vector<std::uint8_t> bgra;
-    fProgram.CopyLastPicture(bgra);
-    const TmemoryBitmap view(fProgram.Width(), fProgram.Height(), bgra.data());
-    fProgramPng = Png(view);
-    fProgramPngFrame = frame;
+  std::unique_lock<std::mutex> hold(fPictureLock);
+  fPictureWanted = true;
+  fPictureWork.notify_all();
+  // Only the first still is waited for; later ones answer with the last made (at most about
+  // 100 ms old) while the next is made.
+  if (!fProgramPng) {
+    const std::uint64_t round = fPictureRounds;
+    fPictureReady.wait_for(hold, std::chrono::seconds(2), [&] { return fPictureRounds != round || fQuitPictures; });
   }
-  fProgramPngTime = now;
   return fProgramPng;
+}
+
+void TOnAir::MakePictures() {
+  LowerThisThreadsPriority();
+  std::unique_lock<std::mutex> hold(fPictureLock);
+  for (;;) {
+    fPictureWork.wait(hold, [&] { return fPictureWanted || fQuitPictures; });
+    if (fQuitPictures) return;
+    fPictureWanted = false;
+    hold.unlock();
+    std::vector<std::uint8_t> bgra;
+    std::int64_t frame = -1;
+    std::shared_ptr<const std::string> png;
+    if (fProgram.CopyLastPicture(bgra, &frame)) {
+      const TmemoryBitmap view(fProgram.Width(), fProgram.Height(), bgra.data());
+      png = Png(view);
+    }
+    hold.lock();
+    if (png) fProgramPng = std::move(png);
+    ++fPictureRounds;
+    fPictureReady.notify_all();
+    // Ten stills a second at most, however many clients ask.
+    hold.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    hold.lock();
+  }
 }
 
 // ---- the worker -------------------------------------------------------------------------------
@@ -406,6 +464,8 @@ void TOnAir::WaitForWorker() {
 }
 
 void TOnAir::Work() {
+  // Cueing takes what the playout leaves: the program's frames come first on a busy machine.
+  LowerThisThreadsPriority();
   for (;;) {
     std::optional<TCueJob> cue;
     std::map<int, TRefreshJob> refresh;
@@ -427,6 +487,7 @@ void TOnAir::Work() {
     }
     garbage.clear();
     fProgram.Released().clear();
+    Flush();
     if (cue) DoCue(std::move(*cue));
     for (auto& [layer, job] : refresh) DoRefresh(layer, std::move(job));
     std::lock_guard<std::mutex> hold(fLock);
@@ -434,6 +495,22 @@ void TOnAir::Work() {
     fIdle.notify_all();
   }
   fProgram.Released().clear();
+  Flush();
+}
+
+std::string TOnAir::OldVersionName(std::uint64_t n) const {
+  const fs::path& file = fSettings.RundownFile;
+  return (file.parent_path() / ("." + file.filename().string() + ".old-" + std::to_string(n))).string();
+}
+
+void TOnAir::Flush() {
+  if (fUnflushed.exchange(false)) SyncFile(fSettings.RundownFile.string());
+  std::vector<std::string> old;
+  {
+    std::lock_guard<std::mutex> hold(fLock);
+    old.swap(fOldVersions);
+  }
+  for (const std::string& name : old) ::unlink(name.c_str());
 }
 
 void TOnAir::DoCue(TCueJob job) {

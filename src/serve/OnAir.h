@@ -76,8 +76,8 @@ class TOnAir {
   TJson State() const;
   // The cued page's preview picture (PNG), or none.
   std::shared_ptr<const std::string> PreviewPng() const;
-  // The program's last picture (PNG), made again at most ten times a second; none before the
-  // first frame.
+  // The program's last picture (PNG), made again at most ten times a second on a thread of its own
+  // (an answer is the last one made); none before the first frame.
   std::shared_ptr<const std::string> ProgramPng();
   // The playout's count of dropped frames, for the state.
   void SetDropped(std::int64_t Dropped) { fDropped.store(Dropped); }
@@ -123,13 +123,17 @@ class TOnAir {
   // page does not have); empty when it can, with the status to answer in Status.
   std::string RowProblem(const TRundownRow& Row, int& Status);
   // Saves Next as the rundown and makes it current; false (nothing changed) when it cannot be
-  // written. Under fLock.
+  // written. Under fEditLock.
   bool Commit(TRundown Next, std::string& Error);
   // After Row changed: a cued copy is cued again, pages on air are made anew. Under fLock.
   void Changed(const TRundownRow& Row);
   TResult CueLocked(const TRundownRow& Row);
   void Bump();
   void Work();
+  // Flushes the file to the disk and removes the old versions kept (on the worker).
+  void Flush();
+  std::string OldVersionName(std::uint64_t N) const;
+  void MakePictures();
   void DoCue(TCueJob Job);
   void DoRefresh(int Layer, TRefreshJob Job);
   TJson CueJson() const;
@@ -138,7 +142,11 @@ class TOnAir {
   TFolderGuard fGuard;
   TProgram& fProgram;
 
-  mutable std::mutex fLock;  // the rundown, the cue, the jobs
+  std::mutex fEditLock;       // one edit at a time, from the check to the file (taken before fLock)
+  std::atomic<bool> fUnflushed{false};  // the file was replaced and not yet flushed to the disk
+  std::uint64_t fVersions = 0;          // old versions kept so far (under fEditLock)
+  std::vector<std::string> fOldVersions;  // to be removed by the worker (under fLock)
+  mutable std::mutex fLock;  // the rundown, the cue, the jobs; never held while the disk is written
   TRundown fRundown;
   std::uint64_t fRundownRevision = 1;
   TCueState fCue;
@@ -163,10 +171,15 @@ class TOnAir {
   };
   std::map<std::string, TTemplate> fTemplates;
 
-  std::mutex fProgramPngLock;
+  // The program's still, made by a thread of its own when asked for.
+  std::mutex fPictureLock;
+  std::condition_variable fPictureWork;
+  std::condition_variable fPictureReady;
+  bool fPictureWanted = false;
+  std::uint64_t fPictureRounds = 0;  // stills tried
+  bool fQuitPictures = false;
   std::shared_ptr<const std::string> fProgramPng;
-  std::chrono::steady_clock::time_point fProgramPngTime;
-  std::int64_t fProgramPngFrame = -1;
+  std::thread fPictures;
 
   mutable std::mutex fEventLock;  // never held for long: the playout thread takes it
   mutable std::condition_variable fEvent;

@@ -217,8 +217,8 @@ TRundown ReadRundownFile(const std::string& fileName) {
   return std::move(*r);
 }
 
-void WriteRundownFile(const std::string& fileName, const TRundown& r) {
-  WriteFileAtomically(fileName, RundownText(r));
+void WriteRundownFile(const std::string& fileName, const TRundown& r, bool flush) {
+  WriteFileAtomically(fileName, RundownText(r), flush);
 }
 
 std::string FreeRowId(const TRundown& r) {

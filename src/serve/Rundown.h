@@ -66,9 +66,10 @@ std::string RundownText(const TRundown& Rundown);
 // Reads FileName; throws std::runtime_error naming the file (and the problem) when it cannot be
 // read or is no rundown.
 TRundown ReadRundownFile(const std::string& FileName);
-// Replaces FileName with the rundown's text: written to a new file beside it, flushed and renamed
-// over it, so the file is always the old rundown or the new one. Throws std::runtime_error.
-void WriteRundownFile(const std::string& FileName, const TRundown& Rundown);
+// Replaces FileName with the rundown's text: written to a new file beside it and renamed over it,
+// so the file is always the old rundown or the new one. Flushed to the disk at once, or with
+// Flush false later by SyncFile (project/TextFile.h). Throws std::runtime_error.
+void WriteRundownFile(const std::string& FileName, const TRundown& Rundown, bool Flush = true);
 
 // The first id "row1", "row2", ... that no row has.
 std::string FreeRowId(const TRundown& Rundown);

@@ -125,6 +125,25 @@ TEST_F(OnAirTest, AnEditOfARowOnAirIsSavedAndShowsOnAir) {
   EXPECT_EQ(onAir->TakeOut(1).Status, 409);
 }
 
+// Each edit keeps the version it replaced under a name of its own until the worker removes it
+// (freeing its blocks off the request's path); what a killed server left is removed at start.
+TEST_F(OnAirTest, OldVersionsOfTheFileGoAway) {
+  auto olds = [&] {
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+      n += e.path().filename().string().rfind(".rundown.json.old-", 0) == 0;
+    return n;
+  };
+  for (int i = 0; i < 5; ++i)
+    ASSERT_EQ(onAir->EditRow("ben", TJson{{"fields", {{"Meta2", std::to_string(i)}}}}).Status, 200);
+  EXPECT_TRUE(Eventually([&] { return olds() == 0; }));
+  EXPECT_EQ(*serve::ReadRundownFile(rundown).Find("ben")->Field("Meta2"), "4");
+  onAir.reset();
+  dir.Write(".rundown.json.old-12", "{}");
+  onAir = std::make_unique<serve::TOnAir>(settings, serve::ReadRundownFile(rundown), program);
+  EXPECT_EQ(olds(), 0);
+}
+
 TEST_F(OnAirTest, AnEditOfTheCuedRowCuesItAgain) {
   ASSERT_EQ(onAir->Cue("ben").Status, 202);
   onAir->WaitForWorker();
