@@ -315,6 +315,27 @@ TEST_F(VideoCommand, PlayTakesTheDataFilesText) {
   EXPECT_TRUE(r.out == want.pixels);
 }
 
+// The data file's <layerName>.<property> members set the layers as batch columns do: the frame
+// equals batch's page of the same values; a name the page does not have is reported, once.
+TEST_F(VideoCommand, PlayTakesTheDataFilesLayerProperties) {
+  const std::string still = StillProject();
+  const std::string page = dir.Write("named.QV", Lines({"\tObject '':TTextLayer", "\t\tText = Calm", "\t\tlayerName = head",
+                                                       "\t\tX = 50", "\t\tY = 50", "\tEnd"}) +
+                                                     ReadBytes(still));
+  dir.Write("rows.csv", "head.Text,head.X\r\nStorm warning,60\r\n");
+  const TRunResult batch = RunQvrender({"batch", page, P("rows.csv"), "-o", P("want.tga")});
+  ASSERT_EQ(batch.code, 0) << batch.err;
+  const TTgaImage want = ReadTga(P("want.tga"));
+  ASSERT_EQ(want.pixels.size(), kFrameBytes);
+  dir.Write("data.json", R"({"head.Text": "Storm warning", "head.X": 60, "tail.Text": "nobody"})");
+  const TRunResult r = RunQvrender({"play", page, "--raw", "-", "--frames", "2", "--data", P("data.json")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  ASSERT_EQ(r.out.size(), 2 * kFrameBytes);
+  EXPECT_TRUE(r.out.compare(0, kFrameBytes, want.pixels) == 0) << "the values set from the first frame";
+  EXPECT_NE(r.err.find("\"tail.Text\""), std::string::npos) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+}
+
 // A consumer that goes away: qvrender says so once and ends with status 1, at once.
 TEST_F(VideoCommand, PlayEndsWhenTheConsumerClosesThePipe) {
   const std::string still = StillProject();
