@@ -202,7 +202,8 @@ THttpResponse TApi::Handle(const THttpRequest& r) {
 }
 
 THttpResponse TApi::Route(const THttpRequest& r, const std::string& path) {
-  const std::string& m = r.Method;
+  // HEAD is GET without the body (the library leaves the body out).
+  const std::string m = r.Method == "HEAD" ? "GET" : r.Method;
   auto only = [&](std::initializer_list<const char*> methods) -> std::optional<THttpResponse> {
     for (const char* allowed : methods) {
       if (m == allowed) return std::nullopt;

@@ -66,6 +66,7 @@ class ServeCommand : public ::testing::Test {
   httplib::Result Send(httplib::Client& c, const TApiCase& k) const {
     const std::string body = k.Body == "@big" ? std::string(serve::kMaxBody + 1, ' ') : k.Body;
     if (k.Method == "GET") return c.Get(k.Target, k.Headers);
+    if (k.Method == "HEAD") return c.Head(k.Target, k.Headers);
     if (k.Method == "POST") return c.Post(k.Target, k.Headers, body, k.Type);
     if (k.Method == "PATCH") return c.Patch(k.Target, k.Headers, body, k.Type);
     if (k.Method == "PUT") return c.Put(k.Target, k.Headers, body, k.Type);
@@ -138,6 +139,7 @@ TEST_F(ServeCommand, EveryEndpointAnswersAsTheTableSays) {
       {"GET", "/", "", 200, "<title>QV on air</title>"},
       {"GET", "/app.js", "", 200, "EventSource"},
       {"GET", "/app.css", "", 200, ".screen"},
+      {"HEAD", "/api/state", "", 200, ""},
       {"GET", "/nothing.html", "", 404, "nothing at /nothing.html"},
       {"POST", "/", "{}", 405, "takes GET"},
       // reading the rundown
