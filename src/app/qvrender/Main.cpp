@@ -11,7 +11,6 @@
 #include "composition/TextRender.h"
 #include "crawlinput/CrawlFile.h"
 #include "platform/Clock.h"
-#include "platform/QtCanvas.h"
 #include "project/ProjectError.h"
 #include "raster/Bitmap.h"
 #include "raster/Checkerboard.h"
@@ -48,7 +47,7 @@ struct Session {
   TManualTickSource ticks;
   std::unique_ptr<TFixedTimeOfDay> fixedTime;
   TSystemTimeOfDay systemTime;
-  TQtCanvasFactory canvases;
+  TOnDemandCanvasFactory canvases;
   TOnDemandTextRenderer textRenderer;  // text and clock layers draw their glyphs through it
   TOnDemandRichEdit richEdit;          // crawls of RTF files lay their lines out with it
   std::unique_ptr<TQVSystem> sys;
