@@ -2,7 +2,7 @@
 // The HTTP face of the server as plain data: a request (method, path, query, headers, body) in,
 // a response (status, type, body) out. It checks the token, the size and form of the body and
 // the request's origin, routes to the model (serve/OnAir.h) and turns its answers into JSON;
-// it never touches a page. The HTTP library's glue (serve/HttpServer.h) only moves bytes.
+// it never touches a page. The HTTP server plug-in (serve/HttpPlugin.h) only moves bytes.
 //
 //   GET    /                      the control page (and /app.js, /app.css)
 //   GET    /api/rundown           the rows
@@ -18,6 +18,7 @@
 //   GET    /api/preview.png       the cued page's preview picture
 //   GET    /api/program.png       a still of the program
 //   GET    /api/events            server-sent events "rundown" and "state" on every change
+#include "serve/HttpMessage.h"
 #include "serve/OnAir.h"
 
 #include <chrono>
@@ -28,27 +29,6 @@
 #include <vector>
 
 namespace qv::serve {
-
-// The largest request body taken (1 MiB); a longer one is refused whole.
-constexpr std::size_t kMaxBody = std::size_t(1) << 20;
-
-struct THttpRequest {
-  std::string Method;
-  std::string Path;   // without the query, as sent (percent-encoded)
-  std::string Query;  // what follows "?", as sent
-  std::vector<std::pair<std::string, std::string>> Headers;
-  std::string Body;
-  // The first header of that name (letter case aside), or empty.
-  std::string Header(std::string_view Name) const;
-};
-
-struct THttpResponse {
-  int Status = 200;
-  std::string ContentType;
-  std::string Body;
-  std::vector<std::pair<std::string, std::string>> Headers;
-  bool EventStream = false;  // GET /api/events: the server goes on with a TEventFeed
-};
 
 // "%41b+c" -> "Ab c" (with PlusIsSpace); a bad escape is kept as it is.
 std::string PercentDecode(std::string_view Text, bool PlusIsSpace);

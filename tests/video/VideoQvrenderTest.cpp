@@ -88,8 +88,9 @@ class VideoCommand : public ::testing::Test {
   TTestDir dir{"video-cmd"};
 };
 
-// FFmpeg's libraries and Qt Gui come through plug-ins, loaded only by the commands that need
-// them: what the dynamic loader reports opening (LD_DEBUG=files) for each command.
+// FFmpeg's libraries, Qt Gui and the HTTP server come through plug-ins, loaded only by the
+// commands that need them: what the dynamic loader reports opening (LD_DEBUG=files) for each
+// command.
 TEST_F(VideoCommand, OnlyCommandsThatNeedThemLoadFfmpegAndQt) {
   const std::string still = StillProject();
   const std::string text = MetaProject();
@@ -122,6 +123,12 @@ TEST_F(VideoCommand, OnlyCommandsThatNeedThemLoadFfmpegAndQt) {
     EXPECT_EQ(r.err.find("file=libswscale.so") != std::string::npos, c.ffmpeg) << what;
     EXPECT_EQ(r.err.find("file=libQt6Gui.so") != std::string::npos, c.qt) << what;
     EXPECT_EQ(r.err.find("file=libQt6Core.so") != std::string::npos, c.qt) << what;
+    // The HTTP server (and OpenSSL behind it, which FFmpeg's network code also brings) is serve's
+    // plug-in alone.
+    EXPECT_EQ(r.err.find("file=libcpp-httplib.so"), std::string::npos) << what;
+    if (!c.ffmpeg) {
+      EXPECT_EQ(r.err.find("file=libcrypto.so"), std::string::npos) << what;
+    }
   }
 }
 

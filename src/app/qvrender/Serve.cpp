@@ -4,11 +4,14 @@
 #include "app/qvrender/Playout.h"
 #include "app/qvrender/Options.h"
 #include "serve/Api.h"
-#include "serve/HttpServer.h"
+#include "serve/HttpPlugin.h"
 #include "serve/OnAir.h"
 #include "serve/Program.h"
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <iostream>
 
 namespace qv::render {
@@ -41,18 +44,32 @@ int RunServe(const std::vector<std::string>& args, std::atomic<bool>& stop) {
     serve::TProgram program(shape.Width, shape.Height);
     serve::TOnAir onAir(std::move(settings), std::move(rundown), program);
     serve::TApi api(onAir, o->Token, IsLoopbackHost(o->Listen.Host));
-    serve::THttpServer http(api, onAir);
-    const int port = http.Bind(o->Listen.Host, o->Listen.Port);
+    serve::THttpHandlers handlers;
+    handlers.Handle = [&api](const serve::THttpRequest& r) { return api.Handle(r); };
+    handlers.NewFeed = [&onAir] {
+      auto feed = std::make_shared<serve::TEventFeed>(onAir);
+      return std::function<std::string(std::chrono::milliseconds)>([feed](std::chrono::milliseconds wait) { return feed->Next(wait); });
+    };
+    const std::unique_ptr<serve::THttpService> http(serve::HttpPlugin().MakeServer(std::move(handlers)));
+    // The event streams end first, then the server stops (also when the playout fails).
+    struct TStopper {
+      serve::TOnAir& OnAir;
+      serve::THttpService& Http;
+      ~TStopper() {
+        OnAir.Stop();
+        Http.Stop();
+      }
+    } stopper{onAir, *http};
+    const int port = http->Bind(o->Listen.Host, o->Listen.Port);
     const std::string& name = o->Listen.Host;
     const std::string host = name.find(':') != std::string::npos ? "[" + name + "]" : name;
     std::cerr << "qvrender: serving " << o->Rundown << " on http://" << host << ":" << port << "/" << std::endl;
-    http.Start();
+    http->Start();
 
     const TPlayoutTarget target{o->Output, o->Stream, o->Background, std::nullopt};
     const int status = RunPlayout(
         target, shape.Width, shape.Height, shape.Interlaced, [&](std::int64_t n) -> const TmemoryBitmap& { return program.Frame(n); }, stop,
         [&](std::int64_t dropped) { onAir.SetDropped(dropped); });
-    http.Stop();
     return status;
   } catch (const std::exception& e) {
     std::cerr << "qvrender: " << e.what() << "\n";
