@@ -1,10 +1,10 @@
 // The editor's window under the offscreen platform: its commands, File menu, object list, keys and
 // render loop, with every dialog answered by the test.
-#include "editor/MainWindow.h"
-#include "editor/ObjectEditor.h"
-#include "editor/ObjectList.h"
-#include "editor/TimeRuler.h"
-#include "editor/WorkAreaWidget.h"
+#include "editor_widgets/MainWindow.h"
+#include "editor_widgets/ObjectEditor.h"
+#include "editor_widgets/ObjectList.h"
+#include "editor_widgets/TimeRuler.h"
+#include "editor_widgets/WorkAreaWidget.h"
 
 #include "composition/ClockLayer.h"
 #include "composition/ImageLayers.h"
@@ -193,7 +193,7 @@ TEST_F(Editor, InsertCommandsNameSelectAndListTheirLayers) {
   auto* image = dynamic_cast<TImageLayer*>(Sys().Layers[1].get());
   ASSERT_NE(image, nullptr);
   EXPECT_EQ(image->Width(), 6);
-  EXPECT_EQ(window->SliderMaximum(), 2);  // three frames
+  EXPECT_EQ(window->LastFrame(), 2);  // three frames
   EXPECT_TRUE(dialogs->Warnings.empty());
 }
 
@@ -550,7 +550,7 @@ TEST_F(Editor, TheRulerSetsThePagesFrameAndItsFieldTakesATypedTime) {
   for (int i = 0; i < 4; ++i) Picture("seq/f" + std::to_string(i) + ".png");
   dialogs->Folders.push_back(QString::fromStdString((dir / "seq").string()));
   window->InsertAction(TLayerKind::lkSequence)->trigger();
-  EXPECT_EQ(window->SliderMaximum(), 3);
+  EXPECT_EQ(window->LastFrame(), 3);
   EXPECT_EQ(ruler.Model().LastFrame(), 3);
 }
 
