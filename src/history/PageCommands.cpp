@@ -91,7 +91,7 @@ bool AlignSelectedText(THistory& H, TVTextAlig Value) {
   return Align(H, &TTextLayer::VerticalAlignmentProperty, Value, kWords[Value <= vaBottom ? Value : vaTop]);
 }
 
-void NewPage(THistory& H, std::int32_t Width, std::int32_t Height) {
+void NewPage(THistory& H, const std::function<void()>& Reset) {
   H.Settle();
   TQVSystem& page = H.Page();
   page.SetSelectedLayer(nullptr);
@@ -103,19 +103,14 @@ void NewPage(THistory& H, std::int32_t Width, std::int32_t Height) {
     page.DeleteLayer(page.Layers.back().get());
   }
   {
-    // The composition's settings as a new one has them, with no tracks and no key added.
+    // A new page's settings have no tracks, and setting them adds no key.
     TAnimationManager* am = page.AnimationManager();
     TAutoKeyingOff keyingOff(am);
     if (am != nullptr) {
       for (const auto& child : page.Properties()) am->Remove(child.get());
     }
-    page.SetShowTime(stAllClip);
-    page.SetTime(0.0);
-    page.SetDurationType(dtFromComposition);
-    page.SetDuration(3.0);
+    Reset();
   }
-  page.frame = 0;
-  page.SetPageSize(Width, Height);
   page.ProjectFolder.clear();
   H.SetFileName({});
   steps.push_back(std::make_unique<TPageStep>("New Page", before, TPageState::Take(H)));

@@ -51,9 +51,10 @@ void SendToBack(THistory& H, TLayer& Layer);
 // Text000 right"; answers whether it was one.
 bool AlignSelectedText(THistory& H, THTextAlig Value);
 bool AlignSelectedText(THistory& H, TVTextAlig Value);
-// An empty page of the given size with the composition's settings as a new one has them, and no
-// file: one step, "New Page", after which the document is in its saved state.
-void NewPage(THistory& H, std::int32_t Width, std::int32_t Height);
+// A new page: the layers go, the page's own tracks go, then Reset sets the page's size and settings
+// as a new one has them (automatic keying off); the page has no file and no media folder then. One
+// step, "New Page", after which the document is in its saved state.
+void NewPage(THistory& H, const std::function<void()>& Reset);
 // Reads a project on top of the page (its layers above those there, the page's own values from the
 // file), names the document after it and selects the bottom layer: one step, "Open news.QV". A
 // page that had no layers is then in its saved state. Throws as TQVSystem::LoadFromFile; what was

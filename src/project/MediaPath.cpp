@@ -54,7 +54,9 @@ fs::path WithSlashes(std::string s) {
 fs::path AbsoluteFolder(const fs::path& folder) {
   std::error_code ec;
   const fs::path absolute = fs::absolute(folder, ec);
-  return (ec ? folder : absolute).lexically_normal();
+  fs::path p = (ec ? folder : absolute).lexically_normal();
+  if (!p.has_filename() && p.has_relative_path()) p = p.parent_path();  // "/show/" is "/show"
+  return p;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "composition/ImageLayers.h"
 #include "composition/QvSystem.h"
 #include "composition/TextLayer.h"
+#include "editor_logic/Commands.h"
 #include "history/History.h"
 #include "history/PageCommands.h"
 #include "model/UndoEngine.h"
@@ -144,7 +145,12 @@ std::vector<TStepCase> StepCases() {
       {"send to back", [](Page& p) { SendToBack(*p.history, p.L(2)); }, "Send title to back"},
       {"alignment", [](Page& p) { p.sys->SetSelectedLayer(&p.L(1)); AlignSelectedText(*p.history, haRight); }, "Align strap right"},
       {"vertical alignment", [](Page& p) { p.sys->SetSelectedLayer(&p.L(2)); AlignSelectedText(*p.history, vaBottom); }, "Align title bottom"},
-      {"New Page", [](Page& p) { NewPage(*p.history, 1280, 720); }, "New Page", true},
+      {"New Page", [](Page& p) { NewPage(*p.history, [&] { ResetToNewPage(*p.sys, 1280, 720); }); }, "New Page", true,
+       [](Page& p) {  // the page's own tracks go with it
+         Tkeys* d = p.sys->DurationProperty().Animation(true, 0);
+         d->AddKey(0.0, 3.0);
+         d->AddKey(25.0, 9.0);
+       }},
       {"Open Project on top", [](Page& p) {
          Page other;
          other.Fill();
