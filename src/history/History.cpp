@@ -117,6 +117,7 @@ void THistory::OpenGesture(TUndoElement* Element) {
   fPending = std::make_unique<TPropertyEditStep>(ChangeName(fPage, *ref), *ref, TObjectState::Take(*e->AObject()),
                                                  nullptr);
   BindElement(fPending.get(), Element);
+  Changed();
 }
 
 void THistory::Settle() {
