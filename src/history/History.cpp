@@ -53,6 +53,19 @@ void TPropertyEditStep::Redo(THistory& H) {
 
 // ---- the history ----------------------------------------------------------------------------
 
+// While a step is undone or redone: automatic keying off, and what changes meanwhile is no step.
+class THistory::TApplying {
+ public:
+  explicit TApplying(THistory& H) : fHistory(H), fKeyingOff(H.fPage.AnimationManager()) { fHistory.fApplying = true; }
+  ~TApplying() { fHistory.fApplying = false; }
+  TApplying(const TApplying&) = delete;
+  TApplying& operator=(const TApplying&) = delete;
+
+ private:
+  THistory& fHistory;
+  TAutoKeyingOff fKeyingOff;
+};
+
 THistory::THistory(TQVSystem& Page, TTickSource& Clock)
     : fPage(Page), fEngine(*Page.UndoEngine()), fClock(Clock) {
   for (std::size_t i = 0; i < fEngine.Count(); ++i) fMirror.push_back(fEngine.Element(i));
@@ -190,10 +203,8 @@ void THistory::Undo() {
   if (fIndex == 0) return;
   TStep& step = *fSteps[fIndex - 1];
   {
-    TAutoKeyingOff keyingOff(fPage.AnimationManager());
-    fApplying = true;
+    TApplying applying(*this);
     step.Undo(*this);
-    fApplying = false;
   }
   --fIndex;
   ++fChanges;
@@ -206,10 +217,8 @@ void THistory::Redo() {
   if (fIndex >= fSteps.size()) return;
   TStep& step = *fSteps[fIndex];
   {
-    TAutoKeyingOff keyingOff(fPage.AnimationManager());
-    fApplying = true;
+    TApplying applying(*this);
     step.Redo(*this);
-    fApplying = false;
   }
   ++fIndex;
   ++fChanges;

@@ -168,6 +168,7 @@ class THistory {
 
  private:
   friend class TPropertyEditStep;
+  class TApplying;
   void EngineChanged();
   void OpenGesture(TUndoElement* Element);
   void PushSettled(std::unique_ptr<TStep> Step);
