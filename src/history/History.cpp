@@ -153,6 +153,16 @@ void THistory::Push(std::unique_ptr<TStep> Step) {
   PushSettled(std::move(Step));
 }
 
+void THistory::Do(std::unique_ptr<TStep> Step) {
+  if (fApplying || Step == nullptr) return;
+  Settle();
+  {
+    TApplying applying(*this);
+    Step->Redo(*this);
+  }
+  PushSettled(std::move(Step));
+}
+
 void THistory::PushSettled(std::unique_ptr<TStep> Step) {
   Step->At = fClock.TickCount();
   while (fSteps.size() > fIndex) {

@@ -123,6 +123,10 @@ class THistory {
   // dropped), or merges into the newest step when both allow it and the newest is not the saved
   // state. Ignored while a step is being undone or redone.
   void Push(std::unique_ptr<TStep> Step);
+  // A change not made yet: Step's Redo makes it (automatic keying off), then it is pushed as Push
+  // pushes (the way QUndoStack::push takes a command). Commands that are steps of their own, such
+  // as key commands, come in this way.
+  void Do(std::unique_ptr<TStep> Step);
   bool CanUndo() const { return Index() > 0 || fPending != nullptr; }
   bool CanRedo() const { return fPending == nullptr && fIndex < fSteps.size(); }
   // The names of the step Undo and Redo would take: empty when there is none.

@@ -416,6 +416,38 @@ TEST(History, UndoSelectsTheLayerItChanged) {
   }
 }
 
+// A command that is a step of its own (a key command): Do makes the change through the step's Redo
+// once, with automatic keying off, and the step then undoes and redoes like any other.
+TEST(History, AStepThatMakesItsChangeComesInThroughDo) {
+  struct TAddKey final : TStep {
+    TObjectRef Ref;
+    int Redone = 0;
+    TAddKey(TObjectRef R) : TStep("Add Key to logo"), Ref(std::move(R)) {}
+    void Redo(THistory& H) override {
+      ++Redone;
+      EXPECT_FALSE(H.Page().AnimationManager()->AutoAnimationMode);
+      Resolve(H.Page(), Ref)->Animation(true, 0)->AddKey(10.0, 5.0);
+    }
+    void Undo(THistory& H) override { H.Page().AnimationManager()->Remove(Resolve(H.Page(), Ref)); }
+  };
+  Page p;
+  p.Fill();
+  p.animations.AutoAnimationMode = true;
+  const std::string before = p.Text();
+  auto step = std::make_unique<TAddKey>(*RefOf(*p.sys, p.L(0).XProperty()));
+  TAddKey* raw = step.get();
+  p.history->Do(std::move(step));
+  EXPECT_EQ(raw->Redone, 1);
+  EXPECT_TRUE(p.animations.AutoAnimationMode);
+  ASSERT_NE(p.L(0).XProperty().Animation(false, 0), nullptr);
+  EXPECT_EQ(p.history->UndoName(), "Add Key to logo");
+  p.history->Undo();
+  EXPECT_EQ(Differences(p.Text(), before), "");
+  EXPECT_EQ(p.L(0).XProperty().Animation(false, 0), nullptr);
+  p.history->Redo();
+  EXPECT_EQ(raw->Redone, 2);
+}
+
 TEST(History, OpenProjectIntoAnEmptyPageIsItsSavedState) {
   Page p;
   Page other;
