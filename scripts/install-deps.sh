@@ -11,6 +11,8 @@ PACKAGES=(
   # the editor's SVG icons
   qt6-svg-dev libqt6svg6
   libpng-dev libjpeg62-turbo-dev libgif-dev
+  # PNG writing: libdeflate compresses the pixel data; pngcheck checks the written files in tests
+  libdeflate-dev pngcheck
   libopenimageio-dev openimageio-tools
   libopencv-imgproc-dev libopencv-core-dev
   libpixman-1-dev

@@ -88,6 +88,43 @@ class VideoCommand : public ::testing::Test {
   TTestDir dir{"video-cmd"};
 };
 
+// FFmpeg's libraries and Qt Gui come through plug-ins, loaded only by the commands that need
+// them: what the dynamic loader reports opening (LD_DEBUG=files) for each command.
+TEST_F(VideoCommand, OnlyCommandsThatNeedThemLoadFfmpegAndQt) {
+  const std::string still = StillProject();
+  const std::string text = MetaProject();
+  const std::string lines = dir.Write("items.txt", "one\r\ntwo\r\n");
+  const std::string csv = dir.Write("rows.csv", "name\na\n");
+  struct TCase {
+    std::vector<std::string> args;
+    bool ffmpeg, qt;
+  };
+  const TCase cases[] = {
+      {{"--help"}, false, false},
+      {{"render", still, "-o", P("r.png")}, false, false},
+      {{"sequence", still, "-o", P("s%d.png"), "--from", "0", "--to", "1", "--quiet"}, false, false},
+      {{"info", still}, false, false},
+      {{"resave", still, P("copy.QV")}, false, false},
+      {{"items", lines}, false, false},
+      {{"batch", still, csv, "-o", P("b/{name}.png")}, false, false},
+      {{"render", text, "-o", P("t.png")}, false, true},
+      {{"video", still, "-o", P("v.mkv"), "--codec", "ffv1", "--from", "0", "--to", "1", "--quiet"}, true, false},
+      {{"play", still, "--y4m", "-", "--frames", "1"}, true, false},
+  };
+  for (const TCase& c : cases) {
+    std::vector<std::string> args = {"LD_DEBUG=files", QVRENDER_BIN};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const TRunResult r = RunProgram("/usr/bin/env", args);
+    const std::string what = ::testing::PrintToString(c.args);
+    EXPECT_EQ(r.code, 0) << what << "\n" << r.err.substr(r.err.size() > 2000 ? r.err.size() - 2000 : 0);
+    ASSERT_NE(r.err.find("file=libc.so"), std::string::npos) << "the loader said nothing: " << what;
+    EXPECT_EQ(r.err.find("file=libavcodec.so") != std::string::npos, c.ffmpeg) << what;
+    EXPECT_EQ(r.err.find("file=libswscale.so") != std::string::npos, c.ffmpeg) << what;
+    EXPECT_EQ(r.err.find("file=libQt6Gui.so") != std::string::npos, c.qt) << what;
+    EXPECT_EQ(r.err.find("file=libQt6Core.so") != std::string::npos, c.qt) << what;
+  }
+}
+
 TEST_F(VideoCommand, FilesSayCodecFormatRateAndFieldOrder) {
   struct TCase {
     const char* codec;

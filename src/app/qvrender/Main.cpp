@@ -9,7 +9,6 @@
 #include "composition/TextRender.h"
 #include "crawlinput/CrawlFile.h"
 #include "platform/Clock.h"
-#include "platform/QtCanvas.h"
 #include "project/ProjectError.h"
 #include "project/ProjectFile.h"
 #include "raster/Bitmap.h"
@@ -47,7 +46,7 @@ struct Session {
   TManualTickSource ticks;
   std::unique_ptr<TFixedTimeOfDay> fixedTime;
   TSystemTimeOfDay systemTime;
-  TQtCanvasFactory canvases;
+  TOnDemandCanvasFactory canvases;
   TOnDemandTextRenderer textRenderer;  // text and clock layers draw their glyphs through it
   TOnDemandRichEdit richEdit;          // crawls of RTF files lay their lines out with it
   std::unique_ptr<TQVSystem> sys;

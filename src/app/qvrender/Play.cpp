@@ -6,10 +6,6 @@
 #include "video/FrameConvert.h"
 #include "video/Pacer.h"
 
-extern "C" {
-#include <libavutil/frame.h>
-}
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -67,44 +63,23 @@ class TOutput {
 // YUV4MPEG frames (4:4:4, studio range, the page's matrix) of the page over a background.
 class TY4mWriter {
  public:
-  TY4mWriter(int w, int h, bool interlaced, const TmemoryBitmap* background)
-      : fWidth(w), fHeight(h),
-        fConvert(w, h, AV_PIX_FMT_YUV444P, video::ColourMatrixFor(w, h), true, background) {
-    fFrame = av_frame_alloc();
-    if (fFrame == nullptr) throw std::bad_alloc();
-    fFrame->format = AV_PIX_FMT_YUV444P;
-    fFrame->width = w;
-    fFrame->height = h;
-    if (av_frame_get_buffer(fFrame, 0) < 0) {
-      av_frame_free(&fFrame);
-      throw std::bad_alloc();
-    }
+  TY4mWriter(int w, int h, bool interlaced, const TmemoryBitmap* background) : fPlanes(w, h, background) {
     fHeader = "YUV4MPEG2 W" + std::to_string(w) + " H" + std::to_string(h) + " F" + std::to_string(kFramesPerSecond) + ":1 " +
               (interlaced ? "It" : "Ip") + " A1:1 C444 XYSCSS=444\n";
-    static const char kFrame[] = "FRAME\n";
     fBytes.resize(sizeof kFrame - 1 + std::size_t(w) * h * 3);
     std::memcpy(fBytes.data(), kFrame, sizeof kFrame - 1);
   }
-  ~TY4mWriter() { av_frame_free(&fFrame); }
-  TY4mWriter(const TY4mWriter&) = delete;
-  TY4mWriter& operator=(const TY4mWriter&) = delete;
 
   const std::string& Header() const { return fHeader; }
 
   const std::vector<std::uint8_t>& Frame(const TmemoryBitmap& bmp) {
-    fConvert.Convert(bmp, *fFrame);
-    std::uint8_t* out = fBytes.data() + 6;
-    for (int plane = 0; plane < 3; ++plane) {
-      for (int y = 0; y < fHeight; ++y, out += fWidth)
-        std::memcpy(out, fFrame->data[plane] + std::ptrdiff_t(fFrame->linesize[plane]) * y, std::size_t(fWidth));
-    }
+    fPlanes.Convert(bmp, fBytes.data() + sizeof kFrame - 1);
     return fBytes;
   }
 
  private:
-  int fWidth, fHeight;
-  video::TFrameConverter fConvert;
-  AVFrame* fFrame = nullptr;
+  static constexpr char kFrame[] = "FRAME\n";
+  video::TYuvPlanes fPlanes;
   std::string fHeader;
   std::vector<std::uint8_t> fBytes;
 };
