@@ -4,7 +4,6 @@
 #include "editor_logic/ExportRequest.h"
 #include "editor_widgets/ObjectEditor.h"
 #include "editor_widgets/ObjectList.h"
-#include "editor_widgets/UndoAction.h"
 #include "editor_widgets/TimeRuler.h"
 #include "editor_widgets/WorkAreaWidget.h"
 
@@ -12,6 +11,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QSettings>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
@@ -43,6 +44,8 @@ constexpr int kPageWidth = 768;
 constexpr int kPageHeight = 576;
 const QString kImageFilter = QStringLiteral("Image Files (*.tga *.png *.jpg *.jpeg)");
 const QString kProjectFilter = QStringLiteral("QV Files (*.QV *.qv)");
+const QString kAppTitle = QStringLiteral("Tessaly (QV)");
+constexpr int kRecentFiles = 8;
 
 QWidget* Caption(const QString& Text, QWidget* Parent) {
   auto* label = new QLabel(Text, Parent);
@@ -105,15 +108,35 @@ TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
   fHooks.push_back(fSys->onLayersChanged.Connect([this](TQVSystem*) { LayersChanged(); }));
   fHooks.push_back(fSys->onPageSizeChanged.Connect([this](TQVSystem*) { PageSizeChanged(); }));
   fSys->AddChangeNotify(this, [this](TBaseProperty*, void*, const std::string&, std::int32_t) { RequestFrame(); });
+  fHistory = std::make_unique<THistory>(*fSys, fMachineTicks);
+  fRecorder = std::make_unique<TWorkAreaRecorder>(*fHistory);
+  if (!fOptions.SettingsFile.isEmpty()) {
+    fSettings = std::make_unique<QSettings>(fOptions.SettingsFile, QSettings::IniFormat);
+    fRecent = fSettings->value(QStringLiteral("recentFiles")).toStringList().mid(0, kRecentFiles);
+  }
+  if (!fOptions.RecoveryFolder.empty()) {
+    fRecovery = std::make_unique<TRecoveryWriter>(
+        fOptions.RecoveryFolder / RecoveryFileName(static_cast<long>(QCoreApplication::applicationPid())),
+        fMachineTicks);
+  }
 
   fCheckerboard = LoadCheckerboard(fOptions.GridFolders, fSys->fwidth, fSys->fheight);
 
-  setWindowTitle(QStringLiteral("Tessaly (QV)"));
+  setWindowTitle(kAppTitle);
   setFont(QFont(QStringLiteral("Tahoma"), 8));
   BuildActions();
   BuildLayout();
   fTree->FillTree();
   UpdateFileActions();
+  fHistory->OnChanged = [this] { HistoryChanged(); };
+  if (fSettings) {
+    restoreGeometry(fSettings->value(QStringLiteral("window/geometry")).toByteArray());
+    fSplitter->restoreState(fSettings->value(QStringLiteral("window/splits")).toByteArray());
+  }
+  // The interval of the recovery writes is measured by the page's clock; this only looks.
+  fRecoveryTimer.setInterval(1000);
+  connect(&fRecoveryTimer, &QTimer::timeout, this, [this] { PollRecovery(); });
+  if (fRecovery) fRecoveryTimer.start();
 
   fFrameTimer.setSingleShot(true);
   fFrameTimer.setTimerType(Qt::PreciseTimer);
@@ -125,10 +148,19 @@ TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
 TForm5::~TForm5() {
   qApp->removeEventFilter(this);
   fFrameTimer.stop();
+  fRecoveryTimer.stop();
+  // What the widgets still tell the history on their way out is no step.
+  fHistory->OnChanged = nullptr;
+  fPropertyGrid->OnEditBegins = nullptr;
+  fPropertyGrid->OnEditEnds = nullptr;
+  fGridEdit.reset();
+  fWorkArea->Recorder = nullptr;
   // The widgets that reach into the composition go before it.
   fPropertyGrid->SetAObject(nullptr);
   delete takeCentralWidget();
   fHooks.clear();
+  fRecorder.reset();
+  fHistory.reset();
   fSys.reset();
 }
 
@@ -145,12 +177,12 @@ void TForm5::BuildActions() {
   }
   fBringToFront = new QAction(QIcon(QStringLiteral(":/icons/bring-front.svg")), tr("Bring To Front"), this);
   connect(fBringToFront, &QAction::triggered, this, [this] {
-    BringSelectedToFront(*fSys);
+    if (TLayer* l = fSys->_SelectedLayer()) qv::BringToFront(*fHistory, *l);
     RequestFrame();
   });
   fSendToBack = new QAction(QIcon(QStringLiteral(":/icons/send-back.svg")), tr("Send To Back"), this);
   connect(fSendToBack, &QAction::triggered, this, [this] {
-    SendSelectedToBack(*fSys);
+    if (TLayer* l = fSys->_SelectedLayer()) qv::SendToBack(*fHistory, *l);
     RequestFrame();
   });
 
@@ -185,10 +217,10 @@ void TForm5::BuildActions() {
   static constexpr TVTextAlig kV[] = {vaTop, vaCenter, vaBottom};
   for (int i = 0; i < 3; ++i) {
     connect(fAlign[std::size_t(i)], &QAction::triggered, this, [this, v = kH[i]] {
-      if (AlignSelectedText(*fSys, v)) RequestFrame();
+      if (AlignSelectedText(*fHistory, v)) RequestFrame();
     });
     connect(fAlign[std::size_t(i + 3)], &QAction::triggered, this, [this, v = kV[i]] {
-      if (AlignSelectedText(*fSys, v)) RequestFrame();
+      if (AlignSelectedText(*fHistory, v)) RequestFrame();
     });
   }
 
@@ -211,6 +243,8 @@ void TForm5::BuildActions() {
   QMenu* file = menuBar()->addMenu(tr("File"));
   file->addAction(fNewPage);
   file->addAction(fOpen);
+  fRecentMenu = file->addMenu(tr("Open Recent"));
+  FillRecentMenu();
   file->addAction(fSave);
   file->addAction(fSaveAs);
   file->addSeparator();
@@ -220,16 +254,26 @@ void TForm5::BuildActions() {
   connect(file, &QMenu::aboutToShow, this, [this] { UpdateFileActions(); });
 
   QMenu* edit = menuBar()->addMenu(tr("Edit"));
-  fUndo = MakeUndoAction(this, fUndoEngine);
-  edit->addAction(fUndo);
-  addAction(fUndo);  // Ctrl+Z anywhere in the window; a text field keeps its own
+  fEdit = std::make_unique<THistoryActions>(this, *fHistory);
+  fEdit->Apply = [this](bool Undoing) { ApplyHistory(Undoing); };
+  edit->addAction(fEdit->Undo());
+  edit->addAction(fEdit->Redo());
+  // The keys anywhere in the window; a text field keeps its own.
+  addAction(fEdit->Undo());
+  addAction(fEdit->Redo());
+  connect(edit, &QMenu::aboutToShow, this, [this] {
+    fHistory->Settle();
+    fEdit->Update();
+  });
 
   // What touches the page, disabled together while a load holds it.
   fCommands = new QActionGroup(this);
   fCommands->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
   for (QAction* a : fInsert) fCommands->addAction(a);
   for (QAction* a : fAlign) fCommands->addAction(a);
-  for (QAction* a : {fBringToFront, fSendToBack, fNewPage, fOpen, fSave, fSaveAs, fExport, fUndo}) fCommands->addAction(a);
+  for (QAction* a : {fBringToFront, fSendToBack, fNewPage, fOpen, fSave, fSaveAs, fExport, fEdit->Undo(), fEdit->Redo()}) {
+    fCommands->addAction(a);
+  }
 
   QMenu* layer = menuBar()->addMenu(tr("Layer"));
   for (QAction* a : fInsert) layer->addAction(a);
@@ -299,6 +343,7 @@ void TForm5::BuildLayout() {
   fWorkArea = new TWorkArea(*fSys, workPanel);
   fWorkArea->setObjectName(QStringLiteral("PaintBox1"));
   fWorkArea->OnTouched = [this] { RequestFrame(); };
+  fWorkArea->Recorder = fRecorder.get();
   centre->addWidget(fWorkArea, 0, 0, Qt::AlignCenter);
   middle->addWidget(workPanel, 1);
   workPanel->installEventFilter(this);  // its resizes fit a large page again
@@ -309,7 +354,8 @@ void TForm5::BuildLayout() {
   auto* right = new QVBoxLayout(panel2);
   right->setContentsMargins(0, 0, 0, 0);
   right->setSpacing(0);
-  auto* splitter = new QSplitter(Qt::Vertical, panel2);
+  auto* splitter = fSplitter = new QSplitter(Qt::Vertical, panel2);
+  splitter->setObjectName(QStringLiteral("Splits"));
   auto* listPanel = new QWidget(splitter);
   auto* listColumn = new QVBoxLayout(listPanel);
   listColumn->setContentsMargins(0, 0, 0, 0);
@@ -338,6 +384,17 @@ void TForm5::BuildLayout() {
   // The grid shows the selected layer, or the page when none is; it rebuilds when the layer stack
   // changes, so a row never outlives its property.
   fPropertyGrid->Follow(fSys.get());
+  // Each gesture of the grid is one step of the history (those whose cell pushes an undo element
+  // become the element's step).
+  fPropertyGrid->OnEditBegins = [this](TBaseProperty* Property) {
+    fGridEdit.reset();
+    if (Property != nullptr) fGridEdit.emplace(*fHistory, *Property);
+  };
+  fPropertyGrid->OnEditEnds = [this] {
+    if (fGridEdit) fGridEdit->Finish();
+    fGridEdit.reset();
+    RequestFrame();
+  };
   editorColumn->addWidget(fGridPanel, 1);
   splitter->addWidget(listPanel);
   splitter->addWidget(editorPanel);
@@ -482,7 +539,7 @@ bool TForm5::eventFilter(QObject* Watched, QEvent* Event) {
     auto* key = static_cast<QKeyEvent*>(Event);
     if (KeyGoesToPage(Watched, key)) {
       std::uint16_t code = VirtualKeyOf(key->key());
-      fSys->KeyDown(code, ShiftStateOf(key->modifiers(), QGuiApplication::mouseButtons()));
+      fRecorder->KeyDown(code, ShiftStateOf(key->modifiers(), QGuiApplication::mouseButtons()));
       RequestFrame();
     }
   }
@@ -511,6 +568,7 @@ void TForm5::WithLoading(const std::function<void()>& Work) {
   if (--fBusy == 0) {
     fCommands->setEnabled(true);
     UpdateFileActions();
+    PollRecovery();  // what the load's steps changed, now that the page is whole
   }
   if (fTreeStale) {
     fTreeStale = false;
@@ -568,7 +626,8 @@ void TForm5::Insert(TLayerKind Kind) {
     if (!folder) return;
     source = folder->toStdString();
   }
-  WithLoading([&] { InsertLayer(*fSys, Kind, source); });
+  fHistory->Settle();
+  WithLoading([&] { RecordInsertedLayer(*fHistory, InsertLayer(*fSys, Kind, source)); });
   SetLastFrame(LastFrameFor(*fSys, LastFrame()));
   fTree->FillTree();
 }
@@ -577,11 +636,11 @@ bool TForm5::OpenProjectFile(const QString& FileName) {
   const std::size_t before = fSys->Layers.size();
   bool opened = false;
   WithLoading([&] {
-    qv::OpenProject(*fSys, FileName.toStdString());
+    qv::OpenProject(*fHistory, FileName.toStdString());
     opened = true;
   });
   if (opened) {
-    fFileName = FileName.toStdString();
+    AddRecent(FileName.toStdString());
     const std::size_t added = fSys->Layers.size() - before;
     statusBar()->showMessage(before == 0 ? tr("Opened %1: %2 layers").arg(FileName).arg(added)
                                          : tr("Opened %1: %2 layers on top of the %3 already on the page")
@@ -612,6 +671,9 @@ void TForm5::FitPage() {
 }
 
 void TForm5::NewPage() {
+  // Unsaved changes are asked about first; a page without them keeps its question.
+  const bool unsaved = !fHistory->IsClean();
+  if (!MaySetAside(tr("making a new page"))) return;
   const std::span<const TPageSize> sizes = NewPageSizes();
   QStringList names;
   int current = 0;
@@ -621,12 +683,12 @@ void TForm5::NewPage() {
   }
   const auto chosen = fOptions.Dialogs->ChooseItem(this, tr("New Page"), tr("Page size:"), names, current);
   if (!chosen || *chosen < 0 || *chosen >= int(sizes.size())) return;
-  if (!fSys->Layers.empty() && !fOptions.Dialogs->Confirm(this, QStringLiteral("Are you sure ?"), QStringLiteral("Alert"))) {
+  if (!unsaved && !fSys->Layers.empty() &&
+      !fOptions.Dialogs->Confirm(this, QStringLiteral("Are you sure ?"), QStringLiteral("Alert"))) {
     return;
   }
   const TPageSize& size = sizes[std::size_t(*chosen)];
-  ResetToNewPage(*fSys, size.Width, size.Height);
-  fFileName.clear();
+  qv::NewPage(*fHistory, [&] { ResetToNewPage(*fSys, size.Width, size.Height); });
   SetLastFrame(0);
   fRuler->SetFrame(0);
   fTree->FillTree();
@@ -639,16 +701,32 @@ void TForm5::OpenProject() {
   const QString title = fSys->Layers.empty()
                             ? tr("Open Project")
                             : tr("Open Project (its layers go on top of the %1 layers on the page)").arg(fSys->Layers.size());
+  if (!MaySetAside(tr("opening another project"))) return;
   const auto file = fOptions.Dialogs->OpenFile(this, title, kProjectFilter);
   if (!file) return;
   OpenProjectFile(*file);
 }
 
+void TForm5::Saved(const std::string& FileName) {
+  fHistory->SetFileName(FileName);
+  fHistory->SetClean();
+  if (fRecovery) fRecovery->Remove();
+  for (const std::filesystem::path& f : fAdoptedRecovery) {
+    std::error_code ignored;
+    std::filesystem::remove(f, ignored);
+  }
+  fAdoptedRecovery.clear();
+  AddRecent(FileName);
+  statusBar()->showMessage(tr("Saved %1").arg(QString::fromStdString(FileName)), 5000);
+}
+
 void TForm5::Save() {
-  if (fFileName.empty()) return;
+  const std::string name = fHistory->FileName();
+  if (name.empty()) return;
+  fPropertyGrid->FinishEditing();
   try {
-    fSys->SaveToFile(fFileName);
-    statusBar()->showMessage(tr("Saved %1").arg(QString::fromStdString(fFileName)), 5000);
+    fSys->SaveToFile(name);
+    Saved(name);
   } catch (const std::exception& e) {
     fOptions.Dialogs->Warn(this, tr("Save"), QString::fromUtf8(e.what()));
   }
@@ -658,21 +736,48 @@ void TForm5::SaveAs() {
   const auto file = fOptions.Dialogs->SaveFile(this, tr("Save As"), kProjectFilter);
   if (!file) return;
   const std::string name = ProjectSaveName(file->toStdString());
+  fPropertyGrid->FinishEditing();
   try {
     fSys->SaveToFile(name);
-    fFileName = name;
-    statusBar()->showMessage(tr("Saved %1").arg(QString::fromStdString(name)), 5000);
+    Saved(name);
   } catch (const std::exception& e) {
     fOptions.Dialogs->Warn(this, tr("Save As"), QString::fromUtf8(e.what()));
   }
   UpdateFileActions();
 }
 
+bool TForm5::SaveDocument() {
+  if (fHistory->FileName().empty()) {
+    SaveAs();
+  } else {
+    Save();
+  }
+  return fHistory->IsClean();
+}
+
+QString TForm5::DocumentTitle() const {
+  const std::string& name = fHistory->FileName();
+  return name.empty() ? tr("The new page") : QString::fromStdString(std::filesystem::path(name).filename().string());
+}
+
+bool TForm5::MaySetAside(const QString& Action) {
+  fPropertyGrid->FinishEditing();
+  fHistory->Settle();
+  if (fHistory->IsClean()) return true;
+  switch (fOptions.Dialogs->AskSaveChanges(this, DocumentTitle(), Action)) {
+    case TSaveChoice::scSave: return SaveDocument();
+    case TSaveChoice::scDiscard: return true;
+    case TSaveChoice::scCancel: break;
+  }
+  return false;
+}
+
 void TForm5::Export() {
   TExportRequest defaults;
   defaults.From = std::max(0, fSys->frame);
   defaults.To = defaults.From + std::max(1, int(std::lround(fSys->Duration() * kFramesPerSecond))) - 1;
-  const std::filesystem::path base = fFileName.empty() ? std::filesystem::path("page") : std::filesystem::path(fFileName);
+  const std::string& fileName = fHistory->FileName();
+  const std::filesystem::path base = fileName.empty() ? std::filesystem::path("page") : std::filesystem::path(fileName);
   defaults.Output = (base.parent_path() / base.stem()).string();
   const auto request = fOptions.Dialogs->AskExport(this, defaults);
   if (!request) return;
@@ -708,12 +813,147 @@ void TForm5::Export() {
 }
 
 void TForm5::Exit() {
-  if (!fSys->Layers.empty() && !fOptions.Dialogs->Confirm(this, QStringLiteral("Are you sure ?"), QStringLiteral("Alert"))) {
+  fPropertyGrid->FinishEditing();
+  fHistory->Settle();
+  if (!fHistory->IsClean()) {
+    if (!MaySetAside(tr("closing"))) return;
+  } else if (!fSys->Layers.empty() &&
+             !fOptions.Dialogs->Confirm(this, QStringLiteral("Are you sure ?"), QStringLiteral("Alert"))) {
     return;
   }
-  close();
+  fCloseApproved = true;
+  if (!close()) fCloseApproved = false;
 }
 
-void TForm5::UpdateFileActions() { fSave->setEnabled(!fFileName.empty()); }
+void TForm5::closeEvent(QCloseEvent* Event) {
+  if (!fCloseApproved && !MaySetAside(tr("closing"))) {
+    Event->ignore();
+    return;
+  }
+  fCloseApproved = false;
+  if (fSettings) {
+    fSettings->setValue(QStringLiteral("window/geometry"), saveGeometry());
+    fSettings->setValue(QStringLiteral("window/splits"), fSplitter->saveState());
+    fSettings->sync();
+  }
+  // A clean exit leaves no recovery file behind (changes discarded on purpose included).
+  if (fRecovery) fRecovery->Remove();
+  for (const std::filesystem::path& f : fAdoptedRecovery) {
+    std::error_code ignored;
+    std::filesystem::remove(f, ignored);
+  }
+  fAdoptedRecovery.clear();
+  Event->accept();
+}
+
+void TForm5::UpdateFileActions() { fSave->setEnabled(!fHistory->FileName().empty()); }
+
+// ---- history ------------------------------------------------------------------------------
+
+void TForm5::HistoryChanged() {
+  fEdit->Update();
+  UpdateTitle();
+  UpdateFileActions();
+  PollRecovery();
+}
+
+void TForm5::UpdateTitle() {
+  const bool modified = !fHistory->IsClean();
+  if (fHistory->FileName().empty() && !modified) {
+    setWindowTitle(kAppTitle);
+    return;
+  }
+  setWindowTitle(QStringLiteral("%1%2 - %3").arg(DocumentTitle(), modified ? QStringLiteral("*") : QString(), kAppTitle));
+}
+
+void TForm5::ApplyHistory(bool Undoing) {
+  // An inline edit under way ends first, so it is a step of its own before the one taken back.
+  fPropertyGrid->FinishEditing();
+  WithLoading([&] {
+    if (Undoing) {
+      fHistory->Undo();
+    } else {
+      fHistory->Redo();
+    }
+  });
+  SetLastFrame(LastFrameFor(*fSys, LastFrame()));
+  RequestFrame();
+}
+
+void TForm5::PollRecovery() {
+  if (!fRecovery || fBusy > 0) return;
+  fRecovery->Poll(!fHistory->IsClean(), fHistory->Changes(), [this] {
+    return TRecoveryContent{fHistory->FileName(), fSys->ProjectFolder.string(), fSys->ProjectText()};
+  });
+}
+
+void TForm5::OfferRecovery() {
+  if (fOptions.RecoveryFolder.empty()) return;
+  const long self = static_cast<long>(QCoreApplication::applicationPid());
+  TRecoveryScan scan =
+      ScanRecoveryFolder(fOptions.RecoveryFolder, [self](long Pid) { return Pid == self || ProcessRunning(Pid); });
+  for (const std::string& line : scan.Damaged) statusBar()->showMessage(QString::fromStdString(line));
+  if (scan.Offers.empty()) return;
+  // The newest one; any others wait for the next start.
+  const TRecoveryOffer& offer = scan.Offers.front();
+  const QString document = offer.Content.FileName.empty()
+                               ? tr("a new page")
+                               : QString::fromStdString(offer.Content.FileName);
+  const QString text = tr("QV closed without saving the changes to %1.\nRecovery file: %2\nRestore them?")
+                           .arg(document, QString::fromStdString(offer.File.string()));
+  if (!fOptions.Dialogs->OfferRecovery(this, text)) {
+    std::error_code ignored;
+    std::filesystem::remove(offer.File, ignored);
+    return;
+  }
+  bool restored = false;
+  WithLoading([&] {
+    RecoverPage(*fHistory, offer.Content);
+    restored = true;
+  });
+  SetLastFrame(LastFrameFor(*fSys, LastFrame()));
+  fTree->FillTree();
+  // Kept until the page is saved: a crash before that offers it again.
+  if (restored) fAdoptedRecovery.push_back(offer.File);
+  statusBar()->showMessage(tr("Restored the unsaved changes to %1").arg(document), 15000);
+}
+
+// ---- recent files -------------------------------------------------------------------------
+
+void TForm5::AddRecent(const std::string& FileName) {
+  const QString absolute = QFileInfo(QString::fromStdString(FileName)).absoluteFilePath();
+  fRecent.removeAll(absolute);
+  fRecent.prepend(absolute);
+  while (fRecent.size() > kRecentFiles) fRecent.removeLast();
+  if (fSettings) {
+    fSettings->setValue(QStringLiteral("recentFiles"), fRecent);
+    fSettings->sync();
+  }
+  FillRecentMenu();
+}
+
+void TForm5::FillRecentMenu() {
+  fRecentMenu->clear();
+  for (int i = 0; i < fRecent.size(); ++i) {
+    const QString file = fRecent.at(i);
+    QAction* a = fRecentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(file).fileName()));
+    a->setToolTip(file);
+    a->setData(file);
+    connect(a, &QAction::triggered, this, [this, file] { OpenRecent(file); });
+  }
+  fRecentMenu->setEnabled(!fRecent.isEmpty());
+}
+
+void TForm5::OpenRecent(const QString& FileName) {
+  if (fBusy > 0 || !MaySetAside(tr("opening another project"))) return;
+  if (!QFileInfo::exists(FileName)) {
+    fRecent.removeAll(FileName);
+    if (fSettings) fSettings->setValue(QStringLiteral("recentFiles"), fRecent);
+    FillRecentMenu();
+    fOptions.Dialogs->Warn(this, tr("Open Recent"), tr("%1 is no longer there.").arg(FileName));
+    return;
+  }
+  OpenProjectFile(FileName);
+}
 
 }  // namespace qv

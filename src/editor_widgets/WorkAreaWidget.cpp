@@ -97,7 +97,11 @@ void TWorkArea::mousePressEvent(QMouseEvent* Event) {
   const auto button = ButtonOf(Event->button());
   if (Suspended || !button) return;
   const QPoint at = PagePoint(Event->position());
-  fSys.MouseDown(*button, ShiftStateOf(Event->modifiers(), Event->buttons()), at.x(), at.y());
+  if (Recorder != nullptr) {
+    Recorder->MouseDown(*button, ShiftStateOf(Event->modifiers(), Event->buttons()), at.x(), at.y());
+  } else {
+    fSys.MouseDown(*button, ShiftStateOf(Event->modifiers(), Event->buttons()), at.x(), at.y());
+  }
   if (OnTouched) OnTouched();
 }
 
@@ -114,7 +118,11 @@ void TWorkArea::mouseReleaseEvent(QMouseEvent* Event) {
   const auto button = ButtonOf(Event->button());
   if (Suspended || !button) return;
   const QPoint at = PagePoint(Event->position());
-  fSys.MouseUp(*button, ShiftStateOf(Event->modifiers(), Event->buttons()), at.x(), at.y());
+  if (Recorder != nullptr) {
+    Recorder->MouseUp(*button, ShiftStateOf(Event->modifiers(), Event->buttons()), at.x(), at.y());
+  } else {
+    fSys.MouseUp(*button, ShiftStateOf(Event->modifiers(), Event->buttons()), at.x(), at.y());
+  }
   if (OnTouched) OnTouched();
 }
 

@@ -2,6 +2,7 @@
 // The work area (PaintBox1): shows the composition's work image at 1:1 with alpha ignored, straight
 // from the image's memory, and hands the pointer's presses, moves and releases to the composition.
 #include "composition/QvSystem.h"
+#include "history/PageCommands.h"
 
 #include <QImage>
 #include <QWidget>
@@ -25,6 +26,8 @@ class TWorkArea final : public QWidget {
   std::function<void()> OnTouched;
   // While true, pointer events are not handed on (a long load is running).
   bool Suspended = false;
+  // When set, presses and releases go through it, so a drag becomes one step of the history.
+  TWorkAreaRecorder* Recorder = nullptr;
 
  protected:
   void paintEvent(QPaintEvent* Event) override;
