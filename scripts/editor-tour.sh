@@ -2,9 +2,11 @@
 # Drives qveditor under Xvfb the way an operator would and photographs each step: the example
 # page opened from the command line, layers picked, dragged, resized and nudged, the time ruler
 # clicked, zoomed and typed into, a text layer inserted from the toolbar and its grid opened, the
-# page's own grid, the page saved with Ctrl+S and opened again in a new editor; there the safe
-# areas shown, a drag resting on the page's centre line with its guide, the page at 200 %, and the
-# Data panel filling the headline's slot.
+# page's own grid, the page saved with Ctrl+S and opened again in a new editor; there a layer
+# deleted, brought back with Ctrl+Z and deleted again with Ctrl+Y, the "*" of unsaved changes in
+# the title, the editor killed (SIGKILL) and started again to its offer of the unsaved page; in the
+# recovered page the safe areas shown, a drag resting on the page's centre line with its guide, the
+# page at 200 %, and the Data panel filling the headline's slot.
 #
 #   scripts/editor-tour.sh [OUT_DIR]      default out/screens
 #
@@ -27,14 +29,25 @@ mkdir -p "$out" docs
 # A copy of the example, so that saving never touches the one in the source tree.
 work=$(mktemp -d)
 cp -r examples/news "$work/news"
-# Settings of the tour's own (safe areas, test data), never the user's.
-export XDG_CONFIG_HOME="$work/config"
 project=$work/news/news.QV
 
-start_xvfb 1500x860x24
+# Settings and recovery files of the tour's own, so that nothing of the user's moves the window.
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
+recovery=$XDG_DATA_HOME/Tessaly/qveditor/recovery
+
+start_xvfb 1500x860x24  # wide enough for the window with its Data panel
 trap 'kill $XVFB_PID 2>/dev/null || true; rm -rf "$work"' EXIT
 
 shot() { import -window root "$out/$1.png"; echo "  $out/$1.png"; }
+# The display has no window manager, so no title bars: this photograph gets the window's title
+# written under the window.
+titled_shot() {
+  local title
+  title=$(xdotool getwindowname "$1")
+  import -window root "$out/$2.png"
+  convert "$out/$2.png" -font "$(fc-match -f "%{file}" sans)" -fill white -pointsize 16 -annotate +10+790 "Title: $title" "$out/$2.png"
+  echo "  $out/$2.png (title: $title)"
+}
 # Page coordinates to screen coordinates: the window sits at the top-left corner of the bare
 # display; the work area is centred in its panel below the menu and the toolbar panel.
 origin_x=48
@@ -56,7 +69,7 @@ drag() {  # drag from (x1, y1) to (x2, y2) in page coordinates, in small steps a
 echo "Photographs of the editor:"
 "$editor" "$project" >"$work/editor.log" 2>&1 &
 editor_pid=$!
-win=$(wait_for_window "^Tessaly")
+win=$(wait_for_window "Tessaly \\(QV\\)")
 sleep 2
 shot 01-opened
 
@@ -117,32 +130,72 @@ wait "$editor_pid" 2>/dev/null || true
 grep -q "Text000" "$project" && echo "  saved: $project holds the inserted Text000"
 "$editor" "$project" >>"$work/editor.log" 2>&1 &
 editor_pid=$!
-win=$(wait_for_window "^Tessaly")
+win=$(wait_for_window "Tessaly \\(QV\\)")
 sleep 2
 shot 13-reopened
 
+# Pick the strap and delete it: the title gains its "*". Ctrl+Z brings it back, Ctrl+Y takes it
+# away again, and Ctrl+Z once more brings it back.
+move 300 500
+xdotool click 1
+sleep 0.2
+xdotool key --window "$win" Delete
+sleep 0.5
+titled_shot "$win" 14-deleted
+xdotool key --window "$win" ctrl+z
+sleep 0.5
+titled_shot "$win" 15-undone
+xdotool key --window "$win" ctrl+y
+sleep 0.5
+titled_shot "$win" 16-redone
+xdotool key --window "$win" ctrl+z
+sleep 0.3
+# Ten nudges make ten changes since the saved state: the page goes to its recovery file.
+xdotool key --window "$win" Right Right Right Right Right Right Right Right Right Right
+sleep 0.5
+titled_shot "$win" 17-unsaved
+for _ in $(seq 50); do
+  ls "$recovery"/page-*.qvrecovery >/dev/null 2>&1 && break
+  sleep 0.1
+done
+echo "  recovery file: $(ls "$recovery"/page-*.qvrecovery)"
+
+# A crash: the editor is killed, and the next start offers the unsaved page, naming its file.
+kill -9 "$editor_pid"
+wait "$editor_pid" 2>/dev/null || true
+"$editor" >>"$work/editor.log" 2>&1 &
+editor_pid=$!
+wait_for_window "Recover unsaved changes" >/dev/null
+sleep 1
+shot 18-recovery-offer
+xdotool key Return
+win=$(wait_for_window "news.QV\\* - Tessaly")
+sleep 1
+titled_shot "$win" 19-recovered
+
 # The safe areas (View > Safe Areas, Ctrl+'): action-safe, graphics-safe. A click on empty page
-# space first gives the new window the keyboard (and selects nothing).
+# space first gives the window the keyboard (and selects nothing).
 move 700 330
 xdotool click 1
 sleep 0.2
 xdotool key --window "$win" ctrl+apostrophe
 sleep 0.5
-shot 14-safe-areas
-# The strap (680 wide since its resize, its left edge at 64) dragged 24 pixels left: its centre
-# comes within 4 pixels of the page's centre line and rests there; the guides show while the
-# button is held (the lines of other layers its unmoved top, middle and bottom lie on, too).
+shot 20-safe-areas
+# The strap (680 wide since its resize, its left edge at 74 after the nudges) dragged 28 pixels
+# left: its centre comes within 2 pixels of the page's centre line and rests there; the guides
+# show while the button is held (the lines of other layers its unmoved top, middle and bottom lie
+# on, too).
 move 300 504
 xdotool mousedown 1
-for x in 295 290 285 280 277 276; do xdotool mousemove $(at $x 504); sleep 0.05; done
+for x in 295 290 285 280 276 272; do xdotool mousemove $(at $x 504); sleep 0.05; done
 sleep 0.4
-shot 15-snap-guide
+shot 21-snap-guide
 xdotool mouseup 1
 sleep 0.2
 # 200 % (Ctrl+2): every page pixel a block of four.
 xdotool key --window "$win" ctrl+2
 sleep 0.5
-shot 16-zoomed-200
+shot 22-zoomed-200
 xdotool key --window "$win" ctrl+0
 # The Data panel (Ctrl+Shift+D) opens on the first slot, which the headline shows.
 xdotool key --window "$win" ctrl+shift+d
@@ -150,7 +203,7 @@ sleep 0.5
 xdotool type "Storm warning for the coast"
 xdotool key Return
 sleep 0.8
-shot 17-data-panel
+shot 23-data-panel
 kill "$editor_pid"
 wait "$editor_pid" 2>/dev/null || true
 

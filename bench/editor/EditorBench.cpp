@@ -39,7 +39,6 @@ struct EditorPage {
   EditorPage() {
     qv::TEditorOptions options;
     options.GridFolders = {std::filesystem::temp_directory_path() / "qvbench-editor"};
-    options.SettingsFile = QString::fromStdString((std::filesystem::temp_directory_path() / "qvbench-editor" / "qveditor.ini").string());
     window = std::make_unique<qv::TForm5>(std::move(options));
     window->show();
     window->OpenProjectFile(QString::fromUtf8(QV_EXAMPLES_DIR "/news/news.QV"));

@@ -25,7 +25,7 @@ const QString kGroup = QStringLiteral("TestData");
 
 }  // namespace
 
-TDataPanel::TDataPanel(TTestData& Data, TEditorDialogs& Dialogs, QSettings& Settings, QWidget* Parent)
+TDataPanel::TDataPanel(TTestData& Data, TEditorDialogs& Dialogs, QSettings* Settings, QWidget* Parent)
     : QDockWidget(tr("Data"), Parent), fData(Data), fDialogs(Dialogs), fSettings(Settings) {
   setObjectName(QStringLiteral("DataPanel"));
   auto* body = new QWidget(this);
@@ -99,13 +99,15 @@ TDataPanel::TDataPanel(TTestData& Data, TEditorDialogs& Dialogs, QSettings& Sett
   });
 
   // The fields kept from the last session.
-  const int n = fSettings.beginReadArray(kGroup);
-  for (int i = 0; i < n; ++i) {
-    fSettings.setArrayIndex(i);
-    fData.Set(fSettings.value(QStringLiteral("Field")).toString().toStdString(),
-              fSettings.value(QStringLiteral("Value")).toString().toStdString());
+  if (fSettings != nullptr) {
+    const int n = fSettings->beginReadArray(kGroup);
+    for (int i = 0; i < n; ++i) {
+      fSettings->setArrayIndex(i);
+      fData.Set(fSettings->value(QStringLiteral("Field")).toString().toStdString(),
+                fSettings->value(QStringLiteral("Value")).toString().toStdString());
+    }
+    fSettings->endArray();
   }
-  fSettings.endArray();
   Fill();
 }
 
@@ -124,20 +126,21 @@ void TDataPanel::Fill() {
 }
 
 void TDataPanel::Store() {
-  fSettings.remove(kGroup);
-  fSettings.beginWriteArray(kGroup);
+  if (fSettings == nullptr) return;
+  fSettings->remove(kGroup);
+  fSettings->beginWriteArray(kGroup);
   int i = 0;
   for (const TTestField& f : fData.Fields()) {
     // Slots without a value are there anyway; layer fields stay even when empty.
     if (i >= kSlots || !f.Value.empty()) {
-      fSettings.setArrayIndex(i);
-      fSettings.setValue(QStringLiteral("Field"), QString::fromStdString(f.Name));
-      fSettings.setValue(QStringLiteral("Value"), QString::fromStdString(f.Value));
+      fSettings->setArrayIndex(i);
+      fSettings->setValue(QStringLiteral("Field"), QString::fromStdString(f.Name));
+      fSettings->setValue(QStringLiteral("Value"), QString::fromStdString(f.Value));
     }
     ++i;
   }
-  fSettings.endArray();
-  fSettings.sync();
+  fSettings->endArray();
+  fSettings->sync();
 }
 
 void TDataPanel::Apply() {

@@ -24,9 +24,9 @@ class TEditorDialogs;
 
 class TDataPanel final : public QDockWidget {
  public:
-  // Data, Dialogs and Settings must outlive the panel. The fields kept in Settings are read into
-  // Data (nothing reaches the page until Apply).
-  TDataPanel(TTestData& Data, TEditorDialogs& Dialogs, QSettings& Settings, QWidget* Parent);
+  // Data, Dialogs and Settings (none: the values are not kept) must outlive the panel. The fields
+  // kept in Settings are read into Data (nothing reaches the page until Apply).
+  TDataPanel(TTestData& Data, TEditorDialogs& Dialogs, QSettings* Settings, QWidget* Parent);
 
   // Puts the values on the page and shows what it could not take; the window calls it when the
   // page's layers changed (a field may name a layer only now there).
@@ -56,7 +56,7 @@ class TDataPanel final : public QDockWidget {
 
   TTestData& fData;
   TEditorDialogs& fDialogs;
-  QSettings& fSettings;
+  QSettings* fSettings;
   QTableWidget* fTable = nullptr;
   QLineEdit* fNewField = nullptr;
   QStringListModel* fSuggestions = nullptr;

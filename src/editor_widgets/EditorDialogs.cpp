@@ -130,6 +130,26 @@ class TQtEditorDialogs final : public TEditorDialogs {
     if (!Details.isEmpty()) box.setDetailedText(Details);
     box.exec();
   }
+  TSaveChoice AskSaveChanges(QWidget* Parent, const QString& Document, const QString& Action) override {
+    QMessageBox box(QMessageBox::Warning, QObject::tr("Unsaved changes"),
+                    QObject::tr("%1 has changes that are not saved.").arg(Document),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, Parent);
+    box.setInformativeText(QObject::tr("Save them before %1?").arg(Action));
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+      case QMessageBox::Save: return TSaveChoice::scSave;
+      case QMessageBox::Discard: return TSaveChoice::scDiscard;
+      default: return TSaveChoice::scCancel;
+    }
+  }
+  bool OfferRecovery(QWidget* Parent, const QString& Text) override {
+    QMessageBox box(QMessageBox::Question, QObject::tr("Recover unsaved changes"), Text, QMessageBox::NoButton, Parent);
+    QPushButton* restore = box.addButton(QObject::tr("Restore"), QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Discard);
+    box.setDefaultButton(restore);
+    box.exec();
+    return box.clickedButton() == restore;
+  }
 
  private:
   // The next dialog starts where the last one ended.

@@ -5,7 +5,6 @@
 #include "editor_widgets/DataPanel.h"
 #include "editor_widgets/ObjectEditor.h"
 #include "editor_widgets/ObjectList.h"
-#include "editor_widgets/UndoAction.h"
 #include "editor_widgets/TimeRuler.h"
 #include "editor_widgets/WorkAreaWidget.h"
 
@@ -13,6 +12,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -48,6 +48,8 @@ constexpr int kPageHeight = 576;
 // its longest values whole at the window's first size.
 constexpr int kRightPanelWidth = 340;
 const QString kProjectFilter = QStringLiteral("QV Files (*.QV *.qv)");
+const QString kAppTitle = QStringLiteral("Tessaly (QV)");
+constexpr int kRecentFiles = 8;
 
 QWidget* Caption(const QString& Text, QWidget* Parent) {
   auto* label = new QLabel(Text, Parent);
@@ -59,6 +61,16 @@ QWidget* Caption(const QString& Text, QWidget* Parent) {
   label->setPalette(p);
   return label;
 }
+
+// The work area's scroll area: it scrolls by wheel and bars, never by keys, so that the arrow keys
+// a page is nudged with go on to the window whatever has the focus.
+class TWorkScroll final : public QScrollArea {
+ public:
+  using QScrollArea::QScrollArea;
+
+ protected:
+  void keyPressEvent(QKeyEvent* Event) override { Event->ignore(); }
+};
 
 QToolBar* Bar(const QString& Name, int Icon, QWidget* Parent) {
   auto* bar = new QToolBar(Name, Parent);
@@ -105,23 +117,41 @@ TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
   context.Undo = &fUndoEngine;
   fSys = Make<TQVSystem>(kPageWidth, kPageHeight, context, true);
   fTestData = std::make_unique<TTestData>(*fSys);
-  fSettings = fOptions.SettingsFile.isEmpty() ? std::make_unique<QSettings>()
-                                              : std::make_unique<QSettings>(fOptions.SettingsFile, QSettings::IniFormat);
   fSys->OnMediaProblem = [this](const std::string& Message) { ReportMedia(Message); };
   fSys->OnLoadProgress = [this](std::size_t Loaded, std::size_t Found) { ShowLoadProgress(Loaded, Found); };
   fHooks.push_back(fSys->onSelectItem.Connect([this](TQVSystem*) { LayerSelected(); }));
   fHooks.push_back(fSys->onLayersChanged.Connect([this](TQVSystem*) { LayersChanged(); }));
   fHooks.push_back(fSys->onPageSizeChanged.Connect([this](TQVSystem*) { PageSizeChanged(); }));
   fSys->AddChangeNotify(this, [this](TBaseProperty*, void*, const std::string&, std::int32_t) { RequestFrame(); });
+  fHistory = std::make_unique<THistory>(*fSys, fMachineTicks);
+  fRecorder = std::make_unique<TWorkAreaRecorder>(*fHistory);
+  if (!fOptions.SettingsFile.isEmpty()) {
+    fSettings = std::make_unique<QSettings>(fOptions.SettingsFile, QSettings::IniFormat);
+    fRecent = fSettings->value(QStringLiteral("recentFiles")).toStringList().mid(0, kRecentFiles);
+  }
+  if (!fOptions.RecoveryFolder.empty()) {
+    fRecovery = std::make_unique<TRecoveryWriter>(
+        fOptions.RecoveryFolder / RecoveryFileName(static_cast<long>(QCoreApplication::applicationPid())),
+        fMachineTicks);
+  }
 
   fCheckerboard = LoadCheckerboard(fOptions.GridFolders, fSys->fwidth, fSys->fheight);
 
-  setWindowTitle(QStringLiteral("Tessaly (QV)"));
+  setWindowTitle(kAppTitle);
   setFont(QFont(QStringLiteral("Tahoma"), 8));
   BuildActions();
   BuildLayout();
   fTree->FillTree();
   UpdateFileActions();
+  fHistory->OnChanged = [this] { HistoryChanged(); };
+  if (fSettings) {
+    restoreGeometry(fSettings->value(QStringLiteral("window/geometry")).toByteArray());
+    fSplitter->restoreState(fSettings->value(QStringLiteral("window/splits")).toByteArray());
+  }
+  // The interval of the recovery writes is measured by the page's clock; this only looks.
+  fRecoveryTimer.setInterval(1000);
+  connect(&fRecoveryTimer, &QTimer::timeout, this, [this] { PollRecovery(); });
+  if (fRecovery) fRecoveryTimer.start();
   fDataPanel->Apply();  // the slots' values from the last session
 
   fFrameTimer.setSingleShot(true);
@@ -134,6 +164,13 @@ TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
 TForm5::~TForm5() {
   qApp->removeEventFilter(this);
   fFrameTimer.stop();
+  fRecoveryTimer.stop();
+  // What the widgets still tell the history on their way out is no step.
+  fHistory->OnChanged = nullptr;
+  fPropertyGrid->OnEditBegins = nullptr;
+  fPropertyGrid->OnEditEnds = nullptr;
+  fGridEdit.reset();
+  fWorkArea->Recorder = nullptr;
   // The widgets that reach into the composition go before it; the scroll area's viewport stops
   // telling this window its resizes first.
   fPropertyGrid->SetAObject(nullptr);
@@ -142,6 +179,8 @@ TForm5::~TForm5() {
   delete takeCentralWidget();
   delete fDataPanel;
   fHooks.clear();
+  fRecorder.reset();
+  fHistory.reset();
   fTestData.reset();
   fSys.reset();
 }
@@ -159,12 +198,12 @@ void TForm5::BuildActions() {
   }
   fBringToFront = new QAction(QIcon(QStringLiteral(":/icons/bring-front.svg")), tr("Bring To Front"), this);
   connect(fBringToFront, &QAction::triggered, this, [this] {
-    BringSelectedToFront(*fSys);
+    if (TLayer* l = fSys->_SelectedLayer()) Recorded([&] { qv::BringToFront(*fHistory, *l); });
     RequestFrame();
   });
   fSendToBack = new QAction(QIcon(QStringLiteral(":/icons/send-back.svg")), tr("Send To Back"), this);
   connect(fSendToBack, &QAction::triggered, this, [this] {
-    SendSelectedToBack(*fSys);
+    if (TLayer* l = fSys->_SelectedLayer()) Recorded([&] { qv::SendToBack(*fHistory, *l); });
     RequestFrame();
   });
 
@@ -199,10 +238,12 @@ void TForm5::BuildActions() {
   static constexpr TVTextAlig kV[] = {vaTop, vaCenter, vaBottom};
   for (int i = 0; i < 3; ++i) {
     connect(fAlign[std::size_t(i)], &QAction::triggered, this, [this, v = kH[i]] {
-      if (AlignSelectedText(*fSys, v)) RequestFrame();
+      Recorded([&] { AlignSelectedText(*fHistory, v); });
+      RequestFrame();
     });
     connect(fAlign[std::size_t(i + 3)], &QAction::triggered, this, [this, v = kV[i]] {
-      if (AlignSelectedText(*fSys, v)) RequestFrame();
+      Recorded([&] { AlignSelectedText(*fHistory, v); });
+      RequestFrame();
     });
   }
 
@@ -225,6 +266,8 @@ void TForm5::BuildActions() {
   QMenu* file = menuBar()->addMenu(tr("File"));
   file->addAction(fNewPage);
   file->addAction(fOpen);
+  fRecentMenu = file->addMenu(tr("Open Recent"));
+  FillRecentMenu();
   file->addAction(fSave);
   file->addAction(fSaveAs);
   file->addSeparator();
@@ -234,16 +277,26 @@ void TForm5::BuildActions() {
   connect(file, &QMenu::aboutToShow, this, [this] { UpdateFileActions(); });
 
   QMenu* edit = menuBar()->addMenu(tr("Edit"));
-  fUndo = MakeUndoAction(this, fUndoEngine);
-  edit->addAction(fUndo);
-  addAction(fUndo);  // Ctrl+Z anywhere in the window; a text field keeps its own
+  fEdit = std::make_unique<THistoryActions>(this, *fHistory);
+  fEdit->Apply = [this](bool Undoing) { ApplyHistory(Undoing); };
+  edit->addAction(fEdit->Undo());
+  edit->addAction(fEdit->Redo());
+  // The keys anywhere in the window; a text field keeps its own.
+  addAction(fEdit->Undo());
+  addAction(fEdit->Redo());
+  connect(edit, &QMenu::aboutToShow, this, [this] {
+    fHistory->Settle();
+    fEdit->Update();
+  });
 
   // What touches the page, disabled together while a load holds it.
   fCommands = new QActionGroup(this);
   fCommands->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
   for (QAction* a : fInsert) fCommands->addAction(a);
   for (QAction* a : fAlign) fCommands->addAction(a);
-  for (QAction* a : {fBringToFront, fSendToBack, fNewPage, fOpen, fSave, fSaveAs, fExport, fUndo}) fCommands->addAction(a);
+  for (QAction* a : {fBringToFront, fSendToBack, fNewPage, fOpen, fSave, fSaveAs, fExport, fEdit->Undo(), fEdit->Redo()}) {
+    fCommands->addAction(a);
+  }
 
   QMenu* layer = menuBar()->addMenu(tr("Layer"));
   for (QAction* a : fInsert) layer->addAction(a);
@@ -255,9 +308,19 @@ void TForm5::BuildActions() {
   QMenu* arrange = menuBar()->addMenu(tr("Arrange"));
   for (const TArrangeCommand& cmd : ArrangeCommands()) {
     QAction* a = arrange->addAction(tr(cmd.Text));
-    connect(a, &QAction::triggered, this, [this, edge = cmd.Edge] {
+    connect(a, &QAction::triggered, this, [this, edge = cmd.Edge, text = std::string(cmd.Text)] {
       const TArrangeFrame frame = fArrangeToSafe->isChecked() ? TArrangeFrame::afGraphicsSafe : TArrangeFrame::afPage;
-      if (ArrangeSelected(*fSys, edge, frame)) RequestFrame();
+      TLayer* l = fSys->_SelectedLayer();
+      if (l == nullptr) return;
+      Recorded([&] {
+        fHistory->Settle();
+        // One step: "Align Left logo" (to the graphics-safe frame: "Align Left logo to the safe area").
+        TEdit edit(*fHistory, *l,
+                   text + " " + LayerTitle(*fSys, fSys->IndexOf(l)) +
+                       (frame == TArrangeFrame::afGraphicsSafe ? " to the safe area" : ""));
+        ArrangeSelected(*fSys, edge, frame);
+      });
+      RequestFrame();
     });
     fArrange[std::size_t(cmd.Edge)] = a;
     fCommands->addAction(a);
@@ -281,7 +344,7 @@ void TForm5::BuildActions() {
   fSafeAreas->setToolTip(tr("Action-safe (93 %), graphics-safe (90 %) and, on a 16:9 page, the 4:3 centre cut"));
   connect(fSafeAreas, &QAction::toggled, this, [this](bool on) {
     fWorkArea->SetSafeAreas(on);
-    fSettings->setValue(QStringLiteral("View/SafeAreas"), on);
+    if (fSettings) fSettings->setValue(QStringLiteral("View/SafeAreas"), on);
   });
   view->addSeparator();
   fZoomFit = view->addAction(tr("Fit"));
@@ -386,7 +449,7 @@ void TForm5::BuildLayout() {
   auto* workColumn = new QVBoxLayout(workPanel);
   workColumn->setContentsMargins(0, 0, 0, 0);
   // The page with its margins in a scroll area: centred while it fits, scrolled when zoomed in.
-  fWorkScroll = new QScrollArea(workPanel);
+  fWorkScroll = new TWorkScroll(workPanel);
   fWorkScroll->setObjectName(QStringLiteral("WorkScroll"));
   fWorkScroll->setFrameShape(QFrame::NoFrame);
   fWorkScroll->setAlignment(Qt::AlignCenter);
@@ -400,6 +463,8 @@ void TForm5::BuildLayout() {
   fWorkArea = new TWorkArea(*fSys, fWorkHolder);
   fWorkArea->setObjectName(QStringLiteral("PaintBox1"));
   fWorkArea->OnTouched = [this] { RequestFrame(); };
+  fWorkArea->Recorder = fRecorder.get();
+  fWorkArea->AroundStep = [this](const std::function<void()>& Record) { Recorded(Record); };
   fWorkArea->OnZoomWheel = [this](int Steps, QPoint At) {
     SyncViewScroll();
     const QPoint v = fWorkArea->mapTo(fWorkScroll->viewport(), At);
@@ -426,7 +491,8 @@ void TForm5::BuildLayout() {
   auto* right = new QVBoxLayout(panel2);
   right->setContentsMargins(0, 0, 0, 0);
   right->setSpacing(0);
-  auto* splitter = new QSplitter(Qt::Vertical, panel2);
+  auto* splitter = fSplitter = new QSplitter(Qt::Vertical, panel2);
+  splitter->setObjectName(QStringLiteral("Splits"));
   auto* listPanel = new QWidget(splitter);
   auto* listColumn = new QVBoxLayout(listPanel);
   listColumn->setContentsMargins(0, 0, 0, 0);
@@ -457,6 +523,17 @@ void TForm5::BuildLayout() {
   // The grid shows the selected layer, or the page when none is; it rebuilds when the layer stack
   // changes, so a row never outlives its property.
   fPropertyGrid->Follow(fSys.get());
+  // Each gesture of the grid is one step of the history (those whose cell pushes an undo element
+  // become the element's step).
+  fPropertyGrid->OnEditBegins = [this](TBaseProperty* Property) {
+    fGridEdit.reset();
+    if (Property != nullptr) fGridEdit.emplace(*fHistory, *Property);
+  };
+  fPropertyGrid->OnEditEnds = [this] {
+    if (fGridEdit) fGridEdit->Finish();
+    fGridEdit.reset();
+    RequestFrame();
+  };
   editorColumn->addWidget(fGridPanel, 1);
   splitter->addWidget(listPanel);
   splitter->addWidget(editorPanel);
@@ -506,7 +583,7 @@ void TForm5::BuildLayout() {
   statusBar()->addPermanentWidget(fZoomLabel);
 
   // The Data panel: test values for the page's fields, docked on the right, shown from the View menu.
-  fDataPanel = new TDataPanel(*fTestData, *fOptions.Dialogs, *fSettings, this);
+  fDataPanel = new TDataPanel(*fTestData, *fOptions.Dialogs, fSettings.get(), this);
   fDataPanel->OnChanged = [this] { RequestFrame(); };
   fDataPanel->SetSuggestions(FieldSuggestions(*fSys));
   addDockWidget(Qt::RightDockWidgetArea, fDataPanel);
@@ -516,7 +593,7 @@ void TForm5::BuildLayout() {
   data->setText(tr("Data Panel"));
   data->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
   fViewMenu->addAction(data);
-  fSafeAreas->setChecked(fSettings->value(QStringLiteral("View/SafeAreas"), false).toBool());
+  if (fSettings) fSafeAreas->setChecked(fSettings->value(QStringLiteral("View/SafeAreas"), false).toBool());
 
   resize(fSys->fwidth + 32 + kRightPanelWidth + 64, sizeHint().height());
   ApplyView();
@@ -628,7 +705,7 @@ bool TForm5::eventFilter(QObject* Watched, QEvent* Event) {
     auto* key = static_cast<QKeyEvent*>(Event);
     if (KeyGoesToPage(Watched, key)) {
       std::uint16_t code = VirtualKeyOf(key->key());
-      fSys->KeyDown(code, ShiftStateOf(key->modifiers(), QGuiApplication::mouseButtons()));
+      Recorded([&] { fRecorder->KeyDown(code, ShiftStateOf(key->modifiers(), QGuiApplication::mouseButtons())); });
       RequestFrame();
     }
   }
@@ -657,6 +734,7 @@ void TForm5::WithLoading(const std::function<void()>& Work) {
   if (--fBusy == 0) {
     fCommands->setEnabled(true);
     UpdateFileActions();
+    PollRecovery();  // what the load's steps changed, now that the page is whole
   }
   if (fTreeStale) {
     fTreeStale = false;
@@ -719,7 +797,8 @@ void TForm5::Insert(TLayerKind Kind) {
     if (!folder) return;
     source = folder->toStdString();
   }
-  WithLoading([&] { InsertLayer(*fSys, Kind, source); });
+  fHistory->Settle();
+  WithLoading([&] { Recorded([&] { RecordInsertedLayer(*fHistory, InsertLayer(*fSys, Kind, source)); }); });
   SetLastFrame(LastFrameFor(*fSys, LastFrame()));
   fTree->FillTree();
 }
@@ -728,11 +807,11 @@ bool TForm5::OpenProjectFile(const QString& FileName) {
   const std::size_t before = fSys->Layers.size();
   bool opened = false;
   WithLoading([&] {
-    qv::OpenProject(*fSys, FileName.toStdString());
+    Recorded([&] { qv::OpenProject(*fHistory, FileName.toStdString()); });
     opened = true;
   });
   if (opened) {
-    fFileName = FileName.toStdString();
+    AddRecent(FileName.toStdString());
     const std::size_t added = fSys->Layers.size() - before;
     statusBar()->showMessage(before == 0 ? tr("Opened %1: %2 layers").arg(FileName).arg(added)
                                          : tr("Opened %1: %2 layers on top of the %3 already on the page")
@@ -789,8 +868,14 @@ void TForm5::DropFiles(const std::vector<TDropItem>& Items, TPagePoint At) {
     if (item.Kind == TDropKind::dkProject) {
       OpenProjectFile(QString::fromStdString(item.Path));
     } else if (item.Kind != TDropKind::dkRefused) {
+      fHistory->Settle();
       WithLoading([&] {
-        if (DropLayer(*fSys, item, At) != nullptr) ++made;
+        Recorded([&] {
+          if (TLayer* l = DropLayer(*fSys, item, At)) {
+            RecordInsertedLayer(*fHistory, *l);
+            ++made;
+          }
+        });
       });
     }
   }
@@ -802,6 +887,9 @@ void TForm5::DropFiles(const std::vector<TDropItem>& Items, TPagePoint At) {
 }
 
 void TForm5::NewPage() {
+  // Unsaved changes are asked about first; a page without them keeps its question.
+  const bool unsaved = !fHistory->IsClean();
+  if (!MaySetAside(tr("making a new page"))) return;
   const std::span<const TPageSize> sizes = NewPageSizes();
   QStringList names;
   int current = 0;
@@ -811,12 +899,12 @@ void TForm5::NewPage() {
   }
   const auto chosen = fOptions.Dialogs->ChooseItem(this, tr("New Page"), tr("Page size:"), names, current);
   if (!chosen || *chosen < 0 || *chosen >= int(sizes.size())) return;
-  if (!fSys->Layers.empty() && !fOptions.Dialogs->Confirm(this, QStringLiteral("Are you sure ?"), QStringLiteral("Alert"))) {
+  if (!unsaved && !fSys->Layers.empty() &&
+      !fOptions.Dialogs->Confirm(this, QStringLiteral("Are you sure ?"), QStringLiteral("Alert"))) {
     return;
   }
   const TPageSize& size = sizes[std::size_t(*chosen)];
-  ResetToNewPage(*fSys, size.Width, size.Height);
-  fFileName.clear();
+  Recorded([&] { qv::NewPage(*fHistory, [&] { ResetToNewPage(*fSys, size.Width, size.Height); }); });
   SetLastFrame(0);
   fRuler->SetFrame(0);
   fTree->FillTree();
@@ -829,20 +917,38 @@ void TForm5::OpenProject() {
   const QString title = fSys->Layers.empty()
                             ? tr("Open Project")
                             : tr("Open Project (its layers go on top of the %1 layers on the page)").arg(fSys->Layers.size());
+  if (!MaySetAside(tr("opening another project"))) return;
   const auto file = fOptions.Dialogs->OpenFile(this, title, kProjectFilter);
   if (!file) return;
   OpenProjectFile(*file);
 }
 
+void TForm5::Recorded(const std::function<void()>& Work) { fTestData->WithoutTestData(Work); }
+
 void TForm5::SaveWithoutTestData(const std::string& FileName) {
   fTestData->WithoutTestData([&] { fSys->SaveToFile(FileName); });
 }
 
+void TForm5::Saved(const std::string& FileName) {
+  fHistory->SetFileName(FileName);
+  fHistory->SetClean();
+  if (fRecovery) fRecovery->Remove();
+  for (const std::filesystem::path& f : fAdoptedRecovery) {
+    std::error_code ignored;
+    std::filesystem::remove(f, ignored);
+  }
+  fAdoptedRecovery.clear();
+  AddRecent(FileName);
+  statusBar()->showMessage(tr("Saved %1").arg(QString::fromStdString(FileName)), 5000);
+}
+
 void TForm5::Save() {
-  if (fFileName.empty()) return;
+  const std::string name = fHistory->FileName();
+  if (name.empty()) return;
+  fPropertyGrid->FinishEditing();
   try {
-    SaveWithoutTestData(fFileName);
-    statusBar()->showMessage(tr("Saved %1").arg(QString::fromStdString(fFileName)), 5000);
+    SaveWithoutTestData(name);
+    Saved(name);
   } catch (const std::exception& e) {
     fOptions.Dialogs->Warn(this, tr("Save"), QString::fromUtf8(e.what()));
   }
@@ -852,21 +958,48 @@ void TForm5::SaveAs() {
   const auto file = fOptions.Dialogs->SaveFile(this, tr("Save As"), kProjectFilter);
   if (!file) return;
   const std::string name = ProjectSaveName(file->toStdString());
+  fPropertyGrid->FinishEditing();
   try {
     SaveWithoutTestData(name);
-    fFileName = name;
-    statusBar()->showMessage(tr("Saved %1").arg(QString::fromStdString(name)), 5000);
+    Saved(name);
   } catch (const std::exception& e) {
     fOptions.Dialogs->Warn(this, tr("Save As"), QString::fromUtf8(e.what()));
   }
   UpdateFileActions();
 }
 
+bool TForm5::SaveDocument() {
+  if (fHistory->FileName().empty()) {
+    SaveAs();
+  } else {
+    Save();
+  }
+  return fHistory->IsClean();
+}
+
+QString TForm5::DocumentTitle() const {
+  const std::string& name = fHistory->FileName();
+  return name.empty() ? tr("The new page") : QString::fromStdString(std::filesystem::path(name).filename().string());
+}
+
+bool TForm5::MaySetAside(const QString& Action) {
+  fPropertyGrid->FinishEditing();
+  fHistory->Settle();
+  if (fHistory->IsClean()) return true;
+  switch (fOptions.Dialogs->AskSaveChanges(this, DocumentTitle(), Action)) {
+    case TSaveChoice::scSave: return SaveDocument();
+    case TSaveChoice::scDiscard: return true;
+    case TSaveChoice::scCancel: break;
+  }
+  return false;
+}
+
 void TForm5::Export() {
   TExportRequest defaults;
   defaults.From = std::max(0, fSys->frame);
   defaults.To = defaults.From + std::max(1, int(std::lround(fSys->Duration() * kFramesPerSecond))) - 1;
-  const std::filesystem::path base = fFileName.empty() ? std::filesystem::path("page") : std::filesystem::path(fFileName);
+  const std::string& fileName = fHistory->FileName();
+  const std::filesystem::path base = fileName.empty() ? std::filesystem::path("page") : std::filesystem::path(fileName);
   defaults.Output = (base.parent_path() / base.stem()).string();
   defaults.Time = fTimeOfDay.Now();
   const auto request = fOptions.Dialogs->AskExport(this, defaults);
@@ -903,12 +1036,152 @@ void TForm5::Export() {
 }
 
 void TForm5::Exit() {
-  if (!fSys->Layers.empty() && !fOptions.Dialogs->Confirm(this, QStringLiteral("Are you sure ?"), QStringLiteral("Alert"))) {
+  fPropertyGrid->FinishEditing();
+  fHistory->Settle();
+  if (!fHistory->IsClean()) {
+    if (!MaySetAside(tr("closing"))) return;
+  } else if (!fSys->Layers.empty() &&
+             !fOptions.Dialogs->Confirm(this, QStringLiteral("Are you sure ?"), QStringLiteral("Alert"))) {
     return;
   }
-  close();
+  fCloseApproved = true;
+  if (!close()) fCloseApproved = false;
 }
 
-void TForm5::UpdateFileActions() { fSave->setEnabled(!fFileName.empty()); }
+void TForm5::closeEvent(QCloseEvent* Event) {
+  if (!fCloseApproved && !MaySetAside(tr("closing"))) {
+    Event->ignore();
+    return;
+  }
+  fCloseApproved = false;
+  if (fSettings) {
+    fSettings->setValue(QStringLiteral("window/geometry"), saveGeometry());
+    fSettings->setValue(QStringLiteral("window/splits"), fSplitter->saveState());
+    fSettings->sync();
+  }
+  // A clean exit leaves no recovery file behind (changes discarded on purpose included).
+  if (fRecovery) fRecovery->Remove();
+  for (const std::filesystem::path& f : fAdoptedRecovery) {
+    std::error_code ignored;
+    std::filesystem::remove(f, ignored);
+  }
+  fAdoptedRecovery.clear();
+  Event->accept();
+}
+
+void TForm5::UpdateFileActions() { fSave->setEnabled(!fHistory->FileName().empty()); }
+
+// ---- history ------------------------------------------------------------------------------
+
+void TForm5::HistoryChanged() {
+  fEdit->Update();
+  UpdateTitle();
+  UpdateFileActions();
+  PollRecovery();
+}
+
+void TForm5::UpdateTitle() {
+  const bool modified = !fHistory->IsClean();
+  if (fHistory->FileName().empty() && !modified) {
+    setWindowTitle(kAppTitle);
+    return;
+  }
+  setWindowTitle(QStringLiteral("%1%2 - %3").arg(DocumentTitle(), modified ? QStringLiteral("*") : QString(), kAppTitle));
+}
+
+void TForm5::ApplyHistory(bool Undoing) {
+  // An inline edit under way ends first, so it is a step of its own before the one taken back.
+  fPropertyGrid->FinishEditing();
+  WithLoading([&] {
+    Recorded([&] {
+      if (Undoing) {
+        fHistory->Undo();
+      } else {
+        fHistory->Redo();
+      }
+    });
+  });
+  SetLastFrame(LastFrameFor(*fSys, LastFrame()));
+  RequestFrame();
+}
+
+void TForm5::PollRecovery() {
+  if (!fRecovery || fBusy > 0) return;
+  fRecovery->Poll(!fHistory->IsClean(), fHistory->Changes(), [this] {
+    // The page's own text: test data is never part of it.
+    std::string text;
+    fTestData->WithoutTestData([&] { text = fSys->ProjectText(); });
+    return TRecoveryContent{fHistory->FileName(), fSys->ProjectFolder.string(), std::move(text)};
+  });
+}
+
+void TForm5::OfferRecovery() {
+  if (fOptions.RecoveryFolder.empty()) return;
+  const long self = static_cast<long>(QCoreApplication::applicationPid());
+  TRecoveryScan scan =
+      ScanRecoveryFolder(fOptions.RecoveryFolder, [self](long Pid) { return Pid == self || ProcessRunning(Pid); });
+  for (const std::string& line : scan.Damaged) statusBar()->showMessage(QString::fromStdString(line));
+  if (scan.Offers.empty()) return;
+  // The newest one; any others wait for the next start.
+  const TRecoveryOffer& offer = scan.Offers.front();
+  const QString document = offer.Content.FileName.empty()
+                               ? tr("a new page")
+                               : QString::fromStdString(offer.Content.FileName);
+  const QString text = tr("QV closed without saving the changes to %1.\nRecovery file: %2\nRestore them?")
+                           .arg(document, QString::fromStdString(offer.File.string()));
+  if (!fOptions.Dialogs->OfferRecovery(this, text)) {
+    std::error_code ignored;
+    std::filesystem::remove(offer.File, ignored);
+    return;
+  }
+  bool restored = false;
+  WithLoading([&] {
+    RecoverPage(*fHistory, offer.Content);
+    restored = true;
+  });
+  SetLastFrame(LastFrameFor(*fSys, LastFrame()));
+  fTree->FillTree();
+  // Kept until the page is saved: a crash before that offers it again.
+  if (restored) fAdoptedRecovery.push_back(offer.File);
+  statusBar()->showMessage(tr("Restored the unsaved changes to %1").arg(document), 15000);
+}
+
+// ---- recent files -------------------------------------------------------------------------
+
+void TForm5::AddRecent(const std::string& FileName) {
+  const QString absolute = QFileInfo(QString::fromStdString(FileName)).absoluteFilePath();
+  fRecent.removeAll(absolute);
+  fRecent.prepend(absolute);
+  while (fRecent.size() > kRecentFiles) fRecent.removeLast();
+  if (fSettings) {
+    fSettings->setValue(QStringLiteral("recentFiles"), fRecent);
+    fSettings->sync();
+  }
+  FillRecentMenu();
+}
+
+void TForm5::FillRecentMenu() {
+  fRecentMenu->clear();
+  for (int i = 0; i < fRecent.size(); ++i) {
+    const QString file = fRecent.at(i);
+    QAction* a = fRecentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(file).fileName()));
+    a->setToolTip(file);
+    a->setData(file);
+    connect(a, &QAction::triggered, this, [this, file] { OpenRecent(file); });
+  }
+  fRecentMenu->setEnabled(!fRecent.isEmpty());
+}
+
+void TForm5::OpenRecent(const QString& FileName) {
+  if (fBusy > 0 || !MaySetAside(tr("opening another project"))) return;
+  if (!QFileInfo::exists(FileName)) {
+    fRecent.removeAll(FileName);
+    if (fSettings) fSettings->setValue(QStringLiteral("recentFiles"), fRecent);
+    FillRecentMenu();
+    fOptions.Dialogs->Warn(this, tr("Open Recent"), tr("%1 is no longer there.").arg(FileName));
+    return;
+  }
+  OpenProjectFile(FileName);
+}
 
 }  // namespace qv

@@ -11,9 +11,13 @@
 #include "editor_logic/TestData.h"
 #include "editor_logic/WorkAreaView.h"
 #include "editor_widgets/EditorDialogs.h"
+#include "editor_widgets/HistoryActions.h"
 #include "editor_logic/MediaProblems.h"
 #include "editor_logic/RenderLoop.h"
 #include "grid/Cells.h"
+#include "history/History.h"
+#include "history/PageCommands.h"
+#include "history/Recovery.h"
 #include "platform/QtCanvas.h"
 #include "platform/QtRichEdit.h"
 #include "platform/QtTextRenderer.h"
@@ -26,6 +30,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +44,7 @@ class QMenu;
 class QProgressDialog;
 class QScrollArea;
 class QSettings;
+class QSplitter;
 class QToolBar;
 
 namespace qv {
@@ -60,8 +66,11 @@ struct TEditorOptions {
   // The millisecond tick count the render loop and the composition go by; none: the machine's
   // monotonic clock. Not owned; it must outlive the window.
   TTickSource* Ticks = nullptr;
-  // The INI file the editor keeps its settings in (the Data panel's values, the safe areas);
-  // empty: the user's settings for the program.
+  // Where the recovery files of unsaved pages are written and looked for at start-up (the user's
+  // data folder); empty: none are.
+  std::filesystem::path RecoveryFolder;
+  // The settings file that keeps the recent files, the window's size and its panel splits, the
+  // Data panel's values and the safe areas' toggle (an INI file); empty: nothing is kept.
   QString SettingsFile;
 };
 
@@ -74,17 +83,30 @@ class TForm5 final : public QMainWindow {
   TWorkArea& WorkArea() { return *fWorkArea; }
   TObjectList& ObjectList() { return *fTree; }
   TObjectEditor& Grid() { return *fPropertyGrid; }
-  QAction* UndoAction() const { return fUndo; }
+  // The document's history: every change of the page, undone and redone by the Edit menu.
+  THistory& History() { return *fHistory; }
+  QAction* UndoAction() const { return fEdit->Undo(); }
+  QAction* RedoAction() const { return fEdit->Redo(); }
   TTimeRuler& Ruler() { return *fRuler; }
   QLineEdit& RulerField() { return *fRulerField; }
   const TCheckerboard& Checkerboard() const { return fCheckerboard; }
   const std::filesystem::path& CheckerboardFile() const { return fCheckerboard.File; }
-  const std::string& ProjectFileName() const { return fFileName; }
+  const std::string& ProjectFileName() const { return fHistory->FileName(); }
   // The last frame of the page's range: the ruler's end mark.
   std::int32_t LastFrame() const;
-  // Opens a project as "Open Project" does once a name is chosen; answers whether it opened
-  // without error (an error is told in one message).
+  // Opens a project as "Open Project" does once a name is chosen (asking nothing about unsaved
+  // changes); answers whether it opened without error (an error is told in one message).
   bool OpenProjectFile(const QString& FileName);
+  // At start-up: offers the newest page left unsaved by an editor that is no longer running (its
+  // recovery file), and tells of damaged recovery files in the status bar, one line each.
+  void OfferRecovery();
+  // Hands the page to the recovery writer when a write is due (the history's changes and a timer
+  // call it).
+  void PollRecovery();
+  TRecoveryWriter* Recovery() const { return fRecovery.get(); }
+  // The recent files, newest first (at most eight), as the File menu's "Open Recent" lists them.
+  QStringList RecentFiles() const { return fRecent; }
+  QMenu* RecentMenu() const { return fRecentMenu; }
   // Draws a frame now if one is due (the timer does this by itself).
   void RenderStep();
   // Whether the render loop waits for something to change (no timer running).
@@ -121,6 +143,9 @@ class TForm5 final : public QMainWindow {
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
+  // Closing the window asks about unsaved changes (Save, Discard, Cancel); a closed window keeps
+  // its size and splits and removes its recovery file.
+  void closeEvent(QCloseEvent* Event) override;
 
  private:
   void BuildActions();
@@ -137,12 +162,29 @@ class TForm5 final : public QMainWindow {
   void ZoomTo(TZoom Zoom);
   // Saves the page with its test data withdrawn.
   void SaveWithoutTestData(const std::string& FileName);
+  // Runs what records a step of the history (or takes one back) with the test data withdrawn, so
+  // that no step ever holds a test value.
+  void Recorded(const std::function<void()>& Work);
   void Save();
   void SaveAs();
   // File > Export: a range of frames as numbered pictures or a video file, from the page as it
   // stands, with progress and Cancel (which leaves no partial output).
   void Export();
   void Exit();
+  // Save when the document has a file, Save As otherwise; answers whether it was saved.
+  bool SaveDocument();
+  // The document may be set aside for Action ("closing"): true when it has no unsaved changes or
+  // the user saved or discarded them, false when the user cancelled (or the save failed).
+  bool MaySetAside(const QString& Action);
+  // The document's name as the title and the questions show it.
+  QString DocumentTitle() const;
+  void Saved(const std::string& FileName);
+  void HistoryChanged();
+  void UpdateTitle();
+  void ApplyHistory(bool Undoing);
+  void AddRecent(const std::string& FileName);
+  void FillRecentMenu();
+  void OpenRecent(const QString& FileName);
   void UpdateFileActions();
   void LayersChanged();
   void LayerSelected();
@@ -173,8 +215,12 @@ class TForm5 final : public QMainWindow {
   // The page's test data; made before the window's own hooks, so that it lets go of a deleted
   // layer before they run.
   std::unique_ptr<TTestData> fTestData;
+  // The history of the page (it watches the engine above) and the work area's drags and keys as
+  // its steps; made after the page and freed before it.
+  std::unique_ptr<THistory> fHistory;
+  std::unique_ptr<TWorkAreaRecorder> fRecorder;
+  std::optional<TEdit> fGridEdit;  // the grid's gesture under way
   std::vector<TConnection> fHooks;
-  std::unique_ptr<QSettings> fSettings;
   TWorkAreaView fView;
   bool fApplyingView = false;
   bool fDataStale = false;  // the stack changed during a load: the test data applies at its end
@@ -191,7 +237,14 @@ class TForm5 final : public QMainWindow {
   QProgressDialog* fProgress = nullptr;
   QElapsedTimer fLoadClock;
   bool fTreeStale = false;
-  std::string fFileName;
+  std::unique_ptr<TRecoveryWriter> fRecovery;
+  // Recovery files of a crashed editor whose page was restored: removed once the page is saved.
+  std::vector<std::filesystem::path> fAdoptedRecovery;
+  QTimer fRecoveryTimer;
+  std::unique_ptr<QSettings> fSettings;
+  QStringList fRecent;
+  QMenu* fRecentMenu = nullptr;
+  bool fCloseApproved = false;  // Exit asked already
 
   TWorkArea* fWorkArea = nullptr;
   TObjectList* fTree = nullptr;
@@ -202,7 +255,8 @@ class TForm5 final : public QMainWindow {
   TDataPanel* fDataPanel = nullptr;
   QWidget* fGridPanel = nullptr;  // where the property grid goes
   TObjectEditor* fPropertyGrid = nullptr;  // the Object Editor
-  QAction* fUndo = nullptr;
+  QSplitter* fSplitter = nullptr;          // between the object list and the grid
+  std::unique_ptr<THistoryActions> fEdit;  // Undo and Redo
   // Every command that touches the page; disabled as one while a load holds the page.
   QActionGroup* fCommands = nullptr;
   QWidget* fRulerPanel = nullptr; // Panel3: the time ruler's place

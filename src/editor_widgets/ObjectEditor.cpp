@@ -220,11 +220,21 @@ void TObjectEditor::mousePressEvent(QMouseEvent* e) {
   if (hit.Zone == TGridZone::gzExpander) {
     SetExpanded(hit.Row, !r.Expanded);
   } else if (hit.Zone == TGridZone::gzValue && pt.x() > r.ValueLeft) {
+    // An edit still open elsewhere ends (and is recorded) before this one begins.
+    CloseEditor();
     MouseIndex = metValueDraw;
     MouseProp = r.prop;
     MouseData = hit.Row;
+    fEditing = true;
+    if (OnEditBegins) OnEditBegins(r.prop);
     r.data->MouseDown(*this, FromQt(e->button()), pt.x(), pt.y(), fRows.PlaceOf(hit.Row, width()));
   }
+}
+
+void TObjectEditor::EndEdit() {
+  if (!fEditing) return;
+  fEditing = false;
+  if (OnEditEnds) OnEditEnds();
 }
 
 void TObjectEditor::mouseMoveEvent(QMouseEvent* e) {
@@ -271,6 +281,8 @@ void TObjectEditor::mouseReleaseEvent(QMouseEvent* e) {
   MouseData = -1;
   if (row >= 0)
     fRows.Row(row).data->MouseUp(*this, FromQt(e->button()), pt.x(), pt.y(), fRows.PlaceOf(row, width()));
+  // A press that opened an inline editor or a timecode field goes on until it closes.
+  if (fEditor == nullptr) EndEdit();
 }
 
 void TObjectEditor::mouseDoubleClickEvent(QMouseEvent* e) {
@@ -328,6 +340,7 @@ void TObjectEditor::CloseEditor() {
   if (sink) sink->ExitEdit(*this, ed->text().toStdString());
   ed->hide();
   ed->deleteLater();
+  EndEdit();
   update();
 }
 

@@ -9,6 +9,7 @@
 // layer, or the composition when none is selected, and rebuilds when the selection or the layer
 // stack changes), or call SetAObject yourself from onSelectItem.
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,6 +54,15 @@ class TObjectEditor : public QWidget, public TCellHost {
   TMouseEventType Gesture() const { return MouseIndex; }
   // The inline editor or timecode field that is open, if any.
   QLineEdit* InlineEditor() const { return fEditor; }
+  // Ends an inline edit under way as a loss of focus does (its text applied).
+  void FinishEditing() { CloseEditor(); }
+
+  // Told around every change the cells may make: EditBegins with the row's property before a
+  // press on a value reaches its cell, EditEnds once that gesture is over (at the release, or when
+  // the inline editor or timecode field it opened closes). The editor records its history's steps
+  // between the two.
+  std::function<void(TBaseProperty* Property)> OnEditBegins;
+  std::function<void()> OnEditEnds;
 
   // TCellHost
   int TextWidth(const std::string& Text, bool Underline) override;
@@ -71,6 +81,7 @@ class TObjectEditor : public QWidget, public TCellHost {
  private:
   void FreeRows();
   void CloseEditor();
+  void EndEdit();
   void FollowSelection();
   void FitContent();
   void ShowCursor(TCellCursor Cursor);
@@ -94,6 +105,7 @@ class TObjectEditor : public QWidget, public TCellHost {
   int fNextMeasured = 0;
   QLineEdit* fEditor = nullptr;
   TInlineEditSink* fEditorSink = nullptr;
+  bool fEditing = false;  // between OnEditBegins and OnEditEnds
   TQVSystem* fSystem = nullptr;
   TConnection fSelectConn, fLayersConn;
 };

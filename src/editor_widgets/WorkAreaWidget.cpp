@@ -179,9 +179,22 @@ void TWorkArea::mousePressEvent(QMouseEvent* Event) {
   const QPoint at = PagePoint(Event->position());
   fMouse.Zoom = fZoom;
   fMouse.SafeAreas = fSafeAreas;
-  fMouse.MouseDown(*button, ShiftStateOf(Event->modifiers(), Event->buttons()), at.x(), at.y());
-  if (fMouse.Dragging() && OnDragStarted) OnDragStarted();
+  const TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
+  if (Recorder != nullptr) {
+    Step([&] { Recorder->MouseDown(*button, shift, at.x(), at.y()); });
+    fMouse.Pressed(at.x(), at.y());
+  } else {
+    fMouse.MouseDown(*button, shift, at.x(), at.y());
+  }
   if (OnTouched) OnTouched();
+}
+
+void TWorkArea::Step(const std::function<void()>& Record) {
+  if (AroundStep) {
+    AroundStep(Record);
+  } else {
+    Record();
+  }
 }
 
 void TWorkArea::mouseMoveEvent(QMouseEvent* Event) {
@@ -199,10 +212,14 @@ void TWorkArea::mouseReleaseEvent(QMouseEvent* Event) {
   const auto button = ButtonOf(Event->button());
   if (Suspended || !button) return;
   const QPoint at = PagePoint(Event->position());
-  const bool dragged = fMouse.Dragging();
-  fMouse.MouseUp(*button, ShiftStateOf(Event->modifiers(), Event->buttons()), at.x(), at.y());
+  const TShiftState shift = ShiftStateOf(Event->modifiers(), Event->buttons());
+  if (Recorder != nullptr) {
+    Step([&] { Recorder->MouseUp(*button, shift, at.x(), at.y()); });
+    fMouse.Released();
+  } else {
+    fMouse.MouseUp(*button, shift, at.x(), at.y());
+  }
   update();  // the guide goes
-  if (dragged && OnDragEnded) OnDragEnded();
   if (OnTouched) OnTouched();
 }
 

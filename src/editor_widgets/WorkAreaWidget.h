@@ -8,6 +8,7 @@
 #include "editor_logic/Drops.h"
 #include "editor_logic/Snapping.h"
 #include "editor_logic/WorkAreaView.h"
+#include "history/PageCommands.h"
 
 #include <QImage>
 #include <QWidget>
@@ -41,15 +42,17 @@ class TWorkArea final : public QWidget {
   std::function<void()> OnTouched;
   // Ctrl+wheel: Steps notches up (positive) or down at a point of the widget.
   std::function<void(int Steps, QPoint At)> OnZoomWheel;
-  // A drag gesture on a layer begins and ends (one step of the history).
-  std::function<void()> OnDragStarted;
-  std::function<void()> OnDragEnded;
   // Files dropped on the page, with the page pixel they were dropped at; Refused tells why files
   // are not taken (the pointer shows "no" while none of them would be).
   std::function<void(const std::vector<TDropItem>& Items, TPagePoint At)> OnDrop;
   std::function<void(const QString& Why)> OnRefused;
   // While true, pointer events are not handed on (a long load is running).
   bool Suspended = false;
+  // When set, presses and releases go through it, so a drag becomes one step of the history.
+  TWorkAreaRecorder* Recorder = nullptr;
+  // Runs what records a step (the recorder's press and release); none: runs it as it is. The
+  // window withdraws the page's test data meanwhile, so that no step holds a test value.
+  std::function<void(const std::function<void()>& Record)> AroundStep;
 
  protected:
   void paintEvent(QPaintEvent* Event) override;
@@ -64,6 +67,7 @@ class TWorkArea final : public QWidget {
 
  private:
   void PaintOverlay(class QPainter& P);
+  void Step(const std::function<void()>& Record);
   TQVSystem& fSys;
   TSnappingMouse fMouse;
   QImage fImage;  // over fSys.work's pixels, never a copy

@@ -13,7 +13,8 @@
 #include "composition/TextLayer.h"
 #include "editor_widgets/ObjectEditor.h"
 #include "editor_widgets/TimecodeEdit.h"
-#include "editor_widgets/UndoAction.h"
+#include "editor_widgets/HistoryActions.h"
+#include "history/History.h"
 #include "model/BasicTypes.h"
 #include "model/UndoEngine.h"
 #include "platform/Clock.h"
@@ -313,11 +314,15 @@ TEST_F(ObjectEditorTest, RowRepaintsWhenValueChangesElsewhere) {
   editor.removeEventFilter(&counter);
 }
 
-// Ctrl+Z from the grid after each kind of edit; the action is enabled only with elements to pop.
+// Ctrl+Z from the grid after each kind of edit pops the element the cell pushed (the history
+// turns each into a step); the action is enabled only with something to undo.
 TEST_F(ObjectEditorTest, CtrlZAfterEachKindOfEdit) {
   auto& U = Undo();
   while (U.Count() > 0) U.PopUndoAction();
-  QAction* undo = MakeUndoAction(&editor, U);
+  THistory history(*sys, ticks);
+  THistoryActions actions(&editor, history);
+  history.OnChanged = [&] { actions.Update(); };
+  QAction* undo = actions.Undo();
   editor.addAction(undo);
   EXPECT_FALSE(undo->isEnabled());
   const int num = FirstNumberRow();

@@ -5,6 +5,7 @@
 #include "editor_widgets/MainWindow.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -35,13 +36,20 @@ int main(int argc, char** argv) {
   const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
   if (!cache.isEmpty()) options.GridFolders.push_back(std::filesystem::path(cache.toStdString()));
 
+  // Unsaved pages are written now and then to the user's data folder, and offered again after a
+  // crash; the recent files and the window's size and splits are kept in the user's settings.
+  const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  if (!data.isEmpty()) options.RecoveryFolder = std::filesystem::path(data.toStdString()) / "recovery";
+  options.SettingsFile = QSettings().fileName();
+
   qv::TForm5 window(std::move(options));
   window.show();
 
   const QStringList args = QApplication::arguments();
-  if (args.size() > 1) {
-    const QString project = args.at(1);
-    QTimer::singleShot(0, &window, [&window, project] { window.OpenProjectFile(project); });
-  }
+  const QString project = args.size() > 1 ? args.at(1) : QString();
+  QTimer::singleShot(0, &window, [&window, project] {
+    window.OfferRecovery();
+    if (!project.isEmpty()) window.OpenProjectFile(project);
+  });
   return QApplication::exec();
 }

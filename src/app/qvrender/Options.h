@@ -15,7 +15,7 @@
 
 namespace qv::render {
 
-enum class TCommand { cmRender, cmSequence, cmResave, cmInfo, cmItems, cmVideo, cmPlay, cmBatch };
+enum class TCommand { cmRender, cmSequence, cmResave, cmInfo, cmItems, cmVideo, cmPlay, cmBatch, cmServe };
 
 // A set of commands, one bit per TCommand.
 using TCommandSet = unsigned;
@@ -25,6 +25,17 @@ enum class TImageFormat { ifPng, ifTga };
 
 // What play writes to its output: raw premultiplied BGRA frames, or YUV4MPEG over a background.
 enum class TStreamFormat { sfRaw, sfY4m };
+
+// serve --listen HOST:PORT.
+struct TListen {
+  std::string Host = "127.0.0.1";
+  int Port = 8080;  // 0: a free port, the one taken is printed
+  bool operator==(const TListen&) const = default;
+};
+// "HOST:PORT", "[::1]:PORT" or ":PORT" (the loopback address); none when it is neither.
+std::optional<TListen> ParseListen(const std::string& Text);
+// Whether Host is a loopback address ("127.x.y.z", "::1", "localhost").
+bool IsLoopbackHost(const std::string& Host);
 
 struct TOptions {
   TCommand Command = TCommand::cmRender;
@@ -47,6 +58,9 @@ struct TOptions {
   std::array<std::optional<std::string>, 4> NextMeta;
   unsigned Jobs = 0;  // batch --jobs (0: one per core)
   TShard Shard;       // batch --shard
+  TListen Listen;     // serve --listen
+  std::string Token;  // serve --token
+  bool AllowMissingMedia = false;  // media that cannot be loaded do not change the exit status
 
   bool operator==(const TOptions&) const = default;
 };
@@ -64,8 +78,22 @@ struct TBatchOptions {
   unsigned Jobs = 0;  // 0: one per core
   TShard Shard;
   std::optional<TTimeOfDay> Time;
+  bool AllowMissingMedia = false;
 
   bool operator==(const TBatchOptions&) const = default;
+};
+
+// What serve runs: a rundown on air, the control page and its API on Listen.
+struct TServeOptions {
+  std::string Rundown;  // RUNDOWN.json
+  std::string Output;   // --raw or --y4m: "-" or a file or FIFO
+  TStreamFormat Stream = TStreamFormat::sfRaw;
+  TListen Listen;
+  std::string Token;               // what every request must carry; needed off loopback
+  std::string Background;          // --y4m: the picture under the frames
+  std::optional<TTimeOfDay> Time;  // clock layers start there at each take
+
+  bool operator==(const TServeOptions&) const = default;
 };
 
 struct TCommandSpec {
@@ -117,6 +145,17 @@ std::span<const TCommandSpec> CommandTable();
 std::span<const TOptionSpec> OptionTable();
 std::span<const TExitStatusSpec> ExitStatusTable();
 
+// The exit status of a run that rendered a page whose media could not all be loaded.
+constexpr int kMissingMediaStatus = 3;
+// Status, or kMissingMediaStatus when Status is 0, media could not be loaded (MissingMedia) and
+// that was not allowed.
+constexpr int StatusWithMedia(int Status, int MissingMedia, bool Allowed) {
+  return Status == 0 && MissingMedia > 0 && !Allowed ? kMissingMediaStatus : Status;
+}
+// The line qvrender ends such a run with.
+inline constexpr const char* kMissingMediaLine =
+    "qvrender: media of the page could not be loaded (exit status 3; --allow-missing-media accepts that)";
+
 // How the usage and the manual page write an option and its value: "-o, --output FILE",
 // "--meta1..--meta4 TEXT".
 std::string OptionTitle(const TOptionSpec& Option);
@@ -130,6 +169,8 @@ std::string CommandSynopsis(const TCommandSpec& Command);
 std::optional<TOptions> ParseOptions(const std::vector<std::string>& Args, std::string& Error);
 // Parses the arguments after "batch".
 std::optional<TBatchOptions> ParseBatchOptions(const std::vector<std::string>& Args, std::string& Error);
+// Parses the arguments after "serve".
+std::optional<TServeOptions> ParseServeOptions(const std::vector<std::string>& Args, std::string& Error);
 
 // The option at Args[Index] as the command loops read it: "--name=value" gives the name and its
 // value; otherwise a value is the next argument, and reading it moves Index on. A missing value or
