@@ -5,7 +5,7 @@
 # page's own grid, the page saved with Ctrl+S and opened again in a new editor; there a layer
 # deleted, brought back with Ctrl+Z and deleted again with Ctrl+Y, the "*" of unsaved changes in
 # the title, the editor killed (SIGKILL) and started again to its offer of the unsaved page; in the
-# recovered page the safe areas shown, a drag resting on the page's centre line with its guide, the
+# recovered page the safe areas shown, a drag resting on the graphics-safe frame with its guide, the
 # page at 200 %, and the Data panel filling the headline's slot.
 #
 #   scripts/editor-tour.sh [OUT_DIR]      default out/screens
@@ -181,10 +181,9 @@ sleep 0.2
 xdotool key --window "$win" ctrl+apostrophe
 sleep 0.5
 shot 20-safe-areas
-# The strap (680 wide since its resize, its left edge at 74 after the nudges) dragged 28 pixels
-# left: its centre comes within 2 pixels of the page's centre line and rests there; the guides
-# show while the button is held (the lines of other layers its unmoved top, middle and bottom lie
-# on, too).
+# The strap (680 wide since its resize) dragged 28 pixels left: its right side comes within reach
+# of the graphics-safe frame's and rests on it; the guides show while the button is held (also the
+# lines of other layers its unmoved top, middle and bottom lie on).
 move 300 504
 xdotool mousedown 1
 for x in 295 290 285 280 276 272; do xdotool mousemove $(at $x 504); sleep 0.05; done
