@@ -22,6 +22,7 @@ bool ExportImages(TFrameRenderer& r, const TExportSettings& s, const TExportProg
     for (const std::string& f : written) ::unlink(f.c_str());
   };
   const int total = s.To - s.From + 1;
+  TFrameWriter frames;
   try {
     for (int f = s.From; f <= s.To; ++f) {
       if (Cancelled(cancel)) {
@@ -30,11 +31,12 @@ bool ExportImages(TFrameRenderer& r, const TExportSettings& s, const TExportProg
       }
       const TmemoryBitmap& frame = r.Compose(f);
       const std::string name = FormatFramePattern(s.Output, f);
-      WriteFrame(frame, name, s.Kind == TExportKind::ekTga);
+      frames.Write(frame, name, s.Kind == TExportKind::ekTga);
       written.push_back(name);
       if (progress) progress(f - s.From + 1, total);
       if (f == s.To) break;  // To may be INT_MAX
     }
+    frames.Flush();
   } catch (...) {
     removeWritten();
     throw;

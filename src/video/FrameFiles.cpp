@@ -3,8 +3,17 @@
 #include "project/TextFile.h"
 #include "raster/StreamBitmaps.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
@@ -65,9 +74,47 @@ std::string FormatFramePattern(const std::string& p, int frame) {
   return out;
 }
 
-void WriteFrame(const TmemoryBitmap& bmp, const std::string& fileName, bool tga) {
+namespace {
+
+void WriteFrameFile(const TmemoryBitmap& bmp, const std::string& fileName, bool tga, bool flush) {
   const std::vector<std::uint8_t> bytes = tga ? bmp.TgaBytes() : TStreamedBitmap::StraightAlphaPng(bmp);
-  WriteFileAtomically(fileName, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  WriteFileAtomically(fileName, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), flush);
+}
+
+}  // namespace
+
+void WriteFrame(const TmemoryBitmap& bmp, const std::string& fileName, bool tga) {
+  WriteFrameFile(bmp, fileName, tga, true);
+}
+
+void TFrameWriter::Write(const TmemoryBitmap& bmp, const std::string& fileName, bool tga) {
+  WriteFrameFile(bmp, fileName, tga, false);
+  std::string folder = std::filesystem::path(fileName).parent_path().string();
+  if (folder.empty()) folder = ".";
+  if (folder == fLastFolder) return;
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) return;  // it was written there a moment ago
+  if (std::none_of(fUnflushed.begin(), fUnflushed.end(), [&](const auto& u) { return u.first == st.st_dev; }))
+    fUnflushed.emplace_back(st.st_dev, folder);
+  fLastFolder = std::move(folder);
+}
+
+void TFrameWriter::Flush() {
+  std::vector<std::pair<dev_t, std::string>> folders;
+  folders.swap(fUnflushed);
+  fLastFolder.clear();
+  for (const auto& [device, folder] : folders) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int failure = fd < 0 ? errno : 0;
+    if (fd >= 0) {
+      if (::syncfs(fd) != 0) failure = errno;
+      ::close(fd);
+    }
+    if (failure != 0) {
+      throw std::runtime_error(folder + ": the frames written there could not be flushed to the disk: " +
+                               std::strerror(failure));
+    }
+  }
 }
 
 }  // namespace qv

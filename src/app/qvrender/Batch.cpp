@@ -45,7 +45,7 @@ std::vector<std::string> RenderRow(TBatchPage& page, const TBatchOptions& o, con
     if (!folder.empty()) std::filesystem::create_directories(folder, ec);  // a failure shows when writing
     for (int f = first;; ++f) {
       page.Compose(f);
-      WriteFrame(*page.Sys->work, o.Range ? FormatFramePattern(output, f) : output, o.Tga);
+      page.Frames.Write(*page.Sys->work, o.Range ? FormatFramePattern(output, f) : output, o.Tga);
       if (f == last) break;  // last may be INT_MAX
     }
   } catch (const std::exception& e) {
@@ -132,6 +132,16 @@ int RunBatch(const TBatchOptions& o) {
     ++loaded;
     changed.notify_all();
   };
+  // The job's frames reach the disk before the run answers; then its page goes, freed by the
+  // thread that used it.
+  auto finish = [&](TJob& job) {
+    try {
+      job.Page->Frames.Flush();
+    } catch (const std::exception& e) {
+      job.Error = e.what();
+    }
+    job.Page.reset();
+  };
   auto run = [&](TJob& job) {
     load(job);
     {
@@ -140,7 +150,7 @@ int RunBatch(const TBatchOptions& o) {
       if (phase == TPhase::Stopped || !job.Page) return;
     }
     work(*job.Page);
-    job.Page.reset();  // freed by the thread that used it
+    finish(job);
   };
   std::vector<std::thread> threads;
   for (TJob& job : jobState) {
@@ -177,9 +187,10 @@ int RunBatch(const TBatchOptions& o) {
   changed.notify_all();
   if (threads.empty() && failure.empty()) {
     work(*jobState[0].Page);
-    jobState[0].Page.reset();
+    finish(jobState[0]);
   }
   for (std::thread& t : threads) t.join();
+  for (std::size_t j = 0; j < jobState.size() && failure.empty(); ++j) failure = jobState[j].Error;
   if (!failure.empty()) throw std::runtime_error(failure);
 
   std::size_t failed = 0;

@@ -6,6 +6,7 @@
 #include "composition/ImageLayers.h"
 #include "composition/RollLayer.h"
 #include "platform/Clock.h"
+#include "video/FrameFiles.h"
 #include "video/FrameRenderer.h"
 
 #include <algorithm>
@@ -99,6 +100,7 @@ class TBatchPage {
   void Compose(int frame) { fFrames->Compose(frame); }
 
   std::unique_ptr<TQVSystem> Sys;
+  TFrameWriter Frames;                // the rows' frames, flushed to the disk when the job ends
   std::vector<std::string> Problems;  // media problems of the row under way
   bool InRow = false;
   int TemplateProblems = 0;           // media of the template that could not be loaded

@@ -116,18 +116,21 @@ int RunSequence(const TOptions& o, Session& s) {
   const TStreamedBitmap grid = CheckerboardIfAsked(o, *s.sys);
   const long long total = static_cast<long long>(o.To) - o.From + 1;
   TProgressLine progress(total > INT_MAX ? INT_MAX : static_cast<int>(total), !o.Quiet);
+  TFrameWriter frames;
   for (int f = o.From; f <= o.To; ++f) {
     if (gInterrupted) {
       progress.Finish();
+      frames.Flush();  // what was written stays, whole
       std::cerr << "qvrender: interrupted\n";
       return 1;
     }
     s.Compose(f, o.Checkerboard, &grid);
-    if (!o.NoOutput) WriteImage(*s.sys->work, FormatFramePattern(o.Output, f), o.Format);
+    if (!o.NoOutput) frames.Write(*s.sys->work, FormatFramePattern(o.Output, f), o.Format == TImageFormat::ifTga);
     progress.Update(f - o.From + 1);
     if (f == o.To) break;  // o.To may be INT_MAX
   }
   progress.Finish();
+  frames.Flush();
   return 0;
 }
 
