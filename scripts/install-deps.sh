@@ -31,6 +31,12 @@ PACKAGES=(
   nlohmann-json3-dev
   # profiling the benchmarks (perf record -e cpu-clock works without hardware counters)
   linux-perf
+  # the Debian package (scripts/test-package.sh): cpack's dependency list (dpkg-shlibdeps, file),
+  # its checks, and the databases and manual pages it registers with
+  dpkg-dev fakeroot file lintian desktop-file-utils shared-mime-info man-db
+  # a single-node Slurm cluster for the job-array test (scripts/test-cluster.sh); python3 finds
+  # free ports
+  slurm-wlm munge python3
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: a Release build, then the same tests
-# built with AddressSanitizer and UndefinedBehaviorSanitizer, the lifetime tests and the crawl's
-# worker tests built with ThreadSanitizer, then each fuzzer for a minute.
+# Installs what is missing, builds, and runs every test: a Release build, its Debian package
+# (installed, used and removed again) and its job arrays on a single-node Slurm cluster, then the
+# same tests built with AddressSanitizer and UndefinedBehaviorSanitizer, the lifetime tests and the
+# crawl's worker tests built with ThreadSanitizer, then each fuzzer for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,6 +28,12 @@ build() {  # build DIR [cmake options...] [--target T...]: configures, then buil
 echo "== Release build and tests"
 build build -DCMAKE_BUILD_TYPE=Release
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== The Debian package: cpack, lintian, apt-get install, the installed programs, apt-get purge"
+bash scripts/test-package.sh build
+
+echo "== A single-node Slurm cluster: job arrays of examples/batch/render-array.sh"
+bash scripts/test-cluster.sh build
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=address,undefined -DQV_BUILD_BENCH=OFF

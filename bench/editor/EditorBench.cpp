@@ -3,9 +3,9 @@
 // composition's frame alone, on the example page in the real window (offscreen platform).
 #include "Ratio.h"
 
-#include "editor/MainWindow.h"
-#include "editor/RenderLoop.h"
-#include "editor/WorkAreaWidget.h"
+#include "editor_widgets/MainWindow.h"
+#include "editor_logic/RenderLoop.h"
+#include "editor_widgets/WorkAreaWidget.h"
 
 #include <QApplication>
 

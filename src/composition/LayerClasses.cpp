@@ -10,12 +10,6 @@ namespace qv {
 
 namespace {
 
-struct TLayerClass {
-  std::string_view Keyword;
-  TLayer* (*Create)(TQVSystem& Sys);
-  bool DrawsText;
-};
-
 template <class L>
 TLayer* Create(TQVSystem& sys) {
   return &sys.NewLayer<L>();
@@ -31,6 +25,8 @@ constexpr TLayerClass kLayerClasses[] = {
 };
 
 }  // namespace
+
+std::span<const TLayerClass> LayerClasses() { return kLayerClasses; }
 
 TLayer* CreateLayerOfClass(TQVSystem& sys, std::string_view keyword) {
   for (const TLayerClass& c : kLayerClasses) {

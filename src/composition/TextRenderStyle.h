@@ -10,8 +10,15 @@
 
 namespace qv {
 
+// The grid edits a font group with the font dialog (and its members in nested rows).
+class TTextFont;
+template <>
+struct TEditorKindClass<TEditorKind::ekFont> {
+  using type = TTextFont;
+};
+
 class TTextFont : public TContainerObject {
-  QV_CONTAINER(TTextFont, TContainerObject)
+  QV_CONTAINER(TTextFont, TContainerObject, ekFont)
 
  public:
   const std::string& FontName() const { return ffontname->Value(); }

@@ -85,6 +85,31 @@ class TPropertyAttributesSet {
   std::uint8_t fBits = 0;
 };
 
+// How the property grid edits a property: the kind of its row's cell. Each property class states
+// its kind once, where the class is declared (QV_PROPERTY, QV_CONTAINER, the enumerations' common
+// base); the grid makes a row's cell from this kind alone.
+enum class TEditorKind : std::uint8_t {
+  ekNone,       // a title without a value: a class that states no kind
+  ekGroup,      // a container: its title, with its members as nested rows
+  ekFloat,      // a number dragged, typed or shown with three decimals
+  ekInteger,    // a whole number dragged or typed
+  ekString,     // a text typed in place
+  ekBoolean,    // a check box
+  ekEnum,       // a menu of the value names
+  ekColor,      // a swatch that opens the colour dialog; the channels nested
+  ekTimeCode,   // seconds shown and typed as a timecode
+  ekImageFile,  // a path chosen with the image-file dialog
+  ekTextFile,   // a path chosen with the text-file dialog
+  ekDirectory,  // a folder chosen with the folder dialog
+  ekFont,       // a font group that opens the font dialog; its members nested
+};
+
+// The class every property of kind K derives from, so the grid may treat a property of that kind
+// as that class. Specialised beside the classes (BasicTypes.h, the font group's header);
+// QV_EDITOR_KIND checks a class against it when the class states its kind.
+template <TEditorKind K>
+struct TEditorKindClass;
+
 // What the SetFrame of a class does. A container asks its children once, and again only after
 // the tree or the animation registry changed, and then calls SetFrame only on the children that
 // can do something in it.
@@ -251,6 +276,9 @@ class TBaseProperty {
     return fAnimRec;
   }
 
+  // How the grid edits this property (see TEditorKind).
+  virtual TEditorKind EditorKind() const { return TEditorKind::ekNone; }
+
   // Conversions: each answers whether it succeeded; on failure the base forms give
   // "", 0.0, 0 and false.
   virtual std::optional<TValueKind> ValueKind() const { return std::nullopt; }
@@ -361,6 +389,7 @@ class TCustomContainerObject : public TBaseProperty {
 
   std::string_view ClassName() const override { return "TCustomContainerObject"; }
   TFrameUse FrameUse() const override { return FrameUseOf(*this); }
+  TEditorKind EditorKind() const override { return TEditorKind::ekGroup; }
 
   // The owned children, in discovery order.
   const std::vector<std::unique_ptr<TBaseProperty>>& Properties() const { return fProperties; }
@@ -474,6 +503,15 @@ std::unique_ptr<T> TConstruction::Create(A&&... args) {
   return p;
 }
 
+template <>
+struct TEditorKindClass<TEditorKind::ekNone> {
+  using type = TBaseProperty;
+};
+template <>
+struct TEditorKindClass<TEditorKind::ekGroup> {
+  using type = TCustomContainerObject;
+};
+
 template <auto Field>
 void detail::StoreMember(TContainerObject& owner, TBaseProperty* child) {
   using Traits = MemberTraits<decltype(Field)>;
@@ -482,9 +520,21 @@ void detail::StoreMember(TContainerObject& owner, TBaseProperty* child) {
 
 }  // namespace qv
 
-// Inside a container class: its class name, its table of published members and its parent.
-#define QV_CONTAINER(Cls, Base)                                                            \
+// Inside the class Cls: states that the grid edits its properties as Kind (an identifier of
+// TEditorKind); the build fails when Cls does not derive from the class of that kind.
+#define QV_EDITOR_KIND(Cls, Kind)                                                                     \
+  ::qv::TEditorKind EditorKind() const override {                                                     \
+    static_assert(std::is_base_of_v<typename ::qv::TEditorKindClass<::qv::TEditorKind::Kind>::type, Cls>, \
+                  #Cls " does not derive from the class of the editor kind " #Kind);                 \
+    return ::qv::TEditorKind::Kind;                                                                   \
+  }
+
+// Inside a container class: its class name, its table of published members and its parent, and,
+// when given, the editor kind of its own row (a container without one is a group; a derived
+// container without one keeps its parent's).
+#define QV_CONTAINER(Cls, Base, ...)                                                       \
  public:                                                                                   \
+  __VA_OPT__(QV_EDITOR_KIND(Cls, __VA_ARGS__))                                             \
   using Inherited = Base;                                                                  \
   static const ::qv::TClassInfo& StaticClassInfo();                                        \
   const ::qv::TClassInfo& ClassInfo() const override { return StaticClassInfo(); }          \

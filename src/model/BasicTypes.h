@@ -12,17 +12,39 @@
 
 namespace qv {
 
-// A value class's name, its parameterless factory and what its SetFrame does.
-#define QV_PROPERTY(Cls)                                                                  \
+// The classes of the value kinds: a property of the kind is one of these or derives from it.
+class TDouble;
+class TTimeCode;
+class TInteger;
+class TString;
+class TBoolean;
+class TEnumProperty;
+class TColor4;
+#define QV_EDITOR_KIND_CLASS(Kind, Cls) \
+  template <>                           \
+  struct TEditorKindClass<TEditorKind::Kind> { using type = Cls; };
+QV_EDITOR_KIND_CLASS(ekFloat, TDouble)
+QV_EDITOR_KIND_CLASS(ekInteger, TInteger)
+QV_EDITOR_KIND_CLASS(ekString, TString)
+QV_EDITOR_KIND_CLASS(ekBoolean, TBoolean)
+QV_EDITOR_KIND_CLASS(ekEnum, TEnumProperty)
+QV_EDITOR_KIND_CLASS(ekColor, TColor4)
+QV_EDITOR_KIND_CLASS(ekTimeCode, TTimeCode)
+QV_EDITOR_KIND_CLASS(ekImageFile, TString)
+QV_EDITOR_KIND_CLASS(ekTextFile, TString)
+QV_EDITOR_KIND_CLASS(ekDirectory, TString)
+#undef QV_EDITOR_KIND_CLASS
+
+// A value class's name, its parameterless factory, what its SetFrame does and, when given, how
+// the grid edits it (an identifier of TEditorKind; a class without one keeps its parent's).
+#define QV_PROPERTY(Cls, ...)                                                             \
  public:                                                                                  \
+  __VA_OPT__(QV_EDITOR_KIND(Cls, __VA_ARGS__))                                            \
   std::string_view ClassName() const override { return #Cls; }                            \
   std::unique_ptr<::qv::TBaseProperty> NewInstance() const override { return std::make_unique<Cls>(); } \
   ::qv::TFrameUse FrameUse() const override { return ::qv::FrameUseOf<Cls>(*this); }
 
 // The SetFrame of these three evaluates the property's own tracks.
-class TDouble;
-class TInteger;
-class TString;
 template <>
 struct TSetFrameUse<TDouble> {
   static constexpr TFrameUse value = TFrameUse::fuTracks;
@@ -37,7 +59,7 @@ struct TSetFrameUse<TString> {
 };
 
 class TDouble : public TBaseProperty {
-  QV_PROPERTY(TDouble)
+  QV_PROPERTY(TDouble, ekFloat)
  public:
   double OldValue = 0.0;   // value at the start of a mouse gesture
   float ratio = 0.025f;    // value change per pixel of horizontal drag
@@ -69,7 +91,7 @@ class TDouble : public TBaseProperty {
 };
 
 class TMinMaxDouble : public TDouble {
-  QV_PROPERTY(TMinMaxDouble)
+  QV_PROPERTY(TMinMaxDouble, ekFloat)
  public:
   // Stores the limits; the current value is not clamped again.
   void SetMinMax(double aMin, double aMax) {
@@ -86,17 +108,17 @@ class TMinMaxDouble : public TDouble {
 };
 
 class TZeroOneDouble : public TMinMaxDouble {
-  QV_PROPERTY(TZeroOneDouble)
+  QV_PROPERTY(TZeroOneDouble, ekFloat)
  public:
   TZeroOneDouble();
 };
 
 class TTimeCode : public TDouble {
-  QV_PROPERTY(TTimeCode)
+  QV_PROPERTY(TTimeCode, ekTimeCode)
 };
 
 class TInteger : public TBaseProperty {
-  QV_PROPERTY(TInteger)
+  QV_PROPERTY(TInteger, ekInteger)
  public:
   std::int32_t OldValue = 0;
 
@@ -128,7 +150,7 @@ class TInteger : public TBaseProperty {
 };
 
 class TMinMaxInteger : public TInteger {
-  QV_PROPERTY(TMinMaxInteger)
+  QV_PROPERTY(TMinMaxInteger, ekInteger)
  public:
   void SetMinMax(std::int32_t aMin, std::int32_t aMax) {
     fMin = aMin;
@@ -144,7 +166,7 @@ class TMinMaxInteger : public TInteger {
 };
 
 class TString : public TBaseProperty {
-  QV_PROPERTY(TString)
+  QV_PROPERTY(TString, ekString)
  public:
   TString() = default;
   explicit TString(std::string v) : fValue(std::move(v)) {}
@@ -170,17 +192,17 @@ class TString : public TBaseProperty {
 };
 
 class TImageFileName : public TString {
-  QV_PROPERTY(TImageFileName)
+  QV_PROPERTY(TImageFileName, ekImageFile)
 };
 class TDirectory : public TString {
-  QV_PROPERTY(TDirectory)
+  QV_PROPERTY(TDirectory, ekDirectory)
 };
 class TTextFile : public TString {
-  QV_PROPERTY(TTextFile)
+  QV_PROPERTY(TTextFile, ekTextFile)
 };
 
 class TBoolean : public TBaseProperty {
-  QV_PROPERTY(TBoolean)
+  QV_PROPERTY(TBoolean, ekBoolean)
  public:
   bool Value() const { return fValue; }
   void SetValue(bool v);
@@ -235,32 +257,26 @@ QV_ENUM_INFO(TShowTime, "stAllClip", "stAfterStart", "stBeforeEnd")
 QV_ENUM_INFO(TDurationType, "dtFromComposition", "dtFixed")
 #undef QV_ENUM_INFO
 
-// An enumeration property. The ordinal is kept as read, also when it names no value (a file
-// from elsewhere): it survives a resave, AsString answers false for it and Value() answers
-// T(0xFF), which equals no identifier.
-template <class T>
-class TEnum : public TBaseProperty {
+// What every enumeration property is, whatever its type: an ordinal and the names of the values.
+// The eight TEnum<T> differ only in their names, so everything else is one body here, and the
+// grid serves every enumeration through this class.
+//
+// The ordinal is kept as read, also when it names no value (a file from elsewhere): it survives
+// a resave, and AsString answers false for it.
+class TEnumProperty : public TBaseProperty {
  public:
-  static constexpr std::span<const std::string_view> ValueNames() { return TEnumInfo<T>::Names; }
-
-  std::string_view ClassName() const override { return TEnumInfo<T>::ClassName; }
-  std::unique_ptr<TBaseProperty> NewInstance() const override { return std::make_unique<TEnum<T>>(); }
-  TFrameUse FrameUse() const override { return FrameUseOf(*this); }
-
   std::int32_t OldValue = 0;  // ordinal at the start of a choice
 
-  bool InRange() const { return fValue >= 0 && static_cast<std::size_t>(fValue) < ValueNames().size(); }
-  T Value() const { return InRange() ? static_cast<T>(fValue) : static_cast<T>(0xFF); }
+  // The identifiers of the values in ordinal order ("vaTop", "vaCenter", "vaBottom").
+  virtual std::span<const std::string_view> Names() const = 0;
+  bool InRange() const { return fValue >= 0 && static_cast<std::size_t>(fValue) < Names().size(); }
   std::int32_t Ordinal() const { return fValue; }
-  void SetValue(T v) {
-    fValue = static_cast<std::int32_t>(v);
-    Changed();
-  }
   void SetOrdinal(std::int32_t o) {
     fValue = o;
     Changed();
   }
 
+  TEditorKind EditorKind() const override { return TEditorKind::ekEnum; }
   std::int32_t DataSize() const override { return 4; }
   void PushValue(std::byte* Buffer) const override { std::memcpy(Buffer, &fValue, 4); }
   void PopValue(const std::byte* Buffer) override {
@@ -270,7 +286,7 @@ class TEnum : public TBaseProperty {
   }
   bool AsString(std::string& V) const override {
     if (!InRange()) return TBaseProperty::AsString(V);
-    V = std::string(ValueNames()[static_cast<std::size_t>(fValue)]);
+    V = std::string(Names()[static_cast<std::size_t>(fValue)]);
     return true;
   }
   bool AsInt(std::int32_t& V) const override {
@@ -287,15 +303,35 @@ class TEnum : public TBaseProperty {
     return ok;
   }
 
- private:
+ protected:
+  TEnumProperty() = default;
   std::int32_t fValue = 0;
+};
+
+// An enumeration property of type T. Value() answers T(0xFF), which equals no identifier, for
+// an ordinal that names no value.
+template <class T>
+class TEnum : public TEnumProperty {
+ public:
+  static constexpr std::span<const std::string_view> ValueNames() { return TEnumInfo<T>::Names; }
+
+  std::string_view ClassName() const override { return TEnumInfo<T>::ClassName; }
+  std::unique_ptr<TBaseProperty> NewInstance() const override { return std::make_unique<TEnum<T>>(); }
+  TFrameUse FrameUse() const override { return FrameUseOf(*this); }
+  std::span<const std::string_view> Names() const override { return ValueNames(); }
+
+  T Value() const { return InRange() ? static_cast<T>(fValue) : static_cast<T>(0xFF); }
+  void SetValue(T v) {
+    fValue = static_cast<std::int32_t>(v);
+    Changed();
+  }
 };
 
 // ---- colour ------------------------------------------------------------------------------
 
 // A colour as four unit channels. WinColor is the platform colour 0x00BBGGRR.
 class TColor4 : public TContainerObject {
-  QV_CONTAINER(TColor4, TContainerObject)
+  QV_CONTAINER(TColor4, TContainerObject, ekColor)
  public:
   TZeroOneDouble* Red() const { return fRed; }
   TZeroOneDouble* Green() const { return fGreen; }

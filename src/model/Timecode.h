@@ -33,6 +33,9 @@ std::string FrameToMinutesText(std::int32_t Frame);
 // Reads MM:SS:FF, SS:FF or FF (digits and colons only, a part may be empty); anything else is 0.
 std::int32_t MinutesTextToFrame(std::string_view Text);
 
+// What a timecode field tells the user when it refuses a time.
+inline constexpr const char* kTimecodeFormatError = "Error in timecode format!";
+
 // What a timecode field holds, apart from its widget: the text and the parts last set, with the
 // limits the parts and GoodFormat accept.
 class TTimecodeState {

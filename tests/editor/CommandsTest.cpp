@@ -1,4 +1,4 @@
-#include "editor/Commands.h"
+#include "editor_logic/Commands.h"
 
 #include "composition/ClockLayer.h"
 #include "composition/ImageLayers.h"

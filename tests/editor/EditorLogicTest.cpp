@@ -1,10 +1,10 @@
 // The editor's arithmetic without a window: the checkerboard file, the frame pacing, the tick count
 // the composition sees, the object list's rows and the media summary.
-#include "editor/Checkerboard.h"
-#include "editor/ExportRequest.h"
-#include "editor/MediaProblems.h"
-#include "editor/ObjectListRows.h"
-#include "editor/RenderLoop.h"
+#include "editor_logic/Checkerboard.h"
+#include "editor_logic/ExportRequest.h"
+#include "editor_logic/MediaProblems.h"
+#include "editor_logic/ObjectListRows.h"
+#include "editor_logic/RenderLoop.h"
 
 #include "composition/ClockLayer.h"
 #include "composition/ImageLayers.h"

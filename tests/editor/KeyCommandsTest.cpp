@@ -2,7 +2,7 @@
 // whole text and keys), Previous / Next key, easing against the cosine evaluator, key shifts that
 // never land on another key, automatic keying of gestures and grid edits, the curve-shift status
 // text, and the addressing that lets a step outlive the objects it touched.
-#include "editor/KeyCommands.h"
+#include "editor_logic/KeyCommands.h"
 
 #include "base/NumberText.h"
 #include "composition/ImageLayers.h"

@@ -2,7 +2,7 @@
 // bars, bar ends and diamonds, drags of bars and diamonds into history steps (each undone and
 // redone), diamonds that never land on another key, the rubber band, and zoom and scroll shared
 // with the ruler.
-#include "editor/LayerTimeline.h"
+#include "editor_logic/LayerTimeline.h"
 
 #include "composition/ImageLayers.h"
 

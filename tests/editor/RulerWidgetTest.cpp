@@ -1,8 +1,8 @@
 // The ruler and the timecode field as widgets, under the offscreen platform: clicks, drags and
 // keys go through Qt's event delivery to the composition's frame.
 #include "composition/QvSystem.h"
-#include "editor/TimeRuler.h"
-#include "editor/TimecodeEdit.h"
+#include "editor_widgets/TimeRuler.h"
+#include "editor_widgets/TimecodeEdit.h"
 
 #include <QApplication>
 #include <QLineEdit>

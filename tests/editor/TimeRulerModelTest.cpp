@@ -1,4 +1,4 @@
-#include "editor/TimeRulerModel.h"
+#include "editor_logic/TimeRulerModel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The editor's transport with a clock the test moves by hand: frames keep time with the clock
 // however long each frame takes (slow frames are dropped, never shown late), loops wrap at the
 // page's Duration, J / K / L change speed and direction, and steps, seeks and the ends pause.
-#include "editor/Transport.h"
+#include "editor_logic/Transport.h"
 
 #include <gtest/gtest.h>
 

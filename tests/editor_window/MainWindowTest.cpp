@@ -1,10 +1,10 @@
 // The editor's window under the offscreen platform: its commands, File menu, object list, keys and
 // render loop, with every dialog answered by the test.
-#include "editor/MainWindow.h"
-#include "editor/ObjectEditor.h"
-#include "editor/ObjectList.h"
-#include "editor/TimeRuler.h"
-#include "editor/WorkAreaWidget.h"
+#include "editor_widgets/MainWindow.h"
+#include "editor_widgets/ObjectEditor.h"
+#include "editor_widgets/ObjectList.h"
+#include "editor_widgets/TimeRuler.h"
+#include "editor_widgets/WorkAreaWidget.h"
 
 #include "composition/ClockLayer.h"
 #include "composition/ImageLayers.h"

@@ -2,8 +2,11 @@
 
 #include <deque>
 
+#include "composition/Layer.h"
+#include "composition/LayerClasses.h"
+#include "composition/QvSystem.h"
+#include "grid/Cells.h"
 #include "model/BasicTypes.h"
-#include "model/Cells.h"
 #include "model/UndoEngine.h"
 #include "support/TestPage.h"
 
@@ -16,15 +19,21 @@ namespace {
 class FakeCanvas : public TCellCanvas {
  public:
   int TextWidth(const std::string& T, bool) override { return 7 * static_cast<int>(T.size()); }
+  int Drawn() const { return static_cast<int>(Texts.size()) + Swatches + Checks; }
   void Text(const TCellRect&, int, int, const std::string& T, std::uint32_t Color, bool, bool) override {
     Texts.push_back(T);
     Colors.push_back(Color);
   }
   void Swatch(const TCellRect& R, std::uint32_t Fill) override {
+    ++Swatches;
     SwatchRect = R;
     SwatchFill = Fill;
   }
-  void CheckBox(const TCellRect&, bool Checked) override { Check = Checked; }
+  void CheckBox(const TCellRect&, bool Checked) override {
+    ++Checks;
+    Check = Checked;
+  }
+  int Swatches = 0, Checks = 0;
   std::vector<std::string> Texts;
   std::vector<std::uint32_t> Colors;
   TCellRect SwatchRect;
@@ -32,15 +41,19 @@ class FakeCanvas : public TCellCanvas {
   bool Check = false;
 };
 
-// Answers menus and dialogs from queues the test fills; an empty queue cancels.
-class FakeHost : public TCellHost {
+// Answers menus and dialogs from queues the test fills; an empty queue cancels. Text is 7 pixels
+// per character, as on the canvas.
+class FakeHost : public TCellHost, public TGridDialogs {
  public:
+  int TextWidth(const std::string& T, bool) override { return 7 * static_cast<int>(T.size()); }
+  TGridDialogs& Dialogs() override { return *this; }
   void OpenInlineEditor(const TCellRect& R, const std::string& T, TInlineEditSink* S) override {
     EditorRect = R;
     EditorText = T;
     Sink = S;
   }
-  std::optional<int> PopupMenu(int, int, const std::vector<std::string>& Items, int Checked) override {
+  std::optional<int> PopupMenu(int X, int Y, const std::vector<std::string>& Items, int Checked) override {
+    MenuAt = {X, Y};
     MenuItems = Items;
     MenuChecked = Checked;
     if (MenuAnswers.empty()) return std::nullopt;
@@ -49,6 +62,7 @@ class FakeHost : public TCellHost {
     return a;
   }
   std::optional<std::uint32_t> ColorDialog(std::uint32_t Initial) override {
+    ++ColorDialogs;
     ColorInitial = Initial;
     return ColorAnswer;
   }
@@ -58,40 +72,58 @@ class FakeHost : public TCellHost {
     FileFolder = Folder;
     return FileAnswer;
   }
-  std::optional<TFontChoice> FontDialog(const TFontChoice&) override { return std::nullopt; }
-  int FileDialogs = 0;
+  std::optional<TFontChoice> FontDialog(const TFontChoice&) override {
+    ++FontDialogs;
+    return std::nullopt;
+  }
+  void Message(const std::string& Text) override { Messages.push_back(Text); }
+  // What the user was asked: an inline editor, a menu or a dialog.
+  int Questions() const { return (Sink ? 1 : 0) + (MenuItems.empty() ? 0 : 1) + ColorDialogs + FileDialogs + FontDialogs; }
+  int FileDialogs = 0, ColorDialogs = 0, FontDialogs = 0;
   std::string FileFilter;
   bool FileFolder = false;
   std::optional<std::string> FileAnswer;
   TCellRect EditorRect;
   std::string EditorText;
   TInlineEditSink* Sink = nullptr;
+  std::pair<int, int> MenuAt{-1, -1};
   std::vector<std::string> MenuItems;
   int MenuChecked = -1;
   std::deque<std::optional<int>> MenuAnswers;
   std::uint32_t ColorInitial = 0;
   std::optional<std::uint32_t> ColorAnswer;
+  std::vector<std::string> Messages;
 };
 
 constexpr TCellRect kValue{100, 0, 300, 17};
 constexpr TCellRect kDisplay{94, 40, 300, 57};
+constexpr TCellPlace kAt{kValue, kDisplay};
 
-// A cell drawn once in the value column, so its hit geometry is known.
+// A cell in a row whose value column is kValue, 40 pixels below the grid's top. It is never
+// painted unless a test draws it: every mouse call is told where the row lies.
 struct Row {
-  explicit Row(TBaseProperty* P) : Cell(MakeCell(P)) {
+  explicit Row(TBaseProperty* P) : Cell(MakeCell(P)) {}
+  void Draw() {
     std::int32_t w = 0;
     Cell->DrawValue(Canvas, kValue, kDisplay, w);
   }
+  void Down(TCellButton B, int X) { Cell->MouseDown(Host, B, X, 45, kAt); }
+  TCellCursor Move(int X) {
+    TCellCursor c = TCellCursor::crDefault;
+    Cell->MouseMove(Host, X, 45, kAt, c);
+    return c;
+  }
+  void Up(TCellButton B, int X) { Cell->MouseUp(Host, B, X, 45, kAt); }
   void Drag(int from, std::initializer_list<int> xs) {
-    Cell->MouseDown(Host, TCellButton::mbLeft, from, 45);
+    Down(TCellButton::mbLeft, from);
     int last = from;
     for (int x : xs) {
-      TCellCursor c = TCellCursor::crDefault;
-      Cell->MouseMove(Host, x, 45, c);
+      Move(x);
       last = x;
     }
-    Cell->MouseUp(Host, TCellButton::mbLeft, last, 45);
+    Up(TCellButton::mbLeft, last);
   }
+  void Exit(const std::string& Text) { Host.Sink->ExitEdit(Host, Text); }
   std::unique_ptr<TCell> Cell;
   FakeCanvas Canvas;
   FakeHost Host;
@@ -127,12 +159,9 @@ TEST(NumberCell, DragsStepPerPixelWithLimitsAtEveryStep) {
     SCOPED_TRACE(c.name);
     auto p = c.make();
     Row r(p.get());
-    r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 101, 45);
-    for (int x : c.path) {
-      TCellCursor cur = TCellCursor::crDefault;
-      r.Cell->MouseMove(r.Host, x, 45, cur);
-    }
-    r.Cell->MouseUp(r.Host, TCellButton::mbLeft, c.path.back(), 45);
+    r.Down(TCellButton::mbLeft, 101);
+    for (int x : c.path) r.Move(x);
+    r.Up(TCellButton::mbLeft, c.path.back());
     EXPECT_NEAR(NumberOf(p.get()), c.expected, 1e-6);
   }
 }
@@ -167,7 +196,7 @@ TEST(NumberCell, UndoElementsOfDrags) {
   d.AddChangeNotify(&calls, [&](TBaseProperty*, void*, const std::string&, std::int32_t) { ++calls; });
   r.Drag(101, {141, 81, 101});  // away both ways and back: a click, the editor opens
   ASSERT_NE(r.Host.Sink, nullptr);
-  r.Host.Sink->ExitEdit(r.Host.EditorText);
+  r.Exit(r.Host.EditorText);
   EXPECT_NEAR(d.Value(), 10.0, 1e-6);
   EXPECT_EQ(U.Count(), before);
   r.Drag(101, {111});
@@ -198,7 +227,7 @@ TEST(NumberCell, DragEndingAtStartValueLeavesNoElement) {
   const auto mid = U.Count();
   r.Drag(101, {121, 141, 101 + 1, 101});  // away and back in one gesture: opens the editor
   EXPECT_NE(r.Host.Sink, nullptr);
-  r.Host.Sink->ExitEdit(r.Host.EditorText);
+  r.Exit(r.Host.EditorText);
   EXPECT_EQ(U.Count(), mid);
 }
 
@@ -214,7 +243,7 @@ TEST(NumberCell, ClickOpensEditorWithThreeDecimalsAndLeavingItChangesNothing) {
   ASSERT_NE(r.Host.Sink, nullptr);
   EXPECT_EQ(r.Host.EditorText, "0.123");
   EXPECT_EQ(r.Host.EditorRect, (TCellRect{100, 40, 306, 58}));
-  r.Host.Sink->ExitEdit("0.123");
+  r.Exit("0.123");
   EXPECT_DOUBLE_EQ(d.Value(), 0.12345);  // not cut to the three decimals shown
   EXPECT_EQ(U.Count(), before);
 }
@@ -244,7 +273,7 @@ TEST(NumberCell, InlineEditorParsesLocaleFree) {
     const auto before = U.Count();
     r.Drag(101, {});
     r.Host.Sink->ApplyText(c.typed);  // Enter
-    r.Host.Sink->ExitEdit(c.typed);   // the posted exit
+    r.Exit(c.typed);   // the posted exit
     EXPECT_DOUBLE_EQ(d.Value(), c.expected);
     EXPECT_EQ(U.Count(), before + (c.keepsElement ? 1 : 0));
     if (c.keepsElement) {
@@ -258,10 +287,10 @@ TEST(NumberCell, InlineEditorParsesLocaleFree) {
   Row r(&i);
   r.Drag(101, {});
   EXPECT_EQ(r.Host.EditorText, "3");
-  r.Host.Sink->ExitEdit("500");
+  r.Exit("500");
   EXPECT_EQ(i.Value(), 100);
   r.Drag(101, {});
-  r.Host.Sink->ExitEdit("x");
+  r.Exit("x");
   EXPECT_EQ(i.Value(), 100);
 }
 
@@ -273,18 +302,14 @@ TEST(NumberCell, PressRulesAndCursor) {
   d.SetValue(1.0);  // "1.000": 35 px wide from x = 100
   Row r(&d);
   const auto before = U.Count();
-  r.Cell->MouseDown(r.Host, TCellButton::mbRight, 101, 45);
-  r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 135, 45);  // just past the text
-  r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 99, 45);
+  r.Down(TCellButton::mbRight, 101);
+  r.Down(TCellButton::mbLeft, 135);  // just past the text
+  r.Down(TCellButton::mbLeft, 99);
   EXPECT_EQ(U.Count(), before);
   struct { int x; TCellCursor c; } hover[] = {
       {100, TCellCursor::crDefault}, {101, TCellCursor::crSizeWE}, {134, TCellCursor::crSizeWE},
       {135, TCellCursor::crDefault}, {250, TCellCursor::crDefault}};
-  for (auto h : hover) {
-    TCellCursor c = TCellCursor::crDefault;
-    r.Cell->MouseMove(r.Host, h.x, 45, c);
-    EXPECT_EQ(c, h.c) << h.x;
-  }
+  for (auto h : hover) EXPECT_EQ(r.Move(h.x), h.c) << h.x;
   EXPECT_DOUBLE_EQ(d.Value(), 1.0);  // hovering does not drag
 }
 
@@ -295,19 +320,17 @@ TEST(StringCell, EmptyStringIsClickableAcrossTheCellAndEditsText) {
   page.Join(s);
   Row r(&s);
   const auto before = U.Count();
-  TCellCursor c = TCellCursor::crDefault;
-  r.Cell->MouseMove(r.Host, 150, 45, c);
-  EXPECT_EQ(c, TCellCursor::crDefault);
+  EXPECT_EQ(r.Move(150), TCellCursor::crDefault);
   r.Drag(299, {});
   ASSERT_NE(r.Host.Sink, nullptr);
   EXPECT_EQ(r.Host.EditorText, "");
   r.Host.Sink->ApplyText("Hello");
-  r.Host.Sink->ExitEdit("Hello");
+  r.Exit("Hello");
   EXPECT_EQ(s.Value(), "Hello");
   EXPECT_EQ(U.Count(), before + 1);
   r.Host.Sink = nullptr;
   r.Drag(101, {});
-  r.Host.Sink->ExitEdit("Hello");  // left untouched: no element
+  r.Exit("Hello");  // left untouched: no element
   EXPECT_EQ(U.Count(), before + 1);
 }
 
@@ -328,17 +351,16 @@ TEST(BooleanCell, AnyButtonTogglesAndEachToggleLeavesAnElement) {
   page.Join(b);
   Row r(&b);
   const auto before = U.Count();
-  r.Cell->MouseDown(r.Host, TCellButton::mbRight, 500, 45);
+  r.Down(TCellButton::mbRight, 500);
   EXPECT_TRUE(b.Value());
-  r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 101, 45);
+  r.Down(TCellButton::mbLeft, 101);
   EXPECT_FALSE(b.Value());
   EXPECT_EQ(U.Count(), before + 2);
   U.PopUndoAction();
   U.PopUndoAction();
   EXPECT_FALSE(b.Value());
-  std::int32_t w = 0;
   b.SetValue(true);
-  r.Cell->DrawValue(r.Canvas, kValue, kDisplay, w);
+  r.Draw();
   EXPECT_TRUE(r.Canvas.Check);
 }
 
@@ -366,12 +388,14 @@ TEST(EnumCell, MenuChoicesAndDismissals) {
     int calls = 0;
     e.AddChangeNotify(&calls, [&](TBaseProperty*, void*, const std::string&, std::int32_t) { ++calls; });
     Row r(&e);
+    r.Draw();
     EXPECT_EQ(r.Canvas.Texts.back(), "Center");
     r.Host.MenuAnswers.push_back(c.answer);
     const auto before = U.Count();
-    r.Cell->MouseDown(r.Host, TCellButton::mbRight, 0, 45);
+    r.Down(TCellButton::mbRight, 0);
     EXPECT_EQ(r.Host.MenuItems, (std::vector<std::string>{"Top", "Center", "Bottom"}));
     EXPECT_EQ(r.Host.MenuChecked, 1);
+    EXPECT_EQ(r.Host.MenuAt, (std::pair<int, int>{94, 40}));  // the value cell's top-left corner
     EXPECT_EQ(e.Value(), c.expected);
     EXPECT_EQ(U.Count(), before + c.elements);
     EXPECT_EQ(calls, c.notifications);
@@ -386,16 +410,17 @@ TEST(ColorCell, DialogConfirmSetsOpaqueColourCancelChangesNothing) {
   page.Join(*color);
   color->SetVector(0.0, 0.0, 1.0, 0.5);
   Row r(color.get());
+  r.Draw();
   EXPECT_EQ(r.Canvas.SwatchRect, (TCellRect{100, 2, 132, 15}));
   EXPECT_EQ(r.Canvas.SwatchFill, 0xFF0000u);
   const auto before = page.Undo.Count();
-  r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 140, 5);  // beside the swatch
+  r.Down(TCellButton::mbLeft, 140);  // beside the swatch
   EXPECT_EQ(r.Host.ColorInitial, 0u);
-  r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 110, 5);  // cancelled
+  r.Down(TCellButton::mbLeft, 110);  // cancelled
   EXPECT_EQ(r.Host.ColorInitial, 0xFF0000u);
   EXPECT_DOUBLE_EQ(color->Alpha()->Value(), 0.5);
   r.Host.ColorAnswer = 0x0000FFu;
-  r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 110, 5);
+  r.Down(TCellButton::mbLeft, 110);
   EXPECT_DOUBLE_EQ(color->Red()->Value(), 1.0);
   EXPECT_DOUBLE_EQ(color->Blue()->Value(), 0.0);
   EXPECT_DOUBLE_EQ(color->Alpha()->Value(), 1.0);
@@ -411,18 +436,33 @@ TEST(TimecodeCell, ShowsAndReadsTimecodes) {
     TTimeCode t;
     t.SetValue(c.seconds);
     Row r(&t);
+    r.Draw();
     EXPECT_EQ(r.Canvas.Texts.back(), c.text) << c.seconds;
   }
-  struct { const char* text; double seconds; } typed[] = {
-      {"00:00:10.05", 10.2}, {"01:00:00.00", 3600.0}, {"abc", -0.001}, {"", -0.001}};
+}
+
+// A time the timecode field's format check refuses leaves the value as it was and tells the user
+// what the field tells: neither a negative time nor one beyond the field's limits gets in.
+TEST(TimecodeCell, TakesWhatTheFieldAcceptsAndRefusesTheRest) {
+  struct {
+    const char* text;
+    double seconds;  // the value after leaving the field; 3.0 is the old one
+    bool refused;
+  } typed[] = {
+      {"00:00:10.05", 10.2, false}, {"01:00:00.00", 3600.0, false}, {"23:59:59.24", 86399.96, false},
+      {"1:00", 3.0, true},          {"99:99:99.99", 3.0, true},     {"", 3.0, true},
+      {"abc", 3.0, true},           {"00:00:00.25", 3.0, true},     {"24:00:00.00", 3.0, true}};
   for (auto c : typed) {
+    SCOPED_TRACE(c.text);
     TTimeCode t;
     t.SetValue(3.0);
     Row r(&t);
-    r.Cell->MouseUp(r.Host, TCellButton::mbLeft, 101, 45);
+    r.Up(TCellButton::mbLeft, 101);
     ASSERT_NE(r.Host.Sink, nullptr);
-    r.Host.Sink->ExitEdit(c.text);
-    EXPECT_DOUBLE_EQ(t.Value(), c.seconds) << c.text;
+    r.Exit(c.text);
+    EXPECT_DOUBLE_EQ(t.Value(), c.seconds);
+    EXPECT_EQ(r.Host.Messages,
+              c.refused ? std::vector<std::string>{"Error in timecode format!"} : std::vector<std::string>{});
   }
 }
 
@@ -433,21 +473,20 @@ TEST(TimecodeCell, NoDragReleaseOpensFieldLeavingSetsSeconds) {
   page.Join(t);
   t.SetValue(3.0);
   Row r(&t);
+  r.Draw();
   EXPECT_EQ(r.Canvas.Texts.back(), "00:00:03.00");
   const auto before = U.Count();
-  TCellCursor c = TCellCursor::crDefault;
-  r.Cell->MouseDown(r.Host, TCellButton::mbLeft, 101, 45);
-  r.Cell->MouseMove(r.Host, 140, 45, c);
-  EXPECT_EQ(c, TCellCursor::crDefault);
+  r.Down(TCellButton::mbLeft, 101);
+  EXPECT_EQ(r.Move(140), TCellCursor::crDefault);
   EXPECT_DOUBLE_EQ(t.Value(), 3.0);
-  r.Cell->MouseUp(r.Host, TCellButton::mbLeft, 290, 45);  // released off the text: still opens
+  r.Up(TCellButton::mbLeft, 290);  // released off the text: still opens
   ASSERT_NE(r.Host.Sink, nullptr);
   EXPECT_EQ(r.Host.EditorText, "00:00:03.00");
-  r.Host.Sink->ExitEdit("00:00:10.05");
+  r.Exit("00:00:10.05");
   EXPECT_DOUBLE_EQ(t.Value(), 10.2);
-  r.Cell->MouseUp(r.Host, TCellButton::mbLeft, 101, 45);
-  r.Host.Sink->ExitEdit("nonsense");
-  EXPECT_DOUBLE_EQ(t.Value(), -0.001);
+  r.Up(TCellButton::mbLeft, 101);
+  r.Exit("nonsense");
+  EXPECT_DOUBLE_EQ(t.Value(), 10.2);
   EXPECT_EQ(U.Count(), before);
 }
 
@@ -482,6 +521,47 @@ TEST(FileCells, DialogsWithTheirFiltersConfirmAndCancel) {
     EXPECT_EQ(c.prop->Value(), "/new/path");
     EXPECT_EQ(U.Count(), before);  // an element about a string could restore nothing
   }
+}
+
+// Every published member of every layer class and of the page gets a cell that edits it: its
+// value is drawn, and a click on the value's start (a row never painted) asks the user something
+// or changes the value. Only groups show a title alone, and their members are walked in turn.
+void ExpectRealCells(TCustomContainerObject& C, const std::string& Path) {
+  for (const auto& child : C.Properties()) {
+    TBaseProperty* p = child.get();
+    const std::string where = Path + "." + p->Name;
+    SCOPED_TRACE(where);
+    EXPECT_NE(p->EditorKind(), TEditorKind::ekNone) << p->ClassName() << " states no editor kind";
+    Row r(p);
+    r.Draw();
+    if (p->EditorKind() == TEditorKind::ekGroup) {
+      EXPECT_EQ(r.Canvas.Drawn(), 0);
+    } else {
+      EXPECT_GT(r.Canvas.Drawn(), 0);
+      int changes = 0;
+      p->AddChangeNotify(&changes, [&](TBaseProperty*, void*, const std::string&, std::int32_t) { ++changes; });
+      r.Drag(105, {});
+      if (r.Host.Sink) r.Exit(r.Host.EditorText);
+      EXPECT_GT(r.Host.Questions() + changes, 0) << p->ClassName() << " ignores a click on its value";
+      p->RemoveChangeNotify(&changes);
+    }
+    if (auto* group = dynamic_cast<TCustomContainerObject*>(p)) ExpectRealCells(*group, where);
+  }
+}
+
+TEST(EveryMember, GetsACellThatEditsIt) {
+  auto sys = Make<TQVSystem>(768, 576, TCompositionContext{}, false);
+  ASSERT_NE(sys->UndoEngine(), nullptr);
+  auto& U = *sys->UndoEngine();
+  const auto before = U.Count();
+  ExpectRealCells(*sys, "TQVSystem");
+  ASSERT_FALSE(LayerClasses().empty());
+  for (const TLayerClass& c : LayerClasses()) {
+    TLayer* layer = c.Create(*sys);
+    ASSERT_NE(layer, nullptr) << c.Keyword;
+    ExpectRealCells(*layer, std::string(c.Keyword));
+  }
+  while (U.Count() > before) U.PopUndoAction();
 }
 
 }  // namespace

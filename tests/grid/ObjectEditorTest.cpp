@@ -2,21 +2,59 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QTest>
+
+#include <cstdlib>
+#include <new>
 
 #include "composition/ImageLayers.h"
 #include "composition/QvSystem.h"
 #include "composition/TextLayer.h"
-#include "editor/ObjectEditor.h"
-#include "editor/TimecodeEdit.h"
-#include "editor/UndoAction.h"
+#include "editor_widgets/ObjectEditor.h"
+#include "editor_widgets/TimecodeEdit.h"
+#include "editor_widgets/UndoAction.h"
 #include "model/BasicTypes.h"
 #include "model/UndoEngine.h"
 #include "platform/Clock.h"
 
 using namespace qv;
 
+// Allocations of this thread while counting (-1: not counting).
+static thread_local long tAllocations = -1;
+
+void* operator new(std::size_t n) {
+  if (tAllocations >= 0) ++tAllocations;
+  if (void* p = std::malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
 namespace {
+
+// Answers the cells' menus and dialogs as each test says; unset answers cancel.
+struct ScriptedDialogs : TGridDialogs {
+  std::function<std::optional<int>(const std::vector<std::string>& Items, int Checked)> Menu;
+  std::function<std::optional<TFontChoice>(const TFontChoice& Initial)> Font;
+  std::vector<std::string> Messages;
+  std::optional<int> PopupMenu(int, int, const std::vector<std::string>& Items, int Checked) override {
+    return Menu ? Menu(Items, Checked) : std::nullopt;
+  }
+  std::optional<std::uint32_t> ColorDialog(std::uint32_t) override { return std::nullopt; }
+  std::optional<std::string> FileDialog(const std::string&, bool) override { return std::nullopt; }
+  std::optional<TFontChoice> FontDialog(const TFontChoice& Initial) override {
+    return Font ? Font(Initial) : std::nullopt;
+  }
+  void Message(const std::string& Text) override { Messages.push_back(Text); }
+};
+
+// The grid with its mouse handler in reach, to count what one move costs.
+class TGridUnderTest : public TObjectEditor {
+ public:
+  using TObjectEditor::TObjectEditor;
+  using TObjectEditor::mouseMoveEvent;
+};
 
 QApplication& App() {
   static int argc = 1;
@@ -43,7 +81,7 @@ class ObjectEditorTest : public ::testing::Test {
   }
   // The centre of a visible row's value text start.
   QPoint ValuePoint(int row, int dx = 2) const {
-    return {editor.ColumnLeft(2) + 4 + dx, editor.RowTop(row) + 8};
+    return {TGridRows::ColumnLeft(2) + 4 + dx, editor.Model().RowTop(row) + 8};
   }
   struct AppFirst {
     AppFirst() { App(); }
@@ -58,7 +96,6 @@ class ObjectEditorTest : public ::testing::Test {
       if (!dynamic_cast<TDouble*>(p) || dynamic_cast<TTimeCode*>(p)) continue;
       for (int a = editor.Rows()[i].Parent; a >= 0; a = editor.Rows()[static_cast<std::size_t>(a)].Parent)
         editor.SetExpanded(a, true);
-      editor.grab();
       return static_cast<int>(i);
     }
     return -1;
@@ -68,7 +105,8 @@ class ObjectEditorTest : public ::testing::Test {
   TTextLayer* text = nullptr;
   TManualTickSource ticks;
   std::unique_ptr<TQVSystem> sys = Make<TQVSystem>(768, 576, TCompositionContext{.Ticks = &ticks}, true);
-  TObjectEditor editor;
+  ScriptedDialogs* dialogs = new ScriptedDialogs;  // owned by the editor
+  TGridUnderTest editor{nullptr, std::unique_ptr<TGridDialogs>(dialogs)};
 };
 
 TEST_F(ObjectEditorTest, RowsFollowDiscoveryAndHideInvisibleMembers) {
@@ -90,14 +128,15 @@ TEST_F(ObjectEditorTest, NestedRowsExpandFromTheirOwnTriangles) {
   const int red = Find("Red", 3);
   ASSERT_GE(color, 0);
   ASSERT_GE(red, 0);
-  EXPECT_EQ(editor.RowTop(color), -1);  // rows start collapsed
-  const int c = editor.ColumnLeft(1);
-  QTest::mouseClick(&editor, Qt::LeftButton, {}, QPoint(c + 5, editor.RowTop(font) + 8));
-  ASSERT_GE(editor.RowTop(color), 0);
-  QTest::mouseClick(&editor, Qt::LeftButton, {}, QPoint(c + 2, editor.RowTop(color) + 8));  // level 2: misses
-  EXPECT_EQ(editor.RowTop(red), -1);
-  QTest::mouseClick(&editor, Qt::LeftButton, {}, QPoint(c + 15, editor.RowTop(color) + 8));
-  EXPECT_GE(editor.RowTop(red), 0);
+  const TGridRows& rows = editor.Model();
+  EXPECT_EQ(rows.RowTop(color), -1);  // rows start collapsed
+  const int c = TGridRows::ColumnLeft(1);
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, QPoint(c + 5, rows.RowTop(font) + 8));
+  ASSERT_GE(rows.RowTop(color), 0);
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, QPoint(c + 2, rows.RowTop(color) + 8));  // level 2: misses
+  EXPECT_EQ(rows.RowTop(red), -1);
+  QTest::mouseClick(&editor, Qt::LeftButton, {}, QPoint(c + 15, rows.RowTop(color) + 8));
+  EXPECT_GE(rows.RowTop(red), 0);
 }
 
 TEST_F(ObjectEditorTest, DragEndsOnPressedRowAndCtrlZUndoes) {
@@ -105,16 +144,15 @@ TEST_F(ObjectEditorTest, DragEndsOnPressedRowAndCtrlZUndoes) {
   ASSERT_GE(row, 0);
   auto* d = static_cast<TDouble*>(editor.Rows()[static_cast<std::size_t>(row)].prop);
   d->SetValue(0.5);
-  editor.grab();  // paints, so the cells know their geometry
   const double expected = 0.5 + 40 * static_cast<double>(d->ratio);
   const auto before = Undo().Count();
   const QPoint p = ValuePoint(row);
   QTest::mousePress(&editor, Qt::LeftButton, {}, p);
-  EXPECT_EQ(editor.MouseIndex, metValueDraw);
+  EXPECT_EQ(editor.Gesture(), metValueDraw);
   QTest::mouseMove(&editor, p + QPoint(40, 0));
   QTest::mouseMove(&editor, p + QPoint(40, 60));  // over another row
   QTest::mouseRelease(&editor, Qt::LeftButton, {}, p + QPoint(40, 60));
-  EXPECT_EQ(editor.MouseIndex, metNone);
+  EXPECT_EQ(editor.Gesture(), metNone);
   EXPECT_NEAR(d->Value(), expected, 1e-5);
   ASSERT_EQ(Undo().Count(), before + 1);
   QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);  // no undo action here: nothing happens
@@ -126,7 +164,6 @@ TEST_F(ObjectEditorTest, InlineEditorIsALineEditAndLeavingItChangesNothing) {
   ASSERT_GE(row, 0);
   auto* d = static_cast<TDouble*>(editor.Rows()[static_cast<std::size_t>(row)].prop);
   d->SetValue(0.12345);
-  editor.grab();  // paints, so the cells know their geometry
   const auto before = Undo().Count();
   QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(row));
   ASSERT_NE(editor.InlineEditor(), nullptr);
@@ -155,7 +192,6 @@ TEST_F(ObjectEditorTest, TimecodeRowsOpenTheTimecodeField) {
   editor.SetAObject(sys.get());
   const int row = Find("Duration");
   ASSERT_GE(row, 0);
-  editor.grab();
   QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(row));
   auto* field = dynamic_cast<TEDit*>(editor.InlineEditor());
   ASSERT_NE(field, nullptr);
@@ -168,6 +204,59 @@ TEST_F(ObjectEditorTest, TimecodeRowsOpenTheTimecodeField) {
   EXPECT_DOUBLE_EQ(sys->Duration(), 10.2);
 }
 
+// A time the timecode field refuses leaves the page's duration as it was and tells the user, through
+// the grid's dialogs, what the field tells.
+TEST_F(ObjectEditorTest, TimecodeRowsKeepTheirTimeWhenTheFieldRefusesTheText) {
+  sys->SetDuration(3.0);
+  editor.SetAObject(sys.get());
+  const int row = Find("Duration");
+  ASSERT_GE(row, 0);
+  for (const char* typed : {"1:00", "99:99:99.99", ""}) {
+    SCOPED_TRACE(typed);
+    dialogs->Messages.clear();
+    QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(row));
+    auto* field = dynamic_cast<TEDit*>(editor.InlineEditor());
+    ASSERT_NE(field, nullptr);
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, typed);
+    EXPECT_EQ(field->text().toStdString(), typed);
+    field->clearFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(editor.InlineEditor(), nullptr);
+    EXPECT_DOUBLE_EQ(sys->Duration(), 3.0);
+    EXPECT_EQ(dialogs->Messages, std::vector<std::string>{"Error in timecode format!"});
+  }
+}
+
+// Once the texts under the pointer are measured, moving it over the grid allocates nothing: the
+// rows model answers which row and zone a point is in without building anything.
+TEST_F(ObjectEditorTest, HoveringAllocatesNothing) {
+  const int num = FirstNumberRow();
+  ASSERT_GE(num, 0);
+  const int top = editor.Model().RowTop(num);
+  auto move = [](QPoint p) {
+    return std::make_unique<QMouseEvent>(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::NoButton,
+                                         Qt::NoModifier);
+  };
+  // Over a number's text (the west-east cursor throughout), then over everything else (the default).
+  std::vector<std::unique_ptr<QMouseEvent>> overText, elsewhere;
+  for (int d = 1; d < 6; ++d) overText.push_back(move({TGridRows::ColumnLeft(2) + 4 + d, top + 2 + d}));
+  for (int y = 0; y < editor.height(); y += 7) {
+    elsewhere.push_back(move({40, y}));                  // expanders and titles
+    elsewhere.push_back(move({editor.width() - 5, y}));  // values, right of their text
+  }
+  for (auto* path : {&overText, &elsewhere}) {
+    for (auto& e : *path) editor.mouseMoveEvent(e.get());
+    tAllocations = 0;
+    for (auto& e : *path) editor.mouseMoveEvent(e.get());
+    const long counted = tAllocations;
+    tAllocations = -1;
+    EXPECT_EQ(counted, 0);
+    EXPECT_EQ(editor.cursor().shape(), path == &overText ? Qt::SizeHorCursor : Qt::ArrowCursor);
+  }
+}
+
 TEST_F(ObjectEditorTest, EnumMenuAndColourDialogAnsweredByTheTest) {
   editor.SetAObject(sys.get());
   int row = -1;
@@ -175,7 +264,7 @@ TEST_F(ObjectEditorTest, EnumMenuAndColourDialogAnsweredByTheTest) {
     if (editor.Rows()[i].prop->ClassName() == "TEnum<TDurationType>") row = static_cast<int>(i);
   ASSERT_GE(row, 0);
   std::vector<std::string> seen;
-  editor.MenuAnswer = [&](const std::vector<std::string>& items, int) -> std::optional<int> {
+  dialogs->Menu = [&](const std::vector<std::string>& items, int) -> std::optional<int> {
     seen = items;
     return 1;
   };
@@ -198,7 +287,7 @@ TEST_F(ObjectEditorTest, RebuildsFreeSubscriptionsAndFollowLayerDeletion) {
   sys->SetSelectedLayer(&a);
   sys->DeleteLayer(&a);  // freed while shown: the grid moves to the composition first
   EXPECT_EQ(editor.AObject(), sys.get());
-  editor.grab();  // paints, so the cells know their geometry
+  editor.grab();  // painting the page's rows touches nothing of the freed layer
 }
 
 // Counts the paints a widget receives.
@@ -212,7 +301,7 @@ struct PaintCounter : QObject {
 
 TEST_F(ObjectEditorTest, RowRepaintsWhenValueChangesElsewhere) {
   editor.SetAObject(sys.get());
-  editor.grab();  // paints, so the cells know their geometry
+  editor.grab();  // paints once, so that further paints come from changes
   QApplication::processEvents();
   PaintCounter counter;
   editor.installEventFilter(&counter);
@@ -242,7 +331,6 @@ TEST_F(ObjectEditorTest, CtrlZAfterEachKindOfEdit) {
   // A drag on a number.
   auto* d = static_cast<TDouble*>(editor.Rows()[static_cast<std::size_t>(num)].prop);
   d->SetValue(0.5);  // inside any limits, so a drag either way changes it
-  editor.grab();
   const double start = d->Value();
   const QPoint p = ValuePoint(num);
   QTest::mousePress(&editor, Qt::LeftButton, {}, p);
@@ -255,11 +343,10 @@ TEST_F(ObjectEditorTest, CtrlZAfterEachKindOfEdit) {
   EXPECT_FALSE(undo->isEnabled());
   // A choice in an enumeration's menu.
   editor.SetAObject(sys.get());
-  editor.grab();
   const int en = rowOf("TEnum<TDurationType>");
   ASSERT_GE(en, 0);
   const auto was = sys->DurationType();
-  editor.MenuAnswer = [&](const std::vector<std::string>&, int checked) -> std::optional<int> { return 1 - checked; };
+  dialogs->Menu = [&](const std::vector<std::string>&, int checked) -> std::optional<int> { return 1 - checked; };
   QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(en, 10));
   EXPECT_NE(sys->DurationType(), was);
   QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);
@@ -282,15 +369,14 @@ TEST_F(ObjectEditorTest, CtrlZAfterEachKindOfEdit) {
 TEST_F(ObjectEditorTest, FontDialogSetsNameColourSizeWithOneLayerNotification) {
   TTextLayer& t = sys->NewLayer<TTextLayer>();
   editor.SetAObject(&t);
-  editor.grab();
   int font = -1;
   for (std::size_t i = 0; i < editor.Rows().size(); ++i)
     if (editor.Rows()[i].prop == &t.Font()) font = static_cast<int>(i);
   ASSERT_GE(font, 0);
   int layerCalls = 0;
   t.AddChangeNotify(&layerCalls, [&](TBaseProperty*, void*, const std::string&, std::int32_t) { ++layerCalls; });
-  TCellHost::TFontChoice seen;
-  editor.FontAnswer = [&](const TCellHost::TFontChoice& initial) -> std::optional<TCellHost::TFontChoice> {
+  TGridDialogs::TFontChoice seen;
+  dialogs->Font = [&](const TGridDialogs::TFontChoice& initial) -> std::optional<TGridDialogs::TFontChoice> {
     seen = initial;
     return std::nullopt;
   };
@@ -298,8 +384,8 @@ TEST_F(ObjectEditorTest, FontDialogSetsNameColourSizeWithOneLayerNotification) {
   EXPECT_EQ(seen.Name, t.Font().FontName());
   EXPECT_EQ(seen.Size, t.Font().FontSize());
   EXPECT_EQ(layerCalls, 0);  // cancelled
-  editor.FontAnswer = [&](const TCellHost::TFontChoice&) -> std::optional<TCellHost::TFontChoice> {
-    return TCellHost::TFontChoice{"Courier", 0x0000FF, 12};
+  dialogs->Font = [&](const TGridDialogs::TFontChoice&) -> std::optional<TGridDialogs::TFontChoice> {
+    return TGridDialogs::TFontChoice{"Courier", 0x0000FF, 12};
   };
   QTest::mouseClick(&editor, Qt::LeftButton, {}, ValuePoint(font, 30));
   EXPECT_EQ(t.Font().FontName(), "Courier");

@@ -1,5 +1,7 @@
 #include "app/qvrender/Options.h"
 
+#include "app/manual/Manual.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -377,7 +379,9 @@ std::vector<std::string> SynopsisUnits(const TCommandSpec& c) {
   return units;
 }
 
-std::string Names(TCommandSet set) {
+}  // namespace
+
+std::string CommandNames(TCommandSet set) {
   std::string r;
   for (const TCommandSpec& c : kCommands) {
     if ((set & CommandBit(c.Command)) == 0) continue;
@@ -386,6 +390,8 @@ std::string Names(TCommandSet set) {
   }
   return r;
 }
+
+namespace {
 
 std::string MakeUsage() {
   constexpr std::size_t kWidth = 100;
@@ -410,46 +416,23 @@ std::string MakeUsage() {
   return text;
 }
 
-// Lead, then Text's words filled to the usage's width, later lines indented to Indent.
-std::string Filled(std::string lead, const std::string& text, std::size_t indent) {
-  constexpr std::size_t kWidth = 100;
-  std::string out;
-  std::string line = std::move(lead);
-  bool empty = true;  // no word on the line yet
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find(' ', at);
-    if (end == std::string::npos) end = text.size();
-    const std::string word = text.substr(at, end - at);
-    at = end + 1;
-    if (!empty && line.size() + 1 + word.size() > kWidth) {
-      out += line + "\n";
-      line = std::string(indent, ' ');
-      empty = true;
-    }
-    line += (empty ? "" : " ") + word;
-    empty = false;
-  }
-  return out + line + "\n";
-}
-
 std::string MakeHelp() {
   std::string text = UsageText();
   text += "\ncommands:\n";
   for (const TCommandSpec& c : kCommands) {
     std::string lead = std::string("  ") + c.Name;
     lead.resize(12, ' ');
-    text += Filled(lead, c.Help, 12);
+    text += manual::Filled(lead, c.Help, 12);
   }
   text += "\noptions:\n";
   for (const TOptionSpec& o : kOptions) {
     std::string line = "  " + OptionTitle(o);
     line.resize(std::max<std::size_t>(line.size() + 2, 40), ' ');
-    text += line + "(" + Names(o.Commands) + ")\n";
-    text += Filled("      ", o.Help, 6);
+    text += line + "(" + CommandNames(o.Commands) + ")\n";
+    text += manual::Filled("      ", o.Help, 6);
   }
   text += "\nexit status:\n";
-  for (const TExitStatusSpec& e : kExitStatuses) text += Filled("  " + std::to_string(e.Status) + "  ", e.Meaning, 5);
+  for (const TExitStatusSpec& e : kExitStatuses) text += manual::Filled("  " + std::to_string(e.Status) + "  ", e.Meaning, 5);
   return text;
 }
 

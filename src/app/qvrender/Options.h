@@ -1,7 +1,7 @@
 #pragma once
 // The command line of qvrender. One table of commands, one table of options (name, commands it
 // applies to, kind, target, help line) and one table of exit statuses feed the commands' parser,
-// the batch parser and the usage and help texts.
+// the batch parser, the usage and help texts and the manual page (Manual.h).
 #include "batch/BatchRows.h"
 #include "platform/Clock.h"
 #include "video/FrameFiles.h"
@@ -120,6 +120,8 @@ std::span<const TExitStatusSpec> ExitStatusTable();
 // How the usage and the manual page write an option and its value: "-o, --output FILE",
 // "--meta1..--meta4 TEXT".
 std::string OptionTitle(const TOptionSpec& Option);
+// "render, info, batch".
+std::string CommandNames(TCommandSet Commands);
 // A command's line of the synopsis, without the program's name: "render PROJECT.QV -o ... [--frame N] ...".
 std::string CommandSynopsis(const TCommandSpec& Command);
 

@@ -1,0 +1,71 @@
+#include "app/qveditor/Manual.h"
+
+#ifndef QV_VERSION
+#define QV_VERSION ""
+#endif
+
+namespace qv::editor {
+
+namespace {
+
+const char* const kSynopsis[] = {"[PROJECT.QV]", "--help"};
+
+const manual::TManualEntry kArguments[] = {
+    {"PROJECT.QV", "a project to open once the window shows, as File > Open Project opens one; Ctrl+S then saves it"},
+    {"-h, --help", "print this help and exit"},
+    {"-platform NAME", "Qt's platform: xcb or wayland on a desktop, offscreen for a start without a display "
+                       "(Qt's other options, such as -style and -geometry, apply too)"},
+};
+
+const manual::TManualEntry kExitStatuses[] = {
+    {"0", "the window was closed (File > Exit), or --help was printed"},
+    {"SIGABRT (134 in a shell)", "Qt found no display or no platform plug-in, and says which on standard error"},
+};
+
+}  // namespace
+
+manual::TManual QveditorManual() {
+  manual::TManual m;
+  m.Name = "qveditor";
+  m.Summary = "edit QV broadcast graphics pages";
+  m.Source = std::string("QV ") + QV_VERSION;
+  m.Synopsis.assign(std::begin(kSynopsis), std::end(kSynopsis));
+  m.Sections.push_back(
+      {"Description",
+       {"qveditor edits the on-screen graphics pages of a broadcast channel: a 768 x 576 page (or a larger one) "
+        "that stacks still images, image sequences, text, a live time-of-day clock and a horizontal text crawl, "
+        "saved as a .QV project file. Every visible quantity is a typed property edited in the property grid; "
+        "numbers and strings can follow keyframe tracks at 25 frames per second.",
+        "One window: the layer commands and the text-alignment bars at the top, the page at 1:1 over a "
+        "checkerboard in the middle, the object list and the property grid on the right, the time ruler below. "
+        "Click a layer to pick it, drag it or its handles; arrow keys nudge it; the Layer menu inserts pictures, "
+        "image sequences, texts, crawls and clocks; Edit > Undo takes back the newest change; File > Export writes "
+        "a range of frames as pictures or a clip.",
+        "qvrender(1) renders the same pages without a window."},
+       {}});
+  m.Sections.push_back({"Options", {}, {std::begin(kArguments), std::end(kArguments)}});
+  m.Sections.push_back({"Exit status", {}, {std::begin(kExitStatuses), std::end(kExitStatuses)}});
+  m.Sections.push_back(
+      {"Files",
+       {},
+       {{"~/.cache/Tessaly/qveditor/grid.png",
+         "the checkerboard under the page, written at the page's size when missing (beside the program instead, "
+         "when it runs from its build folder)"},
+        {"../lib/qv/ beside the program (/usr/lib/qv)",
+         "the plug-ins for image formats beyond PNG, JPEG, GIF, TGA and BMP and for scaling pictures"},
+        {"/usr/share/qv/examples/news/news.QV", "the example page"}}});
+  m.Sections.push_back({"See also", {"qvrender(1)"}, {}});
+  return m;
+}
+
+std::string QveditorHelp() {
+  std::string text = "usage:\n";
+  for (const char* line : kSynopsis) text += std::string("  qveditor ") + line + "\n";
+  text += "\noptions:\n";
+  for (const manual::TManualEntry& e : kArguments) text += "  " + e.Term + "\n" + manual::Filled("      ", e.Text, 6);
+  text += "\nexit status:\n";
+  for (const manual::TManualEntry& e : kExitStatuses) text += manual::Filled("  " + e.Term + "  ", e.Text, 5);
+  return text;
+}
+
+}  // namespace qv::editor

@@ -1,0 +1,741 @@
+#include "editor_widgets/MainWindow.h"
+#include "base/FrameRate.h"
+
+#include "editor_logic/ExportRequest.h"
+#include "editor_widgets/ObjectEditor.h"
+#include "editor_widgets/ObjectList.h"
+#include "editor_widgets/UndoAction.h"
+#include "editor_widgets/TimeRuler.h"
+#include "editor_widgets/WorkAreaWidget.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QScrollArea>
+#include <QSlider>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QThread>
+#include <QToolBar>
+#include <QAbstractSpinBox>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+
+// The icons are compiled into this library; a static library's resources are registered by hand.
+static void InitEditorIcons() { Q_INIT_RESOURCE(Icons); }
+
+namespace qv {
+
+namespace {
+
+constexpr int kPageWidth = 768;
+constexpr int kPageHeight = 576;
+const QString kImageFilter = QStringLiteral("Image Files (*.tga *.png *.jpg *.jpeg)");
+const QString kProjectFilter = QStringLiteral("QV Files (*.QV *.qv)");
+
+QWidget* Caption(const QString& Text, QWidget* Parent) {
+  auto* label = new QLabel(Text, Parent);
+  label->setFixedHeight(24);
+  label->setIndent(6);
+  label->setAutoFillBackground(true);
+  QPalette p = label->palette();
+  p.setColor(QPalette::Window, p.color(QPalette::Dark));
+  label->setPalette(p);
+  return label;
+}
+
+QToolBar* Bar(const QString& Name, int Icon, QWidget* Parent) {
+  auto* bar = new QToolBar(Name, Parent);
+  bar->setObjectName(Name);
+  bar->setIconSize(QSize(Icon, Icon));
+  bar->setMovable(false);
+  bar->setFloatable(false);
+  bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  return bar;
+}
+
+}  // namespace
+
+std::uint16_t VirtualKeyOf(int QtKey) {
+  switch (QtKey) {
+    case Qt::Key_Left: return VK_LEFT;
+    case Qt::Key_Up: return VK_UP;
+    case Qt::Key_Right: return VK_RIGHT;
+    case Qt::Key_Down: return VK_DOWN;
+    case Qt::Key_Delete: return VK_DELETE;
+    default: break;
+  }
+  // Letters and digits have the same codes on both sides.
+  if ((QtKey >= Qt::Key_A && QtKey <= Qt::Key_Z) || (QtKey >= Qt::Key_0 && QtKey <= Qt::Key_9)) {
+    return static_cast<std::uint16_t>(QtKey);
+  }
+  return 0;
+}
+
+TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
+    : QMainWindow(Parent),
+      fMachineTicks(Options.Ticks != nullptr ? *Options.Ticks : fSteadyTicks),
+      fOptions(std::move(Options)) {
+  if (!fOptions.Dialogs) fOptions.Dialogs = MakeQtEditorDialogs();
+  InitEditorIcons();
+
+  TCompositionContext context;
+  context.TextRenderer = &fTextRenderer;
+  context.RichEdit = &fRichEdit;
+  context.Ticks = &fTicks;
+  context.TimeOfDay = &fTimeOfDay;
+  context.Canvases = &fCanvases;
+  context.Animations = &fAnimations;
+  context.Undo = &fUndoEngine;
+  fSys = Make<TQVSystem>(kPageWidth, kPageHeight, context, true);
+  fSys->OnMediaProblem = [this](const std::string& Message) { ReportMedia(Message); };
+  fSys->OnLoadProgress = [this](std::size_t Loaded, std::size_t Found) { ShowLoadProgress(Loaded, Found); };
+  fHooks.push_back(fSys->onSelectItem.Connect([this](TQVSystem*) { LayerSelected(); }));
+  fHooks.push_back(fSys->onLayersChanged.Connect([this](TQVSystem*) { LayersChanged(); }));
+  fHooks.push_back(fSys->onPageSizeChanged.Connect([this](TQVSystem*) { PageSizeChanged(); }));
+  fSys->AddChangeNotify(this, [this](TBaseProperty*, void*, const std::string&, std::int32_t) { RequestFrame(); });
+
+  fGrid = LoadCheckerboard(fOptions.GridFolders, fSys->fwidth, fSys->fheight);
+
+  setWindowTitle(QStringLiteral("Tessaly (QV)"));
+  setFont(QFont(QStringLiteral("Tahoma"), 8));
+  BuildActions();
+  BuildLayout();
+  fTree->FillTree();
+  UpdateFileActions();
+
+  fFrameTimer.setSingleShot(true);
+  fFrameTimer.setTimerType(Qt::PreciseTimer);
+  connect(&fFrameTimer, &QTimer::timeout, this, [this] { RenderStep(); });
+  qApp->installEventFilter(this);
+  RenderStep();  // the checkerboard is up before anything loads
+}
+
+TForm5::~TForm5() {
+  qApp->removeEventFilter(this);
+  fFrameTimer.stop();
+  // The widgets that reach into the composition go before it.
+  fGrid2->SetAObject(nullptr);
+  delete takeCentralWidget();
+  fHooks.clear();
+  fSys.reset();
+}
+
+void TForm5::BuildActions() {
+  static constexpr const char* kInsertIcons[] = {"insert-image", "insert-sequence", "insert-text", "insert-roll",
+                                                 "insert-clock"};
+  for (const TInsertCommand& cmd : InsertCommands()) {
+    const auto i = std::size_t(cmd.Kind);
+    // The clock's button has no hint of its own; it gets one like the others.
+    const QString hint = *cmd.Hint != '\0' ? QString::fromUtf8(cmd.Hint) : tr("Insert Clock");
+    QAction* a = new QAction(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(kInsertIcons[i]))), hint, this);
+    connect(a, &QAction::triggered, this, [this, kind = cmd.Kind] { Insert(kind); });
+    fInsert[i] = a;
+  }
+  fBringToFront = new QAction(QIcon(QStringLiteral(":/icons/bring-front.svg")), tr("Bring To Front"), this);
+  connect(fBringToFront, &QAction::triggered, this, [this] {
+    if (fBusy > 0) return;
+    BringSelectedToFront(*fSys);
+    RequestFrame();
+  });
+  fSendToBack = new QAction(QIcon(QStringLiteral(":/icons/send-back.svg")), tr("Send To Back"), this);
+  connect(fSendToBack, &QAction::triggered, this, [this] {
+    if (fBusy > 0) return;
+    SendSelectedToBack(*fSys);
+    RequestFrame();
+  });
+
+  struct TAlignButton {
+    const char* Icon;
+    const char* Text;
+    bool Latches;
+  };
+  static constexpr TAlignButton kAlign[] = {
+      {"align-left", "Align Left", true},  {"align-center", "Align Center", true},
+      {"align-right", "Align Right", true}, {"align-top", "Align Top", true},
+      {"align-middle", "Align Middle", false}, {"align-bottom", "Align Bottom", true}};
+  auto* horizontal = new QActionGroup(this);
+  auto* vertical = new QActionGroup(this);
+  for (int i = 0; i < 6; ++i) {
+    const TAlignButton& b = kAlign[i];
+    QAction* a = new QAction(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(b.Icon))), tr(b.Text), this);
+    a->setCheckable(b.Latches);
+    (i < 3 ? horizontal : vertical)->addAction(a);
+    fAlign[std::size_t(i)] = a;
+  }
+  // One button of each bar shows pressed; the pressed one does not follow the selected layer.
+  fAlign[0]->setChecked(true);
+  fAlign[3]->setChecked(true);
+  static constexpr THTextAlig kH[] = {haLeft, haCenter, haRight};
+  static constexpr TVTextAlig kV[] = {vaTop, vaCenter, vaBottom};
+  for (int i = 0; i < 3; ++i) {
+    connect(fAlign[std::size_t(i)], &QAction::triggered, this, [this, v = kH[i]] {
+      if (fBusy == 0 && AlignSelectedText(*fSys, v)) RequestFrame();
+    });
+    connect(fAlign[std::size_t(i + 3)], &QAction::triggered, this, [this, v = kV[i]] {
+      if (fBusy == 0 && AlignSelectedText(*fSys, v)) RequestFrame();
+    });
+  }
+
+  fNewPage = new QAction(tr("New Page…"), this);
+  fNewPage->setShortcut(QKeySequence::New);
+  connect(fNewPage, &QAction::triggered, this, [this] { NewPage(); });
+  fOpen = new QAction(tr("Open Project"), this);
+  connect(fOpen, &QAction::triggered, this, [this] { OpenProject(); });
+  fSave = new QAction(tr("Save"), this);
+  fSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  connect(fSave, &QAction::triggered, this, [this] { Save(); });
+  fSaveAs = new QAction(tr("Save As"), this);
+  connect(fSaveAs, &QAction::triggered, this, [this] { SaveAs(); });
+  fExport = new QAction(tr("Export…"), this);
+  fExport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+  connect(fExport, &QAction::triggered, this, [this] { Export(); });
+  fExit = new QAction(tr("Exit"), this);
+  connect(fExit, &QAction::triggered, this, [this] { Exit(); });
+
+  QMenu* file = menuBar()->addMenu(tr("File"));
+  file->addAction(fNewPage);
+  file->addAction(fOpen);
+  file->addAction(fSave);
+  file->addAction(fSaveAs);
+  file->addSeparator();
+  file->addAction(fExport);
+  file->addSeparator();
+  file->addAction(fExit);
+  connect(file, &QMenu::aboutToShow, this, [this] { UpdateFileActions(); });
+
+  QMenu* edit = menuBar()->addMenu(tr("Edit"));
+  fUndo = MakeUndoAction(this, fUndoEngine);
+  edit->addAction(fUndo);
+  addAction(fUndo);  // Ctrl+Z anywhere in the window; a text field keeps its own
+
+  QMenu* layer = menuBar()->addMenu(tr("Layer"));
+  for (QAction* a : fInsert) layer->addAction(a);
+  layer->addSeparator();
+  layer->addAction(fBringToFront);
+  layer->addAction(fSendToBack);
+}
+
+void TForm5::BuildLayout() {
+  auto* central = new QWidget(this);
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  // Panel1: the layer commands, then the two alignment bars stacked in Panel4.
+  auto* panel1 = new QWidget(central);
+  panel1->setObjectName(QStringLiteral("Panel1"));
+  panel1->setFixedHeight(60);
+  auto* top = new QHBoxLayout(panel1);
+  top->setContentsMargins(2, 2, 2, 2);
+  top->setSpacing(4);
+  QToolBar* toolBar1 = Bar(QStringLiteral("ToolBar1"), 48, panel1);
+  for (QAction* a : fInsert) toolBar1->addAction(a);
+  toolBar1->addSeparator();
+  toolBar1->addAction(fBringToFront);
+  toolBar1->addAction(fSendToBack);
+  for (QAction* a : toolBar1->actions()) {
+    if (QWidget* button = toolBar1->widgetForAction(a); button != nullptr && !a->isSeparator()) button->setFixedSize(55, 54);
+  }
+  top->addWidget(toolBar1);
+  auto* panel4 = new QWidget(panel1);
+  panel4->setObjectName(QStringLiteral("Panel4"));
+  panel4->setFixedWidth(84);
+  auto* bars = new QVBoxLayout(panel4);
+  bars->setContentsMargins(0, 0, 0, 0);
+  bars->setSpacing(0);
+  for (int b = 0; b < 2; ++b) {
+    QToolBar* bar = Bar(b == 0 ? QStringLiteral("ToolBar2") : QStringLiteral("ToolBar3"), 20, panel4);
+    for (int i = 0; i < 3; ++i) {
+      bar->addAction(fAlign[std::size_t(b * 3 + i)]);
+      bar->widgetForAction(fAlign[std::size_t(b * 3 + i)])->setFixedSize(27, 26);
+    }
+    bars->addWidget(bar);
+  }
+  top->addWidget(panel4);
+  top->addStretch(1);
+  column->addWidget(panel1);
+
+  // Panel10: the work area centred in workPanel, and Panel2 on the right.
+  auto* panel10 = new QWidget(central);
+  panel10->setObjectName(QStringLiteral("Panel10"));
+  panel10->setMinimumHeight(612);
+  auto* middle = new QHBoxLayout(panel10);
+  middle->setContentsMargins(0, 0, 0, 0);
+  middle->setSpacing(0);
+  auto* workPanel = fWorkPanel = new QWidget(panel10);
+  workPanel->setObjectName(QStringLiteral("workPanel"));
+  workPanel->setMinimumSize(fSys->fwidth + 32, 600);
+  workPanel->setAutoFillBackground(true);
+  {
+    QPalette p = workPanel->palette();
+    p.setColor(QPalette::Window, QColor(22, 23, 26));
+    workPanel->setPalette(p);
+  }
+  auto* centre = new QGridLayout(workPanel);
+  centre->setContentsMargins(0, 0, 0, 0);
+  fWorkArea = new TWorkArea(*fSys, workPanel);
+  fWorkArea->setObjectName(QStringLiteral("PaintBox1"));
+  fWorkArea->OnTouched = [this] { RequestFrame(); };
+  centre->addWidget(fWorkArea, 0, 0, Qt::AlignCenter);
+  middle->addWidget(workPanel, 1);
+  workPanel->installEventFilter(this);  // its resizes fit a large page again
+
+  auto* panel2 = new QWidget(panel10);
+  panel2->setObjectName(QStringLiteral("Panel2"));
+  panel2->setFixedWidth(256);
+  auto* right = new QVBoxLayout(panel2);
+  right->setContentsMargins(0, 0, 0, 0);
+  right->setSpacing(0);
+  auto* splitter = new QSplitter(Qt::Vertical, panel2);
+  auto* listPanel = new QWidget(splitter);
+  auto* listColumn = new QVBoxLayout(listPanel);
+  listColumn->setContentsMargins(0, 0, 0, 0);
+  listColumn->setSpacing(0);
+  listColumn->addWidget(Caption(tr("Objects List"), listPanel));
+  fTree = new TObjectList(*fSys, listPanel);
+  fTree->setObjectName(QStringLiteral("Tree"));
+  listColumn->addWidget(fTree);
+  auto* editorPanel = new QWidget(splitter);
+  auto* editorColumn = new QVBoxLayout(editorPanel);
+  editorColumn->setContentsMargins(0, 0, 0, 0);
+  editorColumn->setSpacing(0);
+  editorColumn->addWidget(Caption(tr("Object Editor"), editorPanel));
+  fGridPanel = new QWidget(editorPanel);
+  fGridPanel->setObjectName(QStringLiteral("GridPanel"));
+  auto* gridLayout = new QVBoxLayout(fGridPanel);
+  gridLayout->setContentsMargins(0, 0, 0, 0);
+  auto* gridScroll = new QScrollArea(fGridPanel);
+  gridScroll->setWidgetResizable(true);
+  gridScroll->setFrameShape(QFrame::NoFrame);
+  gridScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  fGrid2 = new TObjectEditor(gridScroll, std::move(fOptions.GridDialogs));
+  fGrid2->setObjectName(QStringLiteral("ObjectEditor"));
+  gridScroll->setWidget(fGrid2);
+  gridLayout->addWidget(gridScroll);
+  // The grid shows the selected layer, or the page when none is; it rebuilds when the layer stack
+  // changes, so a row never outlives its property.
+  fGrid2->Follow(fSys.get());
+  editorColumn->addWidget(fGridPanel, 1);
+  splitter->addWidget(listPanel);
+  splitter->addWidget(editorPanel);
+  splitter->setStretchFactor(0, 1);
+  splitter->setStretchFactor(1, 3);
+  right->addWidget(splitter);
+  middle->addWidget(panel2);
+  column->addWidget(panel10, 1);
+
+  // BottomPanel: Panel3 for the time ruler, then the status bar.
+  auto* bottom = new QWidget(central);
+  bottom->setObjectName(QStringLiteral("BottomPanel"));
+  bottom->setMinimumHeight(48);
+  auto* bottomColumn = new QVBoxLayout(bottom);
+  bottomColumn->setContentsMargins(0, 0, 0, 0);
+  fRulerPanel = new QWidget(bottom);
+  fRulerPanel->setObjectName(QStringLiteral("Panel3"));
+  fRulerPanel->setFixedHeight(43);
+  auto* rulerRow = new QHBoxLayout(fRulerPanel);
+  rulerRow->setContentsMargins(0, 0, 4, 0);
+  rulerRow->setSpacing(4);
+  fRuler = new TTimeRuler(fRulerPanel);
+  fRuler->setObjectName(QStringLiteral("TimeRuler"));
+  fRulerField = new QLineEdit(fRulerPanel);
+  fRulerField->setObjectName(QStringLiteral("RulerField"));
+  fRulerField->setFixedWidth(84);
+  fRulerField->setAlignment(Qt::AlignCenter);
+  fRulerField->setToolTip(tr("The current frame as minutes:seconds:frames; type one and press Enter to go there"));
+  {
+    QFont f = fRulerField->font();
+    f.setPixelSize(15);
+    fRulerField->setFont(f);
+  }
+  fRuler->SetTimeAssociate(fRulerField);
+  fRuler->SetFrame(0);  // fills the field
+  connect(fRuler, &TTimeRuler::changed, this, [this](int frame) { SetFrame(frame); });
+  rulerRow->addWidget(fRuler, 1);
+  rulerRow->addWidget(fRulerField);
+  // The frame slider and its label lie under the ruler, hidden; the slider's reach still follows
+  // the image sequences, and the ruler's end mark with it.
+  fTrackBar = new QSlider(Qt::Horizontal, fRulerPanel);
+  fTrackBar->setObjectName(QStringLiteral("TrackBar1"));
+  fTrackBar->setRange(0, 0);
+  fFrameLabel = new QLabel(QStringLiteral("0"), fRulerPanel);
+  fFrameLabel->setObjectName(QStringLiteral("Label1"));
+  fFrameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  fFrameLabel->setMinimumWidth(60);
+  {
+    QFont f = fFrameLabel->font();
+    f.setPixelSize(19);
+    fFrameLabel->setFont(f);
+  }
+  connect(fTrackBar, &QSlider::valueChanged, this, [this](int v) { SetFrame(v); });
+  fTrackBar->hide();
+  fFrameLabel->hide();
+  bottomColumn->addWidget(fRulerPanel);
+  column->addWidget(bottom);
+
+  setCentralWidget(central);
+  statusBar()->setSizeGripEnabled(true);
+  resize(fSys->fwidth + 32 + 320, sizeHint().height());
+}
+
+// ---- render loop --------------------------------------------------------------------------
+
+void TForm5::RequestFrame() {
+  if (fRendering || QThread::currentThread() != thread()) return;
+  fTicks.Wake();
+  if (!fFrameTimer.isActive()) fFrameTimer.start(int(fPacer.MsUntilDue(fMachineTicks.TickCount())));
+}
+
+void TForm5::RenderStep() {
+  if (fBusy > 0) return;  // the load's end asks for the next frame
+  const std::uint32_t now = fMachineTicks.TickCount();
+  if (!fPacer.Due(now)) {
+    fFrameTimer.start(int(fPacer.MsUntilDue(now)));
+    return;
+  }
+  fRendering = true;
+  RenderEditorFrame(*fSys, fGrid.Image, fGrid.Opaque);
+  fRendering = false;
+  fPacer.Rendered(now);
+  fWorkArea->update();
+  if (fNamesStale) {
+    fNamesStale = false;
+    fTree->RefreshNames();
+  }
+  if (NeedsContinuousFrames(*fSys)) {
+    fFrameTimer.start(int(fPacer.MsUntilDue(fMachineTicks.TickCount())));
+  } else {
+    fFrameTimer.stop();
+    fTicks.Sleep();
+  }
+}
+
+void TForm5::SubscribeLayers() {
+  for (const auto& layer : fSys->Layers) {
+    layer->RemoveChangeNotify(this);
+    layer->AddChangeNotify(this, [this](TBaseProperty*, void*, const std::string&, std::int32_t) {
+      if (fRendering) return;
+      fNamesStale = true;
+      RequestFrame();
+    });
+  }
+}
+
+// ---- hooks --------------------------------------------------------------------------------
+
+void TForm5::LayersChanged() {
+  SubscribeLayers();
+  // A deleted or reordered layer leaves no stale row; during a load the list is filled once at its end.
+  if (fBusy > 0) {
+    fTreeStale = true;
+  } else {
+    fTree->FillTree();
+  }
+  RequestFrame();
+}
+
+void TForm5::LayerSelected() {
+  fTree->ShowSelection();
+  RequestFrame();
+}
+
+void TForm5::SetSliderMaximum(std::int32_t Maximum) {
+  fSliderMax = Maximum;
+  fTrackBar->setMaximum(Maximum);
+  fRuler->SetLastFrame(Maximum);
+}
+
+void TForm5::SetFrame(std::int32_t Frame) {
+  fSys->frame = Frame;
+  fFrameLabel->setText(QString::number(Frame));
+  RequestFrame();
+}
+
+// ---- keys ---------------------------------------------------------------------------------
+
+bool TForm5::KeyGoesToPage(QObject* Watched, QKeyEvent* Key) const {
+  if (fBusy > 0) return false;
+  auto* target = qobject_cast<QWidget*>(Watched);
+  if (target == nullptr || target->window() != this) return false;
+  QWidget* focus = QApplication::focusWidget();
+  // Once per key, at the widget it is first given to (it travels on to the parents when ignored).
+  if (target != (focus != nullptr ? focus : static_cast<QWidget*>(const_cast<TForm5*>(this)))) return false;
+  // Keys typed into a field are the field's: Delete never removes a layer, arrows never nudge one.
+  if (focus != nullptr && (qobject_cast<QLineEdit*>(focus) != nullptr || qobject_cast<QTextEdit*>(focus) != nullptr ||
+                           qobject_cast<QPlainTextEdit*>(focus) != nullptr ||
+                           qobject_cast<QAbstractSpinBox*>(focus) != nullptr ||
+                           focus->testAttribute(Qt::WA_InputMethodEnabled))) {
+    return false;
+  }
+  return VirtualKeyOf(Key->key()) != 0;
+}
+
+bool TForm5::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == fWorkPanel && Event->type() == QEvent::Resize) FitPage();
+  if (Event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(Event);
+    if (KeyGoesToPage(Watched, key)) {
+      std::uint16_t code = VirtualKeyOf(key->key());
+      fSys->KeyDown(code, ShiftStateOf(key->modifiers(), QGuiApplication::mouseButtons()));
+      RequestFrame();
+    }
+  }
+  return QMainWindow::eventFilter(Watched, Event);  // the key still reaches the focused control
+}
+
+// ---- loading ------------------------------------------------------------------------------
+
+void TForm5::WithLoading(const std::function<void()>& Work) {
+  ++fBusy;
+  fWorkArea->Suspended = true;
+  fCollectMedia = true;
+  fMediaProblems.Clear();
+  fLoadClock.start();
+  QString failure;
+  try {
+    Work();
+  } catch (const std::exception& e) {
+    failure = QString::fromUtf8(e.what());
+  }
+  fCollectMedia = false;
+  delete fProgress;
+  fProgress = nullptr;
+  fWorkArea->Suspended = false;
+  --fBusy;
+  if (fTreeStale) {
+    fTreeStale = false;
+    fTree->FillTree();
+  }
+  if (!failure.isEmpty()) {
+    fOptions.Dialogs->Warn(this, windowTitle(), failure);
+  }
+  if (!fMediaProblems.Empty()) {
+    fOptions.Dialogs->Warn(this, tr("Missing media"), QString::fromStdString(fMediaProblems.Summary()),
+                           QString::fromStdString(fMediaProblems.Details()));
+    statusBar()->showMessage(QString::fromStdString(fMediaProblems.Summary()), 15000);
+    fMediaProblems.Clear();
+  }
+  RequestFrame();
+}
+
+void TForm5::ShowLoadProgress(std::size_t Loaded, std::size_t Found) {
+  if (fProgress == nullptr && Loaded < Found && fLoadClock.isValid() && fLoadClock.elapsed() > 500) {
+    fProgress = new QProgressDialog(this);
+    fProgress->setWindowTitle(windowTitle());
+    fProgress->setCancelButton(nullptr);
+    fProgress->setMinimumDuration(0);
+    fProgress->setAutoClose(false);
+    fProgress->setAutoReset(false);
+    fProgress->show();
+  }
+  if (fProgress != nullptr) {
+    fProgress->setMaximum(int(Found));
+    fProgress->setValue(int(Loaded));
+    fProgress->setLabelText(tr("Loading frames: %1 of %2").arg(Loaded).arg(Found));
+  }
+  // The window keeps painting (the last frame stays up); clicks and keys wait for the load's end.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TForm5::ReportMedia(const std::string& Message) {
+  if (fCollectMedia) {
+    fMediaProblems.Add(Message);
+  } else {
+    statusBar()->showMessage(QString::fromStdString(Message), 15000);
+  }
+}
+
+// ---- commands -----------------------------------------------------------------------------
+
+void TForm5::Insert(TLayerKind Kind) {
+  if (fBusy > 0) return;
+  std::string source;
+  if (Kind == TLayerKind::lkImage) {
+    const auto file = fOptions.Dialogs->OpenFile(this, tr("Insert Image"), kImageFilter);
+    if (!file) return;
+    source = file->toStdString();
+  } else if (Kind == TLayerKind::lkSequence) {
+    const auto folder = fOptions.Dialogs->PickFolder(this, tr("Insert Image Sequence"));
+    if (!folder) return;
+    source = folder->toStdString();
+  }
+  WithLoading([&] { InsertLayer(*fSys, Kind, source); });
+  SetSliderMaximum(SliderMaximumFor(*fSys, fSliderMax));
+  fTree->FillTree();
+}
+
+bool TForm5::OpenProjectFile(const QString& FileName) {
+  const std::size_t before = fSys->Layers.size();
+  bool opened = false;
+  WithLoading([&] {
+    qv::OpenProject(*fSys, FileName.toStdString());
+    opened = true;
+  });
+  if (opened) {
+    fFileName = FileName.toStdString();
+    const std::size_t added = fSys->Layers.size() - before;
+    statusBar()->showMessage(before == 0 ? tr("Opened %1: %2 layers").arg(FileName).arg(added)
+                                         : tr("Opened %1: %2 layers on top of the %3 already on the page")
+                                               .arg(FileName)
+                                               .arg(added)
+                                               .arg(before),
+                             15000);
+  }
+  SetSliderMaximum(SliderMaximumFor(*fSys, fSliderMax));
+  fTree->FillTree();
+  UpdateFileActions();
+  return opened;
+}
+
+void TForm5::PageSizeChanged() {
+  fGrid = LoadCheckerboard(fOptions.GridFolders, fSys->fwidth, fSys->fheight);
+  fWorkArea->Attach();
+  FitPage();
+  RequestFrame();
+}
+
+void TForm5::FitPage() {
+  if (fWorkPanel == nullptr || fWorkArea == nullptr) return;
+  // The panel keeps a margin of 16 pixels on each side, as around a standard page.
+  const double across = double(std::max(1, fWorkPanel->width() - 32)) / std::max(1, fSys->fwidth);
+  const double down = double(std::max(1, fWorkPanel->height() - 24)) / std::max(1, fSys->fheight);
+  fWorkArea->SetScale(std::min({1.0, across, down}));
+}
+
+void TForm5::NewPage() {
+  if (fBusy > 0) return;
+  struct TPageSize {
+    int Width, Height;
+    const char* Name;
+  };
+  static constexpr TPageSize kSizes[] = {{768, 576, "768 × 576 (SD)"},
+                                         {1280, 720, "1280 × 720 (HD 720)"},
+                                         {1920, 1080, "1920 × 1080 (HD 1080)"},
+                                         {3840, 2160, "3840 × 2160 (UHD)"}};
+  QStringList names;
+  int current = 0;
+  for (int i = 0; i < int(std::size(kSizes)); ++i) {
+    names << QString::fromUtf8(kSizes[i].Name);
+    if (kSizes[i].Width == fSys->fwidth && kSizes[i].Height == fSys->fheight) current = i;
+  }
+  const auto chosen = fOptions.Dialogs->ChooseItem(this, tr("New Page"), tr("Page size:"), names, current);
+  if (!chosen || *chosen < 0 || *chosen >= int(std::size(kSizes))) return;
+  if (!fSys->Layers.empty() && !fOptions.Dialogs->Confirm(this, QStringLiteral("Are you sure ?"), QStringLiteral("Alert"))) {
+    return;
+  }
+  // An empty page with the composition's own settings as a new one has them.
+  fSys->SetSelectedLayer(nullptr);
+  while (!fSys->Layers.empty()) fSys->DeleteLayer(fSys->Layers.back().get());
+  fSys->SetShowTime(stAllClip);
+  fSys->SetTime(0.0);
+  fSys->SetDurationType(dtFromComposition);
+  fSys->SetDuration(3.0);
+  fSys->frame = 0;
+  fSys->SetPageSize(kSizes[*chosen].Width, kSizes[*chosen].Height);
+  fFileName.clear();
+  SetSliderMaximum(0);
+  fRuler->SetFrame(0);
+  fTree->FillTree();
+  UpdateFileActions();
+  RequestFrame();
+}
+
+void TForm5::OpenProject() {
+  if (fBusy > 0) return;
+  // Its layers go on top of the ones already here: the title says so before anything is chosen.
+  const QString title = fSys->Layers.empty()
+                            ? tr("Open Project")
+                            : tr("Open Project (its layers go on top of the %1 layers on the page)").arg(fSys->Layers.size());
+  const auto file = fOptions.Dialogs->OpenFile(this, title, kProjectFilter);
+  if (!file) return;
+  OpenProjectFile(*file);
+}
+
+void TForm5::Save() {
+  if (fBusy > 0 || fFileName.empty()) return;
+  try {
+    fSys->SaveToFile(fFileName);
+    statusBar()->showMessage(tr("Saved %1").arg(QString::fromStdString(fFileName)), 5000);
+  } catch (const std::exception& e) {
+    fOptions.Dialogs->Warn(this, tr("Save"), QString::fromUtf8(e.what()));
+  }
+}
+
+void TForm5::SaveAs() {
+  if (fBusy > 0) return;
+  const auto file = fOptions.Dialogs->SaveFile(this, tr("Save As"), kProjectFilter);
+  if (!file) return;
+  const std::string name = ProjectSaveName(file->toStdString());
+  try {
+    fSys->SaveToFile(name);
+    fFileName = name;
+    statusBar()->showMessage(tr("Saved %1").arg(QString::fromStdString(name)), 5000);
+  } catch (const std::exception& e) {
+    fOptions.Dialogs->Warn(this, tr("Save As"), QString::fromUtf8(e.what()));
+  }
+  UpdateFileActions();
+}
+
+void TForm5::Export() {
+  if (fBusy > 0) return;
+  TExportRequest defaults;
+  defaults.From = std::max(0, fSys->frame);
+  defaults.To = defaults.From + std::max(1, int(std::lround(fSys->Duration() * kFramesPerSecond))) - 1;
+  const std::filesystem::path base = fFileName.empty() ? std::filesystem::path("page") : std::filesystem::path(fFileName);
+  defaults.Output = (base.parent_path() / base.stem()).string();
+  const auto request = fOptions.Dialogs->AskExport(this, defaults);
+  if (!request) return;
+  std::string error;
+  const auto settings = ExportSettingsFor(*request, error);
+  if (!settings) {
+    fOptions.Dialogs->Warn(this, tr("Export"), QString::fromStdString(error));
+    return;
+  }
+  // The export reads the page as it stands from a project file of its own, with its own clocks,
+  // so what it writes is what qvrender would write of the saved page.
+  const std::filesystem::path page = ExportProjectFile(fSys->ProjectFolder, int(QCoreApplication::applicationPid()));
+  bool done = false;
+  WithLoading([&] {
+    fSys->SaveToFile(page.string());
+    const std::unique_ptr<TProgress> progress = fOptions.Dialogs->StartProgress(this, tr("Export"));
+    std::atomic<bool> cancel{false};
+    done = video::ExportProject(
+        page.string(), fSys->Context(), *settings,
+        [&](int Done, int Total) {
+          if (progress->Update(Done, Total)) cancel = true;
+        },
+        &cancel);
+  });
+  std::error_code ignored;
+  std::filesystem::remove(page, ignored);
+  statusBar()->showMessage(done ? tr("Exported frames %1 to %2 to %3")
+                                      .arg(settings->From)
+                                      .arg(settings->To)
+                                      .arg(QString::fromStdString(settings->Output))
+                                : tr("Export stopped; nothing was left behind"),
+                           15000);
+}
+
+void TForm5::Exit() {
+  if (!fSys->Layers.empty() && !fOptions.Dialogs->Confirm(this, QStringLiteral("Are you sure ?"), QStringLiteral("Alert"))) {
+    return;
+  }
+  close();
+}
+
+void TForm5::UpdateFileActions() { fSave->setEnabled(!fFileName.empty()); }
+
+}  // namespace qv

@@ -1,0 +1,181 @@
+#pragma once
+// The editor's only window (TForm5): the toolbar panel with the layer commands and the two
+// alignment bars, the work area at 1:1 over its checkerboard, the object list and the property
+// grid on the right, the time ruler below; the File menu; the render loop.
+#include "composition/QvSystem.h"
+#include "editor_logic/Checkerboard.h"
+#include "editor_logic/Commands.h"
+#include "editor_widgets/EditorDialogs.h"
+#include "editor_logic/MediaProblems.h"
+#include "editor_logic/RenderLoop.h"
+#include "grid/Cells.h"
+#include "platform/QtCanvas.h"
+#include "platform/QtRichEdit.h"
+#include "platform/QtTextRenderer.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QTimer>
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QActionGroup;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QProgressDialog;
+class QSlider;
+class QToolBar;
+
+namespace qv {
+
+class TObjectEditor;
+class TObjectList;
+class TTimeRuler;
+class TWorkArea;
+
+struct TEditorOptions {
+  // Where "grid.png" is kept, the first that can hold it (the executable's folder, then the
+  // user's cache folder).
+  std::vector<std::filesystem::path> GridFolders;
+  // The questions the window asks; none: Qt's dialogs.
+  std::unique_ptr<TEditorDialogs> Dialogs;
+  // The questions the property grid's cells ask; none: Qt's menus and dialogs.
+  std::unique_ptr<TGridDialogs> GridDialogs;
+  // The millisecond tick count the render loop and the composition go by; none: the machine's
+  // monotonic clock. Not owned; it must outlive the window.
+  TTickSource* Ticks = nullptr;
+};
+
+class TForm5 final : public QMainWindow {
+ public:
+  explicit TForm5(TEditorOptions Options, QWidget* Parent = nullptr);
+  ~TForm5() override;
+
+  TQVSystem& Composition() { return *fSys; }
+  TWorkArea& WorkArea() { return *fWorkArea; }
+  TObjectList& ObjectList() { return *fTree; }
+  TObjectEditor& Grid() { return *fGrid2; }
+  QAction* UndoAction() const { return fUndo; }
+  TTimeRuler& Ruler() { return *fRuler; }
+  QLineEdit& RulerField() { return *fRulerField; }
+  const TCheckerboard& Checkerboard() const { return fGrid; }
+  const std::filesystem::path& CheckerboardFile() const { return fGrid.File; }
+  const std::string& ProjectFileName() const { return fFileName; }
+  std::int32_t SliderMaximum() const { return fSliderMax; }
+  // Opens a project as "Open Project" does once a name is chosen; answers whether it opened
+  // without error (an error is told in one message).
+  bool OpenProjectFile(const QString& FileName);
+  // Draws a frame now if one is due (the timer does this by itself).
+  void RenderStep();
+  // Whether the render loop waits for something to change (no timer running).
+  bool Idle() const { return !fFrameTimer.isActive(); }
+
+  // The commands, as the toolbar and menus call them.
+  QAction* InsertAction(TLayerKind Kind) const { return fInsert[std::size_t(Kind)]; }
+  QAction* BringToFrontAction() const { return fBringToFront; }
+  QAction* SendToBackAction() const { return fSendToBack; }
+  QAction* AlignAction(int Index) const { return fAlign[std::size_t(Index)]; }  // 17..22 as 0..5
+  QAction* NewPageAction() const { return fNewPage; }
+  QAction* OpenAction() const { return fOpen; }
+  QAction* SaveAction() const { return fSave; }
+  QAction* SaveAsAction() const { return fSaveAs; }
+  QAction* ExportAction() const { return fExport; }
+  QAction* ExitAction() const { return fExit; }
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+ private:
+  void BuildActions();
+  void BuildLayout();
+  void Insert(TLayerKind Kind);
+  void NewPage();
+  void OpenProject();
+  // The page's size changed: the work area, its scale and the checkerboard follow.
+  void PageSizeChanged();
+  // Shows the page whole in its panel: 1:1 when it fits, smaller when it does not.
+  void FitPage();
+  void Save();
+  void SaveAs();
+  // File > Export: a range of frames as numbered pictures or a video file, from the page as it
+  // stands, with progress and Cancel (which leaves no partial output).
+  void Export();
+  void Exit();
+  void UpdateFileActions();
+  void LayersChanged();
+  void LayerSelected();
+  void SetFrame(std::int32_t Frame);
+  void SetSliderMaximum(std::int32_t Maximum);
+  // Something on the page may look different: a frame is drawn as soon as one is due.
+  void RequestFrame();
+  void SubscribeLayers();
+  // Runs Work with media problems collected and sequences' progress shown; tells the problems
+  // once at the end.
+  void WithLoading(const std::function<void()>& Work);
+  void ShowLoadProgress(std::size_t Loaded, std::size_t Found);
+  void ReportMedia(const std::string& Message);
+  bool KeyGoesToPage(QObject* Watched, QKeyEvent* Key) const;
+
+  // What the composition reaches the platform through; made before it and freed after it.
+  TQtTextRenderer fTextRenderer;
+  TQtRichEdit fRichEdit;  // the shared rich-text engine of text and crawl layers
+  TQtCanvasFactory fCanvases;
+  TSteadyTickSource fSteadyTicks;
+  TTickSource& fMachineTicks;
+  TEditorTicks fTicks{fMachineTicks};
+  TSystemTimeOfDay fTimeOfDay;
+  // The one animation registry and the one undo engine of the editor's page.
+  TAnimationManager fAnimations;
+  TUndoEngine fUndoEngine{TUndoEngine::kStandardCapacity};
+  std::unique_ptr<TQVSystem> fSys;
+  std::vector<TConnection> fHooks;
+
+  TEditorOptions fOptions;
+  TCheckerboard fGrid;
+  TFramePacer fPacer;
+  QTimer fFrameTimer;
+  bool fRendering = false;
+  bool fNamesStale = false;
+  int fBusy = 0;                 // loads in progress: the page is not drawn or touched
+  TMediaProblems fMediaProblems;
+  bool fCollectMedia = false;
+  QProgressDialog* fProgress = nullptr;
+  QElapsedTimer fLoadClock;
+  bool fTreeStale = false;
+  std::string fFileName;
+  std::int32_t fSliderMax = 0;
+
+  TWorkArea* fWorkArea = nullptr;
+  TObjectList* fTree = nullptr;
+  QWidget* fWorkPanel = nullptr;  // the work area's panel, which it is centred in
+  QWidget* fGridPanel = nullptr;  // where the property grid goes
+  TObjectEditor* fGrid2 = nullptr; // the property grid (Object Editor)
+  QAction* fUndo = nullptr;
+  QWidget* fRulerPanel = nullptr; // Panel3: the time ruler's place
+  TTimeRuler* fRuler = nullptr;
+  QLineEdit* fRulerField = nullptr;  // the ruler's frame as MM:SS:FF; Enter moves the playhead
+  QSlider* fTrackBar = nullptr;
+  QLabel* fFrameLabel = nullptr;
+  std::array<QAction*, 5> fInsert{};
+  QAction* fBringToFront = nullptr;
+  QAction* fSendToBack = nullptr;
+  std::array<QAction*, 6> fAlign{};
+  QAction* fNewPage = nullptr;
+  QAction* fOpen = nullptr;
+  QAction* fSave = nullptr;
+  QAction* fSaveAs = nullptr;
+  QAction* fExport = nullptr;
+  QAction* fExit = nullptr;
+};
+
+// The composition's virtual-key code of a Qt key; 0 for keys it has no code for.
+std::uint16_t VirtualKeyOf(int QtKey);
+
+}  // namespace qv
