@@ -284,6 +284,25 @@ void TPropertyStep::Undo() {
 
 namespace {
 
+// An engine element that undoes a step when popped.
+class TStepElement final : public TUndoElement {
+ public:
+  explicit TStepElement(std::unique_ptr<TEditStep> Step) : fStep(std::move(Step)) {}
+  void PushAction() override { fStep->Redo(); }
+  void PopAction() override { fStep->Undo(); }
+
+ private:
+  std::unique_ptr<TEditStep> fStep;
+};
+
+}  // namespace
+
+void PushStep(TUndoEngine& Engine, std::unique_ptr<TEditStep> Step) {
+  if (Step) Engine.PushUndoAction(std::make_unique<TStepElement>(std::move(Step)));
+}
+
+namespace {
+
 std::string TargetName(std::span<TBaseProperty* const> Targets) {
   for (const TBaseProperty* t : Targets) {
     if (t == nullptr) continue;

@@ -11,6 +11,7 @@
 // when the history redoes or undoes it. Restoring never runs the keyframe side of a setter, so
 // undo and redo add no key in automatic keying.
 #include "composition/QvSystem.h"
+#include "model/UndoEngine.h"
 
 #include <cstdint>
 #include <functional>
@@ -116,6 +117,10 @@ class TEditStep {
   virtual int Id() const { return -1; }
   virtual bool MergeWith(const TEditStep& Next) { return false; }
 };
+
+// Does Step and makes it an element of the page's undo engine, whose undo undoes it: the key
+// commands and gestures join the one history the page's engine keeps. None: nothing happens.
+void PushStep(TUndoEngine& Engine, std::unique_ptr<TEditStep> Step);
 
 // A step over properties of a page: the states of the touched properties before and after. Made
 // either with an operation that its first Redo runs (the key commands), or from two snapshots of

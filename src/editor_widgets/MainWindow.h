@@ -7,7 +7,9 @@
 #include "editor_logic/Commands.h"
 #include "editor_widgets/EditorDialogs.h"
 #include "editor_logic/MediaProblems.h"
+#include "editor_logic/KeyCommands.h"
 #include "editor_logic/RenderLoop.h"
+#include "editor_logic/Transport.h"
 #include "grid/Cells.h"
 #include "platform/QtCanvas.h"
 #include "platform/QtRichEdit.h"
@@ -28,6 +30,7 @@ class QAction;
 class QActionGroup;
 class QKeyEvent;
 class QLabel;
+class QMenu;
 class QLineEdit;
 class QProgressDialog;
 class QSlider;
@@ -35,6 +38,7 @@ class QToolBar;
 
 namespace qv {
 
+class TLayerTimeline;
 class TObjectEditor;
 class TObjectList;
 class TTimeRuler;
@@ -51,6 +55,8 @@ struct TEditorOptions {
   // The millisecond tick count the render loop and the composition go by; none: the machine's
   // monotonic clock. Not owned; it must outlive the window.
   TTickSource* Ticks = nullptr;
+  // The steady clock playback goes by; none: the machine's. Not owned.
+  video::TPaceClock* PlayClock = nullptr;
 };
 
 class TForm5 final : public QMainWindow {
@@ -89,6 +95,29 @@ class TForm5 final : public QMainWindow {
   QAction* ExportAction() const { return fExport; }
   QAction* ExitAction() const { return fExit; }
 
+  // Playback and keys.
+  TTransport& Transport() { return fTransport; }
+  TLayerTimeline& Timeline() { return *fTimeline; }
+  enum class TPlayAction : std::uint8_t {
+    paPlayPause, paStop, paLoop, paReverse, paHold, paForward, paStepBack, paStepForward, paStart, paEnd, paCount
+  };
+  QAction* PlayAction(TPlayAction A) const { return fPlayActions[std::size_t(A)]; }
+  enum class TKeyAction : std::uint8_t {
+    kaAdd, kaDelete, kaPrevious, kaNext, kaClear, kaEase, kaAutoKeys, kaCount
+  };
+  QAction* KeyAction(TKeyAction A) const { return fKeyActions[std::size_t(A)]; }
+  // The out-of-range modes, in the file's order.
+  const std::vector<QAction*>& OutOfRangeActions() const { return fOutOfRange; }
+  // What the status bar says of playback ("Playing 2x", the drops).
+  QString PlayStatus() const;
+  // The key commands on the grid row or timeline track they were asked for: its property (a
+  // layer, a group, a value), or the selected layer when none is given.
+  void SetKeyRow(TBaseProperty* Row) { fKeyRow = Row; }
+  // The context menu of a grid row or a track: the key commands on Row.
+  QMenu* KeyMenu(TBaseProperty* Row);
+  // A step for the page's history (done as it is taken).
+  void TakeStep(std::unique_ptr<TEditStep> Step);
+
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
@@ -122,6 +151,20 @@ class TForm5 final : public QMainWindow {
   void ShowLoadProgress(std::size_t Loaded, std::size_t Found);
   void ReportMedia(const std::string& Message);
   bool KeyGoesToPage(QObject* Watched, QKeyEvent* Key) const;
+  void BuildPlayActions();
+  void BuildKeyActions();
+  // The transport moved the frame: the ruler follows (and keeps the playhead in view), the page
+  // takes the frame; a scrub of the ruler stops playback instead.
+  void TransportChanged();
+  void KeepPlayheadInView();
+  // The ruler's end mark at the Duration, its scale fitted to the longer of the Duration and the
+  // image sequences.
+  void UpdateTimeRange(bool Fit);
+  std::vector<TBaseProperty*> KeyRowTargets() const;
+  void KeysChanged();
+  void GestureStart();
+  void GestureEnd(const QString& Name);
+  void SetAutoKeys(bool On);
 
   // What the composition reaches the platform through; made before it and freed after it.
   TQtTextRenderer fTextRenderer;
@@ -173,6 +216,18 @@ class TForm5 final : public QMainWindow {
   QAction* fSaveAs = nullptr;
   QAction* fExport = nullptr;
   QAction* fExit = nullptr;
+
+  video::TSteadyPaceClock fSteadyPaceClock;
+  TTransport fTransport;
+  bool fFollowing = false;  // the ruler is being moved to the transport's frame
+  std::array<QAction*, std::size_t(TPlayAction::paCount)> fPlayActions{};
+  std::array<QAction*, std::size_t(TKeyAction::kaCount)> fKeyActions{};
+  std::vector<QAction*> fOutOfRange;
+  QLabel* fPlayStatus = nullptr;
+  TLayerTimeline* fTimeline = nullptr;
+  TBaseProperty* fKeyRow = nullptr;
+  TPropertyGesture fGesture;
+  TCurveWatch fCurveWatch;
 };
 
 // The composition's virtual-key code of a Qt key; 0 for keys it has no code for.

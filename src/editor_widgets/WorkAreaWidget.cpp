@@ -85,11 +85,17 @@ void TWorkArea::paintEvent(QPaintEvent* Event) {
   if (fScale == 1.0) {
     const QRect r = Event->rect();
     p.drawImage(r.topLeft(), fImage, r);
-    return;
+  } else {
+    // A page larger than the panel, shown whole.
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(rect(), fImage);
   }
-  // A page larger than the panel, shown whole.
-  p.setRenderHint(QPainter::SmoothPixmapTransform);
-  p.drawImage(rect(), fImage);
+  if (fRedFrame) {
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.setPen(QPen(QColor(230, 20, 20), 4));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(rect().adjusted(2, 2, -2, -2));
+  }
 }
 
 void TWorkArea::mousePressEvent(QMouseEvent* Event) {
@@ -97,6 +103,7 @@ void TWorkArea::mousePressEvent(QMouseEvent* Event) {
   const auto button = ButtonOf(Event->button());
   if (Suspended || !button) return;
   const QPoint at = PagePoint(Event->position());
+  if (OnGestureStart) OnGestureStart();
   fSys.MouseDown(*button, ShiftStateOf(Event->modifiers(), Event->buttons()), at.x(), at.y());
   if (OnTouched) OnTouched();
 }
@@ -115,6 +122,7 @@ void TWorkArea::mouseReleaseEvent(QMouseEvent* Event) {
   if (Suspended || !button) return;
   const QPoint at = PagePoint(Event->position());
   fSys.MouseUp(*button, ShiftStateOf(Event->modifiers(), Event->buttons()), at.x(), at.y());
+  if (OnGestureEnd) OnGestureEnd();
   if (OnTouched) OnTouched();
 }
 

@@ -23,8 +23,18 @@ class TWorkArea final : public QWidget {
   QPoint PagePoint(const QPointF& At) const;
   // Called after every event handed to the composition (the window then draws a new frame).
   std::function<void()> OnTouched;
+  // Around a press and its release, before the composition sees the one and after it saw the
+  // other (the window takes the gesture's states for the history).
+  std::function<void()> OnGestureStart;
+  std::function<void()> OnGestureEnd;
   // While true, pointer events are not handed on (a long load is running).
   bool Suspended = false;
+  // Automatic keying is on: a red frame round the page says so.
+  void SetRedFrame(bool On) {
+    fRedFrame = On;
+    update();
+  }
+  bool RedFrame() const { return fRedFrame; }
 
  protected:
   void paintEvent(QPaintEvent* Event) override;
@@ -37,6 +47,7 @@ class TWorkArea final : public QWidget {
   TQVSystem& fSys;
   QImage fImage;  // over fSys.work's pixels, never a copy
   double fScale = 1.0;
+  bool fRedFrame = false;
 };
 
 // The held modifier keys and buttons of a Qt event, as the composition takes them.

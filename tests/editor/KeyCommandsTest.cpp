@@ -387,6 +387,24 @@ TEST_F(KeyCommands, WithoutAutomaticKeyingEditsMoveTheCurveAndTheStatusBarSaysSo
   EXPECT_EQ(watch.Check(), "");
 }
 
+TEST_F(KeyCommands, StepsAreElementsOfThePagesUndoEngine) {
+  KeyX({{0, 0}, {12, 100}});
+  TUndoEngine& engine = *sys->UndoEngine();
+  const std::size_t before = engine.Count();
+  TBaseProperty* x[] = {&logo.XProperty()};
+  PushStep(engine, AddKeyStep(*sys, x, 30));  // done as it is pushed
+  PushStep(engine, nullptr);                  // nothing to do is no element
+  EXPECT_EQ(KeyFrames(logo.XProperty()), (std::vector<std::int32_t>{0, 12, 30}));
+  ASSERT_EQ(engine.Count(), before + 1);
+  PushStep(engine, DeleteKeyStep(*sys, x, 0));
+  EXPECT_EQ(KeyFrames(logo.XProperty()), (std::vector<std::int32_t>{12, 30}));
+  engine.PopUndoAction();
+  EXPECT_EQ(KeyFrames(logo.XProperty()), (std::vector<std::int32_t>{0, 12, 30}));
+  engine.PopUndoAction();
+  EXPECT_EQ(KeyFrames(logo.XProperty()), (std::vector<std::int32_t>{0, 12}));
+  EXPECT_EQ(engine.Count(), before);
+}
+
 TEST_F(KeyCommands, KeyMarksOfGridRows) {
   KeyX({{0, 0}, {12, 100}});
   TTextLayer& text = sys->NewLayer<TTextLayer>();
