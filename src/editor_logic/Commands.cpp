@@ -85,7 +85,7 @@ TLayer& InsertLayer(TQVSystem& Sys, TLayerKind Kind, const std::string& Source) 
   return layer;
 }
 
-std::int32_t SliderMaximumFor(const TQVSystem& Sys, std::int32_t Current) {
+std::int32_t LastFrameFor(const TQVSystem& Sys, std::int32_t Current) {
   std::int32_t maximum = Current;
   for (const auto& layer : Sys.Layers) {
     if (const auto* seq = dynamic_cast<const TMultiImageLayer*>(layer.get()); seq != nullptr && seq->FrameCount() > 0) {
@@ -93,6 +93,25 @@ std::int32_t SliderMaximumFor(const TQVSystem& Sys, std::int32_t Current) {
     }
   }
   return maximum;
+}
+
+std::span<const TPageSize> NewPageSizes() {
+  static constexpr TPageSize kSizes[] = {{768, 576, "768 × 576 (SD)"},
+                                         {1280, 720, "1280 × 720 (HD 720)"},
+                                         {1920, 1080, "1920 × 1080 (HD 1080)"},
+                                         {3840, 2160, "3840 × 2160 (UHD)"}};
+  return kSizes;
+}
+
+void ResetToNewPage(TQVSystem& Sys, std::int32_t Width, std::int32_t Height) {
+  Sys.SetSelectedLayer(nullptr);
+  while (!Sys.Layers.empty()) Sys.DeleteLayer(Sys.Layers.back().get());
+  Sys.SetShowTime(stAllClip);
+  Sys.SetTime(0.0);
+  Sys.SetDurationType(dtFromComposition);
+  Sys.SetDuration(3.0);
+  Sys.frame = 0;
+  Sys.SetPageSize(Width, Height);
 }
 
 void OpenProject(TQVSystem& Sys, const std::string& FileName) {

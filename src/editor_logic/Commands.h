@@ -1,8 +1,8 @@
 #pragma once
 // The editor's commands on the composition, without any widget: inserting layers with their
-// unique names, opening a project on top of what is there, the name "Save As" saves under, the
-// z-order and text-alignment buttons, and the frame slider's reach. The window asks its dialogs
-// and hands the answers in.
+// unique names, a new page, opening a project on top of what is there, the name "Save As" saves
+// under, the z-order and text-alignment buttons, and the last frame of the page's range. The
+// window asks its dialogs and hands the answers in.
 #include "composition/QvSystem.h"
 #include "model/BasicTypes.h"
 
@@ -40,9 +40,20 @@ const TInsertCommand& InsertCommand(TLayerKind Kind);
 // command selects. Returns the new layer.
 TLayer& InsertLayer(TQVSystem& Sys, TLayerKind Kind, const std::string& Source = {});
 
-// The frame slider's maximum: never below Current, raised to the last frame of the longest image
-// sequence of Sys.
-std::int32_t SliderMaximumFor(const TQVSystem& Sys, std::int32_t Current);
+// The last frame of the page's range (the ruler's end mark): never below Current, raised to the
+// last frame of the longest image sequence of Sys.
+std::int32_t LastFrameFor(const TQVSystem& Sys, std::int32_t Current);
+
+// The page sizes New Page offers, the standard one first.
+struct TPageSize {
+  std::int32_t Width, Height;
+  const char* Name;
+};
+std::span<const TPageSize> NewPageSizes();
+// Makes Sys a new page of Width x Height: no layers, no selection, frame 0 and the page's own
+// settings as a new composition has them (the whole clip shown, time 0, the duration the
+// composition's own, 3 s).
+void ResetToNewPage(TQVSystem& Sys, std::int32_t Width, std::int32_t Height);
 
 // Reads a project into Sys (its layers go on top of those there) and selects the bottom layer
 // when there is one. Throws as TQVSystem::LoadFromFile; the layers read until then stay.

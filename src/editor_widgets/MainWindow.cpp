@@ -22,7 +22,6 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QScrollArea>
-#include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextEdit>
@@ -112,7 +111,7 @@ TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
   fHooks.push_back(fSys->onPageSizeChanged.Connect([this](TQVSystem*) { PageSizeChanged(); }));
   fSys->AddChangeNotify(this, [this](TBaseProperty*, void*, const std::string&, std::int32_t) { RequestFrame(); });
 
-  fGrid = LoadCheckerboard(fOptions.GridFolders, fSys->fwidth, fSys->fheight);
+  fCheckerboard = LoadCheckerboard(fOptions.GridFolders, fSys->fwidth, fSys->fheight);
 
   setWindowTitle(QStringLiteral("Tessaly (QV)"));
   setFont(QFont(QStringLiteral("Tahoma"), 8));
@@ -136,7 +135,7 @@ TForm5::~TForm5() {
   qApp->removeEventFilter(this);
   fFrameTimer.stop();
   // The widgets that reach into the composition go before it.
-  fGrid2->SetAObject(nullptr);
+  fPropertyGrid->SetAObject(nullptr);
   delete takeCentralWidget();
   fHooks.clear();
   fSys.reset();
@@ -155,13 +154,11 @@ void TForm5::BuildActions() {
   }
   fBringToFront = new QAction(QIcon(QStringLiteral(":/icons/bring-front.svg")), tr("Bring To Front"), this);
   connect(fBringToFront, &QAction::triggered, this, [this] {
-    if (fBusy > 0) return;
     BringSelectedToFront(*fSys);
     RequestFrame();
   });
   fSendToBack = new QAction(QIcon(QStringLiteral(":/icons/send-back.svg")), tr("Send To Back"), this);
   connect(fSendToBack, &QAction::triggered, this, [this] {
-    if (fBusy > 0) return;
     SendSelectedToBack(*fSys);
     RequestFrame();
   });
@@ -175,14 +172,20 @@ void TForm5::BuildActions() {
       {"align-left", "Align Left", true},  {"align-center", "Align Center", true},
       {"align-right", "Align Right", true}, {"align-top", "Align Top", true},
       {"align-middle", "Align Middle", false}, {"align-bottom", "Align Bottom", true}};
-  auto* horizontal = new QActionGroup(this);
-  auto* vertical = new QActionGroup(this);
   for (int i = 0; i < 6; ++i) {
     const TAlignButton& b = kAlign[i];
     QAction* a = new QAction(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(b.Icon))), tr(b.Text), this);
     a->setCheckable(b.Latches);
-    (i < 3 ? horizontal : vertical)->addAction(a);
     fAlign[std::size_t(i)] = a;
+  }
+  // Each bar latches one button: a latching button pressed shows pressed and releases the others of
+  // its bar (the buttons share the command group, so the bars are not action groups of their own).
+  for (int i = 0; i < 6; ++i) {
+    if (!fAlign[std::size_t(i)]->isCheckable()) continue;
+    connect(fAlign[std::size_t(i)], &QAction::triggered, this, [this, i] {
+      const int first = i < 3 ? 0 : 3;
+      for (int j = first; j < first + 3; ++j) fAlign[std::size_t(j)]->setChecked(j == i);
+    });
   }
   // One button of each bar shows pressed; the pressed one does not follow the selected layer.
   fAlign[0]->setChecked(true);
@@ -191,10 +194,10 @@ void TForm5::BuildActions() {
   static constexpr TVTextAlig kV[] = {vaTop, vaCenter, vaBottom};
   for (int i = 0; i < 3; ++i) {
     connect(fAlign[std::size_t(i)], &QAction::triggered, this, [this, v = kH[i]] {
-      if (fBusy == 0 && AlignSelectedText(*fSys, v)) RequestFrame();
+      if (AlignSelectedText(*fSys, v)) RequestFrame();
     });
     connect(fAlign[std::size_t(i + 3)], &QAction::triggered, this, [this, v = kV[i]] {
-      if (fBusy == 0 && AlignSelectedText(*fSys, v)) RequestFrame();
+      if (AlignSelectedText(*fSys, v)) RequestFrame();
     });
   }
 
@@ -229,6 +232,13 @@ void TForm5::BuildActions() {
   fUndo = MakeUndoAction(this, fUndoEngine);
   edit->addAction(fUndo);
   addAction(fUndo);  // Ctrl+Z anywhere in the window; a text field keeps its own
+
+  // What touches the page, disabled together while a load holds it.
+  fCommands = new QActionGroup(this);
+  fCommands->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+  for (QAction* a : fInsert) fCommands->addAction(a);
+  for (QAction* a : fAlign) fCommands->addAction(a);
+  for (QAction* a : {fBringToFront, fSendToBack, fNewPage, fOpen, fSave, fSaveAs, fExport, fUndo}) fCommands->addAction(a);
 
   QMenu* layer = menuBar()->addMenu(tr("Layer"));
   for (QAction* a : fInsert) layer->addAction(a);
@@ -341,13 +351,13 @@ void TForm5::BuildLayout() {
   gridScroll->setWidgetResizable(true);
   gridScroll->setFrameShape(QFrame::NoFrame);
   gridScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  fGrid2 = new TObjectEditor(gridScroll, std::move(fOptions.GridDialogs));
-  fGrid2->setObjectName(QStringLiteral("ObjectEditor"));
-  gridScroll->setWidget(fGrid2);
+  fPropertyGrid = new TObjectEditor(gridScroll, std::move(fOptions.GridDialogs));
+  fPropertyGrid->setObjectName(QStringLiteral("ObjectEditor"));
+  gridScroll->setWidget(fPropertyGrid);
   gridLayout->addWidget(gridScroll);
   // The grid shows the selected layer, or the page when none is; it rebuilds when the layer stack
   // changes, so a row never outlives its property.
-  fGrid2->Follow(fSys.get());
+  fPropertyGrid->Follow(fSys.get());
   editorColumn->addWidget(fGridPanel, 1);
   splitter->addWidget(listPanel);
   splitter->addWidget(editorPanel);
@@ -386,6 +396,7 @@ void TForm5::BuildLayout() {
     fRulerField->setFont(f);
   }
   fRuler->SetTimeAssociate(fRulerField);
+  fRuler->SetLastFrame(0);  // the page's range: nothing lengthens it yet
   fRuler->SetFrame(0);  // fills the field
   connect(fRuler, &TTimeRuler::changed, this, [this](int frame) { SetFrame(frame); });
   fTimeline = new TLayerTimeline(fRuler->Model(), bottom);
@@ -406,23 +417,6 @@ void TForm5::BuildLayout() {
     if (Hit.Part == TTimelinePart::tpKey) fTransport.Seek(Hit.Frame);
     KeyMenu(row.Property != nullptr ? row.Property : row.Layer)->exec(Global);
   };
-  // The frame slider and its label lie under the ruler, hidden; the slider's reach still follows
-  // the image sequences, and the ruler's end mark with it.
-  fTrackBar = new QSlider(Qt::Horizontal, fRulerPanel);
-  fTrackBar->setObjectName(QStringLiteral("TrackBar1"));
-  fTrackBar->setRange(0, 0);
-  fFrameLabel = new QLabel(QStringLiteral("0"), fRulerPanel);
-  fFrameLabel->setObjectName(QStringLiteral("Label1"));
-  fFrameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  fFrameLabel->setMinimumWidth(60);
-  {
-    QFont f = fFrameLabel->font();
-    f.setPixelSize(19);
-    fFrameLabel->setFont(f);
-  }
-  connect(fTrackBar, &QSlider::valueChanged, this, [this](int v) { SetFrame(v); });
-  fTrackBar->hide();
-  fFrameLabel->hide();
   bottomColumn->addWidget(fRulerPanel);
   auto* timelineRow = new QHBoxLayout();
   timelineRow->setContentsMargins(0, 0, 4 + 84, 0);  // ends where the ruler ends
@@ -438,10 +432,10 @@ void TForm5::BuildLayout() {
   fWorkArea->OnGestureStart = [this] { GestureStart(); };
   fWorkArea->OnGestureEnd = [this] { GestureEnd(tr("Move")); };
   resize(fSys->fwidth + 32 + 320, sizeHint().height());
-  fGrid2->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(fGrid2, &QWidget::customContextMenuRequested, this, [this](const QPoint& At) {
-    TBaseProperty* row = fGrid2->PropertyAt(At);
-    KeyMenu(row)->exec(fGrid2->mapToGlobal(At));
+  fPropertyGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(fPropertyGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& At) {
+    TBaseProperty* row = fPropertyGrid->PropertyAt(At);
+    KeyMenu(row)->exec(fPropertyGrid->mapToGlobal(At));
   });
 }
 
@@ -481,7 +475,7 @@ void TForm5::RenderStep() {
   }
   if (PlaybackFrames(*fSys) != fTransport.End()) UpdateTimeRange(false);
   fRendering = true;
-  RenderEditorFrame(*fSys, fGrid.Image, fGrid.Opaque);
+  RenderEditorFrame(*fSys, fCheckerboard.Image, fCheckerboard.Opaque);
   fRendering = false;
   fPacer.Rendered(now);
   fWorkArea->update();
@@ -536,19 +530,18 @@ void TForm5::LayerSelected() {
   RequestFrame();
 }
 
-void TForm5::SetSliderMaximum(std::int32_t Maximum) {
-  fSliderMax = Maximum;
-  fTrackBar->setMaximum(Maximum);
-  fRuler->SetLastFrame(Maximum);
+std::int32_t TForm5::LastFrame() const { return fRuler->Model().LastFrame(); }
+
+void TForm5::SetLastFrame(std::int32_t Frame) {
+  fRuler->SetLastFrame(Frame);
 }
 
 void TForm5::SetFrame(std::int32_t Frame) {
   // A scrub of the ruler or a typed time stops playback there.
   if (!fFollowing && Frame != fTransport.Frame()) fTransport.Seek(Frame);
   SetPageFrame(*fSys, Frame);
-  fFrameLabel->setText(QString::number(Frame));
   fTimeline->SetFrames(Frame, fTransport.End());
-  fGrid2->SetKeyFrame(Frame);
+  fPropertyGrid->SetKeyFrame(Frame);
   RequestFrame();
 }
 
@@ -687,7 +680,7 @@ void TForm5::UpdateTimeRange(bool Fit) {
   fTimeline->SetFrames(fSys->frame, end);
   if (!Fit) return;
   // The ruler shows the whole of the longer of the Duration and the image sequences.
-  const int reach = std::max(end, fSliderMax + 1);
+  const int reach = std::max(end, LastFrame() + 1);
   const int visible = std::max(100, fRuler->width() - fRuler->Model().LeftMargin() - fRuler->Model().RightMargin());
   fRuler->SetScale(std::clamp(visible / (2.0 * reach * 1.05), TTimeRuler::kMinZoom, 1.0));
   fRuler->SetDebut(0);
@@ -763,6 +756,8 @@ void TForm5::BuildKeyActions() {
   menu->addSeparator();
   menu->addAction(autoKeys);
   connect(menu, &QMenu::aboutToShow, this, [this] { fKeyRow = nullptr; });
+  for (QAction* a : fKeyActions) fCommands->addAction(a);
+  for (QAction* a : fPlayActions) fCommands->addAction(a);
 }
 
 std::vector<TBaseProperty*> TForm5::KeyRowTargets() const {
@@ -826,7 +821,7 @@ void TForm5::KeysChanged() {
   fTimeline->Model().Rebuild(*fSys);
   // Keys added or moved by a command are no curve shift.
   fCurveWatch.Reset(fSys->_SelectedLayer());
-  fGrid2->update();
+  fPropertyGrid->update();
   RequestFrame();
 }
 
@@ -864,6 +859,7 @@ void TForm5::SetAutoKeys(bool On) {
 
 void TForm5::WithLoading(const std::function<void()>& Work) {
   ++fBusy;
+  fCommands->setEnabled(false);
   fWorkArea->Suspended = true;
   fCollectMedia = true;
   fMediaProblems.Clear();
@@ -878,7 +874,10 @@ void TForm5::WithLoading(const std::function<void()>& Work) {
   delete fProgress;
   fProgress = nullptr;
   fWorkArea->Suspended = false;
-  --fBusy;
+  if (--fBusy == 0) {
+    fCommands->setEnabled(true);
+    UpdateFileActions();
+  }
   if (fTreeStale) {
     fTreeStale = false;
     fTree->FillTree();
@@ -925,7 +924,6 @@ void TForm5::ReportMedia(const std::string& Message) {
 // ---- commands -----------------------------------------------------------------------------
 
 void TForm5::Insert(TLayerKind Kind) {
-  if (fBusy > 0) return;
   std::string source;
   if (Kind == TLayerKind::lkImage) {
     const auto file = fOptions.Dialogs->OpenFile(this, tr("Insert Image"), kImageFilter);
@@ -937,7 +935,7 @@ void TForm5::Insert(TLayerKind Kind) {
     source = folder->toStdString();
   }
   WithLoading([&] { InsertLayer(*fSys, Kind, source); });
-  SetSliderMaximum(SliderMaximumFor(*fSys, fSliderMax));
+  SetLastFrame(LastFrameFor(*fSys, LastFrame()));
   UpdateTimeRange(Kind == TLayerKind::lkSequence);
   fTree->FillTree();
 }
@@ -959,7 +957,7 @@ bool TForm5::OpenProjectFile(const QString& FileName) {
                                                .arg(before),
                              15000);
   }
-  SetSliderMaximum(SliderMaximumFor(*fSys, fSliderMax));
+  SetLastFrame(LastFrameFor(*fSys, LastFrame()));
   UpdateTimeRange(true);
   fTree->FillTree();
   UpdateFileActions();
@@ -967,7 +965,7 @@ bool TForm5::OpenProjectFile(const QString& FileName) {
 }
 
 void TForm5::PageSizeChanged() {
-  fGrid = LoadCheckerboard(fOptions.GridFolders, fSys->fwidth, fSys->fheight);
+  fCheckerboard = LoadCheckerboard(fOptions.GridFolders, fSys->fwidth, fSys->fheight);
   fWorkArea->Attach();
   FitPage();
   RequestFrame();
@@ -982,37 +980,22 @@ void TForm5::FitPage() {
 }
 
 void TForm5::NewPage() {
-  if (fBusy > 0) return;
-  struct TPageSize {
-    int Width, Height;
-    const char* Name;
-  };
-  static constexpr TPageSize kSizes[] = {{768, 576, "768 × 576 (SD)"},
-                                         {1280, 720, "1280 × 720 (HD 720)"},
-                                         {1920, 1080, "1920 × 1080 (HD 1080)"},
-                                         {3840, 2160, "3840 × 2160 (UHD)"}};
+  const std::span<const TPageSize> sizes = NewPageSizes();
   QStringList names;
   int current = 0;
-  for (int i = 0; i < int(std::size(kSizes)); ++i) {
-    names << QString::fromUtf8(kSizes[i].Name);
-    if (kSizes[i].Width == fSys->fwidth && kSizes[i].Height == fSys->fheight) current = i;
+  for (int i = 0; i < int(sizes.size()); ++i) {
+    names << QString::fromUtf8(sizes[std::size_t(i)].Name);
+    if (sizes[std::size_t(i)].Width == fSys->fwidth && sizes[std::size_t(i)].Height == fSys->fheight) current = i;
   }
   const auto chosen = fOptions.Dialogs->ChooseItem(this, tr("New Page"), tr("Page size:"), names, current);
-  if (!chosen || *chosen < 0 || *chosen >= int(std::size(kSizes))) return;
+  if (!chosen || *chosen < 0 || *chosen >= int(sizes.size())) return;
   if (!fSys->Layers.empty() && !fOptions.Dialogs->Confirm(this, QStringLiteral("Are you sure ?"), QStringLiteral("Alert"))) {
     return;
   }
-  // An empty page with the composition's own settings as a new one has them.
-  fSys->SetSelectedLayer(nullptr);
-  while (!fSys->Layers.empty()) fSys->DeleteLayer(fSys->Layers.back().get());
-  fSys->SetShowTime(stAllClip);
-  fSys->SetTime(0.0);
-  fSys->SetDurationType(dtFromComposition);
-  fSys->SetDuration(3.0);
-  fSys->frame = 0;
-  fSys->SetPageSize(kSizes[*chosen].Width, kSizes[*chosen].Height);
+  const TPageSize& size = sizes[std::size_t(*chosen)];
+  ResetToNewPage(*fSys, size.Width, size.Height);
   fFileName.clear();
-  SetSliderMaximum(0);
+  SetLastFrame(0);
   fTransport.Stop();
   fRuler->SetFrame(0);
   UpdateTimeRange(true);
@@ -1022,7 +1005,6 @@ void TForm5::NewPage() {
 }
 
 void TForm5::OpenProject() {
-  if (fBusy > 0) return;
   // Its layers go on top of the ones already here: the title says so before anything is chosen.
   const QString title = fSys->Layers.empty()
                             ? tr("Open Project")
@@ -1033,7 +1015,7 @@ void TForm5::OpenProject() {
 }
 
 void TForm5::Save() {
-  if (fBusy > 0 || fFileName.empty()) return;
+  if (fFileName.empty()) return;
   try {
     fSys->SaveToFile(fFileName);
     statusBar()->showMessage(tr("Saved %1").arg(QString::fromStdString(fFileName)), 5000);
@@ -1043,7 +1025,6 @@ void TForm5::Save() {
 }
 
 void TForm5::SaveAs() {
-  if (fBusy > 0) return;
   const auto file = fOptions.Dialogs->SaveFile(this, tr("Save As"), kProjectFilter);
   if (!file) return;
   const std::string name = ProjectSaveName(file->toStdString());
@@ -1058,7 +1039,6 @@ void TForm5::SaveAs() {
 }
 
 void TForm5::Export() {
-  if (fBusy > 0) return;
   TExportRequest defaults;
   defaults.From = std::max(0, fSys->frame);
   defaults.To = defaults.From + std::max(1, int(std::lround(fSys->Duration() * kFramesPerSecond))) - 1;

@@ -29,11 +29,11 @@
 class QAction;
 class QActionGroup;
 class QKeyEvent;
+class QActionGroup;
 class QLabel;
 class QMenu;
 class QLineEdit;
 class QProgressDialog;
-class QSlider;
 class QToolBar;
 
 namespace qv {
@@ -67,14 +67,15 @@ class TForm5 final : public QMainWindow {
   TQVSystem& Composition() { return *fSys; }
   TWorkArea& WorkArea() { return *fWorkArea; }
   TObjectList& ObjectList() { return *fTree; }
-  TObjectEditor& Grid() { return *fGrid2; }
+  TObjectEditor& Grid() { return *fPropertyGrid; }
   QAction* UndoAction() const { return fUndo; }
   TTimeRuler& Ruler() { return *fRuler; }
   QLineEdit& RulerField() { return *fRulerField; }
-  const TCheckerboard& Checkerboard() const { return fGrid; }
-  const std::filesystem::path& CheckerboardFile() const { return fGrid.File; }
+  const TCheckerboard& Checkerboard() const { return fCheckerboard; }
+  const std::filesystem::path& CheckerboardFile() const { return fCheckerboard.File; }
   const std::string& ProjectFileName() const { return fFileName; }
-  std::int32_t SliderMaximum() const { return fSliderMax; }
+  // The last frame of the page's range: the ruler's end mark.
+  std::int32_t LastFrame() const;
   // Opens a project as "Open Project" does once a name is chosen; answers whether it opened
   // without error (an error is told in one message).
   bool OpenProjectFile(const QString& FileName);
@@ -141,7 +142,7 @@ class TForm5 final : public QMainWindow {
   void LayersChanged();
   void LayerSelected();
   void SetFrame(std::int32_t Frame);
-  void SetSliderMaximum(std::int32_t Maximum);
+  void SetLastFrame(std::int32_t Frame);
   // Something on the page may look different: a frame is drawn as soon as one is due.
   void RequestFrame();
   void SubscribeLayers();
@@ -181,7 +182,7 @@ class TForm5 final : public QMainWindow {
   std::vector<TConnection> fHooks;
 
   TEditorOptions fOptions;
-  TCheckerboard fGrid;
+  TCheckerboard fCheckerboard;
   TFramePacer fPacer;
   QTimer fFrameTimer;
   bool fRendering = false;
@@ -193,19 +194,18 @@ class TForm5 final : public QMainWindow {
   QElapsedTimer fLoadClock;
   bool fTreeStale = false;
   std::string fFileName;
-  std::int32_t fSliderMax = 0;
 
   TWorkArea* fWorkArea = nullptr;
   TObjectList* fTree = nullptr;
   QWidget* fWorkPanel = nullptr;  // the work area's panel, which it is centred in
   QWidget* fGridPanel = nullptr;  // where the property grid goes
-  TObjectEditor* fGrid2 = nullptr; // the property grid (Object Editor)
+  TObjectEditor* fPropertyGrid = nullptr;  // the Object Editor
   QAction* fUndo = nullptr;
+  // Every command that touches the page; disabled as one while a load holds the page.
+  QActionGroup* fCommands = nullptr;
   QWidget* fRulerPanel = nullptr; // Panel3: the time ruler's place
   TTimeRuler* fRuler = nullptr;
   QLineEdit* fRulerField = nullptr;  // the ruler's frame as MM:SS:FF; Enter moves the playhead
-  QSlider* fTrackBar = nullptr;
-  QLabel* fFrameLabel = nullptr;
   std::array<QAction*, 5> fInsert{};
   QAction* fBringToFront = nullptr;
   QAction* fSendToBack = nullptr;

@@ -254,7 +254,7 @@ void TVideoEncoder::OpenFile(const TVideoSettings& s) {
   // One tick of the file's clock per frame where the container lets us choose it.
   AVDictionary* muxOptions = nullptr;
   if (std::strcmp(row.Muxer, "mov") == 0 || std::strcmp(row.Muxer, "mp4") == 0)
-    av_dict_set(&muxOptions, "video_track_timescale", "25", 0);
+    av_dict_set(&muxOptions, "video_track_timescale", std::to_string(kFramesPerSecond).c_str(), 0);
   r = avformat_write_header(st.format, &muxOptions);
   av_dict_free(&muxOptions);
   if (r < 0) st.Fail("cannot write the header", r);

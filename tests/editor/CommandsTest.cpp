@@ -93,17 +93,55 @@ TEST_F(Commands, EachKindIsMadeNamedIconedAndSelectedAsItsButtonSays) {
   EXPECT_STREQ(InsertCommand(TLayerKind::lkRoll).Hint, "Insert rolling Text");
 }
 
-TEST_F(Commands, SequencesRaiseTheSliderToTheirLastFrameAndNeverLowerIt) {
+TEST_F(Commands, SequencesRaiseTheLastFrameToTheirsAndNeverLowerIt) {
   std::filesystem::create_directories(dir / "seq");
   for (int i = 0; i < 4; ++i) Picture("seq/f" + std::to_string(i) + ".png", 8, 8);
-  EXPECT_EQ(SliderMaximumFor(*sys, 0), 0);
+  EXPECT_EQ(LastFrameFor(*sys, 0), 0);
   TLayer& seq = InsertLayer(*sys, TLayerKind::lkSequence, (dir / "seq").string());
   EXPECT_EQ(seq.layerName(), "Multi000");
   EXPECT_EQ(sys->_SelectedLayer(), &seq);
-  EXPECT_EQ(SliderMaximumFor(*sys, 0), 3);
-  EXPECT_EQ(SliderMaximumFor(*sys, 10), 10);
+  EXPECT_EQ(LastFrameFor(*sys, 0), 3);
+  EXPECT_EQ(LastFrameFor(*sys, 10), 10);
   InsertLayer(*sys, TLayerKind::lkSequence, (dir / "none").string());  // no frames: no change
-  EXPECT_EQ(SliderMaximumFor(*sys, 3), 3);
+  EXPECT_EQ(LastFrameFor(*sys, 3), 3);
+}
+
+// A new page is what a composition made at that size is: its saved text says so, whatever the
+// page held and showed before.
+TEST_F(Commands, ANewPageIsAFreshCompositionOfTheSizeChosen) {
+  const std::span<const TPageSize> sizes = NewPageSizes();
+  ASSERT_GE(sizes.size(), 3u);
+  EXPECT_EQ(sizes[0].Width, 768);
+  EXPECT_EQ(sizes[0].Height, 576);
+  for (const TPageSize& size : sizes) {
+    SCOPED_TRACE(size.Name);
+    auto page = Make<TQVSystem>(768, 576, TCompositionContext{}, true);
+    TLayer& text = InsertLayer(*page, TLayerKind::lkText);
+    Tkeys* keys = text.XProperty().Animation(true);
+    ASSERT_NE(keys, nullptr);
+    keys->AddKey(0, 10);
+    keys->AddKey(25, 300);
+    InsertLayer(*page, TLayerKind::lkClock);
+    page->SetShowTime(stAfterStart);
+    page->SetTime(4.5);
+    page->SetDurationType(dtFixed);
+    page->SetDuration(12.0);
+    page->frame = 50;
+    ASSERT_NE(page->_SelectedLayer(), nullptr);
+
+    ResetToNewPage(*page, size.Width, size.Height);
+    EXPECT_TRUE(page->Layers.empty());
+    EXPECT_EQ(page->_SelectedLayer(), nullptr);
+    EXPECT_EQ(page->frame, 0);
+    ASSERT_NE(page->work, nullptr);
+    EXPECT_EQ(page->work->Width(), size.Width);
+    EXPECT_EQ(page->work->Height(), size.Height);
+    auto fresh = Make<TQVSystem>(size.Width, size.Height, TCompositionContext{}, true);
+    TMemoryLineWriter reset, made;
+    page->SaveToStream("", reset);
+    fresh->SaveToStream("", made);
+    EXPECT_EQ(reset.Lines, made.Lines);
+  }
 }
 
 TEST_F(Commands, OpeningAProjectAddsItsLayersOnTopAndSelectsTheBottomOne) {

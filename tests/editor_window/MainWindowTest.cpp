@@ -193,7 +193,7 @@ TEST_F(Editor, InsertCommandsNameSelectAndListTheirLayers) {
   auto* image = dynamic_cast<TImageLayer*>(Sys().Layers[1].get());
   ASSERT_NE(image, nullptr);
   EXPECT_EQ(image->Width(), 6);
-  EXPECT_EQ(window->SliderMaximum(), 2);  // three frames
+  EXPECT_EQ(window->LastFrame(), 2);  // three frames
   EXPECT_TRUE(dialogs->Warnings.empty());
 }
 
@@ -553,7 +553,7 @@ TEST_F(Editor, TheRulerSetsThePagesFrameAndItsFieldTakesATypedTime) {
   for (int i = 0; i < 4; ++i) Picture("seq/f" + std::to_string(i) + ".png");
   dialogs->Folders.push_back(QString::fromStdString((dir / "seq").string()));
   window->InsertAction(TLayerKind::lkSequence)->trigger();
-  EXPECT_EQ(window->SliderMaximum(), 3);
+  EXPECT_EQ(window->LastFrame(), 3);
   EXPECT_EQ(ruler.Model().LastFrame(), 3);
 }
 
