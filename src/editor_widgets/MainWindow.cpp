@@ -616,7 +616,16 @@ void TForm5::BuildPlayActions() {
     if (r.Action == TPlayAction::paLoop || r.Action == TPlayAction::paForward) menu->addSeparator();
   }
   PlayAction(TPlayAction::paLoop)->setCheckable(true);
-  auto on = [this](TPlayAction A, auto F) { connect(PlayAction(A), &QAction::triggered, this, F); };
+  // Each command first takes the page's Duration as it now is.
+  auto on = [this](TPlayAction A, auto F) {
+    connect(PlayAction(A), &QAction::triggered, this, [this, F](bool Checked) {
+      UpdateTimeRange(false);
+      if constexpr (std::is_invocable_v<decltype(F), bool>)
+        F(Checked);
+      else
+        F();
+    });
+  };
   on(TPlayAction::paPlayPause, [this] { fTransport.TogglePlay(); });
   on(TPlayAction::paStop, [this] { fTransport.Stop(); });
   on(TPlayAction::paLoop, [this](bool Checked) { fTransport.SetLoop(Checked); });
@@ -793,15 +802,15 @@ QMenu* TForm5::KeyMenu(TBaseProperty* Row) {
   KeyAction(TKeyAction::kaDelete)->setEnabled(true);
   KeyAction(TKeyAction::kaClear)->setEnabled(animated);
   KeyAction(TKeyAction::kaEase)->setEnabled(animated);
-  connect(menu, &QMenu::destroyed, this, [this] {
-    // Commands from the menu bar work on the selection again.
-    KeyAction(TKeyAction::kaClear)->setEnabled(true);
-    KeyAction(TKeyAction::kaEase)->setEnabled(true);
-    for (QAction* a : fOutOfRange) a->setEnabled(true);
-  });
   connect(menu, &QMenu::aboutToHide, this, [this] {
-    // The chosen command runs before the menu hides; a row kept longer could be freed meanwhile.
-    QTimer::singleShot(0, this, [this] { fKeyRow = nullptr; });
+    // The chosen command runs before the menu hides; a row kept longer could be freed meanwhile,
+    // and commands from the menu bar work on the selection again.
+    QTimer::singleShot(0, this, [this] {
+      fKeyRow = nullptr;
+      KeyAction(TKeyAction::kaClear)->setEnabled(true);
+      KeyAction(TKeyAction::kaEase)->setEnabled(true);
+      for (QAction* a : fOutOfRange) a->setEnabled(true);
+    });
   });
   return menu;
 }
