@@ -2,7 +2,9 @@
 # Drives qveditor under Xvfb the way an operator would and photographs each step: the example
 # page opened from the command line, layers picked, dragged, resized and nudged, the time ruler
 # clicked, zoomed and typed into, a text layer inserted from the toolbar and its grid opened, the
-# page's own grid, the page saved with Ctrl+S and opened again in a new editor.
+# page's own grid, the page saved with Ctrl+S and opened again in a new editor; then, in a taller
+# window, the layer timeline, playback, automatic keying with its red frame, a layer dragged on a
+# track and the timeline's context menu.
 #
 #   scripts/editor-tour.sh [OUT_DIR]      default out/screens
 #
@@ -27,7 +29,7 @@ work=$(mktemp -d)
 cp -r examples/news "$work/news"
 project=$work/news/news.QV
 
-start_xvfb 1280x860x24
+start_xvfb 1280x1040x24
 trap 'kill $XVFB_PID 2>/dev/null || true; rm -rf "$work"' EXIT
 
 shot() { import -window root "$out/$1.png"; echo "  $out/$1.png"; }
@@ -76,9 +78,10 @@ xdotool key --window "$win" Right Right Right Down
 sleep 0.3
 shot 05-nudged
 
-# The time ruler under the page: a click puts the playhead (and the page) at ten seconds, the
-# wheel zooms out, and a time typed into the field beside it goes there.
-xdotool mousemove 386 705 click 1
+# The time ruler under the page (right of the timeline's name column, fitted to the page's 10 s
+# and its sequences): a click puts the playhead (and the page) at ten seconds, the wheel zooms
+# out, and a time typed into the field beside it goes there.
+xdotool mousemove 658 705 click 1
 sleep 0.5
 shot 06-ruler
 xdotool mousemove 600 712 click 5 click 5 click 5 click 5
@@ -119,8 +122,41 @@ shot 13-reopened
 kill "$editor_pid"
 wait "$editor_pid" 2>/dev/null || true
 
+# Playback and keys, in a window tall enough for the layer timeline to show every layer.
+"$editor" -geometry 1120x1010+0+0 "$project" >>"$work/editor.log" 2>&1 &
+editor_pid=$!
+win=$(wait_for_window "^Tessaly")
+sleep 2
+xdotool mousemove 20 400 click 1  # the window takes the keys
+shot 14-timeline
+xdotool key --window "$win" space
+sleep 2
+shot 15-playing
+xdotool key --window "$win" space
+# Automatic keying on (the red frame), at two seconds; the logo nudged right keys its X there.
+xdotool key --window "$win" ctrl+shift+a
+xdotool mousemove 1072 711 click --repeat 3 1 type "00:02:00"
+xdotool key Return
+xdotool mousemove 200 180 click 1
+sleep 0.2
+xdotool key --window "$win" ctrl+Right ctrl+Right ctrl+Right ctrl+Right ctrl+Right
+sleep 0.5
+shot 16-auto-keying
+# The track of "logo small" (the ninth row of the timeline): its bar dragged a second later,
+# then the context menu on its first key (which has moved with nothing: keys stay on their frames).
+row_y=927
+xdotool mousemove 400 $row_y mousedown 1 mousemove 425 $row_y mousemove 451 $row_y mouseup 1
+sleep 0.3
+xdotool mousemove 218 $row_y click 3
+sleep 0.5
+shot 17-context-menu
+xdotool key Escape
+kill "$editor_pid"
+wait "$editor_pid" 2>/dev/null || true
+
 # The README's pictures, kept small: the editor as it opens, and a frame rendered by qvrender.
 convert "$out/01-opened.png" -crop 1120x760+0+0 +repage -resize 800x -strip -colors 256 docs/editor.png
+convert "$out/16-auto-keying.png" -crop 1120x1010+0+0 +repage -resize 800x -strip -colors 256 docs/editor-keys.png
 "$build/src/app/qvrender" render examples/news/news.QV -o "$work/frame.png" --frame 200 --checkerboard
 convert "$work/frame.png" -resize 512x -strip -colors 256 docs/frame.png
-echo "  docs/editor.png, docs/frame.png"
+echo "  docs/editor.png, docs/editor-keys.png, docs/frame.png"

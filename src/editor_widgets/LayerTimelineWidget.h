@@ -20,7 +20,7 @@ class TLayerTimeline final : public QWidget {
   // The context menu asked for at a point, with what lies there.
   std::function<void(const TTimelineHit& Hit, const QPoint& Global)> OnContextMenu;
 
-  QSize sizeHint() const override { return {600, 6 * TLayerTimelineModel::kRowHeight}; }
+  QSize sizeHint() const override { return {600, 12 * TLayerTimelineModel::kRowHeight}; }
 
  protected:
   void paintEvent(QPaintEvent* Event) override;

@@ -421,8 +421,9 @@ void TForm5::BuildLayout() {
   auto* timelineRow = new QHBoxLayout();
   timelineRow->setContentsMargins(0, 0, 4 + 84, 0);  // ends where the ruler ends
   timelineRow->addWidget(fTimeline);
-  bottomColumn->addLayout(timelineRow);
-  column->addWidget(bottom);
+  bottomColumn->addLayout(timelineRow, 1);
+  // A window taller than the page needs gives the timeline its share of the height.
+  column->addWidget(bottom, 1);
 
   setCentralWidget(central);
   statusBar()->setSizeGripEnabled(true);
@@ -599,10 +600,10 @@ void TForm5::BuildPlayActions() {
       {TPlayAction::paReverse, "Play Backwards (again: faster)", QKeySequence(Qt::Key_J), nullptr},
       {TPlayAction::paHold, "Pause", QKeySequence(Qt::Key_K), nullptr},
       {TPlayAction::paForward, "Play Forwards (again: faster)", QKeySequence(Qt::Key_L), nullptr},
-      {TPlayAction::paStepBack, "Previous Frame", QKeySequence(Qt::Key_Comma), nullptr},
-      {TPlayAction::paStepForward, "Next Frame", QKeySequence(Qt::Key_Period), nullptr},
-      {TPlayAction::paStart, "Go to Start", QKeySequence(Qt::Key_Home), nullptr},
-      {TPlayAction::paEnd, "Go to End", QKeySequence(Qt::Key_End), nullptr},
+      {TPlayAction::paStepBack, "Previous Frame", QKeySequence(Qt::Key_Comma), "step-back"},
+      {TPlayAction::paStepForward, "Next Frame", QKeySequence(Qt::Key_Period), "step-forward"},
+      {TPlayAction::paStart, "Go to Start", QKeySequence(Qt::Key_Home), "go-start"},
+      {TPlayAction::paEnd, "Go to End", QKeySequence(Qt::Key_End), "go-end"},
   };
   QMenu* menu = menuBar()->addMenu(tr("Play"));
   for (const TRow& r : rows) {
