@@ -480,8 +480,9 @@ void TForm5::RenderStep() {
   fRendering = false;
   fPacer.Rendered(now);
   fWorkArea->update();
-  if (!fTimeline->Model().Dragging()) fTimeline->Model().Rebuild(*fSys);
+  // While the page plays its keys stay as they are; commands rebuild the timeline themselves.
   if (!fTransport.Playing()) {
+    if (!fTimeline->Model().Dragging()) fTimeline->Model().Rebuild(*fSys);
     const std::string moved = fCurveWatch.Check();
     if (!moved.empty()) statusBar()->showMessage(QString::fromStdString(moved), 10000);
   }
@@ -516,6 +517,8 @@ void TForm5::LayersChanged() {
   SubscribeLayers();
   fCurveWatch.Reset(fSys->_SelectedLayer());
   fKeyRow = nullptr;
+  // No track outlives its layer, also while the page plays.
+  if (fTimeline != nullptr) fTimeline->Model().Rebuild(*fSys);
   // A deleted or reordered layer leaves no stale row; during a load the list is filled once at its end.
   if (fBusy > 0) {
     fTreeStale = true;
@@ -665,11 +668,15 @@ void TForm5::TransportChanged() {
     if (fTransport.Playing()) KeepPlayheadInView();
     fFollowing = false;
   }
-  QAction* play = PlayAction(TPlayAction::paPlayPause);
+  // The button changes with the state only: its icon is not made again on every frame.
   const bool playing = fTransport.Playing();
-  play->setText(playing ? tr("Pause") : tr("Play"));
-  play->setIcon(QIcon(playing ? QStringLiteral(":/icons/pause.svg") : QStringLiteral(":/icons/play.svg")));
-  PlayAction(TPlayAction::paLoop)->setChecked(fTransport.Loop());
+  if (playing != fShownPlaying) {
+    fShownPlaying = playing;
+    QAction* play = PlayAction(TPlayAction::paPlayPause);
+    play->setText(playing ? tr("Pause") : tr("Play"));
+    play->setIcon(QIcon(playing ? QStringLiteral(":/icons/pause.svg") : QStringLiteral(":/icons/play.svg")));
+  }
+  if (PlayAction(TPlayAction::paLoop)->isChecked() != fTransport.Loop()) PlayAction(TPlayAction::paLoop)->setChecked(fTransport.Loop());
   fPlayStatus->setText(PlayStatus());
   if (playing) RequestFrame();
 }
@@ -800,7 +807,6 @@ QMenu* TForm5::KeyMenu(TBaseProperty* Row) {
     range->addAction(fOutOfRange[i]);
   }
   const bool animated = std::any_of(targets.begin(), targets.end(), [](TBaseProperty* p) { return IsAnimated(*p); });
-  KeyAction(TKeyAction::kaDelete)->setEnabled(true);
   KeyAction(TKeyAction::kaClear)->setEnabled(animated);
   KeyAction(TKeyAction::kaEase)->setEnabled(animated);
   connect(menu, &QMenu::aboutToHide, this, [this] {

@@ -220,6 +220,7 @@ class TForm5 final : public QMainWindow {
   video::TSteadyPaceClock fSteadyPaceClock;
   TTransport fTransport;
   bool fFollowing = false;  // the ruler is being moved to the transport's frame
+  bool fShownPlaying = false;  // what the Play button shows
   std::array<QAction*, std::size_t(TPlayAction::paCount)> fPlayActions{};
   std::array<QAction*, std::size_t(TKeyAction::kaCount)> fKeyActions{};
   std::vector<QAction*> fOutOfRange;

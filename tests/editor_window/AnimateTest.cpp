@@ -345,6 +345,23 @@ TEST_F(Animate, TimelineDragsAreUndone) {
   EXPECT_EQ(logo.Duration(), 100);
 }
 
+TEST_F(Animate, ALayerDeletedWhilePlayingLeavesTheTimeline) {
+  TImageLayer& logo = Image("logo");
+  Image("strap");
+  logo.XProperty().Animation(true)->AddKey(0, 0.0);
+  logo.XProperty().Animation(true)->AddKey(12, 100.0);
+  Sys().SetDuration(10.0);
+  window->PlayAction(PA::paPlayPause)->trigger();
+  Step(40'000);
+  ASSERT_EQ(window->Timeline().Model().Rows().size(), 2u);
+  Sys().DeleteLayer(&logo);
+  EXPECT_EQ(window->Timeline().Model().Rows().size(), 1u);
+  window->Timeline().repaint();
+  Step(40'000);
+  EXPECT_TRUE(window->Transport().Playing());
+  EXPECT_EQ(Sys().frame, 2);
+}
+
 TEST_F(Animate, ContextMenusOfGridRowsAndTracksHoldTheKeyCommands) {
   TImageLayer& logo = Image("logo");
   logo.XProperty().Animation(true)->AddKey(0, 0.0);
