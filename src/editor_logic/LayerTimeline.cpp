@@ -7,6 +7,8 @@ namespace qv {
 
 void TLayerTimelineModel::Rebuild(TQVSystem& Sys) {
   fSys = &Sys;
+  std::vector<TTimelineRow> old = std::move(fRows);
+  const std::size_t selectedBefore = fSelected.size();
   fRows.clear();
   std::set<const TLayer*> present;
   std::set<TKeyRef> keys;  // every key shown, to prune the selection
@@ -46,7 +48,7 @@ void TLayerTimelineModel::Rebuild(TQVSystem& Sys) {
   }
   std::erase_if(fOpen, [&](const TLayer* l) { return !present.contains(l); });
   std::erase_if(fSelected, [&](const TKeyRef& k) { return !keys.contains(k); });
-  AskRepaint();
+  if (fRows != old || fSelected.size() != selectedBefore) AskRepaint();
 }
 
 void TLayerTimelineModel::SetOpen(TLayer* Layer, bool Open) {

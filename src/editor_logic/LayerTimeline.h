@@ -33,6 +33,7 @@ struct TTimelineRow {
   std::int32_t Duration = 0;
   std::vector<std::int32_t> Keys;     // key frames, ascending, each once
   bool IsLayer() const { return Property == nullptr; }
+  friend bool operator==(const TTimelineRow&, const TTimelineRow&) = default;
 };
 
 enum class TTimelinePart : std::uint8_t {
@@ -69,7 +70,8 @@ class TLayerTimelineModel {
   std::function<void(std::unique_ptr<TEditStep> Step)> OnStep;
 
   // The rows as the page stands (after any change of layers, keys, timing or selection). Keys of
-  // the selection that are gone leave it.
+  // the selection that are gone leave it. Asks for a repaint only when something shown changed,
+  // so that it may run on every frame.
   void Rebuild(TQVSystem& Sys);
   TQVSystem* Page() const { return fSys; }
   const std::vector<TTimelineRow>& Rows() const { return fRows; }

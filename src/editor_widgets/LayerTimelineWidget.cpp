@@ -36,6 +36,8 @@ TLayerTimeline::TLayerTimeline(const TTimeRulerModel& Ruler, QWidget* Parent)
   setFocusPolicy(Qt::ClickFocus);
   setMouseTracking(false);
   fModel.Repaint = [this] { update(); };
+  for (std::size_t i = 0; i < fIcons.size(); ++i)
+    fIcons[i] = QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(kLayerIcons[i]))).pixmap(16, 16);
   setAutoFillBackground(true);
   QPalette pal = palette();
   pal.setColor(QPalette::Window, QColor(40, 41, 44));
@@ -81,7 +83,7 @@ void TLayerTimeline::paintEvent(QPaintEvent*) {
       }
       x = TLayerTimelineModel::kExpanderWidth;
       const int icon = std::clamp(row.Icon, 0, 4);
-      QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(kLayerIcons[icon]))).paint(&p, x, top + 2, 16, 16);
+      p.drawPixmap(x, top + 2, fIcons[std::size_t(icon)]);
       x += 20;
     } else {
       x = TLayerTimelineModel::kExpanderWidth + 20;

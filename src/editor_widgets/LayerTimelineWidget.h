@@ -4,7 +4,10 @@
 // and forwards the mouse, Delete and the context menu to it and to the window.
 #include "editor_logic/LayerTimeline.h"
 
+#include <QPixmap>
 #include <QWidget>
+
+#include <array>
 
 #include <functional>
 
@@ -37,6 +40,7 @@ class TLayerTimeline final : public QWidget {
   const TTimeRulerModel& fRuler;
   std::int32_t fCurrent = 0;
   std::int32_t fEnd = 1;
+  std::array<QPixmap, 5> fIcons;  // the layer kinds' icons, drawn once (not an icon made per paint)
 };
 
 }  // namespace qv

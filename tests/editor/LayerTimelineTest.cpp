@@ -76,6 +76,14 @@ TEST_F(LayerTimeline, OneRowPerLayerTopFirstWithItsBarAndKeys) {
   EXPECT_TRUE(selected.empty());
   model.SetOpen(&b, false);
   EXPECT_EQ(rows.size(), 2u);
+  // The editor rebuilds on every frame it draws: only a change asks for a repaint.
+  int repaints = 0;
+  model.Repaint = [&] { ++repaints; };
+  model.Rebuild(*sys);
+  EXPECT_EQ(repaints, 0);
+  b.SetLayerIN(30);
+  model.Rebuild(*sys);
+  EXPECT_EQ(repaints, 1);
   // A layer that goes takes its rows with it.
   sys->DeleteLayer(&a);
   model.Rebuild(*sys);
