@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer) in
 # build-fuzz/ and runs each for SECONDS (default 60), one after the other.
 #
-#   scripts/fuzz.sh [SECONDS] [TARGET...]      targets: project keys image plaintext rtf (default: all built)
+#   scripts/fuzz.sh [SECONDS] [TARGET...]      targets: project keys image plaintext rtf serve (default: all built)
 #
 # Each target starts from its seed inputs in fuzz/corpus/<target>/ and from the fixtures the tests
 # read (the data/ folders under tests/ and the example's media; all read only), and keeps what it
@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 if [ $# -gt 0 ]; then shift; fi
-all=(project keys image plaintext rtf)
+all=(project keys image plaintext rtf serve)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 

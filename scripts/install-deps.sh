@@ -11,6 +11,8 @@ PACKAGES=(
   # the editor's SVG icons
   qt6-svg-dev libqt6svg6
   libpng-dev libjpeg62-turbo-dev libgif-dev
+  # PNG writing: libdeflate compresses the pixel data; pngcheck checks the written files in tests
+  libdeflate-dev pngcheck
   libopenimageio-dev openimageio-tools
   libopencv-imgproc-dev libopencv-core-dev
   libpixman-1-dev
@@ -29,6 +31,9 @@ PACKAGES=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
   # the newsroom's data file for live playout: a small header-only JSON reader
   nlohmann-json3-dev
+  # qvrender serve: its HTTP server; the control page's test drives Debian's chromium, headless,
+  # with puppeteer-core from npm (Node.js)
+  libcpp-httplib-dev chromium nodejs
   # profiling the benchmarks (perf record -e cpu-clock works without hardware counters)
   linux-perf
   # the Debian package (scripts/test-package.sh): cpack's dependency list (dpkg-shlibdeps, file),
@@ -45,6 +50,9 @@ for p in "${PACKAGES[@]}"; do
     missing+=("$p")
   fi
 done
+
+# npm comes with Node.js from some sources and as a package of its own from Debian's.
+command -v npm >/dev/null 2>&1 || missing+=(npm)
 
 if [ ${#missing[@]} -eq 0 ]; then
   echo "install-deps: all ${#PACKAGES[@]} packages present"

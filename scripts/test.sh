@@ -40,12 +40,12 @@ build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=address,undefin
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "== ThreadSanitizer build, the lifetime tests (layers, compositions and files going away under running threads, pages on threads), the crawl's worker tests and a batch of four jobs"
+echo "== ThreadSanitizer build, the lifetime tests (layers, compositions and files going away under running threads, pages on threads), the crawl's worker tests, serve's pages on the worker and the playout, and a batch of four jobs"
 # The crawl tests run the worker threads on fake text engines (no Qt), so every access is seen.
 build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=thread -DQV_BUILD_BENCH=OFF --target lifetime_tests \
-  --target crawl_tests --target qvrender
+  --target crawl_tests --target serve_tests --target qvrender
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
-  -R '^([A-Za-z]*Lifetime|PagesOnThreads|CrawlLayout|RollLayer|TextStrip|RichTextLine)\.' --no-tests=error
+  -R '^([A-Za-z]*Lifetime|PagesOnThreads|CrawlLayout|RollLayer|TextStrip|RichTextLine|ProgramTest|OnAirTest)\.' --no-tests=error
 bash scripts/tsan-batch.sh build-tsan/src/app/qvrender
 
 echo "== Fuzzers (libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer), 60 s each"

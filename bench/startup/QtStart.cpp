@@ -1,4 +1,4 @@
-// Starts Qt as qvrender does before it reads a project, and nothing else: the peer of qvrender's
+// Starts Qt as qvrender does when a page has text, and nothing else: the peer of qvrender's
 // start-up in bench/startup.sh.
 #include "platform/QtTextRenderer.h"
 

@@ -178,6 +178,10 @@ int TMultiImageLayer::FrameIndex(double frame) const {
     return static_cast<std::int64_t>(std::clamp(RoundHalfEven(x), -1e15, 1e15));
   };
   std::int64_t i = nearest(frame - LayerIN());
+  if (fOutroFrom && Loop() && out > 0 && frame >= *fOutroFrom) {
+    i = n - out + nearest(frame - *fOutroFrom);
+    return static_cast<int>(std::clamp<std::int64_t>(i, 0, n - 1));
+  }
   if (Loop()) {
     const std::int64_t length = n - in - out;
     if (i > in) {
@@ -192,6 +196,13 @@ int TMultiImageLayer::FrameIndex(double frame) const {
     i = n - 1;
   }
   return static_cast<int>(std::clamp<std::int64_t>(i, 0, n - 1));
+}
+
+int TMultiImageLayer::StartOutro(double frame) {
+  const std::int64_t out = OUTFrames();
+  if (!Loop() || out <= 0 || FrameCount() == 0) return 0;
+  fOutroFrom = frame;
+  return static_cast<int>(std::min<std::int64_t>(out, static_cast<std::int64_t>(FrameCount())));
 }
 
 void TMultiImageLayer::DrawLayer(TmemoryBitmap& Dest, double frame) {

@@ -6,6 +6,7 @@
 #include "raster/StreamBitmaps.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace qv {
@@ -72,6 +73,11 @@ class TMultiImageLayer : public TLayer {
 
   // Which frame the layer shows at a composition frame (-1: none, there are no frames).
   int FrameIndex(double frame) const;
+  // Taking a page off air: a looping sequence with an outro (OUTFrames > 0) leaves its loop at
+  // composition frame Frame and plays its last OUTFrames frames from there, then holds the last,
+  // whatever the page's duration and ShowTime say. Answers how many frames the outro takes (0: the
+  // sequence has none and shows as before).
+  int StartOutro(double Frame);
   void DrawLayer(TmemoryBitmap& Dest, double frame) override;
   void CloseObject() override;
 
@@ -88,6 +94,7 @@ class TMultiImageLayer : public TLayer {
   bool OpenWindow(const std::vector<std::string>& Files);
 
   std::vector<int> fUpcoming;  // kept between frames so drawing does not allocate
+  std::optional<double> fOutroFrom;  // StartOutro's frame
   TDirectory* fdir = nullptr;
   TBoolean* floop = nullptr;
   TMinMaxInteger* fin = nullptr;

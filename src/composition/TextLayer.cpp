@@ -21,6 +21,13 @@ namespace {
 
 std::int32_t Saturate(std::int64_t v) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX)); }
 
+// Whether two renderings differ at most in their text.
+bool SameStyle(const TTextImageParams& a, const TTextImageParams& b) {
+  TTextImageParams other = a;
+  other.Text = b.Text;
+  return other == b;
+}
+
 }  // namespace
 
 void TTextLayer::AfterConstruction() {
@@ -56,7 +63,19 @@ void TTextLayer::DrawText() {
                                               TextDirection() == tdRighttoLeft ? TReadingOrder::roRightToLeft
                                                                                : TReadingOrder::roLeftToRight,
                                               ffont->FontColor(), false, MaxWidth());
-  if (!Image || !(p == fRendered)) {
+  if (Image && p == fRendered) {
+    // kept
+  } else if (fEarlier.Image && p == fEarlier.Params) {
+    std::swap(Image, fEarlier.Image);
+    std::swap(fRendered, fEarlier.Params);
+    std::swap(Dx, fEarlier.Dx);
+    std::swap(DY, fEarlier.DY);
+  } else {
+    if (Image && SameStyle(p, fRendered)) {
+      fEarlier = {std::move(fRendered), std::move(Image), Dx, DY};
+    } else {
+      fEarlier = {};
+    }
     Image.reset();
     try {
       int dx = 0;

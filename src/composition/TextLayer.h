@@ -28,8 +28,10 @@ class TTextLayer : public TLayer {
 
   // Renders Image again from the current values and stores the text's size without margins in
   // Width and Height (a derived size: notified, no keyframe side). When every input is as at the last rendering the image is kept: the result
-  // and the notifications of Width and Height are the same, only the work is saved. With no text
-  // renderer installed there is no image and Width and Height stay as they are.
+  // and the notifications of Width and Height are the same, only the work is saved. The image of
+  // the text shown before, in the same style, is kept too and taken back when that text returns
+  // (a clock that starts again at a batch's next row, a headline that changes back). With no
+  // text renderer installed there is no image and Width and Height stay as they are.
   void DrawText();
   // Takes the text from the metadata slot named by TextSource, when that slot is not empty.
   void Advance(double frame) override;
@@ -91,6 +93,14 @@ class TTextLayer : public TLayer {
 
   // What Image was rendered from (the renderer is the composition's for good).
   TTextImageParams fRendered;
+  // The image of the text shown before, with its margins and what it was rendered from; none
+  // when the style has changed since.
+  struct TEarlierImage {
+    TTextImageParams Params;
+    std::unique_ptr<TmemoryBitmap> Image;
+    std::int32_t Dx = 0, DY = 0;
+  };
+  TEarlierImage fEarlier;
   std::uint64_t fRenderCount = 0;
 };
 

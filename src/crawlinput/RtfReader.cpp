@@ -1274,11 +1274,15 @@ class TRtfParser {
   struct TMark {
     std::size_t Paragraphs = 0, Runs = 0, LastSize = 0;
     bool CellTab = false;
+    bool InBox = false;  // taken among the text boxes' paragraphs
   };
   TMark Mark() {
-    return {Finished().size(), fPara.Runs.size(), fPara.Runs.empty() ? 0 : fPara.Runs.back().Text.size(), fCellTab};
+    return {Finished().size(), fPara.Runs.size(), fPara.Runs.empty() ? 0 : fPara.Runs.back().Text.size(), fCellTab,
+            fBoxDepth > 0};
   }
   void RollBack(const TMark& mark) {
+    // A mark of the body means nothing inside a text box, and the other way round.
+    if (mark.InBox != (fBoxDepth > 0)) return;
     std::vector<TRichParagraph>& finished = Finished();
     if (finished.size() > mark.Paragraphs) {
       fPara = std::move(finished[mark.Paragraphs]);
@@ -1291,7 +1295,12 @@ class TRtfParser {
   void CutRuns(std::size_t runs, std::size_t lastSize) {
     if (fPara.Runs.size() < runs) return;
     fPara.Runs.erase(fPara.Runs.begin() + static_cast<std::ptrdiff_t>(runs), fPara.Runs.end());
-    if (!fPara.Runs.empty() && fPara.Runs.back().Text.size() > lastSize) fPara.Runs.back().Text.resize(lastSize);
+    if (!fPara.Runs.empty() && fPara.Runs.back().Text.size() > lastSize) {
+      std::string& text = fPara.Runs.back().Text;
+      // Never inside a character: back to the start of the one the cut would split.
+      while (lastSize > 0 && (static_cast<unsigned char>(text[lastSize]) & 0xC0) == 0x80) --lastSize;
+      text.resize(lastSize);
+    }
     fKeyValid = false;
   }
 

@@ -147,7 +147,7 @@ std::vector<std::string> ReadTextLines(const std::string& fileName) {
   return DecodeTextLines(ReadWholeFile(fileName, 0));
 }
 
-void WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
+void WriteFileAtomically(const std::string& fileName, std::string_view bytes, bool flush) {
   fs::path target(fileName);
   std::error_code ec;
   if (fs::is_symlink(target, ec)) {
@@ -188,7 +188,7 @@ void WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
   if (::fchmod(fd, mode) != 0) fail("cannot write", errno);
 
   if (!WriteAll(fd, bytes)) fail("cannot write", errno);
-  if (::fsync(fd) != 0) fail("cannot write", errno);
+  if (flush && ::fsync(fd) != 0) fail("cannot write", errno);
   if (::close(fd) != 0) {
     const int e = errno;
     ::unlink(tmpl.c_str());
@@ -199,12 +199,27 @@ void WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
     ::unlink(tmpl.c_str());
     throw EProjectError(fileName, 0, "cannot replace the file: " + Errno(e));
   }
+  if (!flush) return;
   // Make the rename itself durable.
   const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
   if (dfd >= 0) {
     ::fsync(dfd);
     ::close(dfd);
   }
+}
+
+bool SyncFile(const std::string& fileName) {
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  ::close(fd);
+  const fs::path target(fileName);
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd < 0) return false;
+  const bool folderSynced = ::fsync(dfd) == 0;
+  ::close(dfd);
+  return synced && folderSynced;
 }
 
 }  // namespace qv

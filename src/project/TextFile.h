@@ -33,6 +33,13 @@ std::string ReadWholeFile(const std::string& FileName, std::size_t Limit);
 // device"). An existing file's permissions are kept; a symbolic link is followed and its target
 // replaced. A target that is not a regular file (a device such as /dev/null, a pipe) is written in
 // place instead, since renaming would put a file where it was.
-void WriteFileAtomically(const std::string& FileName, std::string_view Bytes);
+// With Flush false the two flushes (the new file's bytes, then the folder) are left for a later
+// SyncFile: the replacement is as atomic for every reader and survives the program's end, but a
+// power cut before SyncFile may lose it (never leaving a part of it). An editing server answers
+// each edit at once this way and flushes a moment later.
+void WriteFileAtomically(const std::string& FileName, std::string_view Bytes, bool Flush = true);
+// Flushes FileName and its folder to the disk (what WriteFileAtomically left unflushed). Answers
+// false when the file cannot be opened or flushed.
+bool SyncFile(const std::string& FileName);
 
 }  // namespace qv

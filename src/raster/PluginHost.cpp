@@ -1,41 +1,15 @@
 // Opening the raster engine's plug-ins on first need, and calling them.
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <climits>
-#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "base/Plugin.h"
 #include "raster/Plugins.h"
 #include "raster/ImageFormats.h"
 
 namespace qv::image {
 
 namespace {
-
-std::string ExecutableFolder() {
-  char buf[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return {};
-  std::string path(buf, std::size_t(n));
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-// One plug-in: its file name, the entry it exports, where the build put it.
-struct TPluginSlot {
-  TPluginSlot(const char* f, const char* e, const char* b, int a) : file(f), entry(e), built(b), abi(a) {}
-  const char* file;
-  const char* entry;
-  const char* built;
-  int abi;
-  std::mutex lock;
-  bool searched = false;
-  std::string chosenPath;  // empty: search
-  const void* table = nullptr;
-};
 
 #ifndef QV_CODEC_PLUGIN_BUILT
 #define QV_CODEC_PLUGIN_BUILT ""
@@ -53,46 +27,7 @@ TPluginSlot& ResizeSlot() {
   return slot;
 }
 
-// The plug-in's table of operations (each table starts with its ABI number), or nullptr.
-const void* Open(const std::string& path, const TPluginSlot& s) {
-  // Handles stay open for the life of the process: the plug-ins' libraries keep state.
-  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) return nullptr;
-  const auto entry = reinterpret_cast<TQvPluginEntry>(::dlsym(handle, s.entry));
-  const void* table = entry ? entry() : nullptr;
-  return table && *static_cast<const int*>(table) == s.abi ? table : nullptr;
-}
-
-// Opened on the first call: next to the running executable, in ../lib/qv beside it, or where the
-// build put it.
-const void* Find(TPluginSlot& s) {
-  std::lock_guard<std::mutex> guard(s.lock);
-  if (s.searched) return s.table;
-  s.searched = true;
-  std::vector<std::string> candidates;
-  if (!s.chosenPath.empty()) {
-    candidates.push_back(s.chosenPath);
-  } else {
-    const std::string here = ExecutableFolder();
-    if (!here.empty()) {
-      candidates.push_back(here + "/" + s.file);
-      candidates.push_back(here + "/../lib/qv/" + s.file);
-    }
-    if (*s.built) candidates.push_back(s.built);
-  }
-  for (const std::string& c : candidates)
-    if ((s.table = Open(c, s))) break;
-  return s.table;
-}
-
-void Choose(TPluginSlot& s, const std::string& path) {
-  std::lock_guard<std::mutex> guard(s.lock);
-  s.chosenPath = path;
-  s.searched = false;
-  s.table = nullptr;
-}
-
-const TQvCodecPlugin* Plugin() { return static_cast<const TQvCodecPlugin*>(Find(CodecSlot())); }
+const TQvCodecPlugin* Plugin() { return static_cast<const TQvCodecPlugin*>(CodecSlot().Table()); }
 
 struct TReserveContext {
   TDecoded* out;
@@ -118,11 +53,11 @@ void Collect(void* context, const unsigned char* bytes, std::size_t count) {
 
 }  // namespace
 
-void UseCodecPlugin(const std::string& path) { Choose(CodecSlot(), path); }
-void UseResizePlugin(const std::string& path) { Choose(ResizeSlot(), path); }
+void UseCodecPlugin(const std::string& path) { CodecSlot().Choose(path); }
+void UseResizePlugin(const std::string& path) { ResizeSlot().Choose(path); }
 
 bool ResizeBicubic(const std::uint8_t* src, int sw, int sh, std::uint8_t* dst, int dw, int dh) {
-  const auto* p = static_cast<const TQvResizePlugin*>(Find(ResizeSlot()));
+  const auto* p = static_cast<const TQvResizePlugin*>(ResizeSlot().Table());
   return p && p->resize(src, sw, sh, dst, dw, dh) == 0;
 }
 

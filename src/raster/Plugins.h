@@ -53,7 +53,6 @@ struct TQvResizePlugin {
 #define QV_RESIZE_ABI 1
 #define QV_RESIZE_ENTRY "qv_resize_plugin"
 
-// Each plug-in exports one entry of this type under its name above; it returns the plug-in's
-// table (a TQvCodecPlugin or TQvResizePlugin, whose first member is its ABI number).
-typedef const void* (*TQvPluginEntry)(void);
+// Each plug-in exports one entry (TQvPluginEntry in base/Plugin.h) under its name above; it returns
+// the plug-in's table (a TQvCodecPlugin or TQvResizePlugin, whose first member is its ABI number).
 }

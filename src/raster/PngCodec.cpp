@@ -1,6 +1,6 @@
-// PNG through libpng: every colour type and depth read into blue, green, red, alpha (16-bit
+// PNG read through libpng: every colour type and depth into blue, green, red, alpha (16-bit
 // samples scaled to 8 bits, palettes and tRNS expanded, grey spread to three channels, no gamma
-// applied); written as 8-bit RGBA, or RGB without alpha, every row with the Sub filter.
+// applied). Our own writer is in PngWriter.cpp.
 #include <png.h>
 
 #include <csetjmp>
@@ -90,93 +90,6 @@ void DecodePng(const TImageInput& in, const TImageFormat& format, TDecoded& out)
   for (png_uint_32 y = 0; y < h; ++y) rows[y] = bits + std::size_t(y) * w * 4;
   if (!ReadPixels(png, info, rows.data())) ThrowDamaged(in.name, format, r.message);
   out.bgra = true;
-}
-
-namespace {
-
-struct TPngWrite {
-  std::vector<std::uint8_t>* bytes;
-  char message[256];
-};
-
-void WriteBytes(png_structp png, png_bytep data, png_size_t n) {
-  auto* w = static_cast<TPngWrite*>(png_get_io_ptr(png));
-  w->bytes->insert(w->bytes->end(), data, data + n);
-}
-void Flush(png_structp) {}
-void OnWriteError(png_structp png, png_const_charp text) {
-  auto* w = static_cast<TPngWrite*>(png_get_error_ptr(png));
-  std::snprintf(w->message, sizeof w->message, "%s", text);
-  png_longjmp(png, 1);
-}
-
-// rowBuffer: one row of w pixels, for the straight-alpha conversion (nullptr: rows as they are).
-bool Write(png_structp png, png_infop info, const std::uint8_t* bgra, int w, int h, bool withAlpha,
-           std::uint8_t* rowBuffer) {
-  if (setjmp(png_jmpbuf(png))) return false;
-  png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, withAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  // One filter for every row and a quick deflate level: libpng's choice per row (all five tried)
-  // and level 6 take four times as long on a graphics frame, for files a fifth to a third smaller.
-  png_set_filter(png, 0, PNG_FILTER_SUB);
-  png_set_compression_level(png, 3);
-  png_write_info(png, info);
-  png_set_bgr(png);
-  if (!withAlpha) png_set_filler(png, 0, PNG_FILLER_AFTER);  // rows keep their 4th byte; it is dropped
-  for (int y = 0; y < h; ++y) {
-    const std::uint8_t* row = bgra + std::size_t(y) * std::size_t(w) * 4;
-    if (rowBuffer) {
-      UnpremultiplyRow(row, rowBuffer, w);
-      row = rowBuffer;
-    }
-    png_write_row(png, const_cast<png_bytep>(row));
-  }
-  png_write_end(png, info);
-  return true;
-}
-
-}  // namespace
-
-std::vector<std::uint8_t> EncodePng(const std::string& name, const std::uint8_t* bgra, int w, int h, bool withAlpha,
-                                    bool straighten) {
-  std::vector<std::uint8_t> bytes;
-  TPngWrite out{&bytes, "write failed"};
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &out, OnWriteError, OnWarning);
-  if (!png) throw std::bad_alloc();
-  png_infop info = png_create_info_struct(png);
-  const TAtExit free{[&] { png_destroy_write_struct(&png, &info); }};
-  if (!info) throw std::bad_alloc();
-  png_set_write_fn(png, &out, WriteBytes, Flush);
-  std::vector<std::uint8_t> rowBuffer(straighten ? std::size_t(w) * 4 : 0);
-  if (!Write(png, info, bgra, w, h, withAlpha, straighten ? rowBuffer.data() : nullptr))
-    throw EImageError(name, std::string("cannot write the image: ") + out.message);
-  return bytes;
-}
-
-// One table of every (alpha, premultiplied colour) pair: the row loop is a lookup per byte.
-namespace {
-struct TStraightTable {
-  std::uint8_t v[256][256];
-  TStraightTable() {
-    for (unsigned a = 0; a < 256; ++a) {
-      for (unsigned c = 0; c < 256; ++c) {
-        const unsigned s = a == 255 ? c : a == 0 ? 0 : (c * 255u + a / 2) / a;
-        v[a][c] = static_cast<std::uint8_t>(s > 255 ? 255 : s);
-      }
-    }
-  }
-};
-}  // namespace
-
-void UnpremultiplyRow(const std::uint8_t* from, std::uint8_t* to, int w) {
-  static const TStraightTable table;
-  for (int x = 0; x < w; ++x, from += 4, to += 4) {
-    const auto& row = table.v[from[3]];
-    to[0] = row[from[0]];
-    to[1] = row[from[1]];
-    to[2] = row[from[2]];
-    to[3] = from[3];
-  }
 }
 
 }  // namespace qv::image

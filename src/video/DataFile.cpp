@@ -10,21 +10,27 @@
 namespace qv::video {
 
 std::optional<TMetaValues> ParseMetaJson(std::string_view text) {
-  const nlohmann::json doc = nlohmann::json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
+  const nlohmann::ordered_json doc =
+      nlohmann::ordered_json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
   if (doc.is_discarded() || !doc.is_object()) return std::nullopt;
   TMetaValues values;
+  auto asText = [](const nlohmann::ordered_json& v) -> std::optional<std::string> {
+    if (v.is_string()) return v.get<std::string>();
+    if (v.is_number() || v.is_boolean()) return v.dump();
+    return std::nullopt;
+  };
   auto take = [&](const std::string& key, std::optional<std::string>& slot) {
     const auto it = doc.find(key);
     if (it == doc.end()) return;
-    if (it->is_string()) {
-      slot = it->get<std::string>();
-    } else if (it->is_number() || it->is_boolean()) {
-      slot = it->dump();
-    }
+    if (auto t = asText(*it)) slot = std::move(t);
   };
   for (int i = 0; i < 4; ++i) {
     take("Meta" + std::to_string(i + 1), values.Meta[static_cast<std::size_t>(i)]);
     take("NextMeta" + std::to_string(i + 1), values.NextMeta[static_cast<std::size_t>(i)]);
+  }
+  for (const auto& [key, value] : doc.items()) {
+    if (key.find('.') == std::string::npos) continue;
+    if (auto t = asText(value)) values.Properties.emplace_back(key, std::move(*t));
   }
   return values;
 }

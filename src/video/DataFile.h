@@ -1,6 +1,8 @@
 #pragma once
 // The newsroom's data file for live playout: a JSON object whose "Meta1".."Meta4" and
-// "NextMeta1".."NextMeta4" members give the composition's text slots. The file is looked at once
+// "NextMeta1".."NextMeta4" members give the composition's text slots and whose
+// "<layerName>.<property>" members (the names of a batch's columns) set layers' properties. The
+// file is looked at once
 // a frame; a new version is taken only once it parses, so a file caught half-written is read
 // again at the next frame rather than shown cut.
 #include <array>
@@ -8,16 +10,21 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace qv::video {
 
 struct TMetaValues {
   std::array<std::optional<std::string>, 4> Meta;
   std::array<std::optional<std::string>, 4> NextMeta;
+  // Members whose names hold a "." (a layer's property), in the file's order.
+  std::vector<std::pair<std::string, std::string>> Properties;
 };
 
 // Empty unless Text is one complete JSON object. Strings are taken as they are, numbers and
-// booleans as their JSON text; other members are ignored.
+// booleans as their JSON text; other members (other names without a ".", other types) are
+// ignored.
 std::optional<TMetaValues> ParseMetaJson(std::string_view Text);
 
 class TDataFileWatcher {

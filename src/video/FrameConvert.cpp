@@ -1,14 +1,7 @@
 #include "video/FrameConvert.h"
 
 #include "raster/ImageFormats.h"
-
-extern "C" {
-#include <libavutil/imgutils.h>
-#include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
-}
-
-#include <cstring>
+#include "video/VideoPlugin.h"
 
 namespace qv::video {
 
@@ -16,10 +9,6 @@ namespace {
 
 // x / 255 rounded, for x up to 255 * 255.
 inline unsigned Div255(unsigned x) { return (x + 128 + ((x + 128) >> 8)) >> 8; }
-
-int SwsMatrix(TColourMatrix m) { return m == TColourMatrix::cmBt709 ? SWS_CS_ITU709 : SWS_CS_ITU601; }
-
-bool IsRgb(AVPixelFormat f) { return f == AV_PIX_FMT_BGRA || f == AV_PIX_FMT_ARGB; }
 
 }  // namespace
 
@@ -43,25 +32,11 @@ void OverBackgroundRow(const std::uint8_t* src, const std::uint8_t* bg, std::uin
   }
 }
 
-TFrameConverter::TFrameConverter(int width, int height, AVPixelFormat format, TColourMatrix matrix, bool over,
-                                 const TmemoryBitmap* background)
-    : fWidth(width), fHeight(height), fFormat(format), fOver(over), fBackground(background),
-      fRows(std::size_t(width) * height * 4) {
-  if (format == AV_PIX_FMT_BGRA) return;
-  fSws = sws_getContext(width, height, AV_PIX_FMT_BGRA, width, height, format,
-                        SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP, nullptr, nullptr,
-                        nullptr);
-  if (fSws == nullptr) throw EVideoError("cannot convert frames to the pixel format " + std::string(av_get_pix_fmt_name(format)));
-  if (!IsRgb(format)) {
-    // Studio range YUV in the page's matrix.
-    const int* coefficients = sws_getCoefficients(SwsMatrix(matrix));
-    sws_setColorspaceDetails(fSws, coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
-  }
-}
+TFrameRows::TFrameRows(int width, int height, bool over, const TmemoryBitmap* background)
+    : fWidth(width), fHeight(height), fOver(over), fBackground(background),
+      fRows(std::size_t(width) * height * 4) {}
 
-TFrameConverter::~TFrameConverter() { sws_freeContext(fSws); }
-
-void TFrameConverter::Convert(const TmemoryBitmap& frame, AVFrame& out) {
+const std::uint8_t* TFrameRows::Convert(const TmemoryBitmap& frame) {
   if (frame.Width() != fWidth || frame.Height() != fHeight || frame.Bits == nullptr)
     throw EVideoError("a frame of " + std::to_string(frame.Width()) + " x " + std::to_string(frame.Height()) +
                       " pixels does not fit a video of " + std::to_string(fWidth) + " x " + std::to_string(fHeight));
@@ -77,13 +52,24 @@ void TFrameConverter::Convert(const TmemoryBitmap& frame, AVFrame& out) {
       image::UnpremultiplyRow(src, row, fWidth);
     }
   }
-  if (fSws == nullptr) {
-    for (int y = 0; y < fHeight; ++y) std::memcpy(out.data[0] + std::ptrdiff_t(out.linesize[0]) * y, fRows.data() + stride * y, stride);
-    return;
-  }
-  const std::uint8_t* srcPlanes[1] = {fRows.data()};
-  const int srcStrides[1] = {static_cast<int>(stride)};
-  sws_scale(fSws, srcPlanes, srcStrides, 0, fHeight, out.data, out.linesize);
+  return fRows.data();
+}
+
+TYuvPlanes::TYuvPlanes(int width, int height, const TmemoryBitmap* background)
+    : fRows(width, height, true, background) {
+  const TQvVideoPlugin& p = VideoPlugin();
+  fConverter = p.openPlanes(width, height, ColourMatrixFor(width, height) == TColourMatrix::cmBt709 ? 1 : 0);
+  if (fConverter == nullptr) throw EVideoError("cannot convert frames of " + std::to_string(width) + " x " +
+                                               std::to_string(height) + " pixels to Y'CbCr");
+}
+
+TYuvPlanes::~TYuvPlanes() {
+  if (fConverter != nullptr) VideoPlugin().closePlanes(fConverter);
+}
+
+void TYuvPlanes::Convert(const TmemoryBitmap& frame, std::uint8_t* out) {
+  if (VideoPlugin().planes(fConverter, fRows.Convert(frame), out) != QV_VIDEO_OK)
+    throw EVideoError("cannot convert a frame to Y'CbCr");
 }
 
 }  // namespace qv::video

@@ -1,19 +1,12 @@
 #pragma once
-// Premultiplied BGRA frames into the pixel formats of video: straight alpha, or laid over an
-// opaque background, then into the codec's format and colour matrix. Shared by the video files
-// and the YUV4MPEG stream of live playout.
+// Premultiplied BGRA frames into what video takes: straight alpha, or laid over an opaque
+// background; and, through the video plug-in, into Y'CbCr planes. Shared by the video files and
+// the YUV4MPEG stream of live playout.
 #include "raster/Bitmap.h"
 #include "video/VideoEncoder.h"
 
-extern "C" {
-#include <libavutil/frame.h>
-#include <libavutil/pixfmt.h>
-}
-
 #include <cstdint>
 #include <vector>
-
-struct SwsContext;
 
 namespace qv::video {
 
@@ -21,25 +14,38 @@ namespace qv::video {
 // out = src + bg * (255 - a) / 255, rounded. `bg` none: black.
 void OverBackgroundRow(const std::uint8_t* src, const std::uint8_t* bg, std::uint8_t* out, int w);
 
-class TFrameConverter {
+// A frame's straight-alpha BGRA (Over false) or the frame over a background as opaque BGRA.
+class TFrameRows {
  public:
   // Background: used when Over is set (none: black); it must outlive the converter.
-  TFrameConverter(int Width, int Height, AVPixelFormat Format, TColourMatrix Matrix, bool Over,
-                  const TmemoryBitmap* Background);
-  ~TFrameConverter();
-  TFrameConverter(const TFrameConverter&) = delete;
-  TFrameConverter& operator=(const TFrameConverter&) = delete;
+  TFrameRows(int Width, int Height, bool Over, const TmemoryBitmap* Background);
 
-  // Fills Out (already allocated in the converter's format and size) from Frame.
-  void Convert(const TmemoryBitmap& Frame, AVFrame& Out);
+  // The rows of Frame, which must have the converter's size (else EVideoError).
+  const std::uint8_t* Convert(const TmemoryBitmap& Frame);
 
  private:
   int fWidth, fHeight;
-  AVPixelFormat fFormat;
   bool fOver;
   const TmemoryBitmap* fBackground;
-  std::vector<std::uint8_t> fRows;  // the straight or flattened frame, BGRA
-  SwsContext* fSws = nullptr;       // none when the format is BGRA itself
+  std::vector<std::uint8_t> fRows;
+};
+
+// Frames over a background as 4:4:4 studio-range Y'CbCr planes in the page's matrix (play's
+// YUV4MPEG stream), converted by the video plug-in.
+class TYuvPlanes {
+ public:
+  // Throws EVideoError when the video plug-in is missing.
+  TYuvPlanes(int Width, int Height, const TmemoryBitmap* Background);
+  ~TYuvPlanes();
+  TYuvPlanes(const TYuvPlanes&) = delete;
+  TYuvPlanes& operator=(const TYuvPlanes&) = delete;
+
+  // Y, Cb and Cr of Frame, Width * Height bytes each, one after the other into Out.
+  void Convert(const TmemoryBitmap& Frame, std::uint8_t* Out);
+
+ private:
+  TFrameRows fRows;
+  void* fConverter = nullptr;
 };
 
 }  // namespace qv::video

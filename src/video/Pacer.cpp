@@ -33,4 +33,14 @@ std::int64_t TPacer::Next() {
   return frame;
 }
 
+void TPacer::CountMissed() {
+  if (fNext == 0) return;
+  // Slots fNext .. current - 1 began and ended without a frame.
+  const std::int64_t current = (fClock.NowUs() - fStart) / fPeriod;
+  if (current > fNext) {
+    fDropped += current - fNext;
+    fNext = current;
+  }
+}
+
 }  // namespace qv::video

@@ -32,6 +32,10 @@ class TPacer {
   // and returns 0.
   std::int64_t Next();
 
+  // When the playout stops while a frame is still going out (a consumer that stopped reading):
+  // the slots that passed since, up to the one running now, count as dropped too.
+  void CountMissed();
+
   std::int64_t Dropped() const { return fDropped; }
   std::int64_t Sent() const { return fNext; }  // frames handed out so far, dropped ones included
 

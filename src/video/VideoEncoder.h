@@ -1,8 +1,9 @@
 #pragma once
-// Video files for playout, written through FFmpeg's libraries: clips with an alpha channel for a
-// video server (ProRes 4444, QuickTime Animation, FFV1) and previews over a background (H.264).
-// Frames come in as the work image's premultiplied BGRA; the encoder turns them into straight
-// alpha or lays them over the background itself. No toolkit here.
+// Video files for playout: clips with an alpha channel for a video server (ProRes 4444, QuickTime
+// Animation, FFV1) and previews over a background (H.264). Frames come in as the work image's
+// premultiplied BGRA; the encoder turns them into straight alpha or lays them over the background
+// itself, and the video plug-in (FFmpeg's libraries, loaded on the first video) encodes them. No
+// toolkit here.
 #include "raster/Bitmap.h"
 #include "base/FrameRate.h"
 
@@ -48,6 +49,11 @@ class EVideoError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The video plug-in (qv_video_plugin.so) is found next to the running executable, in ../lib/qv
+// beside it, or where the build put it. UseVideoPlugin(path) replaces the search with one file
+// ("" restores the search); without a plug-in, opening a video throws EVideoError.
+void UseVideoPlugin(const std::string& Path);
+
 // One video file being written. The frames go to a file beside the output that is renamed over it
 // by Finish, so the output is either complete or not there: Abort (and the destructor of an
 // encoder that was not finished) removes what was written.
@@ -72,9 +78,6 @@ class TVideoEncoder {
   std::string EncoderName() const;
 
  private:
-  void OpenFile(const TVideoSettings& Settings);
-  void Encode(const TmemoryBitmap& Frame);
-  void Close();
   struct TState;
   std::unique_ptr<TState> f;
 };

@@ -77,6 +77,17 @@ TEST_F(TempDir, AtomicWriteCreatesAndReplaces) {
   EXPECT_EQ(Entries(), std::vector<std::string>{"a.QV"});
 }
 
+// Left unflushed, the replacement is the same for readers; SyncFile flushes it later.
+TEST_F(TempDir, AtomicWriteFlushedLater) {
+  const fs::path f = dir / "a.QV";
+  WriteFileAtomically(f.string(), "first\r\n", false);
+  WriteFileAtomically(f.string(), "second\r\n", false);
+  EXPECT_EQ(ReadBytes(f), "second\r\n");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"a.QV"});
+  EXPECT_TRUE(SyncFile(f.string()));
+  EXPECT_FALSE(SyncFile((dir / "none.QV").string()));
+}
+
 TEST_F(TempDir, AtomicWriteKeepsPermissionsOfTheOldFile) {
   const fs::path f = dir / "a.QV";
   WriteBytes(f, "old");

@@ -25,6 +25,12 @@ void PrintTo(const TBatchOptions& o, std::ostream* os) {
       << "}";
 }
 
+void PrintTo(const TServeOptions& o, std::ostream* os) {
+  *os << "{rundown " << o.Rundown << ", output " << o.Output << ", stream " << int(o.Stream) << ", listen "
+      << o.Listen.Host << " " << o.Listen.Port << ", token " << o.Token << ", background " << o.Background
+      << ", time " << (o.Time ? o.Time->Hour : -1) << "}";
+}
+
 namespace {
 
 using TArgs = std::vector<std::string>;
@@ -182,6 +188,50 @@ TEST(OptionTable, BatchCommandLinesGiveOptionsOrOneError) {
   Check(cases, ParseBatchOptions, defaults);
 }
 
+TEST(OptionTable, ServeCommandLinesGiveOptionsOrOneError) {
+  const std::vector<TCase<TServeOptions>> cases = {
+      {{"r.json", "--raw", "-"}, "", [](TServeOptions&) {}},
+      {{"r.json", "--y4m=out.y4m", "--background", "bg.png", "--listen", "127.0.0.2:0", "--time", "18:00:00"}, "",
+       [](TServeOptions& o) {
+         o.Output = "out.y4m";
+         o.Stream = TStreamFormat::sfY4m;
+         o.Background = "bg.png";
+         o.Listen = {"127.0.0.2", 0};
+         o.Time = TTimeOfDay{18, 0, 0, 0};
+       }},
+      {{"r.json", "--raw", "-", "--listen", ":9000"}, "", [](TServeOptions& o) { o.Listen.Port = 9000; }},
+      {{"r.json", "--raw", "-", "--listen", "[::1]:80"}, "", [](TServeOptions& o) { o.Listen = {"::1", 80}; }},
+      {{"r.json", "--raw", "-", "--listen", "localhost:8081"}, "", [](TServeOptions& o) { o.Listen = {"localhost", 8081}; }},
+      {{"r.json", "--raw", "-", "--listen", "0.0.0.0:8080", "--token", "s3cr3t-T0ken"}, "",
+       [](TServeOptions& o) {
+         o.Listen.Host = "0.0.0.0";
+         o.Token = "s3cr3t-T0ken";
+       }},
+      {{"r.json", "--raw", "-", "--listen", "0.0.0.0:8080"},
+       "listening on 0.0.0.0, not this machine's loopback, needs --token", nullptr},
+      {{"r.json", "--raw", "-", "--listen", "127.0.0.1.example.com:80"},
+       "listening on 127.0.0.1.example.com, not this machine's loopback, needs --token", nullptr},
+      {{"r.json", "--raw", "-", "--listen", "8080"}, "option --listen needs HOST:PORT, not \"8080\"", nullptr},
+      {{"r.json", "--raw", "-", "--listen", "h:65536"}, "option --listen needs HOST:PORT, not \"h:65536\"", nullptr},
+      {{"r.json", "--raw", "-", "--listen", "h:-1"}, "option --listen needs HOST:PORT, not \"h:-1\"", nullptr},
+      {{"r.json", "--raw", "-", "--token", "a b"},
+       "a token is printable ASCII without blanks or any of ; , & = \" \\ % +", nullptr},
+      {{"r.json", "--raw", "-", "--token", ""},
+       "a token is printable ASCII without blanks or any of ; , & = \" \\ % +", nullptr},
+      {{"r.json", "--raw", "-", "--background", "bg.png"},
+       "--background applies to --y4m only (raw frames keep the alpha channel)", nullptr},
+      {{"r.json", "--raw", "-", "--y4m", "-"}, "--raw and --y4m exclude each other", nullptr},
+      {{"r.json"}, "serve needs --raw - or --y4m -", nullptr},
+      {{"--raw", "-"}, "serve needs RUNDOWN.json", nullptr},
+      {{"r.json", "s.json", "--raw", "-"}, "too many file names", nullptr},
+      {{"r.json", "--raw", "-", "--frames", "3"}, "unknown option --frames for serve", nullptr},
+  };
+  TServeOptions defaults;
+  defaults.Rundown = "r.json";
+  defaults.Output = "-";
+  Check(cases, ParseServeOptions, defaults);
+}
+
 // A command line each command accepts, to which one option at a time is added.
 TArgs Minimal(TCommand c) {
   switch (c) {
@@ -193,6 +243,7 @@ TArgs Minimal(TCommand c) {
     case TCommand::cmVideo: return {"video", "p.QV", "-o", "c.mov", "--from", "0", "--to", "1"};
     case TCommand::cmPlay: return {"play", "p.QV", "--raw", "-"};
     case TCommand::cmBatch: return {"t.QV", "d.csv", "-o", "o/{n}.png"};
+    case TCommand::cmServe: return {"r.json", "--y4m", "-"};
   }
   return {};
 }
@@ -201,7 +252,9 @@ TArgs Minimal(TCommand c) {
 // refusal is about its value or its company, never its command); elsewhere it is refused by name.
 TEST(OptionTable, EachOptionAppliesExactlyToItsCommands) {
   auto parse = [](TCommand c, const TArgs& args, std::string& error) {
-    return c == TCommand::cmBatch ? ParseBatchOptions(args, error).has_value() : ParseOptions(args, error).has_value();
+    if (c == TCommand::cmBatch) return ParseBatchOptions(args, error).has_value();
+    if (c == TCommand::cmServe) return ParseServeOptions(args, error).has_value();
+    return ParseOptions(args, error).has_value();
   };
   for (const TCommandSpec& c : CommandTable()) {
     std::string error;

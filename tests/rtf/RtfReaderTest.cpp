@@ -267,6 +267,10 @@ TEST(ReadRtf, NestedTables) {
        Doc("a{\\*\\nesttableprops\\trowd b\\nestcell c\\nestrow}d"), {"ab", "d"}},
       {"text and paragraphs without a nestcell are none", Doc("a{\\*\\nesttableprops junk\\par more}b"), {"ab"}},
       {"properties in an ignored destination", Doc("{\\header{\\*\\nesttableprops h\\nestcell\\nestrow}}x"), {"x"}},
+      // Found by the fuzzer: the properties' end rolled the text of a text box back to a mark of the
+      // body and cut a character in two.
+      {"a text box inside the properties keeps whole characters",
+       "{\\rtf*\\nesttableprops\\cell{\\do\\n\\dptxbx{\\?v\x8f{{{}}}}\\*\\y}}", {"*\t", "v\u008F"}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Texts(ReadRtf(c.rtf)), c.paragraphs) << c.name;

@@ -4,6 +4,7 @@
 #include "Decode.h"
 #include "raster/ImageFormats.h"
 #include "support/Files.h"
+#include "video/FrameConvert.h"
 #include "video/VideoEncoder.h"
 
 #include <gtest/gtest.h>
@@ -187,6 +188,32 @@ TEST(EncoderFiles, AnEncoderTheLibrariesLackIsNamed) {
     EXPECT_NE(std::string(e.what()).find("no encoder for qtrle"), std::string::npos) << e.what();
   }
   EXPECT_TRUE(fs::is_empty(dir.Path()));
+}
+
+// Without the video plug-in a video cannot be opened: one error naming the plug-in, no file.
+// Choosing the search again finds it.
+TEST(EncoderFiles, WithoutThePluginNothingIsWritten) {
+  TTestDir dir("video-encoder");
+  video::TVideoSettings s;
+  s.FileName = (dir / "x.mkv").string();
+  s.Codec = TVideoCodec::vcFfv1;
+  s.Width = kW;
+  s.Height = kH;
+  video::UseVideoPlugin((dir / "no-such-plugin.so").string());
+  video::TVideoEncoder enc;
+  try {
+    enc.Open(s);
+    ADD_FAILURE() << "opened a video without the plug-in";
+  } catch (const video::EVideoError& e) {
+    EXPECT_NE(std::string(e.what()).find("qv_video_plugin.so"), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(video::TYuvPlanes(kW, kH, nullptr), video::EVideoError);
+  EXPECT_TRUE(fs::is_empty(dir.Path()));
+  video::UseVideoPlugin("");
+  enc.Open(s);
+  enc.WriteFrame(Frame(0));
+  enc.Finish();
+  EXPECT_EQ(DecodeVideo(s.FileName).frames.size(), 1u);
 }
 
 // Pages above standard definition are coded with BT.709 and say so; the colours come back.

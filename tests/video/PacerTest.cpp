@@ -55,6 +55,26 @@ TEST(Pacer, FramesKeepTheirSlots) {
   }
 }
 
+// A stop while frame 2 still goes out, 330 ms after frame 0 began: slots 3 to 7 went by without
+// a frame; slot 8, running now, is not missed yet. Counting twice counts nothing more.
+TEST(Pacer, SlotsAStalledWriteMissedAreCountedAtTheStop) {
+  TFakeClock clock;
+  video::TPacer pacer(clock);
+  const std::int64_t start = clock.now;
+  pacer.CountMissed();
+  EXPECT_EQ(pacer.Dropped(), 0) << "nothing was due before the first frame";
+  EXPECT_EQ(pacer.Next(), 0);
+  EXPECT_EQ(pacer.Next(), 1);
+  EXPECT_EQ(pacer.Next(), 2);
+  clock.now = start + 330000;
+  pacer.CountMissed();
+  EXPECT_EQ(pacer.Dropped(), 5);
+  pacer.CountMissed();
+  EXPECT_EQ(pacer.Dropped(), 5);
+  EXPECT_EQ(pacer.Next(), 8);
+  EXPECT_EQ(pacer.Dropped(), 5);
+}
+
 TEST(Pacer, AFastConsumerWaitsForEachSlot) {
   TFakeClock clock;
   video::TPacer pacer(clock);

@@ -88,6 +88,50 @@ class VideoCommand : public ::testing::Test {
   TTestDir dir{"video-cmd"};
 };
 
+// FFmpeg's libraries, Qt Gui and the HTTP server come through plug-ins, loaded only by the
+// commands that need them: what the dynamic loader reports opening (LD_DEBUG=files) for each
+// command.
+TEST_F(VideoCommand, OnlyCommandsThatNeedThemLoadFfmpegAndQt) {
+  const std::string still = StillProject();
+  const std::string text = MetaProject();
+  const std::string lines = dir.Write("items.txt", "one\r\ntwo\r\n");
+  const std::string csv = dir.Write("rows.csv", "name\na\n");
+  struct TCase {
+    std::vector<std::string> args;
+    bool ffmpeg, qt;
+  };
+  const TCase cases[] = {
+      {{"--help"}, false, false},
+      {{"render", still, "-o", P("r.png")}, false, false},
+      {{"sequence", still, "-o", P("s%d.png"), "--from", "0", "--to", "1", "--quiet"}, false, false},
+      {{"info", still}, false, false},
+      {{"resave", still, P("copy.QV")}, false, false},
+      {{"items", lines}, false, false},
+      {{"batch", still, csv, "-o", P("b/{name}.png")}, false, false},
+      {{"render", text, "-o", P("t.png")}, false, true},
+      {{"video", still, "-o", P("v.mkv"), "--codec", "ffv1", "--from", "0", "--to", "1", "--quiet"}, true, false},
+      {{"play", still, "--y4m", "-", "--frames", "1"}, true, false},
+  };
+  for (const TCase& c : cases) {
+    std::vector<std::string> args = {"LD_DEBUG=files", QVRENDER_BIN};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const TRunResult r = RunProgram("/usr/bin/env", args);
+    const std::string what = ::testing::PrintToString(c.args);
+    EXPECT_EQ(r.code, 0) << what << "\n" << r.err.substr(r.err.size() > 2000 ? r.err.size() - 2000 : 0);
+    ASSERT_NE(r.err.find("file=libc.so"), std::string::npos) << "the loader said nothing: " << what;
+    EXPECT_EQ(r.err.find("file=libavcodec.so") != std::string::npos, c.ffmpeg) << what;
+    EXPECT_EQ(r.err.find("file=libswscale.so") != std::string::npos, c.ffmpeg) << what;
+    EXPECT_EQ(r.err.find("file=libQt6Gui.so") != std::string::npos, c.qt) << what;
+    EXPECT_EQ(r.err.find("file=libQt6Core.so") != std::string::npos, c.qt) << what;
+    // The HTTP server (and OpenSSL behind it, which FFmpeg's network code also brings) is serve's
+    // plug-in alone.
+    EXPECT_EQ(r.err.find("file=libcpp-httplib.so"), std::string::npos) << what;
+    if (!c.ffmpeg) {
+      EXPECT_EQ(r.err.find("file=libcrypto.so"), std::string::npos) << what;
+    }
+  }
+}
+
 TEST_F(VideoCommand, FilesSayCodecFormatRateAndFieldOrder) {
   struct TCase {
     const char* codec;
@@ -313,6 +357,27 @@ TEST_F(VideoCommand, PlayTakesTheDataFilesText) {
   ASSERT_EQ(r.code, 0) << r.err;
   ASSERT_EQ(r.out.size(), kFrameBytes);
   EXPECT_TRUE(r.out == want.pixels);
+}
+
+// The data file's <layerName>.<property> members set the layers as batch columns do: the frame
+// equals batch's page of the same values; a name the page does not have is reported, once.
+TEST_F(VideoCommand, PlayTakesTheDataFilesLayerProperties) {
+  const std::string still = StillProject();
+  const std::string page = dir.Write("named.QV", Lines({"\tObject '':TTextLayer", "\t\tText = Calm", "\t\tlayerName = head",
+                                                       "\t\tX = 50", "\t\tY = 50", "\tEnd"}) +
+                                                     ReadBytes(still));
+  dir.Write("rows.csv", "head.Text,head.X\r\nStorm warning,60\r\n");
+  const TRunResult batch = RunQvrender({"batch", page, P("rows.csv"), "-o", P("want.tga")});
+  ASSERT_EQ(batch.code, 0) << batch.err;
+  const TTgaImage want = ReadTga(P("want.tga"));
+  ASSERT_EQ(want.pixels.size(), kFrameBytes);
+  dir.Write("data.json", R"({"head.Text": "Storm warning", "head.X": 60, "tail.Text": "nobody"})");
+  const TRunResult r = RunQvrender({"play", page, "--raw", "-", "--frames", "2", "--data", P("data.json")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  ASSERT_EQ(r.out.size(), 2 * kFrameBytes);
+  EXPECT_TRUE(r.out.compare(0, kFrameBytes, want.pixels) == 0) << "the values set from the first frame";
+  EXPECT_NE(r.err.find("\"tail.Text\""), std::string::npos) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }
 
 // A consumer that goes away: qvrender says so once and ends with status 1, at once.

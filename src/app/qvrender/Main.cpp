@@ -4,12 +4,13 @@
 #include "app/qvrender/Options.h"
 #include "app/qvrender/Output.h"
 #include "app/qvrender/Play.h"
+#include "app/qvrender/Playout.h"
 #include "app/qvrender/Progress.h"
+#include "app/qvrender/Serve.h"
 #include "composition/QvSystem.h"
 #include "composition/TextRender.h"
 #include "crawlinput/CrawlFile.h"
 #include "platform/Clock.h"
-#include "platform/QtCanvas.h"
 #include "project/ProjectError.h"
 #include "raster/Bitmap.h"
 #include "raster/Checkerboard.h"
@@ -46,7 +47,7 @@ struct Session {
   TManualTickSource ticks;
   std::unique_ptr<TFixedTimeOfDay> fixedTime;
   TSystemTimeOfDay systemTime;
-  TQtCanvasFactory canvases;
+  TOnDemandCanvasFactory canvases;
   TOnDemandTextRenderer textRenderer;  // text and clock layers draw their glyphs through it
   TOnDemandRichEdit richEdit;          // crawls of RTF files lay their lines out with it
   std::unique_ptr<TQVSystem> sys;
@@ -185,6 +186,7 @@ int Run(const std::vector<std::string>& args) {
     return 0;
   }
   if (!args.empty() && args[0] == "batch") return RunBatch({args.begin() + 1, args.end()});
+  if (!args.empty() && args[0] == "serve") return RunServe({args.begin() + 1, args.end()}, gInterrupted);
   std::string error;
   const auto options = ParseOptions(args, error);
   if (!options) {
@@ -192,10 +194,13 @@ int Run(const std::vector<std::string>& args) {
     return 2;
   }
   const TCommand c = options->Command;
-  if (c == TCommand::cmSequence || c == TCommand::cmVideo || c == TCommand::cmPlay) {
+  if (c == TCommand::cmSequence || c == TCommand::cmVideo) {
     // Long runs stop at the next frame and clean up after themselves.
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
+  } else if (c == TCommand::cmPlay) {
+    // Also when the consumer has stopped reading.
+    InstallStopSignals(gInterrupted);
   }
   try {
     if (options->Command == TCommand::cmItems) return RunItems(*options);
@@ -208,7 +213,8 @@ int Run(const std::vector<std::string>& args) {
       case TCommand::cmVideo: return RunVideo(*options, s);
       case TCommand::cmPlay: return RunPlay(*options, s);
       case TCommand::cmItems:
-      case TCommand::cmBatch: break;
+      case TCommand::cmBatch:
+      case TCommand::cmServe: break;
     }
   } catch (const std::exception& e) {
     // Project and image errors name their file (and line).

@@ -1,16 +1,27 @@
 #pragma once
-// The Qt text engines, made when a layer first draws text: a page of pictures renders without
-// starting Qt's application, its platform plug-in and fontconfig, which cost most of a short
-// run's start-up. Qt's application must be made on the main thread: text, clock and crawl layers
-// first draw when they are made (their default text, a crawl's placeholder), which is on the main
-// thread where pages load there; where pages load on workers, Start runs first on the main thread.
-#include "platform/QtRichEdit.h"
-#include "platform/QtTextRenderer.h"
+// The Qt text engines, made when a layer first draws text, from the Qt plug-in
+// (platform/QtPlugin.h): a page of pictures renders, and --help, items and resave answer, without
+// loading Qt Gui and the libraries behind it, nor starting Qt's application, its platform plug-in
+// and fontconfig, which cost most of a short run's start-up. Qt's application must be made on the
+// main thread: text, clock and crawl layers first draw when they are made (their default text, a
+// crawl's placeholder), which is on the main thread where pages load there; where pages load on
+// workers, Start runs first on the main thread.
+#include "platform/Canvas.h"
+#include "platform/RichEdit.h"
+#include "platform/TextRenderer.h"
 
 #include <memory>
 #include <mutex>
 
+namespace qv {
+struct TQtPlugin;
+}
+
 namespace qv::render {
+
+// The Qt plug-in (qv_qt_plugin.so, found next to the executable, in ../lib/qv beside it, or where
+// the build put it); throws std::runtime_error when there is none.
+const TQtPlugin& QtPlugin();
 
 class TOnDemandTextRenderer final : public TTextRenderer {
  public:
@@ -25,12 +36,9 @@ class TOnDemandTextRenderer final : public TTextRenderer {
   void Start() const { Renderer(); }
 
  private:
-  const TQtTextRenderer& Renderer() const {
-    std::call_once(fMade, [this] { fRenderer = std::make_unique<TQtTextRenderer>(); });
-    return *fRenderer;
-  }
+  const TTextRenderer& Renderer() const;
   mutable std::once_flag fMade;
-  mutable std::unique_ptr<TQtTextRenderer> fRenderer;
+  mutable std::unique_ptr<TTextRenderer> fRenderer;
 };
 
 // Used only under the composition's lock, like the engine itself.
@@ -49,12 +57,18 @@ class TOnDemandRichEdit final : public TRichEdit {
   }
 
  private:
-  TQtRichEdit& Engine() const {
-    std::call_once(fMade, [this] { fEngine = std::make_unique<TQtRichEdit>(); });
-    return *fEngine;
-  }
+  TRichEdit& Engine() const;
   mutable std::once_flag fMade;
-  mutable std::unique_ptr<TQtRichEdit> fEngine;
+  mutable std::unique_ptr<TRichEdit> fEngine;
+};
+
+class TOnDemandCanvasFactory final : public TCanvasFactory {
+ public:
+  std::unique_ptr<TCanvas> Open(std::uint8_t* Bits, int Width, int Height) override;
+
+ private:
+  std::once_flag fMade;
+  std::unique_ptr<TCanvasFactory> fFactory;
 };
 
 }  // namespace qv::render

@@ -112,6 +112,7 @@ constexpr TCommandSet kItems = CommandBit(TCommand::cmItems);
 constexpr TCommandSet kVideo = CommandBit(TCommand::cmVideo);
 constexpr TCommandSet kPlay = CommandBit(TCommand::cmPlay);
 constexpr TCommandSet kBatch = CommandBit(TCommand::cmBatch);
+constexpr TCommandSet kServe = CommandBit(TCommand::cmServe);
 // The commands that compose a page, and so take its clock and its metadata.
 constexpr TCommandSet kComposing = kRender | kSequence | kInfo | kVideo | kPlay;
 
@@ -132,6 +133,9 @@ const TCommandSpec kCommands[] = {
     {TCommand::cmBatch, "batch", "TEMPLATE.QV DATA.csv -o 'OUT/{column}.(png|tga)' [--frame N | --from A --to B]",
      "one page per row of a CSV table, from one template (with --from/--to a range of frames per row, the output "
      "holding a frame-number field such as %05d)"},
+    {TCommand::cmServe, "serve", "RUNDOWN.json (--raw - | --y4m -)",
+     "plays the rundown's pages on air as play does, several layers at once, and serves the control page and its "
+     "JSON API over HTTP (cue, preview, take, take out, edits saved to the rundown)"},
 };
 
 // Targets. Each stores an option's value in its member of TOptions; one that refuses the value
@@ -179,6 +183,16 @@ bool StoreSlot(TOptions& o, const TOptionValue& v) {
   return true;
 }
 
+// A token travels in a header, a cookie and a query: printable, without blanks and separators.
+bool StoreToken(TOptions& o, const TOptionValue& v) {
+  if (v.Text.empty()) return false;
+  for (char c : v.Text) {
+    if (c <= ' ' || c > '~' || std::string_view(";,&=\"\\%+").find(c) != std::string_view::npos) return false;
+  }
+  o.Token = v.Text;
+  return true;
+}
+
 // Play's output and the form of its frames; one of --raw and --y4m, once.
 template <TStreamFormat Stream>
 bool StoreStream(TOptions& o, const TOptionValue& v) {
@@ -191,6 +205,7 @@ bool StoreStream(TOptions& o, const TOptionValue& v) {
 std::optional<TTimeOfDay> TimeOf(const std::string& text) { return ParseTimeOfDay(text); }
 std::optional<TShard> ShardOf(const std::string& text) { return TShard::Parse(text); }
 std::optional<video::TVideoCodec> CodecOf(const std::string& text) { return video::CodecFromName(text); }
+std::optional<TListen> ListenOf(const std::string& text) { return ParseListen(text); }
 
 const TOptionSpec kOptions[] = {
     {"--output", "-o", kRender | kSequence | kVideo | kBatch, TOptionKind::okText, Store<&TOptions::Output>, "FILE",
@@ -212,16 +227,17 @@ const TOptionSpec kOptions[] = {
      "the clip's codec: prores4444 (.mov, the default), qtrle (.mov) and ffv1 (.mkv) keep the alpha channel; h264 "
      "(.mp4) is a preview over black or --background",
      "unknown codec \"{}\" (prores4444, qtrle, ffv1 or h264)"},
-    {"--background", nullptr, kVideo | kPlay, TOptionKind::okText, Store<&TOptions::Background>, "IMAGE",
+    {"--background", nullptr, kVideo | kPlay | kServe, TOptionKind::okText, Store<&TOptions::Background>, "IMAGE",
      "the picture under the frames of an h264 clip or of --y4m (the other outputs keep the alpha channel)"},
-    {"--raw", nullptr, kPlay, TOptionKind::okText, StoreStream<TStreamFormat::sfRaw>, "OUT",
+    {"--raw", nullptr, kPlay | kServe, TOptionKind::okText, StoreStream<TStreamFormat::sfRaw>, "OUT",
      "raw BGRA frames with premultiplied alpha (fill and key) to OUT; - is standard output",
      "--raw and --y4m exclude each other"},
-    {"--y4m", nullptr, kPlay, TOptionKind::okText, StoreStream<TStreamFormat::sfY4m>, "OUT",
+    {"--y4m", nullptr, kPlay | kServe, TOptionKind::okText, StoreStream<TStreamFormat::sfY4m>, "OUT",
      "YUV4MPEG 4:4:4 frames over black or --background to OUT, alpha dropped; - is standard output",
      "--raw and --y4m exclude each other"},
     {"--data", nullptr, kPlay, TOptionKind::okText, Store<&TOptions::DataFile>, "FILE.json",
-     "the newsroom's file: its Meta1..Meta4 and NextMeta1..NextMeta4 replace the slots when it changes"},
+     "the newsroom's file: its Meta1..Meta4 and NextMeta1..NextMeta4 replace the slots and its "
+     "<layerName>.<property> members set layers' properties when it changes"},
     {"--frames", nullptr, kPlay, TOptionKind::okInteger, StoreCount<&TOptions::Frames>, "N",
      "stop after N frame times (default: play until stopped)", "--frames needs a count of at least 1"},
     {"--jobs", nullptr, kBatch, TOptionKind::okInteger, StoreCount<&TOptions::Jobs>, "N",
@@ -230,9 +246,16 @@ const TOptionSpec kOptions[] = {
     {"--shard", nullptr, kBatch, TOptionKind::okText, StoreParsed<&TOptions::Shard, ShardOf>, "I/N",
      "only rows I, I + N, I + 2N, ... (counted from 0), to spread a run over processes or machines",
      "option --shard needs I/N with 0 <= I < N, not \"{}\""},
-    {"--time", nullptr, kComposing | kBatch, TOptionKind::okText, StoreParsed<&TOptions::Time, TimeOf>,
+    {"--time", nullptr, kComposing | kBatch | kServe, TOptionKind::okText, StoreParsed<&TOptions::Time, TimeOf>,
      "HH:MM:SS.mmm", "the time of day at frame 0, each frame 40 ms later (default: the system's clock)",
      "option --time needs HH:MM:SS.mmm, not \"{}\""},
+    {"--listen", nullptr, kServe, TOptionKind::okText, StoreParsed<&TOptions::Listen, ListenOf>, "HOST:PORT",
+     "where the control page and its API are served (default 127.0.0.1:8080; port 0 takes a free one); another "
+     "address than this machine's loopback needs --token",
+     "option --listen needs HOST:PORT, not \"{}\""},
+    {"--token", nullptr, kServe, TOptionKind::okText, StoreToken, "TOKEN",
+     "what every request must carry (Authorization: Bearer TOKEN, or ?token=TOKEN once in the page's address)",
+     "a token is printable ASCII without blanks or any of ; , & = \" \\ % +"},
     {"--meta", nullptr, kComposing, TOptionKind::okSlots, StoreSlot<&TOptions::Meta>, "TEXT",
      "the text of metadata slot 1 to 4, shown by text layers whose TextSource names the slot"},
     {"--next-meta", nullptr, kComposing, TOptionKind::okSlots, StoreSlot<&TOptions::NextMeta>, "TEXT",
@@ -240,9 +263,11 @@ const TOptionSpec kOptions[] = {
 };
 
 const TExitStatusSpec kExitStatuses[] = {
-    {0, "done: every picture, clip, project or row was written (play: after --frames, or stopped by SIGINT or SIGTERM)"},
+    {0, "done: every picture, clip, project or row was written (play: after --frames, or stopped by SIGINT or "
+        "SIGTERM, whatever its consumer does; serve: stopped by SIGINT or SIGTERM)"},
     {1, "a file could not be read or written (the message names it, and the line of a damaged project), some rows "
-        "of a batch failed (each is reported; the others were written), the consumer of play closed the pipe, or "
+        "of a batch failed (each is reported; the others were written), the consumer of play or serve closed the "
+        "pipe, serve could not listen, or "
         "sequence or video was stopped by SIGINT or SIGTERM (video then leaves no file)"},
     {2, "a bad command line: one line saying what was wrong, then the usage, on standard error"},
 };
@@ -351,6 +376,10 @@ std::string CommandRefusal(const std::string& command, const std::string& option
 
 std::string BatchRefusal(const std::string&, const std::string& option, bool) {
   return "unknown option " + option + " for batch";
+}
+
+std::string ServeRefusal(const std::string&, const std::string& option, bool) {
+  return "unknown option " + option + " for serve";
 }
 
 // Whether Text names Word as a whole word (the options a synopsis already shows).
@@ -477,8 +506,8 @@ std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::
   const std::string& cmd = args[0];
   const auto spec = std::find_if(std::begin(kCommands), std::end(kCommands),
                                  [&](const TCommandSpec& c) { return cmd == c.Name; });
-  // batch has a parser of its own (ParseBatchOptions).
-  if (spec == std::end(kCommands) || spec->Command == TCommand::cmBatch) {
+  // batch and serve have parsers of their own (ParseBatchOptions, ParseServeOptions).
+  if (spec == std::end(kCommands) || spec->Command == TCommand::cmBatch || spec->Command == TCommand::cmServe) {
     error = "unknown command \"" + cmd + "\"";
     return std::nullopt;
   }
@@ -589,6 +618,64 @@ std::optional<TBatchOptions> ParseBatchOptions(const std::vector<std::string>& a
   }
   if (o.Range && !IsValidFramePattern(o.Output)) {
     error = "the output of a range of frames needs one frame-number field such as %05d: " + o.Output;
+    return std::nullopt;
+  }
+  return o;
+}
+
+std::optional<TListen> ParseListen(const std::string& text) {
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string::npos) return std::nullopt;
+  TListen l;
+  std::string host = text.substr(0, colon);
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  if (!host.empty()) l.Host = host;
+  const std::string port = text.substr(colon + 1);
+  if (!ParseInt(port, l.Port) || port[0] == '+' || l.Port < 0 || l.Port > 65535) return std::nullopt;
+  return l;
+}
+
+bool IsLoopbackHost(const std::string& host) {
+  if (host == "localhost" || host == "::1") return true;
+  if (host.rfind("127.", 0) != 0) return false;
+  int dots = 0;
+  for (char c : host) {
+    if (c == '.') {
+      ++dots;
+    } else if (!std::isdigit(static_cast<unsigned char>(c))) {
+      return false;
+    }
+  }
+  return dots == 3;
+}
+
+std::optional<TServeOptions> ParseServeOptions(const std::vector<std::string>& args, std::string& error) {
+  TArguments read;
+  read.Options.Command = TCommand::cmServe;
+  if (!ReadArguments(args, 0, TCommand::cmServe, ServeRefusal, read, error)) return std::nullopt;
+  const TOptions& given = read.Options;
+  if (read.Files.size() != 1) {
+    error = read.Files.empty() ? "serve needs RUNDOWN.json" : "too many file names";
+    return std::nullopt;
+  }
+  if (!given.Stream || given.Output.empty()) {
+    error = "serve needs --raw - or --y4m -";
+    return std::nullopt;
+  }
+  TServeOptions o;
+  o.Rundown = read.Files[0];
+  o.Output = given.Output;
+  o.Stream = *given.Stream;
+  o.Listen = given.Listen;
+  o.Token = given.Token;
+  o.Background = given.Background;
+  o.Time = given.Time;
+  if (!o.Background.empty() && o.Stream != TStreamFormat::sfY4m) {
+    error = "--background applies to --y4m only (raw frames keep the alpha channel)";
+    return std::nullopt;
+  }
+  if (!IsLoopbackHost(o.Listen.Host) && o.Token.empty()) {
+    error = "listening on " + o.Listen.Host + ", not this machine's loopback, needs --token";
     return std::nullopt;
   }
   return o;

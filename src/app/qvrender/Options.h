@@ -15,7 +15,7 @@
 
 namespace qv::render {
 
-enum class TCommand { cmRender, cmSequence, cmResave, cmInfo, cmItems, cmVideo, cmPlay, cmBatch };
+enum class TCommand { cmRender, cmSequence, cmResave, cmInfo, cmItems, cmVideo, cmPlay, cmBatch, cmServe };
 
 // A set of commands, one bit per TCommand.
 using TCommandSet = unsigned;
@@ -25,6 +25,17 @@ enum class TImageFormat { ifPng, ifTga };
 
 // What play writes to its output: raw premultiplied BGRA frames, or YUV4MPEG over a background.
 enum class TStreamFormat { sfRaw, sfY4m };
+
+// serve --listen HOST:PORT.
+struct TListen {
+  std::string Host = "127.0.0.1";
+  int Port = 8080;  // 0: a free port, the one taken is printed
+  bool operator==(const TListen&) const = default;
+};
+// "HOST:PORT", "[::1]:PORT" or ":PORT" (the loopback address); none when it is neither.
+std::optional<TListen> ParseListen(const std::string& Text);
+// Whether Host is a loopback address ("127.x.y.z", "::1", "localhost").
+bool IsLoopbackHost(const std::string& Host);
 
 struct TOptions {
   TCommand Command = TCommand::cmRender;
@@ -47,6 +58,8 @@ struct TOptions {
   std::array<std::optional<std::string>, 4> NextMeta;
   unsigned Jobs = 0;  // batch --jobs (0: one per core)
   TShard Shard;       // batch --shard
+  TListen Listen;     // serve --listen
+  std::string Token;  // serve --token
 
   bool operator==(const TOptions&) const = default;
 };
@@ -66,6 +79,19 @@ struct TBatchOptions {
   std::optional<TTimeOfDay> Time;
 
   bool operator==(const TBatchOptions&) const = default;
+};
+
+// What serve runs: a rundown on air, the control page and its API on Listen.
+struct TServeOptions {
+  std::string Rundown;  // RUNDOWN.json
+  std::string Output;   // --raw or --y4m: "-" or a file or FIFO
+  TStreamFormat Stream = TStreamFormat::sfRaw;
+  TListen Listen;
+  std::string Token;               // what every request must carry; needed off loopback
+  std::string Background;          // --y4m: the picture under the frames
+  std::optional<TTimeOfDay> Time;  // clock layers start there at each take
+
+  bool operator==(const TServeOptions&) const = default;
 };
 
 struct TCommandSpec {
@@ -130,6 +156,8 @@ std::string CommandSynopsis(const TCommandSpec& Command);
 std::optional<TOptions> ParseOptions(const std::vector<std::string>& Args, std::string& Error);
 // Parses the arguments after "batch".
 std::optional<TBatchOptions> ParseBatchOptions(const std::vector<std::string>& Args, std::string& Error);
+// Parses the arguments after "serve".
+std::optional<TServeOptions> ParseServeOptions(const std::vector<std::string>& Args, std::string& Error);
 
 // The option at Args[Index] as the command loops read it: "--name=value" gives the name and its
 // value; otherwise a value is the next argument, and reading it moves Index on. A missing value or

@@ -1,25 +1,12 @@
 #include "app/qvrender/Play.h"
-#include "base/FrameRate.h"
 
+#include "app/qvrender/Playout.h"
+#include "batch/BatchRows.h"
 #include "video/DataFile.h"
-#include "video/Export.h"
-#include "video/FrameConvert.h"
-#include "video/Pacer.h"
 
-extern "C" {
-#include <libavutil/frame.h>
-}
-
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
-#include <cstring>
 #include <iostream>
-#include <memory>
+#include <map>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,143 +14,65 @@ namespace qv::render {
 
 namespace {
 
-// The output: standard output for "-", else a file (or FIFO) made for it.
-class TOutput {
+// Sets the data file's "<layerName>.<property>" members on the page, those that changed since the
+// last version taken; a name the page does not have is reported once per version.
+class TPropertyFeed {
  public:
-  explicit TOutput(const std::string& name) : fName(name == "-" ? "standard output" : name) {
-    if (name == "-") {
-      fFd = STDOUT_FILENO;
-    } else {
-      fFd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-      if (fFd < 0) throw std::runtime_error(name + ": cannot create: " + std::strerror(errno));
-      fOwned = true;
-    }
-  }
-  ~TOutput() {
-    if (fOwned) ::close(fFd);
-  }
-  TOutput(const TOutput&) = delete;
-  TOutput& operator=(const TOutput&) = delete;
+  explicit TPropertyFeed(TQVSystem& Page) : fPage(Page) {}
 
-  void Write(const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-      const ssize_t n = ::write(fFd, data, size);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        if (errno == EPIPE) throw std::runtime_error(fName + ": the consumer closed the pipe");
-        throw std::runtime_error(fName + ": cannot write: " + std::strerror(errno));
+  void Take(const std::vector<std::pair<std::string, std::string>>& properties) {
+    std::vector<std::string> names, values;
+    for (const auto& [name, value] : properties) {
+      const auto seen = fTaken.find(name);
+      if (seen != fTaken.end() && seen->second == value) continue;
+      names.push_back(name);
+      values.push_back(value);
+    }
+    if (names.empty()) return;
+    std::vector<TBatchColumn> columns = ClassifyColumns(names, fPage, {});
+    std::vector<TBatchColumn> known;
+    std::vector<std::string> knownValues;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      if (columns[i].Kind == TColumnKind::ckProperty) {
+        known.push_back(columns[i]);
+        knownValues.push_back(values[i]);
+      } else {
+        std::cerr << "qvrender: data file: \"" << names[i] << "\": " << columns[i].Problem << "\n";
       }
-      data += n;
-      size -= std::size_t(n);
+      fTaken[names[i]] = values[i];
     }
+    for (const std::string& problem : ApplyRow(fPage, known, knownValues, fCarrier))
+      std::cerr << "qvrender: data file: " << problem << "\n";
   }
 
  private:
-  std::string fName;
-  int fFd = -1;
-  bool fOwned = false;
-};
-
-// YUV4MPEG frames (4:4:4, studio range, the page's matrix) of the page over a background.
-class TY4mWriter {
- public:
-  TY4mWriter(int w, int h, bool interlaced, const TmemoryBitmap* background)
-      : fWidth(w), fHeight(h),
-        fConvert(w, h, AV_PIX_FMT_YUV444P, video::ColourMatrixFor(w, h), true, background) {
-    fFrame = av_frame_alloc();
-    if (fFrame == nullptr) throw std::bad_alloc();
-    fFrame->format = AV_PIX_FMT_YUV444P;
-    fFrame->width = w;
-    fFrame->height = h;
-    if (av_frame_get_buffer(fFrame, 0) < 0) {
-      av_frame_free(&fFrame);
-      throw std::bad_alloc();
-    }
-    fHeader = "YUV4MPEG2 W" + std::to_string(w) + " H" + std::to_string(h) + " F" + std::to_string(kFramesPerSecond) + ":1 " +
-              (interlaced ? "It" : "Ip") + " A1:1 C444 XYSCSS=444\n";
-    static const char kFrame[] = "FRAME\n";
-    fBytes.resize(sizeof kFrame - 1 + std::size_t(w) * h * 3);
-    std::memcpy(fBytes.data(), kFrame, sizeof kFrame - 1);
-  }
-  ~TY4mWriter() { av_frame_free(&fFrame); }
-  TY4mWriter(const TY4mWriter&) = delete;
-  TY4mWriter& operator=(const TY4mWriter&) = delete;
-
-  const std::string& Header() const { return fHeader; }
-
-  const std::vector<std::uint8_t>& Frame(const TmemoryBitmap& bmp) {
-    fConvert.Convert(bmp, *fFrame);
-    std::uint8_t* out = fBytes.data() + 6;
-    for (int plane = 0; plane < 3; ++plane) {
-      for (int y = 0; y < fHeight; ++y, out += fWidth)
-        std::memcpy(out, fFrame->data[plane] + std::ptrdiff_t(fFrame->linesize[plane]) * y, std::size_t(fWidth));
-    }
-    return fBytes;
-  }
-
- private:
-  int fWidth, fHeight;
-  video::TFrameConverter fConvert;
-  AVFrame* fFrame = nullptr;
-  std::string fHeader;
-  std::vector<std::uint8_t> fBytes;
+  TQVSystem& fPage;
+  std::map<std::string, std::string> fTaken;
+  TString fCarrier;
 };
 
 }  // namespace
 
 int Play(const TOptions& o, video::TFrameRenderer& frames, const std::atomic<bool>& stop) {
   TQVSystem& sys = frames.System();
-  const int w = sys.work->Width();
-  const int h = sys.work->Height();
-  const TmemoryBitmap background = video::LoadBackground(o.Background, w, h);
-  std::unique_ptr<TY4mWriter> y4m;
-  if (o.Stream == TStreamFormat::sfY4m)
-    y4m = std::make_unique<TY4mWriter>(w, h, frames.HasFieldLayers(), background.Empty() ? nullptr : &background);
   std::optional<video::TDataFileWatcher> data;
   if (!o.DataFile.empty()) data.emplace(o.DataFile);
+  TPropertyFeed properties(sys);
 
-  TOutput out(o.Output);
-  if (y4m) out.Write(reinterpret_cast<const std::uint8_t*>(y4m->Header().data()), y4m->Header().size());
-
-  video::TSteadyPaceClock clock;
-  video::TPacer pacer(clock);
-  std::int64_t reported = 0;
-  auto lastReport = std::chrono::steady_clock::now();
-  auto reportDrops = [&](bool now) {
-    const std::int64_t dropped = pacer.Dropped();
-    if (dropped == reported) return;
-    const auto t = std::chrono::steady_clock::now();
-    if (!now && t - lastReport < std::chrono::seconds(1)) return;
-    std::cerr << "qvrender: dropped " << dropped - reported << " frame" << (dropped - reported == 1 ? "" : "s")
-              << " (" << dropped << " in all): the consumer is slower than " << kFramesPerSecond << " frames per second\n";
-    reported = dropped;
-    lastReport = t;
-  };
-
-  while (!stop.load()) {
-    if (o.Frames && pacer.Sent() >= *o.Frames) break;
-    const std::int64_t n = pacer.Next();
-    if (o.Frames && n >= *o.Frames) break;
-    if (n > INT32_MAX) break;
+  const TPlayoutTarget target{o.Output, o.Stream.value_or(TStreamFormat::sfRaw), o.Background, o.Frames};
+  auto frame = [&](std::int64_t n) -> const TmemoryBitmap& {
     if (data) {
       if (auto values = data->Poll()) {
         for (int i = 0; i < 4; ++i) {
           if (values->Meta[std::size_t(i)]) sys.Meta(i) = *values->Meta[std::size_t(i)];
           if (values->NextMeta[std::size_t(i)]) sys.NextMeta(i) = *values->NextMeta[std::size_t(i)];
         }
+        properties.Take(values->Properties);
       }
     }
-    const TmemoryBitmap& frame = frames.Compose(static_cast<int>(n));
-    if (y4m) {
-      const auto& bytes = y4m->Frame(frame);
-      out.Write(bytes.data(), bytes.size());
-    } else {
-      out.Write(frame.Bits, frame.ByteSize());
-    }
-    reportDrops(false);
-  }
-  reportDrops(true);
-  return 0;
+    return frames.Compose(static_cast<int>(n));
+  };
+  return RunPlayout(target, sys.work->Width(), sys.work->Height(), frames.HasFieldLayers(), frame, stop);
 }
 
 }  // namespace qv::render
