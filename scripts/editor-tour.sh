@@ -2,9 +2,13 @@
 # Drives qveditor under Xvfb the way an operator would and photographs each step: the example
 # page opened from the command line, layers picked, dragged, resized and nudged, the time ruler
 # clicked, zoomed and typed into, a text layer inserted from the toolbar and its grid opened, the
-# page's own grid, the page saved with Ctrl+S and opened again in a new editor; then, in a taller
-# window, the layer timeline, playback, automatic keying with its red frame, a layer dragged on a
-# track and the timeline's context menu.
+# page's own grid, the page saved with Ctrl+S and opened again in a new editor; there a layer
+# deleted, brought back with Ctrl+Z and deleted again with Ctrl+Y, the "*" of unsaved changes in
+# the title, the editor killed (SIGKILL) and started again to its offer of the unsaved page; in the
+# recovered page the safe areas shown, a drag resting on the graphics-safe frame with its guide, the
+# page at 200 %, and the Data panel filling the headline's slot; then, in a taller window, the
+# layer timeline, playback, automatic keying with its red frame, the keyed nudges undone and redone,
+# a layer dragged on a track and the timeline's context menu.
 #
 #   scripts/editor-tour.sh [OUT_DIR]      default out/screens
 #
@@ -29,10 +33,23 @@ work=$(mktemp -d)
 cp -r examples/news "$work/news"
 project=$work/news/news.QV
 
-start_xvfb 1280x1040x24
+# Settings and recovery files of the tour's own, so that nothing of the user's moves the window.
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
+recovery=$XDG_DATA_HOME/Tessaly/qveditor/recovery
+
+start_xvfb 1500x1040x24  # wide enough for the window with its Data panel, tall for the timeline
 trap 'kill $XVFB_PID 2>/dev/null || true; rm -rf "$work"' EXIT
 
 shot() { import -window root "$out/$1.png"; echo "  $out/$1.png"; }
+# The display has no window manager, so no title bars: this photograph gets the window's title
+# written under the window.
+titled_shot() {
+  local title
+  title=$(xdotool getwindowname "$1")
+  import -window root "$out/$2.png"
+  convert "$out/$2.png" -font "$(fc-match -f "%{file}" sans)" -fill white -pointsize 16 -annotate +10+790 "Title: $title" "$out/$2.png"
+  echo "  $out/$2.png (title: $title)"
+}
 # Page coordinates to screen coordinates: the window sits at the top-left corner of the bare
 # display; the work area is centred in its panel below the menu and the toolbar panel.
 origin_x=48
@@ -54,7 +71,7 @@ drag() {  # drag from (x1, y1) to (x2, y2) in page coordinates, in small steps a
 echo "Photographs of the editor:"
 "$editor" "$project" >"$work/editor.log" 2>&1 &
 editor_pid=$!
-win=$(wait_for_window "^Tessaly")
+win=$(wait_for_window "Tessaly \\(QV\\)")
 sleep 2
 shot 01-opened
 
@@ -87,7 +104,7 @@ shot 06-ruler
 xdotool mousemove 600 712 click 5 click 5 click 5 click 5
 sleep 0.5
 shot 07-ruler-zoomed-out
-xdotool mousemove 1072 711 click --repeat 3 1 type "00:04:00"
+xdotool mousemove 1158 711 click --repeat 3 1 type "00:04:00"
 xdotool key Return
 sleep 0.5
 shot 08-ruler-typed
@@ -116,9 +133,79 @@ wait "$editor_pid" 2>/dev/null || true
 grep -q "Text000" "$project" && echo "  saved: $project holds the inserted Text000"
 "$editor" "$project" >>"$work/editor.log" 2>&1 &
 editor_pid=$!
-wait_for_window "^Tessaly" >/dev/null
+win=$(wait_for_window "Tessaly \\(QV\\)")
 sleep 2
 shot 13-reopened
+
+# Pick the strap and delete it: the title gains its "*". Ctrl+Z brings it back, Ctrl+Y takes it
+# away again, and Ctrl+Z once more brings it back.
+move 300 500
+xdotool click 1
+sleep 0.2
+xdotool key --window "$win" Delete
+sleep 0.5
+titled_shot "$win" 14-deleted
+xdotool key --window "$win" ctrl+z
+sleep 0.5
+titled_shot "$win" 15-undone
+xdotool key --window "$win" ctrl+y
+sleep 0.5
+titled_shot "$win" 16-redone
+xdotool key --window "$win" ctrl+z
+sleep 0.3
+# Ten nudges make ten changes since the saved state: the page goes to its recovery file.
+xdotool key --window "$win" Right Right Right Right Right Right Right Right Right Right
+sleep 0.5
+titled_shot "$win" 17-unsaved
+for _ in $(seq 50); do
+  ls "$recovery"/page-*.qvrecovery >/dev/null 2>&1 && break
+  sleep 0.1
+done
+echo "  recovery file: $(ls "$recovery"/page-*.qvrecovery)"
+
+# A crash: the editor is killed, and the next start offers the unsaved page, naming its file.
+kill -9 "$editor_pid"
+wait "$editor_pid" 2>/dev/null || true
+"$editor" >>"$work/editor.log" 2>&1 &
+editor_pid=$!
+wait_for_window "Recover unsaved changes" >/dev/null
+sleep 1
+shot 18-recovery-offer
+xdotool key Return
+win=$(wait_for_window "news.QV\\* - Tessaly")
+sleep 1
+titled_shot "$win" 19-recovered
+
+# The safe areas (View > Safe Areas, Ctrl+'): action-safe, graphics-safe. A click on empty page
+# space first gives the window the keyboard (and selects nothing).
+move 700 330
+xdotool click 1
+sleep 0.2
+xdotool key --window "$win" ctrl+apostrophe
+sleep 0.5
+shot 20-safe-areas
+# The strap (680 wide since its resize) dragged 28 pixels left: its right side comes within reach
+# of the graphics-safe frame's and rests on it; the guides show while the button is held (also the
+# lines of other layers its unmoved top, middle and bottom lie on).
+move 300 504
+xdotool mousedown 1
+for x in 295 290 285 280 276 272; do xdotool mousemove $(at $x 504); sleep 0.05; done
+sleep 0.4
+shot 21-snap-guide
+xdotool mouseup 1
+sleep 0.2
+# 200 % (Ctrl+2): every page pixel a block of four.
+xdotool key --window "$win" ctrl+2
+sleep 0.5
+shot 22-zoomed-200
+xdotool key --window "$win" ctrl+0
+# The Data panel (Ctrl+Shift+D) opens on the first slot, which the headline shows.
+xdotool key --window "$win" ctrl+shift+d
+sleep 0.5
+xdotool type "Storm warning for the coast"
+xdotool key Return
+sleep 0.8
+shot 23-data-panel
 kill "$editor_pid"
 wait "$editor_pid" 2>/dev/null || true
 
@@ -128,10 +215,10 @@ editor_pid=$!
 win=$(wait_for_window "^Tessaly")
 sleep 2
 xdotool mousemove 20 400 click 1  # the window takes the keys
-shot 14-timeline
+shot 24-timeline
 xdotool key --window "$win" space
 sleep 2
-shot 15-playing
+shot 25-playing
 xdotool key --window "$win" space
 # Automatic keying on (the red frame), at two seconds; the logo nudged right keys its X there.
 xdotool key --window "$win" ctrl+shift+a
@@ -141,7 +228,7 @@ xdotool mousemove 200 180 click 1
 sleep 0.2
 xdotool key --window "$win" ctrl+Right ctrl+Right ctrl+Right ctrl+Right ctrl+Right
 sleep 0.5
-shot 16-auto-keying
+shot 26-auto-keying
 # The track of "logo small" (the ninth row of the timeline): its bar dragged a second later,
 # then the context menu on its first key (which has moved with nothing: keys stay on their frames).
 row_y=927
@@ -149,14 +236,14 @@ xdotool mousemove 400 $row_y mousedown 1 mousemove 425 $row_y mousemove 451 $row
 sleep 0.3
 xdotool mousemove 218 $row_y click 3
 sleep 0.5
-shot 17-context-menu
+shot 29-context-menu
 xdotool key Escape
 kill "$editor_pid"
 wait "$editor_pid" 2>/dev/null || true
 
 # The README's pictures, kept small: the editor as it opens, and a frame rendered by qvrender.
-convert "$out/01-opened.png" -crop 1120x760+0+0 +repage -resize 800x -strip -colors 256 docs/editor.png
-convert "$out/16-auto-keying.png" -crop 1120x1010+0+0 +repage -resize 800x -strip -colors 256 docs/editor-keys.png
+convert "$out/01-opened.png" -crop 1204x760+0+0 +repage -resize 800x -strip -colors 256 docs/editor.png
+convert "$out/26-auto-keying.png" -crop 1204x1010+0+0 +repage -resize 800x -strip -colors 256 docs/editor-keys.png
 "$build/src/app/qvrender" render examples/news/news.QV -o "$work/frame.png" --frame 200 --checkerboard
 convert "$work/frame.png" -resize 512x -strip -colors 256 docs/frame.png
 echo "  docs/editor.png, docs/editor-keys.png, docs/frame.png"

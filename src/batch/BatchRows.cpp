@@ -250,34 +250,61 @@ TPageSnapshot::TPageSnapshot(TQVSystem& page) : fPage(page) {
   }
 }
 
-void TPageSnapshot::CollectValues(TBaseProperty& p, std::vector<TValue>& values) {
-  if (auto* container = dynamic_cast<TCustomContainerObject*>(&p)) {
-    for (const auto& child : container->Properties()) CollectValues(*child, values);
-    return;
+TPageSnapshot::TPageSnapshot(TQVSystem& page, const std::vector<TBatchColumn>& columns) : fPage(page) {
+  for (const TBatchColumn& c : columns) {
+    TBaseProperty* p = FindColumnProperty(page, c);
+    if (p == nullptr) continue;
+    TLayer* layer = page.Layers[static_cast<std::size_t>(c.Layer)].get();
+    auto it = std::find_if(fLayers.begin(), fLayers.end(), [&](const TLayerValues& l) { return l.Layer == layer; });
+    if (it == fLayers.end()) it = fLayers.insert(fLayers.end(), TLayerValues{layer, {}});
+    const bool held = std::any_of(it->Values.begin(), it->Values.end(), [&](const TValue& v) { return v.Property == p; });
+    if (!held) CollectValues(*p, it->Values);
   }
-  TValue v{&p, p.StringForm(), {}};
+}
+
+std::vector<std::vector<double>> TPageSnapshot::KeysOf(const TBaseProperty& p) {
+  std::vector<std::vector<double>> all;
   if (const TAnimRec* rec = p.AnimRecord()) {
     for (const auto& track : rec->AnimationList) {
       if (!track) continue;
       std::vector<double> keys;
       for (int i = 0; i < track->Count(); ++i) keys.push_back(track->key(i)->fvalue);
-      v.Keys.push_back(std::move(keys));
+      all.push_back(std::move(keys));
     }
   }
-  values.push_back(std::move(v));
+  return all;
+}
+
+void TPageSnapshot::CollectValues(TBaseProperty& p, std::vector<TValue>& values) {
+  if (auto* container = dynamic_cast<TCustomContainerObject*>(&p)) {
+    for (const auto& child : container->Properties()) CollectValues(*child, values);
+    return;
+  }
+  values.push_back(TValue{&p, p.StringForm(), KeysOf(p)});
 }
 
 std::vector<TLayer*> TPageSnapshot::Restore(const std::vector<TBatchColumn>& columns, TString& carrier) const {
-  std::vector<TLayer*> restored;
   std::vector<const TBaseProperty*> rowSets;
   for (const TBatchColumn& c : columns) {
     if (c.Kind != TColumnKind::ckProperty) continue;
     if (const TBaseProperty* p = FindColumnProperty(fPage, c)) rowSets.push_back(p);
   }
+  return PutBack(rowSets, true, carrier);
+}
+
+std::vector<TLayer*> TPageSnapshot::RestoreExcept(const std::vector<const TBaseProperty*>& keep, TString& carrier) const {
+  return PutBack(keep, false, carrier);
+}
+
+std::vector<TLayer*> TPageSnapshot::PutBack(const std::vector<const TBaseProperty*>& keep, bool restoreKeysOfKept,
+                                            TString& carrier) const {
+  std::vector<TLayer*> restored;
   for (const TLayerValues& l : fLayers) {
     bool opened = false;
     for (const TValue& v : l.Values) {
+      const bool kept = std::find(keep.begin(), keep.end(), v.Property) != keep.end();
       if (!v.Keys.empty()) {
+        if (kept && !restoreKeysOfKept) continue;
         // The value follows its tracks; only a column's shift of the curve is undone.
         std::size_t k = 0;
         for (const auto& track : v.Property->AnimRecord()->AnimationList) {
@@ -289,7 +316,7 @@ std::vector<TLayer*> TPageSnapshot::Restore(const std::vector<TBatchColumn>& col
         }
         continue;
       }
-      if (std::find(rowSets.begin(), rowSets.end(), v.Property) != rowSets.end()) continue;
+      if (kept) continue;
       if (v.Property->StringForm() == v.Text) continue;
       if (!opened) {
         l.Layer->BeginChange(0);
@@ -304,6 +331,21 @@ std::vector<TLayer*> TPageSnapshot::Restore(const std::vector<TBatchColumn>& col
     }
   }
   return restored;
+}
+
+std::vector<const TBaseProperty*> TPageSnapshot::Changed() const {
+  std::vector<const TBaseProperty*> changed;
+  for (const TLayerValues& l : fLayers) {
+    for (const TValue& v : l.Values) {
+      const bool differs = v.Keys.empty() ? v.Property->StringForm() != v.Text : KeysOf(*v.Property) != v.Keys;
+      if (differs) changed.push_back(v.Property);
+    }
+  }
+  return changed;
+}
+
+void TPageSnapshot::ForgetMissingLayers() {
+  std::erase_if(fLayers, [&](const TLayerValues& l) { return fPage.IndexOf(l.Layer) < 0; });
 }
 
 std::vector<std::string> ApplyRow(TQVSystem& page, const std::vector<TBatchColumn>& columns,

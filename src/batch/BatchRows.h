@@ -71,6 +71,8 @@ struct TShard {
 class TPageSnapshot {
  public:
   explicit TPageSnapshot(TQVSystem& Page);
+  // Only the values Columns set (classified on Page); the layers' other values are not taken.
+  TPageSnapshot(TQVSystem& Page, const std::vector<TBatchColumn>& Columns);
   // Puts back every value that differs from the template's (read back through the project
   // reader's conversion from the text the writer makes of it) and the keys of every track. The
   // values the row sets itself (Columns) are left for it, so that a picture a column names is not
@@ -79,6 +81,15 @@ class TPageSnapshot {
   // best closed after the frame's Advance, when it has taken the slot's text, so that it renders
   // once).
   std::vector<TLayer*> Restore(const std::vector<TBatchColumn>& Columns, TString& Carrier) const;
+  // Puts back every value held that differs now, keys of animated ones included, except the
+  // values of Keep; answers the layers to close as Restore does.
+  std::vector<TLayer*> RestoreExcept(const std::vector<const TBaseProperty*>& Keep, TString& Carrier) const;
+  // The values held that differ now from what was taken: the text of a plain one, the keys of an
+  // animated one.
+  std::vector<const TBaseProperty*> Changed() const;
+  // Lets go of the layers that are no longer in the page's stack. A snapshot that outlives
+  // changes to the stack calls it after each one: a layer deleted since is never looked at.
+  void ForgetMissingLayers();
 
  private:
   struct TValue {
@@ -91,6 +102,12 @@ class TPageSnapshot {
     std::vector<TValue> Values;
   };
   static void CollectValues(TBaseProperty& Property, std::vector<TValue>& Values);
+  // The keys of an animated value, per occupied slot in slot order.
+  static std::vector<std::vector<double>> KeysOf(const TBaseProperty& Property);
+  // Keep: values left as they are. RestoreKeysOfKept: the keys of animated values are put back
+  // even when Keep holds them (a row sets its value from the template's curve).
+  std::vector<TLayer*> PutBack(const std::vector<const TBaseProperty*>& Keep, bool RestoreKeysOfKept,
+                               TString& Carrier) const;
   TQVSystem& fPage;
   std::vector<TLayerValues> fLayers;
 };

@@ -5,6 +5,7 @@
 #include "composition/LayerClasses.h"
 #include "model/BasicTypes.h"
 #include "project/ProjectFile.h"
+#include "project/TextFile.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -114,6 +115,19 @@ void TQVSystem::SendToBack(TLayer* layer) {
   const int i = IndexOf(layer);
   if (i < 0) return;
   std::rotate(Layers.begin(), Layers.begin() + i, Layers.begin() + i + 1);
+  onLayersChanged(this);
+}
+
+void TQVSystem::MoveLayer(TLayer* layer, int Index) {
+  const int i = IndexOf(layer);
+  if (i < 0) return;
+  const int to = std::clamp(Index, 0, static_cast<int>(Layers.size()) - 1);
+  if (to == i) return;
+  if (to > i) {
+    std::rotate(Layers.begin() + i, Layers.begin() + i + 1, Layers.begin() + to + 1);
+  } else {
+    std::rotate(Layers.begin() + to, Layers.begin() + i, Layers.begin() + i + 1);
+  }
   onLayersChanged(this);
 }
 
@@ -240,6 +254,7 @@ void TQVSystem::SaveToStream(const std::string& Space, TLineWriter& Writer) cons
       Held = Line;
       Holding = true;
     }
+    std::string ValueText(const TBaseProperty& Property) const override { return Out.ValueText(Property); }
   } hold(Writer);
   TContainerObject::SaveToStream(Space, hold);
   Writer.WriteLine(Space + "\tWidth = " + std::to_string(fwidth));
@@ -247,11 +262,36 @@ void TQVSystem::SaveToStream(const std::string& Space, TLineWriter& Writer) cons
   if (hold.Holding) Writer.WriteLine(hold.Held);
 }
 
+void TQVSystem::WriteProject(TLineWriter& Writer) const {
+  SaveToStream("\t", Writer);
+  for (const auto& layer : Layers) layer->SaveToStream("\t", Writer);
+}
+
 void TQVSystem::SaveToFile(const std::string& FileName) const {
-  TProjectTextWriter writer;
-  SaveToStream("\t", writer);
-  for (const auto& layer : Layers) layer->SaveToStream("\t", writer);
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(FileName, ec);
+  TProjectTextWriter writer(ProjectFolder, (ec ? std::filesystem::path(FileName) : absolute).parent_path());
+  WriteProject(writer);
   writer.SaveTo(FileName);
+}
+
+std::string TQVSystem::ProjectText() const {
+  TProjectTextWriter writer;
+  WriteProject(writer);
+  return writer.Text();
+}
+
+void TQVSystem::DiscardHalfRead(TContainerObject* obj) {
+  for (const auto& layer : Layers) {
+    if (layer.get() == obj) {
+      DeleteLayer(layer.get());
+      return;
+    }
+  }
+}
+
+void TQVSystem::ReadProjectText(const std::string& Text, const std::string& Source) {
+  ParseProjectLines(DecodeTextLines(Text), Source, *this, [this](TContainerObject* obj) { DiscardHalfRead(obj); });
 }
 
 TContainerObject* TQVSystem::GetObject(std::string_view Name, std::string_view ClassName) {
@@ -268,15 +308,7 @@ void TQVSystem::LoadFromFile(const std::string& FileName) {
 
   // A layer whose block was still open when the file turned out damaged is taken out again,
   // so no half-read layer stays behind.
-  auto discard = [this](TContainerObject* obj) {
-    for (const auto& layer : Layers) {
-      if (layer.get() == obj) {
-        DeleteLayer(layer.get());
-        return;
-      }
-    }
-  };
-  LoadProjectFile(FileName, *this, discard);
+  LoadProjectFile(FileName, *this, [this](TContainerObject* obj) { DiscardHalfRead(obj); });
   ffilename = FileName;
 }
 

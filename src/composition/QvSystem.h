@@ -91,6 +91,9 @@ class TQVSystem : public TContainerObject {
   void DeleteLayer(TLayer* Layer);
   void BringToFront(TLayer* layer);
   void SendToBack(TLayer* layer);
+  // Puts the layer at Index of the stack (0 the bottom; kept within the stack), the others keeping
+  // their order.
+  void MoveLayer(TLayer* layer, int Index);
   int IndexOf(const TLayer* layer) const;
 
   // --- drawing -------------------------------------------------------------------------------
@@ -115,6 +118,9 @@ class TQVSystem : public TContainerObject {
   void MouseDown(TMouseButton Button, TShiftState Shift, std::int32_t X, std::int32_t Y);
   void MouseMove(TShiftState Shift, std::int32_t X, std::int32_t Y, TCursor& Cursor);
   void MouseUp(TMouseButton Button, TShiftState Shift, std::int32_t X, std::int32_t Y);
+  // The pointer left the work area: no hover layer (unless a drag is running, which keeps its
+  // layer wherever the pointer goes).
+  void MouseLeave();
   void KeyDown(std::uint16_t& Key, TShiftState Shift);
 
   // --- page size -----------------------------------------------------------------------------
@@ -133,8 +139,17 @@ class TQVSystem : public TContainerObject {
 
   // --- files ---------------------------------------------------------------------------------
   // Writes the composition and its layers; the previous file survives any failure. Throws
-  // EProjectError naming the file.
+  // EProjectError naming the file. Media in the file's folder or below it are written relative
+  // to it, the others with their absolute paths (PortableMediaPath, from ProjectFolder).
   void SaveToFile(const std::string& FileName) const;
+  // What SaveToFile writes, with the media paths as the page holds them: the page's project text,
+  // CR LF after every line.
+  std::string ProjectText() const;
+  // The composition's block and then each layer's, into Writer.
+  void WriteProject(TLineWriter& Writer) const;
+  // Reads project text (as ProjectText gives it) into this composition, as LoadFromFile reads a
+  // file, without changing ProjectFolder or ffilename; Source names the text in errors.
+  void ReadProjectText(const std::string& Text, const std::string& Source);
   // Reads a project into this composition (its own values are overwritten, each layer block adds
   // a layer). Throws EProjectError naming the file (and the line of a damaged one); the layers
   // completed before the error stay.
@@ -194,6 +209,8 @@ class TQVSystem : public TContainerObject {
   // Starts the page over at frame 0 when more than 2000 ms passed since the last call (an editor
   // left alone shows its page from the start again); the tick count may wrap meanwhile.
   void RestartAfterPause();
+  // Takes a layer whose block a damaged project left open out again.
+  void DiscardHalfRead(TContainerObject* Object);
   // Render of the layers in fSnapshot, without evaluating their tracks.
   void Compose(std::int32_t Frame, TmemoryBitmap& Target);
 

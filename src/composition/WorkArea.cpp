@@ -105,7 +105,9 @@ void TQVSystem::MouseMove(TShiftState Shift, std::int32_t X, std::int32_t Y, TCu
     return;
   }
   // Hover: top layer first; all nine tests on a layer before the layer below it. Over no layer
-  // the hover layer stays what it was.
+  // there is no hover layer: its mark leaves the page, and a click there selects nothing (a
+  // hover kept from before would have the click select, and a drag move, a layer the pointer
+  // left).
   for (auto it = Layers.rbegin(); it != Layers.rend(); ++it) {
     if (const std::optional<TAreaHit> hit = HitTestLayer(**it, X, Y)) {
       MouseLayer = it->get();
@@ -114,6 +116,12 @@ void TQVSystem::MouseMove(TShiftState Shift, std::int32_t X, std::int32_t Y, TCu
       return;
     }
   }
+  MouseLayer = nullptr;
+}
+
+void TQVSystem::MouseLeave() {
+  if (fSelectedLayer != nullptr && fSelectedLayer->tag0 == 1) return;  // a drag goes on outside
+  MouseLayer = nullptr;
 }
 
 void TQVSystem::MouseUp(TMouseButton Button, TShiftState Shift, std::int32_t X, std::int32_t Y) {

@@ -40,8 +40,11 @@ TLayer& MakeLayer(TQVSystem& Sys, TLayerKind Kind, const std::string& Source) {
     }
     case TLayerKind::lkText:
       return Sys.NewLayer<TTextLayer>();
-    case TLayerKind::lkRoll:
-      return Sys.NewLayer<TRollLayer>();
+    case TLayerKind::lkRoll: {
+      TRollLayer& l = Sys.NewLayer<TRollLayer>();
+      if (!Source.empty()) l.SetTextFile(Source);
+      return l;
+    }
     case TLayerKind::lkClock:
       break;
   }

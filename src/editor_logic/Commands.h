@@ -36,8 +36,8 @@ std::span<const TInsertCommand> InsertCommands();
 const TInsertCommand& InsertCommand(TLayerKind Kind);
 
 // Inserts a layer of Kind on top: its picture file or frame folder (Source, for the kinds that
-// need one) set through the setter, so it loads; its unique name and icon; selected when the
-// command selects. Returns the new layer.
+// need one; a crawl's text file, when given) set through the setter, so it loads; its unique name
+// and icon; selected when the command selects. Returns the new layer.
 TLayer& InsertLayer(TQVSystem& Sys, TLayerKind Kind, const std::string& Source = {});
 
 // The last frame of the page's range (the ruler's end mark): never below Current, raised to the

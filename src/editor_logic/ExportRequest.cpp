@@ -29,6 +29,7 @@ std::optional<video::TExportSettings> ExportSettingsFor(const TExportRequest& Re
   s.From = Request.From;
   s.To = Request.To;
   s.Output = Request.Output;
+  s.Time = Request.Time;
   if (Request.Kind == video::TExportKind::ekVideo) {
     const std::string ext = video::CodecExtension(Request.Codec);
     if (!EndsWithNoCase(s.Output, ext)) s.Output += ext;

@@ -1,6 +1,7 @@
 #pragma once
 // What File > Export asks for, and how it becomes the export's settings: numbered PNG or TGA
 // frames, or a video file in one of the codecs, over a range of frames.
+#include "platform/Clock.h"
 #include "video/Export.h"
 
 #include <cstdint>
@@ -18,6 +19,8 @@ struct TExportRequest {
   // The video file, or where the frames go: a name ("/out/news" or "/out/news.png") that gets a
   // frame number, or a pattern with one already ("/out/news_%05d.png").
   std::string Output;
+  // The time of day the page's clocks start at, at From (the window offers the time it is now).
+  TTimeOfDay Time;
 };
 
 // The settings for Request: frames get "_%05d" and the kind's extension unless the name has a

@@ -12,6 +12,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimeEdit>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -62,6 +63,12 @@ class TQtEditorDialogs final : public TEditorDialogs {
     for (QSpinBox* box : {from, to}) box->setRange(0, 24 * 3600 * kFramesPerSecond);
     from->setValue(Defaults.From);
     to->setValue(Defaults.To);
+    // The clocks' time of day at the first frame, as qvrender --time takes it.
+    auto* clocks = new QTimeEdit(QTime(Defaults.Time.Hour, Defaults.Time.Minute, Defaults.Time.Second,
+                                       Defaults.Time.Millisecond),
+                                 &dialog);
+    clocks->setObjectName(QStringLiteral("ClocksStartAt"));
+    clocks->setDisplayFormat(QStringLiteral("HH:mm:ss.zzz"));
     auto* output = new QLineEdit(QString::fromStdString(Defaults.Output), &dialog);
     auto* browse = new QPushButton(QObject::tr("Browse…"), &dialog);
     auto* where = new QHBoxLayout;
@@ -78,6 +85,7 @@ class TQtEditorDialogs final : public TEditorDialogs {
     form->addRow(QObject::tr("Codec"), codec);
     form->addRow(QObject::tr("From frame (the ruler's)"), from);
     form->addRow(QObject::tr("To frame"), to);
+    form->addRow(QObject::tr("Clocks start at"), clocks);
     form->addRow(QObject::tr("To file"), where);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
@@ -90,6 +98,8 @@ class TQtEditorDialogs final : public TEditorDialogs {
     r.From = from->value();
     r.To = to->value();
     r.Output = output->text().toStdString();
+    const QTime t = clocks->time();
+    r.Time = {t.hour(), t.minute(), t.second(), t.msec()};
     return r;
   }
   std::unique_ptr<TProgress> StartProgress(QWidget* Parent, const QString& Title) override {
@@ -119,6 +129,26 @@ class TQtEditorDialogs final : public TEditorDialogs {
     QMessageBox box(QMessageBox::Warning, Caption, Text, QMessageBox::Ok, Parent);
     if (!Details.isEmpty()) box.setDetailedText(Details);
     box.exec();
+  }
+  TSaveChoice AskSaveChanges(QWidget* Parent, const QString& Document, const QString& Action) override {
+    QMessageBox box(QMessageBox::Warning, QObject::tr("Unsaved changes"),
+                    QObject::tr("%1 has changes that are not saved.").arg(Document),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, Parent);
+    box.setInformativeText(QObject::tr("Save them before %1?").arg(Action));
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+      case QMessageBox::Save: return TSaveChoice::scSave;
+      case QMessageBox::Discard: return TSaveChoice::scDiscard;
+      default: return TSaveChoice::scCancel;
+    }
+  }
+  bool OfferRecovery(QWidget* Parent, const QString& Text) override {
+    QMessageBox box(QMessageBox::Question, QObject::tr("Recover unsaved changes"), Text, QMessageBox::NoButton, Parent);
+    QPushButton* restore = box.addButton(QObject::tr("Restore"), QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Discard);
+    box.setDefaultButton(restore);
+    box.exec();
+    return box.clickedButton() == restore;
   }
 
  private:

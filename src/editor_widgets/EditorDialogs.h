@@ -21,6 +21,9 @@ class TProgress {
   virtual bool Update(int Done, int Total) = 0;
 };
 
+// The answer to unsaved changes before the document is set aside.
+enum class TSaveChoice { scSave, scDiscard, scCancel };
+
 class TEditorDialogs {
  public:
   // File > Export's questions, starting from Defaults; none when cancelled.
@@ -41,6 +44,11 @@ class TEditorDialogs {
                                         const QStringList& Items, int Current) = 0;
   // A message with an OK button; Details, when not empty, behind the box's "Show Details".
   virtual void Warn(QWidget* Parent, const QString& Caption, const QString& Text, const QString& Details = {}) = 0;
+  // Unsaved changes to Document ("news.QV", "the new page") before Action ("opening another
+  // project", "a new page", "closing"): Save, Discard or Cancel.
+  virtual TSaveChoice AskSaveChanges(QWidget* Parent, const QString& Document, const QString& Action) = 0;
+  // A page recovered after a crash, described by Text: true restores it, false discards it.
+  virtual bool OfferRecovery(QWidget* Parent, const QString& Text) = 0;
 };
 
 // The dialogs of the platform (Qt's file dialogs and message boxes).

@@ -3,9 +3,9 @@
 
 #include "editor_logic/ExportRequest.h"
 #include "editor_widgets/LayerTimelineWidget.h"
+#include "editor_widgets/DataPanel.h"
 #include "editor_widgets/ObjectEditor.h"
 #include "editor_widgets/ObjectList.h"
-#include "editor_widgets/UndoAction.h"
 #include "editor_widgets/TimeRuler.h"
 #include "editor_widgets/WorkAreaWidget.h"
 
@@ -13,6 +13,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,6 +22,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QScrollBar>
+#include <QSettings>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
@@ -45,8 +48,12 @@ namespace {
 
 constexpr int kPageWidth = 768;
 constexpr int kPageHeight = 576;
-const QString kImageFilter = QStringLiteral("Image Files (*.tga *.png *.jpg *.jpeg)");
+// The width of the right-hand panel (object list and grid): the grid's value column shows
+// its longest values whole at the window's first size.
+constexpr int kRightPanelWidth = 340;
 const QString kProjectFilter = QStringLiteral("QV Files (*.QV *.qv)");
+const QString kAppTitle = QStringLiteral("Tessaly (QV)");
+constexpr int kRecentFiles = 8;
 
 QWidget* Caption(const QString& Text, QWidget* Parent) {
   auto* label = new QLabel(Text, Parent);
@@ -58,6 +65,16 @@ QWidget* Caption(const QString& Text, QWidget* Parent) {
   label->setPalette(p);
   return label;
 }
+
+// The work area's scroll area: it scrolls by wheel and bars, never by keys, so that the arrow keys
+// a page is nudged with go on to the window whatever has the focus.
+class TWorkScroll final : public QScrollArea {
+ public:
+  using QScrollArea::QScrollArea;
+
+ protected:
+  void keyPressEvent(QKeyEvent* Event) override { Event->ignore(); }
+};
 
 QToolBar* Bar(const QString& Name, int Icon, QWidget* Parent) {
   auto* bar = new QToolBar(Name, Parent);
@@ -104,16 +121,28 @@ TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
   context.Animations = &fAnimations;
   context.Undo = &fUndoEngine;
   fSys = Make<TQVSystem>(kPageWidth, kPageHeight, context, true);
+  fTestData = std::make_unique<TTestData>(*fSys);
   fSys->OnMediaProblem = [this](const std::string& Message) { ReportMedia(Message); };
   fSys->OnLoadProgress = [this](std::size_t Loaded, std::size_t Found) { ShowLoadProgress(Loaded, Found); };
   fHooks.push_back(fSys->onSelectItem.Connect([this](TQVSystem*) { LayerSelected(); }));
   fHooks.push_back(fSys->onLayersChanged.Connect([this](TQVSystem*) { LayersChanged(); }));
   fHooks.push_back(fSys->onPageSizeChanged.Connect([this](TQVSystem*) { PageSizeChanged(); }));
   fSys->AddChangeNotify(this, [this](TBaseProperty*, void*, const std::string&, std::int32_t) { RequestFrame(); });
+  fHistory = std::make_unique<THistory>(*fSys, fMachineTicks);
+  fRecorder = std::make_unique<TWorkAreaRecorder>(*fHistory);
+  if (!fOptions.SettingsFile.isEmpty()) {
+    fSettings = std::make_unique<QSettings>(fOptions.SettingsFile, QSettings::IniFormat);
+    fRecent = fSettings->value(QStringLiteral("recentFiles")).toStringList().mid(0, kRecentFiles);
+  }
+  if (!fOptions.RecoveryFolder.empty()) {
+    fRecovery = std::make_unique<TRecoveryWriter>(
+        fOptions.RecoveryFolder / RecoveryFileName(static_cast<long>(QCoreApplication::applicationPid())),
+        fMachineTicks);
+  }
 
   fCheckerboard = LoadCheckerboard(fOptions.GridFolders, fSys->fwidth, fSys->fheight);
 
-  setWindowTitle(QStringLiteral("Tessaly (QV)"));
+  setWindowTitle(kAppTitle);
   setFont(QFont(QStringLiteral("Tahoma"), 8));
   BuildActions();
   BuildPlayActions();
@@ -123,6 +152,16 @@ TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
   UpdateTimeRange(true);
   fTree->FillTree();
   UpdateFileActions();
+  fHistory->OnChanged = [this] { HistoryChanged(); };
+  if (fSettings) {
+    restoreGeometry(fSettings->value(QStringLiteral("window/geometry")).toByteArray());
+    fSplitter->restoreState(fSettings->value(QStringLiteral("window/splits")).toByteArray());
+  }
+  // The interval of the recovery writes is measured by the page's clock; this only looks.
+  fRecoveryTimer.setInterval(1000);
+  connect(&fRecoveryTimer, &QTimer::timeout, this, [this] { PollRecovery(); });
+  if (fRecovery) fRecoveryTimer.start();
+  fDataPanel->Apply();  // the slots' values from the last session
 
   fFrameTimer.setSingleShot(true);
   fFrameTimer.setTimerType(Qt::PreciseTimer);
@@ -134,10 +173,24 @@ TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
 TForm5::~TForm5() {
   qApp->removeEventFilter(this);
   fFrameTimer.stop();
-  // The widgets that reach into the composition go before it.
+  fRecoveryTimer.stop();
+  // What the widgets still tell the history on their way out is no step.
+  fHistory->OnChanged = nullptr;
+  fPropertyGrid->OnEditBegins = nullptr;
+  fPropertyGrid->OnEditEnds = nullptr;
+  fGridEdit.reset();
+  fWorkArea->Recorder = nullptr;
+  // The widgets that reach into the composition go before it; the scroll area's viewport stops
+  // telling this window its resizes first.
   fPropertyGrid->SetAObject(nullptr);
+  fWorkScroll->viewport()->removeEventFilter(this);
+  fWorkScroll = nullptr;
   delete takeCentralWidget();
+  delete fDataPanel;
   fHooks.clear();
+  fRecorder.reset();
+  fHistory.reset();
+  fTestData.reset();
   fSys.reset();
 }
 
@@ -154,12 +207,12 @@ void TForm5::BuildActions() {
   }
   fBringToFront = new QAction(QIcon(QStringLiteral(":/icons/bring-front.svg")), tr("Bring To Front"), this);
   connect(fBringToFront, &QAction::triggered, this, [this] {
-    BringSelectedToFront(*fSys);
+    if (TLayer* l = fSys->_SelectedLayer()) Recorded([&] { qv::BringToFront(*fHistory, *l); });
     RequestFrame();
   });
   fSendToBack = new QAction(QIcon(QStringLiteral(":/icons/send-back.svg")), tr("Send To Back"), this);
   connect(fSendToBack, &QAction::triggered, this, [this] {
-    SendSelectedToBack(*fSys);
+    if (TLayer* l = fSys->_SelectedLayer()) Recorded([&] { qv::SendToBack(*fHistory, *l); });
     RequestFrame();
   });
 
@@ -194,10 +247,12 @@ void TForm5::BuildActions() {
   static constexpr TVTextAlig kV[] = {vaTop, vaCenter, vaBottom};
   for (int i = 0; i < 3; ++i) {
     connect(fAlign[std::size_t(i)], &QAction::triggered, this, [this, v = kH[i]] {
-      if (AlignSelectedText(*fSys, v)) RequestFrame();
+      Recorded([&] { AlignSelectedText(*fHistory, v); });
+      RequestFrame();
     });
     connect(fAlign[std::size_t(i + 3)], &QAction::triggered, this, [this, v = kV[i]] {
-      if (AlignSelectedText(*fSys, v)) RequestFrame();
+      Recorded([&] { AlignSelectedText(*fHistory, v); });
+      RequestFrame();
     });
   }
 
@@ -220,6 +275,8 @@ void TForm5::BuildActions() {
   QMenu* file = menuBar()->addMenu(tr("File"));
   file->addAction(fNewPage);
   file->addAction(fOpen);
+  fRecentMenu = file->addMenu(tr("Open Recent"));
+  FillRecentMenu();
   file->addAction(fSave);
   file->addAction(fSaveAs);
   file->addSeparator();
@@ -229,22 +286,110 @@ void TForm5::BuildActions() {
   connect(file, &QMenu::aboutToShow, this, [this] { UpdateFileActions(); });
 
   QMenu* edit = menuBar()->addMenu(tr("Edit"));
-  fUndo = MakeUndoAction(this, fUndoEngine);
-  edit->addAction(fUndo);
-  addAction(fUndo);  // Ctrl+Z anywhere in the window; a text field keeps its own
+  fEdit = std::make_unique<THistoryActions>(this, *fHistory);
+  fEdit->Apply = [this](bool Undoing) { ApplyHistory(Undoing); };
+  edit->addAction(fEdit->Undo());
+  edit->addAction(fEdit->Redo());
+  // The keys anywhere in the window; a text field keeps its own.
+  addAction(fEdit->Undo());
+  addAction(fEdit->Redo());
+  connect(edit, &QMenu::aboutToShow, this, [this] {
+    fHistory->Settle();
+    fEdit->Update();
+  });
 
   // What touches the page, disabled together while a load holds it.
   fCommands = new QActionGroup(this);
   fCommands->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
   for (QAction* a : fInsert) fCommands->addAction(a);
   for (QAction* a : fAlign) fCommands->addAction(a);
-  for (QAction* a : {fBringToFront, fSendToBack, fNewPage, fOpen, fSave, fSaveAs, fExport, fUndo}) fCommands->addAction(a);
+  for (QAction* a : {fBringToFront, fSendToBack, fNewPage, fOpen, fSave, fSaveAs, fExport, fEdit->Undo(), fEdit->Redo()}) {
+    fCommands->addAction(a);
+  }
 
   QMenu* layer = menuBar()->addMenu(tr("Layer"));
   for (QAction* a : fInsert) layer->addAction(a);
   layer->addSeparator();
   layer->addAction(fBringToFront);
   layer->addAction(fSendToBack);
+
+  // Arrange: the selected layer lined up with the page, or with its graphics-safe frame.
+  QMenu* arrange = menuBar()->addMenu(tr("Arrange"));
+  for (const TArrangeCommand& cmd : ArrangeCommands()) {
+    QAction* a = arrange->addAction(tr(cmd.Text));
+    connect(a, &QAction::triggered, this, [this, edge = cmd.Edge, text = std::string(cmd.Text)] {
+      const TArrangeFrame frame = fArrangeToSafe->isChecked() ? TArrangeFrame::afGraphicsSafe : TArrangeFrame::afPage;
+      TLayer* l = fSys->_SelectedLayer();
+      if (l == nullptr) return;
+      Recorded([&] {
+        fHistory->Settle();
+        // One step: "Align Left logo" (to the graphics-safe frame: "Align Left logo to the safe area").
+        TEdit edit(*fHistory, *l,
+                   text + " " + LayerTitle(*fSys, fSys->IndexOf(l)) +
+                       (frame == TArrangeFrame::afGraphicsSafe ? " to the safe area" : ""));
+        ArrangeSelected(*fSys, edge, frame);
+      });
+      RequestFrame();
+    });
+    fArrange[std::size_t(cmd.Edge)] = a;
+    fCommands->addAction(a);
+    if (cmd.Edge == TArrangeEdge::aeRight) arrange->addSeparator();
+  }
+  arrange->addSeparator();
+  auto* frames = new QActionGroup(this);
+  QAction* toPage = arrange->addAction(tr("To the Page"));
+  fArrangeToSafe = arrange->addAction(tr("To the Graphics-Safe Frame"));
+  for (QAction* a : {toPage, fArrangeToSafe}) {
+    a->setCheckable(true);
+    frames->addAction(a);
+  }
+  toPage->setChecked(true);
+
+  // View: what only the editor draws over the page, and the zoom.
+  QMenu* view = fViewMenu = menuBar()->addMenu(tr("View"));
+  fSafeAreas = view->addAction(tr("Safe Areas"));
+  fSafeAreas->setCheckable(true);
+  fSafeAreas->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Apostrophe));
+  fSafeAreas->setToolTip(tr("Action-safe (93 %), graphics-safe (90 %) and, on a 16:9 page, the 4:3 centre cut"));
+  connect(fSafeAreas, &QAction::toggled, this, [this](bool on) {
+    fWorkArea->SetSafeAreas(on);
+    if (fSettings) fSettings->setValue(QStringLiteral("View/SafeAreas"), on);
+  });
+  view->addSeparator();
+  fZoomFit = view->addAction(tr("Fit"));
+  fZoomFit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+  connect(fZoomFit, &QAction::triggered, this, [this] {
+    fView.Fit();
+    ApplyView();
+  });
+  static constexpr std::pair<int, TZoom> kZooms[] = {{50, {1, 2}}, {100, {1, 1}}, {200, {2, 1}}};
+  for (std::size_t i = 0; i < std::size(kZooms); ++i) {
+    QAction* a = view->addAction(tr("%1 %").arg(kZooms[i].first));
+    connect(a, &QAction::triggered, this, [this, z = kZooms[i].second] { ZoomTo(z); });
+    fZoom[i] = a;
+  }
+  fZoom[1]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
+  fZoom[2]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_2));
+  fZoomIn = view->addAction(tr("Zoom In"));
+  fZoomIn->setShortcut(QKeySequence::ZoomIn);
+  fZoomOut = view->addAction(tr("Zoom Out"));
+  fZoomOut->setShortcut(QKeySequence::ZoomOut);
+  for (auto [a, steps] : {std::pair{fZoomIn, 1}, std::pair{fZoomOut, -1}}) {
+    connect(a, &QAction::triggered, this, [this, steps = steps] {
+      SyncViewScroll();
+      fView.ZoomStep(steps, fWorkScroll->viewport()->width() / 2, fWorkScroll->viewport()->height() / 2);
+      ApplyView();
+    });
+  }
+}
+
+QAction* TForm5::ZoomAction(int Percent) const {
+  switch (Percent) {
+    case 50: return fZoom[0];
+    case 100: return fZoom[1];
+    case 200: return fZoom[2];
+    default: return nullptr;
+  }
 }
 
 void TForm5::BuildLayout() {
@@ -271,18 +416,25 @@ void TForm5::BuildLayout() {
   top->addWidget(toolBar1);
   auto* panel4 = new QWidget(panel1);
   panel4->setObjectName(QStringLiteral("Panel4"));
-  panel4->setFixedWidth(84);
   auto* bars = new QVBoxLayout(panel4);
   bars->setContentsMargins(0, 0, 0, 0);
   bars->setSpacing(0);
+  int barsWidth = 84;
   for (int b = 0; b < 2; ++b) {
     QToolBar* bar = Bar(b == 0 ? QStringLiteral("ToolBar2") : QStringLiteral("ToolBar3"), 20, panel4);
+    // The style's own margins around a bar's buttons would push the third button behind the bar's
+    // overflow button and cut the buttons' lower edge: the two bars hold their buttons edge to edge.
+    bar->setStyleSheet(QStringLiteral("QToolBar { border: none; padding: 0px; spacing: 0px; }"));
     for (int i = 0; i < 3; ++i) {
       bar->addAction(fAlign[std::size_t(b * 3 + i)]);
       bar->widgetForAction(fAlign[std::size_t(b * 3 + i)])->setFixedSize(27, 26);
     }
+    // At least as wide as its three buttons with the bar's own margins, so none of them goes
+    // behind the bar's overflow button.
+    barsWidth = std::max(barsWidth, bar->sizeHint().width());
     bars->addWidget(bar);
   }
+  panel4->setFixedWidth(barsWidth);
   top->addWidget(panel4);
   QToolBar* playBar = Bar(QStringLiteral("PlayBar"), 20, panel1);
   for (TPlayAction a : {TPlayAction::paStart, TPlayAction::paStepBack, TPlayAction::paPlayPause, TPlayAction::paStop,
@@ -314,22 +466,53 @@ void TForm5::BuildLayout() {
     p.setColor(QPalette::Window, QColor(22, 23, 26));
     workPanel->setPalette(p);
   }
-  auto* centre = new QGridLayout(workPanel);
-  centre->setContentsMargins(0, 0, 0, 0);
-  fWorkArea = new TWorkArea(*fSys, workPanel);
+  auto* workColumn = new QVBoxLayout(workPanel);
+  workColumn->setContentsMargins(0, 0, 0, 0);
+  // The page with its margins in a scroll area: centred while it fits, scrolled when zoomed in.
+  fWorkScroll = new TWorkScroll(workPanel);
+  fWorkScroll->setObjectName(QStringLiteral("WorkScroll"));
+  fWorkScroll->setFrameShape(QFrame::NoFrame);
+  fWorkScroll->setAlignment(Qt::AlignCenter);
+  fWorkScroll->setWidgetResizable(false);
+  fWorkScroll->setBackgroundRole(QPalette::Window);
+  fWorkHolder = new QWidget;
+  fWorkHolder->setObjectName(QStringLiteral("WorkHolder"));
+  auto* centre = new QGridLayout(fWorkHolder);
+  centre->setContentsMargins(TWorkAreaView::kMarginX, TWorkAreaView::kMarginY, TWorkAreaView::kMarginX,
+                             TWorkAreaView::kMarginY);
+  fWorkArea = new TWorkArea(*fSys, fWorkHolder);
   fWorkArea->setObjectName(QStringLiteral("PaintBox1"));
   fWorkArea->OnTouched = [this] { RequestFrame(); };
-  centre->addWidget(fWorkArea, 0, 0, Qt::AlignCenter);
+  fWorkArea->Recorder = fRecorder.get();
+  fWorkArea->AroundStep = [this](const std::function<void()>& Record) { Recorded(Record); };
+  fWorkArea->OnZoomWheel = [this](int Steps, QPoint At) {
+    SyncViewScroll();
+    const QPoint v = fWorkArea->mapTo(fWorkScroll->viewport(), At);
+    fView.ZoomStep(Steps, v.x(), v.y());
+    ApplyView();
+  };
+  fWorkArea->OnDrop = [this](const std::vector<TDropItem>& Items, TPagePoint At) { DropFiles(Items, At); };
+  fWorkArea->OnRefused = [this](const QString& Why) { statusBar()->showMessage(Why, 15000); };
+  centre->addWidget(fWorkArea, 0, 0);
+  fWorkScroll->setWidget(fWorkHolder);
+  workColumn->addWidget(fWorkScroll);
   middle->addWidget(workPanel, 1);
-  workPanel->installEventFilter(this);  // its resizes fit a large page again
+  fWorkScroll->viewport()->installEventFilter(this);  // its resizes fit the page again
+  for (QScrollBar* bar : {fWorkScroll->horizontalScrollBar(), fWorkScroll->verticalScrollBar()}) {
+    connect(bar, &QScrollBar::valueChanged, this, [this] {
+      if (!fApplyingView) SyncViewScroll();
+    });
+  }
+  fView.SetPage(fSys->fwidth, fSys->fheight);
 
   auto* panel2 = new QWidget(panel10);
   panel2->setObjectName(QStringLiteral("Panel2"));
-  panel2->setFixedWidth(256);
+  panel2->setFixedWidth(kRightPanelWidth);
   auto* right = new QVBoxLayout(panel2);
   right->setContentsMargins(0, 0, 0, 0);
   right->setSpacing(0);
-  auto* splitter = new QSplitter(Qt::Vertical, panel2);
+  auto* splitter = fSplitter = new QSplitter(Qt::Vertical, panel2);
+  splitter->setObjectName(QStringLiteral("Splits"));
   auto* listPanel = new QWidget(splitter);
   auto* listColumn = new QVBoxLayout(listPanel);
   listColumn->setContentsMargins(0, 0, 0, 0);
@@ -337,6 +520,8 @@ void TForm5::BuildLayout() {
   listColumn->addWidget(Caption(tr("Objects List"), listPanel));
   fTree = new TObjectList(*fSys, listPanel);
   fTree->setObjectName(QStringLiteral("Tree"));
+  fTree->OnDrop = [this](const std::vector<TDropItem>& Items) { DropFiles(Items, {0, 0}); };
+  fTree->OnRefused = [this](const QString& Why) { statusBar()->showMessage(Why, 15000); };
   listColumn->addWidget(fTree);
   auto* editorPanel = new QWidget(splitter);
   auto* editorColumn = new QVBoxLayout(editorPanel);
@@ -358,6 +543,17 @@ void TForm5::BuildLayout() {
   // The grid shows the selected layer, or the page when none is; it rebuilds when the layer stack
   // changes, so a row never outlives its property.
   fPropertyGrid->Follow(fSys.get());
+  // Each gesture of the grid is one step of the history (those whose cell pushes an undo element
+  // become the element's step).
+  fPropertyGrid->OnEditBegins = [this](TBaseProperty* Property) {
+    fGridEdit.reset();
+    if (Property != nullptr) fGridEdit.emplace(*fHistory, *Property);
+  };
+  fPropertyGrid->OnEditEnds = [this] {
+    if (fGridEdit) fGridEdit->Finish();
+    fGridEdit.reset();
+    RequestFrame();
+  };
   editorColumn->addWidget(fGridPanel, 1);
   splitter->addWidget(listPanel);
   splitter->addWidget(editorPanel);
@@ -430,14 +626,30 @@ void TForm5::BuildLayout() {
   fPlayStatus = new QLabel(statusBar());
   fPlayStatus->setObjectName(QStringLiteral("PlayStatus"));
   statusBar()->addPermanentWidget(fPlayStatus);
-  fWorkArea->OnGestureStart = [this] { GestureStart(); };
-  fWorkArea->OnGestureEnd = [this] { GestureEnd(tr("Move")); };
-  resize(fSys->fwidth + 32 + 320, sizeHint().height());
+  fZoomLabel = new QLabel(statusBar());
+  fZoomLabel->setObjectName(QStringLiteral("ZoomLabel"));
+  statusBar()->addPermanentWidget(fZoomLabel);
   fPropertyGrid->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(fPropertyGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& At) {
     TBaseProperty* row = fPropertyGrid->PropertyAt(At);
     KeyMenu(row)->exec(fPropertyGrid->mapToGlobal(At));
   });
+
+  // The Data panel: test values for the page's fields, docked on the right, shown from the View menu.
+  fDataPanel = new TDataPanel(*fTestData, *fOptions.Dialogs, fSettings.get(), this);
+  fDataPanel->OnChanged = [this] { RequestFrame(); };
+  fDataPanel->SetSuggestions(FieldSuggestions(*fSys));
+  addDockWidget(Qt::RightDockWidgetArea, fDataPanel);
+  fDataPanel->hide();
+  fViewMenu->addSeparator();
+  QAction* data = fDataPanel->toggleViewAction();
+  data->setText(tr("Data Panel"));
+  data->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
+  fViewMenu->addAction(data);
+  if (fSettings) fSafeAreas->setChecked(fSettings->value(QStringLiteral("View/SafeAreas"), false).toBool());
+
+  resize(fSys->fwidth + 32 + kRightPanelWidth + 64, sizeHint().height());
+  ApplyView();
 }
 
 // ---- render loop --------------------------------------------------------------------------
@@ -519,11 +731,15 @@ void TForm5::LayersChanged() {
   fKeyRow = nullptr;
   // No track outlives its layer, also while the page plays.
   if (fTimeline != nullptr) fTimeline->Model().Rebuild(*fSys);
-  // A deleted or reordered layer leaves no stale row; during a load the list is filled once at its end.
+  // A deleted or reordered layer leaves no stale row; during a load the list is filled once at its
+  // end. The test data applies again: a field may name a layer only now there.
   if (fBusy > 0) {
     fTreeStale = true;
+    fDataStale = true;
   } else {
     fTree->FillTree();
+    fDataPanel->SetSuggestions(FieldSuggestions(*fSys));
+    fDataPanel->Apply();
   }
   RequestFrame();
 }
@@ -571,15 +787,17 @@ bool TForm5::KeyGoesToPage(QObject* Watched, QKeyEvent* Key) const {
 }
 
 bool TForm5::eventFilter(QObject* Watched, QEvent* Event) {
-  if (Watched == fWorkPanel && Event->type() == QEvent::Resize) FitPage();
+  if (fWorkScroll != nullptr && Watched == fWorkScroll->viewport() && Event->type() == QEvent::Resize) {
+    // Scroll bars that come while the view is being applied hold old values: the view's own stand.
+    if (!fApplyingView) SyncViewScroll();
+    fView.SetViewport(fWorkScroll->viewport()->width(), fWorkScroll->viewport()->height());
+    ApplyView();
+  }
   if (Event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(Event);
     if (KeyGoesToPage(Watched, key)) {
       std::uint16_t code = VirtualKeyOf(key->key());
-      const bool nudge = code == VK_LEFT || code == VK_RIGHT || code == VK_UP || code == VK_DOWN;
-      if (nudge) GestureStart();
-      fSys->KeyDown(code, ShiftStateOf(key->modifiers(), QGuiApplication::mouseButtons()));
-      if (nudge) GestureEnd(tr("Nudge"));
+      Recorded([&] { fRecorder->KeyDown(code, ShiftStateOf(key->modifiers(), QGuiApplication::mouseButtons())); });
       RequestFrame();
     }
   }
@@ -835,29 +1053,10 @@ void TForm5::TakeStep(std::unique_ptr<TEditStep> Step) {
 
 void TForm5::KeysChanged() {
   fTimeline->Model().Rebuild(*fSys);
-  // Keys added or moved by a command are no curve shift.
+  // Keys added or moved by a command, and tracks put back by the history, are no curve shift.
   fCurveWatch.Reset(fSys->_SelectedLayer());
   fPropertyGrid->update();
   RequestFrame();
-}
-
-void TForm5::GestureStart() {
-  std::vector<TBaseProperty*> roots;
-  if (fSys->MouseLayer != nullptr) roots.push_back(fSys->MouseLayer);
-  if (TLayer* s = fSys->_SelectedLayer(); s != nullptr && s != fSys->MouseLayer) roots.push_back(s);
-  if (roots.empty()) return;
-  fGesture.Begin(*fSys, roots);
-}
-
-void TForm5::GestureEnd(const QString& Name) {
-  if (!fGesture.Active()) return;
-  TLayer* layer = fSys->_SelectedLayer();
-  std::unique_ptr<TEditStep> step =
-      fGesture.End((Name + QStringLiteral(" ") + QString::fromStdString(layer != nullptr ? layer->layerName() : "")).toStdString());
-  if (step) {
-    PushStep(fUndoEngine, std::move(step));
-    fTimeline->Model().Rebuild(*fSys);
-  }
 }
 
 void TForm5::SetAutoKeys(bool On) {
@@ -893,10 +1092,16 @@ void TForm5::WithLoading(const std::function<void()>& Work) {
   if (--fBusy == 0) {
     fCommands->setEnabled(true);
     UpdateFileActions();
+    PollRecovery();  // what the load's steps changed, now that the page is whole
   }
   if (fTreeStale) {
     fTreeStale = false;
     fTree->FillTree();
+  }
+  if (fDataStale && fBusy == 0) {
+    fDataStale = false;
+    fDataPanel->SetSuggestions(FieldSuggestions(*fSys));
+    fDataPanel->Apply();
   }
   if (!failure.isEmpty()) {
     fOptions.Dialogs->Warn(this, windowTitle(), failure);
@@ -942,7 +1147,7 @@ void TForm5::ReportMedia(const std::string& Message) {
 void TForm5::Insert(TLayerKind Kind) {
   std::string source;
   if (Kind == TLayerKind::lkImage) {
-    const auto file = fOptions.Dialogs->OpenFile(this, tr("Insert Image"), kImageFilter);
+    const auto file = fOptions.Dialogs->OpenFile(this, tr("Insert Image"), QtFileFilter(PictureFileFilter()));
     if (!file) return;
     source = file->toStdString();
   } else if (Kind == TLayerKind::lkSequence) {
@@ -950,7 +1155,8 @@ void TForm5::Insert(TLayerKind Kind) {
     if (!folder) return;
     source = folder->toStdString();
   }
-  WithLoading([&] { InsertLayer(*fSys, Kind, source); });
+  fHistory->Settle();
+  WithLoading([&] { Recorded([&] { RecordInsertedLayer(*fHistory, InsertLayer(*fSys, Kind, source)); }); });
   SetLastFrame(LastFrameFor(*fSys, LastFrame()));
   UpdateTimeRange(Kind == TLayerKind::lkSequence);
   fTree->FillTree();
@@ -960,11 +1166,11 @@ bool TForm5::OpenProjectFile(const QString& FileName) {
   const std::size_t before = fSys->Layers.size();
   bool opened = false;
   WithLoading([&] {
-    qv::OpenProject(*fSys, FileName.toStdString());
+    Recorded([&] { qv::OpenProject(*fHistory, FileName.toStdString()); });
     opened = true;
   });
   if (opened) {
-    fFileName = FileName.toStdString();
+    AddRecent(FileName.toStdString());
     const std::size_t added = fSys->Layers.size() - before;
     statusBar()->showMessage(before == 0 ? tr("Opened %1: %2 layers").arg(FileName).arg(added)
                                          : tr("Opened %1: %2 layers on top of the %3 already on the page")
@@ -983,19 +1189,67 @@ bool TForm5::OpenProjectFile(const QString& FileName) {
 void TForm5::PageSizeChanged() {
   fCheckerboard = LoadCheckerboard(fOptions.GridFolders, fSys->fwidth, fSys->fheight);
   fWorkArea->Attach();
-  FitPage();
+  fView.SetPage(fSys->fwidth, fSys->fheight);
+  ApplyView();
   RequestFrame();
 }
 
-void TForm5::FitPage() {
-  if (fWorkPanel == nullptr || fWorkArea == nullptr) return;
-  // The panel keeps a margin of 16 pixels on each side, as around a standard page.
-  const double across = double(std::max(1, fWorkPanel->width() - 32)) / std::max(1, fSys->fwidth);
-  const double down = double(std::max(1, fWorkPanel->height() - 24)) / std::max(1, fSys->fheight);
-  fWorkArea->SetScale(std::min({1.0, across, down}));
+void TForm5::SyncViewScroll() {
+  if (fWorkScroll == nullptr) return;
+  fView.SetScroll(fWorkScroll->horizontalScrollBar()->value(), fWorkScroll->verticalScrollBar()->value());
+}
+
+void TForm5::ZoomTo(TZoom Zoom) {
+  SyncViewScroll();
+  fView.SetZoom(Zoom);
+  ApplyView();
+}
+
+void TForm5::ApplyView() {
+  if (fWorkArea == nullptr || fWorkScroll == nullptr) return;
+  const bool outer = fApplyingView;
+  fApplyingView = true;
+  // A fitting page never needs a scroll bar; one shown a moment too long would narrow the view
+  // and the fit with it.
+  const Qt::ScrollBarPolicy policy = fView.Fitting() ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+  fWorkScroll->setHorizontalScrollBarPolicy(policy);
+  fWorkScroll->setVerticalScrollBarPolicy(policy);
+  fWorkArea->SetZoom(fView.Zoom());
+  fWorkHolder->setFixedSize(int(fView.ContentWidth()), int(fView.ContentHeight()));
+  fWorkScroll->horizontalScrollBar()->setValue(int(fView.ScrollX()));
+  fWorkScroll->verticalScrollBar()->setValue(int(fView.ScrollY()));
+  fApplyingView = outer;
+  if (fZoomLabel != nullptr) fZoomLabel->setText(fView.Fitting() ? tr("Fit: %1 %").arg(fView.Zoom().Percent()) : tr("%1 %").arg(fView.Zoom().Percent()));
+}
+
+void TForm5::DropFiles(const std::vector<TDropItem>& Items, TPagePoint At) {
+  int made = 0;
+  for (const TDropItem& item : Items) {
+    if (item.Kind == TDropKind::dkProject) {
+      OpenProjectFile(QString::fromStdString(item.Path));
+    } else if (item.Kind != TDropKind::dkRefused) {
+      fHistory->Settle();
+      WithLoading([&] {
+        Recorded([&] {
+          if (TLayer* l = DropLayer(*fSys, item, At)) {
+            RecordInsertedLayer(*fHistory, *l);
+            ++made;
+          }
+        });
+      });
+    }
+  }
+  SetLastFrame(LastFrameFor(*fSys, LastFrame()));
+  fTree->FillTree();
+  if (made > 0 && RefusedMessage(Items).empty()) {
+    statusBar()->showMessage(tr("%1 layers made from the dropped files").arg(made), 5000);
+  }
 }
 
 void TForm5::NewPage() {
+  // Unsaved changes are asked about first; a page without them keeps its question.
+  const bool unsaved = !fHistory->IsClean();
+  if (!MaySetAside(tr("making a new page"))) return;
   const std::span<const TPageSize> sizes = NewPageSizes();
   QStringList names;
   int current = 0;
@@ -1005,12 +1259,12 @@ void TForm5::NewPage() {
   }
   const auto chosen = fOptions.Dialogs->ChooseItem(this, tr("New Page"), tr("Page size:"), names, current);
   if (!chosen || *chosen < 0 || *chosen >= int(sizes.size())) return;
-  if (!fSys->Layers.empty() && !fOptions.Dialogs->Confirm(this, QStringLiteral("Are you sure ?"), QStringLiteral("Alert"))) {
+  if (!unsaved && !fSys->Layers.empty() &&
+      !fOptions.Dialogs->Confirm(this, QStringLiteral("Are you sure ?"), QStringLiteral("Alert"))) {
     return;
   }
   const TPageSize& size = sizes[std::size_t(*chosen)];
-  ResetToNewPage(*fSys, size.Width, size.Height);
-  fFileName.clear();
+  Recorded([&] { qv::NewPage(*fHistory, [&] { ResetToNewPage(*fSys, size.Width, size.Height); }); });
   SetLastFrame(0);
   fTransport.Stop();
   fRuler->SetFrame(0);
@@ -1025,16 +1279,38 @@ void TForm5::OpenProject() {
   const QString title = fSys->Layers.empty()
                             ? tr("Open Project")
                             : tr("Open Project (its layers go on top of the %1 layers on the page)").arg(fSys->Layers.size());
+  if (!MaySetAside(tr("opening another project"))) return;
   const auto file = fOptions.Dialogs->OpenFile(this, title, kProjectFilter);
   if (!file) return;
   OpenProjectFile(*file);
 }
 
+void TForm5::Recorded(const std::function<void()>& Work) { fTestData->WithoutTestData(Work); }
+
+void TForm5::SaveWithoutTestData(const std::string& FileName) {
+  fTestData->WithoutTestData([&] { fSys->SaveToFile(FileName); });
+}
+
+void TForm5::Saved(const std::string& FileName) {
+  fHistory->SetFileName(FileName);
+  fHistory->SetClean();
+  if (fRecovery) fRecovery->Remove();
+  for (const std::filesystem::path& f : fAdoptedRecovery) {
+    std::error_code ignored;
+    std::filesystem::remove(f, ignored);
+  }
+  fAdoptedRecovery.clear();
+  AddRecent(FileName);
+  statusBar()->showMessage(tr("Saved %1").arg(QString::fromStdString(FileName)), 5000);
+}
+
 void TForm5::Save() {
-  if (fFileName.empty()) return;
+  const std::string name = fHistory->FileName();
+  if (name.empty()) return;
+  fPropertyGrid->FinishEditing();
   try {
-    fSys->SaveToFile(fFileName);
-    statusBar()->showMessage(tr("Saved %1").arg(QString::fromStdString(fFileName)), 5000);
+    SaveWithoutTestData(name);
+    Saved(name);
   } catch (const std::exception& e) {
     fOptions.Dialogs->Warn(this, tr("Save"), QString::fromUtf8(e.what()));
   }
@@ -1044,22 +1320,50 @@ void TForm5::SaveAs() {
   const auto file = fOptions.Dialogs->SaveFile(this, tr("Save As"), kProjectFilter);
   if (!file) return;
   const std::string name = ProjectSaveName(file->toStdString());
+  fPropertyGrid->FinishEditing();
   try {
-    fSys->SaveToFile(name);
-    fFileName = name;
-    statusBar()->showMessage(tr("Saved %1").arg(QString::fromStdString(name)), 5000);
+    SaveWithoutTestData(name);
+    Saved(name);
   } catch (const std::exception& e) {
     fOptions.Dialogs->Warn(this, tr("Save As"), QString::fromUtf8(e.what()));
   }
   UpdateFileActions();
 }
 
+bool TForm5::SaveDocument() {
+  if (fHistory->FileName().empty()) {
+    SaveAs();
+  } else {
+    Save();
+  }
+  return fHistory->IsClean();
+}
+
+QString TForm5::DocumentTitle() const {
+  const std::string& name = fHistory->FileName();
+  return name.empty() ? tr("The new page") : QString::fromStdString(std::filesystem::path(name).filename().string());
+}
+
+bool TForm5::MaySetAside(const QString& Action) {
+  fPropertyGrid->FinishEditing();
+  fHistory->Settle();
+  if (fHistory->IsClean()) return true;
+  switch (fOptions.Dialogs->AskSaveChanges(this, DocumentTitle(), Action)) {
+    case TSaveChoice::scSave: return SaveDocument();
+    case TSaveChoice::scDiscard: return true;
+    case TSaveChoice::scCancel: break;
+  }
+  return false;
+}
+
 void TForm5::Export() {
   TExportRequest defaults;
   defaults.From = std::max(0, fSys->frame);
   defaults.To = defaults.From + std::max(1, int(std::lround(fSys->Duration() * kFramesPerSecond))) - 1;
-  const std::filesystem::path base = fFileName.empty() ? std::filesystem::path("page") : std::filesystem::path(fFileName);
+  const std::string& fileName = fHistory->FileName();
+  const std::filesystem::path base = fileName.empty() ? std::filesystem::path("page") : std::filesystem::path(fileName);
   defaults.Output = (base.parent_path() / base.stem()).string();
+  defaults.Time = fTimeOfDay.Now();
   const auto request = fOptions.Dialogs->AskExport(this, defaults);
   if (!request) return;
   std::string error;
@@ -1073,7 +1377,7 @@ void TForm5::Export() {
   const std::filesystem::path page = ExportProjectFile(fSys->ProjectFolder, int(QCoreApplication::applicationPid()));
   bool done = false;
   WithLoading([&] {
-    fSys->SaveToFile(page.string());
+    SaveWithoutTestData(page.string());
     const std::unique_ptr<TProgress> progress = fOptions.Dialogs->StartProgress(this, tr("Export"));
     std::atomic<bool> cancel{false};
     done = video::ExportProject(
@@ -1094,12 +1398,152 @@ void TForm5::Export() {
 }
 
 void TForm5::Exit() {
-  if (!fSys->Layers.empty() && !fOptions.Dialogs->Confirm(this, QStringLiteral("Are you sure ?"), QStringLiteral("Alert"))) {
+  fPropertyGrid->FinishEditing();
+  fHistory->Settle();
+  if (!fHistory->IsClean()) {
+    if (!MaySetAside(tr("closing"))) return;
+  } else if (!fSys->Layers.empty() &&
+             !fOptions.Dialogs->Confirm(this, QStringLiteral("Are you sure ?"), QStringLiteral("Alert"))) {
     return;
   }
-  close();
+  fCloseApproved = true;
+  if (!close()) fCloseApproved = false;
 }
 
-void TForm5::UpdateFileActions() { fSave->setEnabled(!fFileName.empty()); }
+void TForm5::closeEvent(QCloseEvent* Event) {
+  if (!fCloseApproved && !MaySetAside(tr("closing"))) {
+    Event->ignore();
+    return;
+  }
+  fCloseApproved = false;
+  if (fSettings) {
+    fSettings->setValue(QStringLiteral("window/geometry"), saveGeometry());
+    fSettings->setValue(QStringLiteral("window/splits"), fSplitter->saveState());
+    fSettings->sync();
+  }
+  // A clean exit leaves no recovery file behind (changes discarded on purpose included).
+  if (fRecovery) fRecovery->Remove();
+  for (const std::filesystem::path& f : fAdoptedRecovery) {
+    std::error_code ignored;
+    std::filesystem::remove(f, ignored);
+  }
+  fAdoptedRecovery.clear();
+  Event->accept();
+}
+
+void TForm5::UpdateFileActions() { fSave->setEnabled(!fHistory->FileName().empty()); }
+
+// ---- history ------------------------------------------------------------------------------
+
+void TForm5::HistoryChanged() {
+  fEdit->Update();
+  UpdateTitle();
+  UpdateFileActions();
+  PollRecovery();
+}
+
+void TForm5::UpdateTitle() {
+  const bool modified = !fHistory->IsClean();
+  if (fHistory->FileName().empty() && !modified) {
+    setWindowTitle(kAppTitle);
+    return;
+  }
+  setWindowTitle(QStringLiteral("%1%2 - %3").arg(DocumentTitle(), modified ? QStringLiteral("*") : QString(), kAppTitle));
+}
+
+void TForm5::ApplyHistory(bool Undoing) {
+  // An inline edit under way ends first, so it is a step of its own before the one taken back.
+  fPropertyGrid->FinishEditing();
+  WithLoading([&] {
+    Recorded([&] {
+      if (Undoing) {
+        fHistory->Undo();
+      } else {
+        fHistory->Redo();
+      }
+    });
+  });
+  SetLastFrame(LastFrameFor(*fSys, LastFrame()));
+  KeysChanged();
+}
+
+void TForm5::PollRecovery() {
+  if (!fRecovery || fBusy > 0) return;
+  fRecovery->Poll(!fHistory->IsClean(), fHistory->Changes(), [this] {
+    // The page's own text: test data is never part of it.
+    std::string text;
+    fTestData->WithoutTestData([&] { text = fSys->ProjectText(); });
+    return TRecoveryContent{fHistory->FileName(), fSys->ProjectFolder.string(), std::move(text)};
+  });
+}
+
+void TForm5::OfferRecovery() {
+  if (fOptions.RecoveryFolder.empty()) return;
+  const long self = static_cast<long>(QCoreApplication::applicationPid());
+  TRecoveryScan scan =
+      ScanRecoveryFolder(fOptions.RecoveryFolder, [self](long Pid) { return Pid == self || ProcessRunning(Pid); });
+  for (const std::string& line : scan.Damaged) statusBar()->showMessage(QString::fromStdString(line));
+  if (scan.Offers.empty()) return;
+  // The newest one; any others wait for the next start.
+  const TRecoveryOffer& offer = scan.Offers.front();
+  const QString document = offer.Content.FileName.empty()
+                               ? tr("a new page")
+                               : QString::fromStdString(offer.Content.FileName);
+  const QString text = tr("QV closed without saving the changes to %1.\nRecovery file: %2\nRestore them?")
+                           .arg(document, QString::fromStdString(offer.File.string()));
+  if (!fOptions.Dialogs->OfferRecovery(this, text)) {
+    std::error_code ignored;
+    std::filesystem::remove(offer.File, ignored);
+    return;
+  }
+  bool restored = false;
+  WithLoading([&] {
+    RecoverPage(*fHistory, offer.Content);
+    restored = true;
+  });
+  SetLastFrame(LastFrameFor(*fSys, LastFrame()));
+  fTree->FillTree();
+  // Kept until the page is saved: a crash before that offers it again.
+  if (restored) fAdoptedRecovery.push_back(offer.File);
+  statusBar()->showMessage(tr("Restored the unsaved changes to %1").arg(document), 15000);
+}
+
+// ---- recent files -------------------------------------------------------------------------
+
+void TForm5::AddRecent(const std::string& FileName) {
+  const QString absolute = QFileInfo(QString::fromStdString(FileName)).absoluteFilePath();
+  fRecent.removeAll(absolute);
+  fRecent.prepend(absolute);
+  while (fRecent.size() > kRecentFiles) fRecent.removeLast();
+  if (fSettings) {
+    fSettings->setValue(QStringLiteral("recentFiles"), fRecent);
+    fSettings->sync();
+  }
+  FillRecentMenu();
+}
+
+void TForm5::FillRecentMenu() {
+  fRecentMenu->clear();
+  for (int i = 0; i < fRecent.size(); ++i) {
+    const QString file = fRecent.at(i);
+    QAction* a = fRecentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(file).fileName()));
+    a->setToolTip(file);
+    a->setData(file);
+    connect(a, &QAction::triggered, this, [this, file] { OpenRecent(file); });
+  }
+  fRecentMenu->setEnabled(!fRecent.isEmpty());
+}
+
+void TForm5::OpenRecent(const QString& FileName) {
+  if (fBusy > 0 || !MaySetAside(tr("opening another project"))) return;
+  if (!QFileInfo::exists(FileName)) {
+    fRecent.removeAll(FileName);
+    if (fSettings) fSettings->setValue(QStringLiteral("recentFiles"), fRecent);
+    FillRecentMenu();
+    fOptions.Dialogs->Warn(this, tr("Open Recent"), tr("%1 is no longer there.").arg(FileName));
+    return;
+  }
+  OpenProjectFile(FileName);
+}
 
 }  // namespace qv

@@ -1,16 +1,25 @@
 #pragma once
 // The editor's only window (TForm5): the toolbar panel with the layer commands and the two
-// alignment bars, the work area at 1:1 over its checkerboard, the object list and the property
-// grid on the right, the time ruler below; the File menu; the render loop.
+// alignment bars, the work area over its checkerboard (1:1 while the page fits, zoomable, with
+// safe areas and snapping), the object list and the property grid on the right, the time ruler
+// below, the dockable Data panel; the File, Edit, Layer, Arrange and View menus; the render loop.
 #include "composition/QvSystem.h"
+#include "editor_logic/Arrange.h"
 #include "editor_logic/Checkerboard.h"
 #include "editor_logic/Commands.h"
+#include "editor_logic/Drops.h"
+#include "editor_logic/TestData.h"
+#include "editor_logic/WorkAreaView.h"
 #include "editor_widgets/EditorDialogs.h"
+#include "editor_widgets/HistoryActions.h"
 #include "editor_logic/MediaProblems.h"
 #include "editor_logic/KeyCommands.h"
 #include "editor_logic/RenderLoop.h"
 #include "editor_logic/Transport.h"
 #include "grid/Cells.h"
+#include "history/History.h"
+#include "history/PageCommands.h"
+#include "history/Recovery.h"
 #include "platform/QtCanvas.h"
 #include "platform/QtRichEdit.h"
 #include "platform/QtTextRenderer.h"
@@ -23,6 +32,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,12 +43,17 @@ class QActionGroup;
 class QLabel;
 class QMenu;
 class QLineEdit;
+class QMenu;
 class QProgressDialog;
+class QScrollArea;
+class QSettings;
+class QSplitter;
 class QToolBar;
 
 namespace qv {
 
 class TLayerTimeline;
+class TDataPanel;
 class TObjectEditor;
 class TObjectList;
 class TTimeRuler;
@@ -57,6 +72,12 @@ struct TEditorOptions {
   TTickSource* Ticks = nullptr;
   // The steady clock playback goes by; none: the machine's. Not owned.
   video::TPaceClock* PlayClock = nullptr;
+  // Where the recovery files of unsaved pages are written and looked for at start-up (the user's
+  // data folder); empty: none are.
+  std::filesystem::path RecoveryFolder;
+  // The settings file that keeps the recent files, the window's size and its panel splits, the
+  // Data panel's values and the safe areas' toggle (an INI file); empty: nothing is kept.
+  QString SettingsFile;
 };
 
 class TForm5 final : public QMainWindow {
@@ -68,17 +89,30 @@ class TForm5 final : public QMainWindow {
   TWorkArea& WorkArea() { return *fWorkArea; }
   TObjectList& ObjectList() { return *fTree; }
   TObjectEditor& Grid() { return *fPropertyGrid; }
-  QAction* UndoAction() const { return fUndo; }
+  // The document's history: every change of the page, undone and redone by the Edit menu.
+  THistory& History() { return *fHistory; }
+  QAction* UndoAction() const { return fEdit->Undo(); }
+  QAction* RedoAction() const { return fEdit->Redo(); }
   TTimeRuler& Ruler() { return *fRuler; }
   QLineEdit& RulerField() { return *fRulerField; }
   const TCheckerboard& Checkerboard() const { return fCheckerboard; }
   const std::filesystem::path& CheckerboardFile() const { return fCheckerboard.File; }
-  const std::string& ProjectFileName() const { return fFileName; }
+  const std::string& ProjectFileName() const { return fHistory->FileName(); }
   // The last frame of the page's range: the ruler's end mark.
   std::int32_t LastFrame() const;
-  // Opens a project as "Open Project" does once a name is chosen; answers whether it opened
-  // without error (an error is told in one message).
+  // Opens a project as "Open Project" does once a name is chosen (asking nothing about unsaved
+  // changes); answers whether it opened without error (an error is told in one message).
   bool OpenProjectFile(const QString& FileName);
+  // At start-up: offers the newest page left unsaved by an editor that is no longer running (its
+  // recovery file), and tells of damaged recovery files in the status bar, one line each.
+  void OfferRecovery();
+  // Hands the page to the recovery writer when a write is due (the history's changes and a timer
+  // call it).
+  void PollRecovery();
+  TRecoveryWriter* Recovery() const { return fRecovery.get(); }
+  // The recent files, newest first (at most eight), as the File menu's "Open Recent" lists them.
+  QStringList RecentFiles() const { return fRecent; }
+  QMenu* RecentMenu() const { return fRecentMenu; }
   // Draws a frame now if one is due (the timer does this by itself).
   void RenderStep();
   // Whether the render loop waits for something to change (no timer running).
@@ -95,6 +129,23 @@ class TForm5 final : public QMainWindow {
   QAction* SaveAsAction() const { return fSaveAs; }
   QAction* ExportAction() const { return fExport; }
   QAction* ExitAction() const { return fExit; }
+  QAction* SafeAreasAction() const { return fSafeAreas; }
+  QAction* ZoomFitAction() const { return fZoomFit; }
+  // 50, 100 or 200 %.
+  QAction* ZoomAction(int Percent) const;
+  QAction* ZoomInAction() const { return fZoomIn; }
+  QAction* ZoomOutAction() const { return fZoomOut; }
+  QAction* ArrangeAction(TArrangeEdge Edge) const { return fArrange[std::size_t(Edge)]; }
+  // Checked: Arrange lines layers up with the graphics-safe frame; otherwise with the page.
+  QAction* ArrangeToSafeAreaAction() const { return fArrangeToSafe; }
+
+  // How the work area shows the page.
+  const TWorkAreaView& View() const { return fView; }
+  TDataPanel& DataPanel() { return *fDataPanel; }
+  TTestData& TestData() { return *fTestData; }
+  // Makes the layers of dropped files and opens dropped projects, as a drop on the work area at
+  // At does.
+  void DropFiles(const std::vector<TDropItem>& Items, TPagePoint At);
 
   // Playback and keys.
   TTransport& Transport() { return fTransport; }
@@ -116,11 +167,14 @@ class TForm5 final : public QMainWindow {
   void SetKeyRow(TBaseProperty* Row) { fKeyRow = Row; }
   // The context menu of a grid row or a track: the key commands on Row.
   QMenu* KeyMenu(TBaseProperty* Row);
-  // A step for the page's history (done as it is taken).
+  // A step for the page's undo engine (done as it is taken).
   void TakeStep(std::unique_ptr<TEditStep> Step);
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
+  // Closing the window asks about unsaved changes (Save, Discard, Cancel); a closed window keeps
+  // its size and splits and removes its recovery file.
+  void closeEvent(QCloseEvent* Event) override;
 
  private:
   void BuildActions();
@@ -130,14 +184,36 @@ class TForm5 final : public QMainWindow {
   void OpenProject();
   // The page's size changed: the work area, its scale and the checkerboard follow.
   void PageSizeChanged();
-  // Shows the page whole in its panel: 1:1 when it fits, smaller when it does not.
-  void FitPage();
+  // Puts the view's zoom and scroll on the work area and its scroll bars.
+  void ApplyView();
+  // The view as the scroll bars have it now (the user may have scrolled).
+  void SyncViewScroll();
+  void ZoomTo(TZoom Zoom);
+  // Saves the page with its test data withdrawn.
+  void SaveWithoutTestData(const std::string& FileName);
+  // Runs what records a step of the history (or takes one back) with the test data withdrawn, so
+  // that no step ever holds a test value.
+  void Recorded(const std::function<void()>& Work);
   void Save();
   void SaveAs();
   // File > Export: a range of frames as numbered pictures or a video file, from the page as it
   // stands, with progress and Cancel (which leaves no partial output).
   void Export();
   void Exit();
+  // Save when the document has a file, Save As otherwise; answers whether it was saved.
+  bool SaveDocument();
+  // The document may be set aside for Action ("closing"): true when it has no unsaved changes or
+  // the user saved or discarded them, false when the user cancelled (or the save failed).
+  bool MaySetAside(const QString& Action);
+  // The document's name as the title and the questions show it.
+  QString DocumentTitle() const;
+  void Saved(const std::string& FileName);
+  void HistoryChanged();
+  void UpdateTitle();
+  void ApplyHistory(bool Undoing);
+  void AddRecent(const std::string& FileName);
+  void FillRecentMenu();
+  void OpenRecent(const QString& FileName);
   void UpdateFileActions();
   void LayersChanged();
   void LayerSelected();
@@ -162,9 +238,9 @@ class TForm5 final : public QMainWindow {
   // image sequences.
   void UpdateTimeRange(bool Fit);
   std::vector<TBaseProperty*> KeyRowTargets() const;
+  // The keys changed (a key command, undo or redo): the timeline, the grid's key marks and the
+  // curve watch follow.
   void KeysChanged();
-  void GestureStart();
-  void GestureEnd(const QString& Name);
   void SetAutoKeys(bool On);
 
   // What the composition reaches the platform through; made before it and freed after it.
@@ -179,7 +255,18 @@ class TForm5 final : public QMainWindow {
   TAnimationManager fAnimations;
   TUndoEngine fUndoEngine{TUndoEngine::kStandardCapacity};
   std::unique_ptr<TQVSystem> fSys;
+  // The page's test data; made before the window's own hooks, so that it lets go of a deleted
+  // layer before they run.
+  std::unique_ptr<TTestData> fTestData;
+  // The history of the page (it watches the engine above) and the work area's drags and keys as
+  // its steps; made after the page and freed before it.
+  std::unique_ptr<THistory> fHistory;
+  std::unique_ptr<TWorkAreaRecorder> fRecorder;
+  std::optional<TEdit> fGridEdit;  // the grid's gesture under way
   std::vector<TConnection> fHooks;
+  TWorkAreaView fView;
+  bool fApplyingView = false;
+  bool fDataStale = false;  // the stack changed during a load: the test data applies at its end
 
   TEditorOptions fOptions;
   TCheckerboard fCheckerboard;
@@ -193,14 +280,26 @@ class TForm5 final : public QMainWindow {
   QProgressDialog* fProgress = nullptr;
   QElapsedTimer fLoadClock;
   bool fTreeStale = false;
-  std::string fFileName;
+  std::unique_ptr<TRecoveryWriter> fRecovery;
+  // Recovery files of a crashed editor whose page was restored: removed once the page is saved.
+  std::vector<std::filesystem::path> fAdoptedRecovery;
+  QTimer fRecoveryTimer;
+  std::unique_ptr<QSettings> fSettings;
+  QStringList fRecent;
+  QMenu* fRecentMenu = nullptr;
+  bool fCloseApproved = false;  // Exit asked already
 
   TWorkArea* fWorkArea = nullptr;
   TObjectList* fTree = nullptr;
-  QWidget* fWorkPanel = nullptr;  // the work area's panel, which it is centred in
+  QWidget* fWorkPanel = nullptr;  // the work area's panel
+  QScrollArea* fWorkScroll = nullptr;  // scrolls a page larger than the panel
+  QWidget* fWorkHolder = nullptr;  // the work area with its margins
+  QLabel* fZoomLabel = nullptr;
+  TDataPanel* fDataPanel = nullptr;
   QWidget* fGridPanel = nullptr;  // where the property grid goes
   TObjectEditor* fPropertyGrid = nullptr;  // the Object Editor
-  QAction* fUndo = nullptr;
+  QSplitter* fSplitter = nullptr;          // between the object list and the grid
+  std::unique_ptr<THistoryActions> fEdit;  // Undo and Redo
   // Every command that touches the page; disabled as one while a load holds the page.
   QActionGroup* fCommands = nullptr;
   QWidget* fRulerPanel = nullptr; // Panel3: the time ruler's place
@@ -216,6 +315,14 @@ class TForm5 final : public QMainWindow {
   QAction* fSaveAs = nullptr;
   QAction* fExport = nullptr;
   QAction* fExit = nullptr;
+  QAction* fSafeAreas = nullptr;
+  QAction* fZoomFit = nullptr;
+  std::array<QAction*, 3> fZoom{};  // 50, 100, 200 %
+  QAction* fZoomIn = nullptr;
+  QAction* fZoomOut = nullptr;
+  std::array<QAction*, 6> fArrange{};
+  QAction* fArrangeToSafe = nullptr;
+  QMenu* fViewMenu = nullptr;
 
   video::TSteadyPaceClock fSteadyPaceClock;
   TTransport fTransport;
@@ -227,7 +334,6 @@ class TForm5 final : public QMainWindow {
   QLabel* fPlayStatus = nullptr;
   TLayerTimeline* fTimeline = nullptr;
   TBaseProperty* fKeyRow = nullptr;
-  TPropertyGesture fGesture;
   TCurveWatch fCurveWatch;
 };
 

@@ -98,7 +98,7 @@ TObjectEditor::TObjectEditor(QWidget* Parent, std::unique_ptr<TGridDialogs> Dial
   QPalette p = palette();
   p.setColor(QPalette::Window, kBackground);
   setPalette(p);
-  setMinimumWidth(TGridRows::ColumnLeft(2) + 80);
+  setMinimumWidth(fRows.ColumnLeft(2) + 80);
   // A changed property repaints its row only.
   fRows.OnRowChanged = [this](int Row) {
     const int top = fRows.RowTop(Row);
@@ -185,10 +185,13 @@ void TObjectEditor::paintEvent(QPaintEvent* e) {
   p.fillRect(0, 0, width(), kHeaderHeight, g);
   p.setFont(CellFont(false));
   p.setPen(Qt::white);
-  const int valueLeft = TGridRows::ColumnLeft(2);
-  p.drawText(QRect(TGridRows::ColumnLeft(1) + 4, 0, valueLeft - TGridRows::ColumnLeft(1), kHeaderHeight),
+  const int valueLeft = fRows.ColumnLeft(2);
+  p.drawText(QRect(fRows.ColumnLeft(1) + 4, 0, valueLeft - fRows.ColumnLeft(1), kHeaderHeight),
              Qt::AlignVCenter, "Property");
   p.drawText(QRect(valueLeft + 4, 0, width() - valueLeft, kHeaderHeight), Qt::AlignVCenter, "Value");
+  // The columns' edges, which a drag in the header moves.
+  p.setPen(QColor(0x8A, 0x9E, 0xBC));
+  for (int c = 1; c <= 2; ++c) p.drawLine(fRows.ColumnLeft(c) - 1, 3, fRows.ColumnLeft(c) - 1, kHeaderHeight - 4);
 
   const QRect dirty = e->rect();
   for (int row : fRows.Shown()) {
@@ -203,7 +206,7 @@ void TObjectEditor::paintEvent(QPaintEvent* e) {
       // Our own expander: a downward triangle when open, a rightward one when closed.
       p.setPen(Qt::NoPen);
       p.setBrush(QColor(0xC8, 0xC8, 0xC8));
-      const int x = TGridRows::ColumnLeft(1) + kIndent * r.Level - 6, y = 5;
+      const int x = fRows.ColumnLeft(1) + kIndent * r.Level - 6, y = 5;
       if (r.Expanded)
         p.drawPolygon(QPolygon({QPoint(x - 4, y + 2), QPoint(x + 4, y + 2), QPoint(x, y + 6)}));
       else
@@ -230,22 +233,48 @@ void TObjectEditor::paintEvent(QPaintEvent* e) {
 
 void TObjectEditor::mousePressEvent(QMouseEvent* e) {
   const QPoint pt = e->position().toPoint();
+  if (e->button() == Qt::LeftButton && fRows.PressHeader(pt.x(), pt.y())) {
+    CloseEditor();  // an open editor's place is about to move
+    return;
+  }
   const TGridHit hit = fRows.HitAt(pt.x(), pt.y());
   if (hit.Row < 0) return;
   TNodeData2& r = fRows.Row(hit.Row);
   if (hit.Zone == TGridZone::gzExpander) {
     SetExpanded(hit.Row, !r.Expanded);
   } else if (hit.Zone == TGridZone::gzValue && pt.x() > r.ValueLeft) {
+    // An edit still open elsewhere ends (and is recorded) before this one begins.
+    CloseEditor();
     MouseIndex = metValueDraw;
     MouseProp = r.prop;
     MouseData = hit.Row;
+    fEditing = true;
+    if (OnEditBegins) OnEditBegins(r.prop);
     r.data->MouseDown(*this, FromQt(e->button()), pt.x(), pt.y(), fRows.PlaceOf(hit.Row, width()));
   }
+}
+
+void TObjectEditor::EndEdit() {
+  if (!fEditing) return;
+  fEditing = false;
+  if (OnEditEnds) OnEditEnds();
 }
 
 void TObjectEditor::mouseMoveEvent(QMouseEvent* e) {
   const QPoint pt = e->position().toPoint();
   TCellCursor cur = TCellCursor::crDefault;
+  if (fRows.HeaderHeld()) {
+    if (fRows.DragHeader(pt.x())) {
+      setMinimumWidth(fRows.ColumnLeft(2) + 80);
+      update();
+    }
+    ShowCursor(TCellCursor::crSizeWE);
+    return;
+  }
+  if (fRows.HeaderEdgeAt(pt.x(), pt.y()) >= 0) {
+    ShowCursor(TCellCursor::crSizeWE);
+    return;
+  }
   if (MouseIndex == metValueDraw && MouseData >= 0) {
     fRows.Row(MouseData).data->MouseMove(*this, pt.x(), pt.y(), fRows.PlaceOf(MouseData, width()), cur);
   } else {
@@ -265,12 +294,18 @@ void TObjectEditor::ShowCursor(TCellCursor Cursor) {
 
 void TObjectEditor::mouseReleaseEvent(QMouseEvent* e) {
   const QPoint pt = e->position().toPoint();
+  if (fRows.HeaderHeld()) {
+    fRows.ReleaseHeader();
+    return;
+  }
   const int row = MouseData;
   MouseIndex = metNone;
   MouseProp = nullptr;
   MouseData = -1;
   if (row >= 0)
     fRows.Row(row).data->MouseUp(*this, FromQt(e->button()), pt.x(), pt.y(), fRows.PlaceOf(row, width()));
+  // A press that opened an inline editor or a timecode field goes on until it closes.
+  if (fEditor == nullptr) EndEdit();
 }
 
 void TObjectEditor::mouseDoubleClickEvent(QMouseEvent* e) {
@@ -328,13 +363,11 @@ void TObjectEditor::CloseEditor() {
   if (sink) sink->ExitEdit(*this, ed->text().toStdString());
   ed->hide();
   ed->deleteLater();
+  EndEdit();
   update();
 }
 
-namespace {
-
-// "Image Files|*.tga;*.png" becomes Qt's "Image Files (*.tga *.png)", one filter per pair.
-QString QtFilter(const std::string& Filter) {
+QString QtFileFilter(const std::string& Filter) {
   const QStringList parts = QString::fromStdString(Filter).split('|');
   QStringList out;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
@@ -344,6 +377,8 @@ QString QtFilter(const std::string& Filter) {
   }
   return out.join(";;");
 }
+
+namespace {
 
 class TQtGridDialogs final : public TGridDialogs {
  public:
@@ -366,9 +401,17 @@ class TQtGridDialogs final : public TGridDialogs {
     if (!c.isValid()) return std::nullopt;
     return static_cast<std::uint32_t>(c.red() | (c.green() << 8) | (c.blue() << 16));
   }
+  std::optional<TColorChoice> ColorDialogWithAlpha(std::uint32_t Initial, std::uint8_t Alpha) override {
+    QColor start = FromWin(Initial);
+    start.setAlpha(Alpha);
+    const QColor c = QColorDialog::getColor(start, fGrid->window(), QString(), QColorDialog::ShowAlphaChannel);
+    if (!c.isValid()) return std::nullopt;
+    return TColorChoice{static_cast<std::uint32_t>(c.red() | (c.green() << 8) | (c.blue() << 16)),
+                        static_cast<std::uint8_t>(c.alpha())};
+  }
   std::optional<std::string> FileDialog(const std::string& Filter, bool Folder) override {
     const QString path = Folder ? QFileDialog::getExistingDirectory(fGrid->window())
-                                : QFileDialog::getOpenFileName(fGrid->window(), QString(), QString(), QtFilter(Filter));
+                                : QFileDialog::getOpenFileName(fGrid->window(), QString(), QString(), QtFileFilter(Filter));
     if (path.isEmpty()) return std::nullopt;
     return path.toStdString();
   }

@@ -9,6 +9,7 @@
 // layer, or the composition when none is selected, and rebuilds when the selection or the layer
 // stack changes), or call SetAObject yourself from onSelectItem.
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,6 +59,15 @@ class TObjectEditor : public QWidget, public TCellHost {
   int KeyFrame() const { return fKeyFrame; }
   // The inline editor or timecode field that is open, if any.
   QLineEdit* InlineEditor() const { return fEditor; }
+  // Ends an inline edit under way as a loss of focus does (its text applied).
+  void FinishEditing() { CloseEditor(); }
+
+  // Told around every change the cells may make: EditBegins with the row's property before a
+  // press on a value reaches its cell, EditEnds once that gesture is over (at the release, or when
+  // the inline editor or timecode field it opened closes). The editor records its history's steps
+  // between the two.
+  std::function<void(TBaseProperty* Property)> OnEditBegins;
+  std::function<void()> OnEditEnds;
 
   // TCellHost
   int TextWidth(const std::string& Text, bool Underline) override;
@@ -76,6 +86,7 @@ class TObjectEditor : public QWidget, public TCellHost {
  private:
   void FreeRows();
   void CloseEditor();
+  void EndEdit();
   void FollowSelection();
   void FitContent();
   void ShowCursor(TCellCursor Cursor);
@@ -99,12 +110,18 @@ class TObjectEditor : public QWidget, public TCellHost {
   int fNextMeasured = 0;
   QLineEdit* fEditor = nullptr;
   TInlineEditSink* fEditorSink = nullptr;
+  bool fEditing = false;  // between OnEditBegins and OnEditEnds
   TQVSystem* fSystem = nullptr;
   TConnection fSelectConn, fLayersConn;
   int fKeyFrame = 0;
 };
 
-// Qt's popup menu, colour, file and font dialogs and message box, placed over Grid.
+// Qt's popup menu, colour (with the alpha channel for colours that have one), file and font
+// dialogs and message box, placed over Grid.
 std::unique_ptr<TGridDialogs> MakeQtGridDialogs(QWidget* Grid);
+
+// A filter of "description|patterns" pairs ("Image Files|*.tga;*.png") as Qt's file dialogs take
+// it ("Image Files (*.tga *.png)", one filter per pair).
+QString QtFileFilter(const std::string& Filter);
 
 }  // namespace qv

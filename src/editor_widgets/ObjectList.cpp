@@ -1,7 +1,10 @@
 #include "editor_widgets/ObjectList.h"
 
 #include "editor_logic/ObjectListRows.h"
+#include "editor_widgets/WorkAreaWidget.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QIcon>
 
@@ -32,6 +35,41 @@ TObjectList::TObjectList(TQVSystem& Sys, QWidget* Parent) : QTreeWidget(Parent),
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformRowHeights(true);
   connect(this, &QTreeWidget::itemSelectionChanged, this, [this] { TreeChange(); });
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+  setDragDropMode(QAbstractItemView::DropOnly);
+  setDropIndicatorShown(false);
+}
+
+void TObjectList::dragEnterEvent(QDragEnterEvent* Event) {
+  const std::vector<TDropItem> items = ClassifyDrops(DroppedPaths(Event->mimeData()));
+  if (AnyTaken(items)) {
+    Event->acceptProposedAction();
+    return;
+  }
+  Event->ignore();
+  if (OnRefused) OnRefused(QString::fromStdString(RefusedMessage(items)));
+}
+
+void TObjectList::dragMoveEvent(QDragMoveEvent* Event) {
+  if (AnyTaken(ClassifyDrops(DroppedPaths(Event->mimeData())))) {
+    Event->acceptProposedAction();
+  } else {
+    Event->ignore();
+  }
+}
+
+void TObjectList::dropEvent(QDropEvent* Event) {
+  const std::vector<TDropItem> items = ClassifyDrops(DroppedPaths(Event->mimeData()));
+  if (!AnyTaken(items)) {
+    Event->ignore();
+    if (OnRefused) OnRefused(QString::fromStdString(RefusedMessage(items)));
+    return;
+  }
+  Event->acceptProposedAction();
+  if (OnDrop) OnDrop(items);
+  const std::string refused = RefusedMessage(items);
+  if (!refused.empty() && OnRefused) OnRefused(QString::fromStdString(refused));
 }
 
 TContainerObject* TObjectList::ObjectOf(const QTreeWidgetItem* Item) {

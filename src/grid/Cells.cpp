@@ -2,6 +2,8 @@
 
 #include "grid/CompositionCells.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "composition/TextRenderStyle.h"
 #include "model/BasicTypes.h"
 #include "model/UndoEngine.h"
+#include "raster/ImageFormats.h"
 
 namespace qv {
 
@@ -202,7 +205,18 @@ class TColorCell : public TCell {
   void MouseDown(TCellHost& H, TCellButton, int X, int, const TCellPlace& At) override {
     const int left = At.Rect.Left + 4, width = 28;
     if (!(left < X && X < left + width)) return;
-    if (auto c = H.Dialogs().ColorDialog(fC->GetWinColor())) fC->SetWinColor(*c);
+    TZeroOneDouble* alpha = fC->Alpha();
+    if (alpha == nullptr || !alpha->Attributes.Has(paVisible)) {
+      if (auto c = H.Dialogs().ColorDialog(fC->GetWinColor())) fC->SetWinColor(*c);
+      return;
+    }
+    const double before = alpha->Value();
+    const auto shown = static_cast<std::uint8_t>(std::lround(std::clamp(before, 0.0, 1.0) * 255.0));
+    const auto c = H.Dialogs().ColorDialogWithAlpha(fC->GetWinColor(), shown);
+    if (!c) return;
+    fC->SetWinColor(c->Color);
+    // An alpha left as the dialog showed it keeps its exact value.
+    alpha->SetValue(c->Alpha == shown ? before : c->Alpha / 255.0);
   }
 
  private:
@@ -216,6 +230,12 @@ auto* As(TBaseProperty* P) {
 
 }  // namespace
 
+std::string PictureFileFilter() {
+  std::string all;
+  for (const std::string& e : image::PictureExtensions()) all += (all.empty() ? "*." : ";*.") + e;
+  return std::string(kImageFileFilter) + "|All pictures|" + all + "|All files|*";
+}
+
 std::unique_ptr<TCell> MakeCell(TBaseProperty* P) {
   using enum TEditorKind;
   switch (P->EditorKind()) {
@@ -226,7 +246,7 @@ std::unique_ptr<TCell> MakeCell(TBaseProperty* P) {
     case ekEnum: return std::make_unique<TEnumCell>(As<ekEnum>(P));
     case ekColor: return std::make_unique<TColorCell>(As<ekColor>(P));
     case ekTimeCode: return MakeTimeCodeCell(As<ekTimeCode>(P));
-    case ekImageFile: return MakeFileCell(As<ekImageFile>(P), kImageFileFilter, false);
+    case ekImageFile: return MakeFileCell(As<ekImageFile>(P), PictureFileFilter(), false);
     case ekTextFile: return MakeFileCell(As<ekTextFile>(P), kTextFileFilter, false);
     case ekDirectory: return MakeFileCell(As<ekDirectory>(P), "", true);
     case ekFont: return MakeFontCell(As<ekFont>(P));

@@ -57,6 +57,17 @@ class TGridDialogs {
   // A popup menu with its top-left corner at grid point (X, Y); the chosen index.
   virtual std::optional<int> PopupMenu(int X, int Y, const std::vector<std::string>& Items, int Checked) = 0;
   virtual std::optional<std::uint32_t> ColorDialog(std::uint32_t Initial) = 0;
+  // The colour dialog for a colour with an alpha channel: Initial and its Alpha (0..255) shown,
+  // the colour and alpha chosen. A dialog that shows no alpha channel (this default) gives an
+  // opaque colour, as ColorDialog's colour is.
+  struct TColorChoice {
+    std::uint32_t Color = 0;
+    std::uint8_t Alpha = 255;
+  };
+  virtual std::optional<TColorChoice> ColorDialogWithAlpha(std::uint32_t Initial, std::uint8_t Alpha) {
+    if (const auto c = ColorDialog(Initial)) return TColorChoice{*c, 255};
+    return std::nullopt;
+  }
   // A file-open dialog with a filter of "description|patterns" pairs ("Image Files|*.png;*.tga"),
   // or a folder picker when Filter is empty and Folder is set; the full path.
   virtual std::optional<std::string> FileDialog(const std::string& Filter, bool Folder) = 0;
@@ -96,8 +107,10 @@ class TCellHost : public TCellMetrics {
   }
 };
 
-// Filters of the file cells.
+// Filters of the file cells: the pictures as they always were offered, then every format the
+// engine reads, then any file.
 inline constexpr const char* kImageFileFilter = "Image Files|*.tga;*.png;*.jpg;*.jpeg";
+std::string PictureFileFilter();
 inline constexpr const char* kTextFileFilter =
     "All Files (*.txt;*.rtf)|*.TXT;*.RTF|Text files (*.txt)|*.TXT|RichEdit files (*.rtf)|*.RTF";
 

@@ -50,7 +50,7 @@ class TTimeCodeCell : public TCell {
 // nothing, since a string's undo element could restore nothing.
 class TFileCell : public TCell {
  public:
-  TFileCell(TString* P, const char* Filter, bool Folder) : TCell(P), fS(P), fFilter(Filter), fFolder(Folder) {}
+  TFileCell(TString* P, const std::string& Filter, bool Folder) : TCell(P), fS(P), fFilter(Filter), fFolder(Folder) {}
   void DrawValue(TCellCanvas& C, const TCellRect& R, const TCellRect& DisplayRect, std::int32_t& Width) override {
     C.Text(R, R.Left, 2, fS->Value(), 0, true, false);
     Width = fS->Value().empty() ? DisplayRect.Right - DisplayRect.Left : C.TextWidth(fS->Value(), true);
@@ -89,7 +89,7 @@ class TFontCell : public TCell {
 }  // namespace
 
 std::unique_ptr<TCell> MakeTimeCodeCell(TTimeCode* P) { return std::make_unique<TTimeCodeCell>(P); }
-std::unique_ptr<TCell> MakeFileCell(TString* P, const char* Filter, bool Folder) {
+std::unique_ptr<TCell> MakeFileCell(TString* P, const std::string& Filter, bool Folder) {
   return std::make_unique<TFileCell>(P, Filter, Folder);
 }
 std::unique_ptr<TCell> MakeFontCell(TTextFont* P) { return std::make_unique<TFontCell>(P); }

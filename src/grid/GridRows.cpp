@@ -2,6 +2,9 @@
 
 #include "model/BaseLib.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace qv {
 
 TGridRows::~TGridRows() { Clear(); }
@@ -70,7 +73,7 @@ int TGridRows::RowAt(int Y) const {
   return k < fShown.size() ? fShown[k] : -1;
 }
 
-bool TGridRows::OnExpander(int Level, int X) {
+bool TGridRows::OnExpander(int Level, int X) const {
   const int c = ColumnLeft(1);
   return c + kIndent * Level - 10 < X && X < c + kIndent * Level + 4;
 }
@@ -92,6 +95,40 @@ TCellPlace TGridRows::PlaceOf(int Index, int Width) const {
   const int top = RowTop(Index);
   const TCellRect value{ColumnLeft(2) + 4, 0, Width, kRowHeight};
   return {value, {value.Left - 6, top, Width, top + kRowHeight}};
+}
+
+bool TGridRows::SetColumnWidth(int Column, int Width) {
+  const int c = Column <= 0 ? 0 : 1;
+  const int w = std::clamp(Width, kColumns[c].Min, kColumns[c].Max);
+  if (w == fWidth[c]) return false;
+  fWidth[c] = w;
+  for (TNodeData2& r : fRows) {
+    r.TextLeft = ColumnLeft(1) + kIndent * r.Level + 4;
+    r.TextRight = ColumnLeft(2);
+    r.ValueLeft = ColumnLeft(2) + 4 - 6;
+  }
+  return true;
+}
+
+int TGridRows::HeaderEdgeAt(int X, int Y) const {
+  if (Y < 0 || Y >= kHeaderHeight) return -1;
+  for (int c = 0; c < 2; ++c) {
+    if (std::abs(X - ColumnLeft(c + 1)) <= 3) return c;
+  }
+  return -1;
+}
+
+bool TGridRows::PressHeader(int X, int Y) {
+  fHeld = HeaderEdgeAt(X, Y);
+  if (fHeld < 0) return false;
+  fHeldFromX = X;
+  fHeldWidth = fWidth[fHeld];
+  return true;
+}
+
+bool TGridRows::DragHeader(int X) {
+  if (fHeld < 0) return false;
+  return SetColumnWidth(fHeld, fHeldWidth + X - fHeldFromX);
 }
 
 }  // namespace qv

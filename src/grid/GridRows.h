@@ -5,9 +5,10 @@
 // its events to it; tests check it without any toolkit.
 //
 // Layout, in grid client coordinates: a header of 23 pixels, then the shown rows 17 pixels each;
-// columns 0 (32 pixels), 1 (the title, 140 pixels) and 2 (the value, the rest). A row's title is
-// indented 10 pixels per level, and its expander lies in the 10 pixels before the title's indent
-// and the first 4 of the title.
+// columns 0 (32 pixels, 32 to 64), 1 (the title, 140 pixels, 120 to 340) and 2 (the value, the
+// rest). Dragging a column's right edge in the header resizes it within those limits. A row's
+// title is indented 10 pixels per level, and its expander lies in the 10 pixels before the title's
+// indent and the first 4 of the title.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -78,7 +79,25 @@ class TGridRows {
   std::span<const int> Shown() const { return fShown; }
   void SetExpanded(int Row, bool Expanded);
 
-  static constexpr int ColumnLeft(int Column) { return Column <= 0 ? 0 : Column == 1 ? 32 : 32 + 140; }
+  // The widths of columns 0 and 1 and their limits; column 2 takes the rest.
+  struct TColumn {
+    int Width, Min, Max;
+  };
+  static constexpr TColumn kColumns[2] = {{32, 32, 64}, {140, 120, 340}};
+  int ColumnLeft(int Column) const { return Column <= 0 ? 0 : Column == 1 ? fWidth[0] : fWidth[0] + fWidth[1]; }
+  int ColumnWidth(int Column) const { return fWidth[Column <= 0 ? 0 : 1]; }
+  // Sets column 0's or 1's width, kept within its limits; the rows' extents follow. Answers whether
+  // it changed.
+  bool SetColumnWidth(int Column, int Width);
+  // The column whose right edge a point of the header lies on (within 3 pixels): 0, 1, or -1.
+  int HeaderEdgeAt(int X, int Y) const;
+  // Dragging a column's edge in the header: a press on an edge takes hold of it (answers whether
+  // it did), each move to X sets the column's width by how far the pointer went (answers whether
+  // the width changed), the release lets go.
+  bool PressHeader(int X, int Y);
+  bool DragHeader(int X);
+  void ReleaseHeader() { fHeld = -1; }
+  bool HeaderHeld() const { return fHeld >= 0; }
   // The header and the shown rows.
   int Height() const { return kHeaderHeight + static_cast<int>(fShown.size()) * kRowHeight; }
   // The grid y of a shown row's top; -1 for a hidden one.
@@ -87,7 +106,7 @@ class TGridRows {
   int RowAt(int Y) const;
   TGridHit HitAt(int X, int Y) const;
   // Whether X lies on the expander of a row at Level (the row must have children to have one).
-  static bool OnExpander(int Level, int X);
+  bool OnExpander(int Level, int X) const;
   // The rectangle of a row's title, y from the row's top.
   TCellRect TitleRect(int Row) const;
   // Where a row's value lies in a grid Width pixels wide (see TCellPlace).
@@ -100,6 +119,10 @@ class TGridRows {
   std::vector<TNodeData2> fRows;
   std::vector<int> fShown;
   std::vector<int> fTop;  // per row
+  int fWidth[2] = {kColumns[0].Width, kColumns[1].Width};
+  int fHeld = -1;        // the column whose edge is being dragged
+  int fHeldFromX = 0;    // where the drag started
+  int fHeldWidth = 0;    // the column's width then
 };
 
 }  // namespace qv

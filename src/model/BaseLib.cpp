@@ -191,8 +191,10 @@ bool WorthSaving(const Tkeys& keys) {
 }
 }  // namespace
 
+std::string TLineWriter::ValueText(const TBaseProperty& Property) const { return Property.StringForm(); }
+
 void TBaseProperty::SaveToStream(const std::string& Space, TLineWriter& Writer) const {
-  Writer.WriteLine(Space + Name + " = " + StringForm());
+  Writer.WriteLine(Space + Name + " = " + Writer.ValueText(*this));
   const TAnimationManager* am = AnimationManager();
   for (int slot = 0; am && slot < kAnimationSlots; ++slot) {
     const Tkeys* keys = am->trygetAnimation(this, slot);

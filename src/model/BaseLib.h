@@ -200,6 +200,9 @@ class TLineWriter {
  public:
   virtual ~TLineWriter() = default;
   virtual void WriteLine(const std::string& Line) = 0;
+  // The text Property's value is written as: its StringForm. The project file writer turns the
+  // paths of media files into paths relative to the file it writes.
+  virtual std::string ValueText(const TBaseProperty& Property) const;
 };
 
 // Collects the lines in memory.

@@ -43,7 +43,49 @@ bool IsRelative(const std::string& s) {
   return !(s.size() >= 2 && s[1] == ':');
 }
 
+// A path with every "\" read as a separator.
+fs::path WithSlashes(std::string s) {
+  for (char& c : s) {
+    if (c == '\\') c = '/';
+  }
+  return fs::path(s);
+}
+
+fs::path AbsoluteFolder(const fs::path& folder) {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(folder, ec);
+  fs::path p = (ec ? folder : absolute).lexically_normal();
+  if (!p.has_filename() && p.has_relative_path()) p = p.parent_path();  // "/show/" is "/show"
+  return p;
+}
+
 }  // namespace
+
+std::string PortableMediaPath(const std::string& stored, const fs::path& fromFolder, const fs::path& toFolder) {
+  if (stored.empty() || toFolder.empty()) return stored;
+  fs::path where;
+  if (fs::path(stored).is_absolute()) {
+    where = fs::path(stored);
+  } else if (!IsRelative(stored)) {
+    return stored;  // a drive or a root of another system
+  } else {
+    if (fromFolder.empty()) return stored;
+    const fs::path from = AbsoluteFolder(fromFolder);
+    if (from == AbsoluteFolder(toFolder)) return stored;
+    where = from / WithSlashes(stored);
+  }
+  where = where.lexically_normal();
+  const fs::path to = AbsoluteFolder(toFolder);
+  const fs::path rel = where.lexically_relative(to);
+  if (rel.empty() || rel == "." || *rel.begin() == "..") return where.string();
+  std::string text;
+  for (const fs::path& part : rel) {
+    if (part.empty() || part == ".") continue;  // a trailing separator
+    if (!text.empty()) text += '\\';
+    text += part.string();
+  }
+  return text;
+}
 
 std::string ResolveMediaPath(const std::string& stored, const fs::path& folder, TMediaKind kind) {
   if (stored.empty()) return stored;

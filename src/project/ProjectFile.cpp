@@ -4,6 +4,7 @@
 #include "base/Parser.h"
 #include "model/BasicTypes.h"
 #include "model/MathLib.h"
+#include "project/MediaPath.h"
 #include "project/TextFile.h"
 
 #include <string_view>
@@ -11,6 +12,14 @@
 namespace qv {
 
 void TProjectTextWriter::SaveTo(const std::string& FileName) const { WriteFileAtomically(FileName, fText); }
+
+std::string TProjectTextWriter::ValueText(const TBaseProperty& Property) const {
+  const bool media = dynamic_cast<const TImageFileName*>(&Property) != nullptr ||
+                     dynamic_cast<const TDirectory*>(&Property) != nullptr ||
+                     dynamic_cast<const TTextFile*>(&Property) != nullptr;
+  if (!fPortable || !media) return TLineWriter::ValueText(Property);
+  return PortableMediaPath(static_cast<const TString&>(Property).Value(), fMediaFrom, fMediaTo);
+}
 
 bool SetPropertyFromText(TBaseProperty& Property, const TString& Text) { return Property.GetValueFrom(&Text); }
 

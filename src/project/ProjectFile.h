@@ -6,6 +6,7 @@
 #include "model/BasicTypes.h"
 #include "project/ProjectError.h"
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,6 +17,13 @@ namespace qv {
 // and saves it in one piece.
 class TProjectTextWriter final : public TLineWriter {
  public:
+  // Media paths as the page holds them.
+  TProjectTextWriter() = default;
+  // Media paths (pictures, sequence folders, text files) as a project in MediaTo keeps them, for a
+  // page whose relative paths start from MediaFrom (PortableMediaPath).
+  TProjectTextWriter(std::filesystem::path MediaFrom, std::filesystem::path MediaTo)
+      : fMediaFrom(std::move(MediaFrom)), fMediaTo(std::move(MediaTo)), fPortable(true) {}
+  std::string ValueText(const TBaseProperty& Property) const override;
   void WriteLine(const std::string& Line) override {
     fText += Line;
     fText += "\r\n";
@@ -26,6 +34,9 @@ class TProjectTextWriter final : public TLineWriter {
 
  private:
   std::string fText;
+  std::filesystem::path fMediaFrom;
+  std::filesystem::path fMediaTo;
+  bool fPortable = false;
 };
 
 // Sets Property from the text a project file keeps for it ("True", "0.50000000", an enumeration's

@@ -1,5 +1,6 @@
 #include "raster/ImageFormats.h"
 
+#include <cctype>
 #include <cstring>
 #include <string_view>
 
@@ -105,18 +106,18 @@ bool DdsSize(const std::uint8_t* h, std::size_t n, std::int64_t& w, std::int64_t
 
 // In the order they are tried: signatures first, TGA (a plausible header) last.
 const TImageFormat kFormats[] = {
-    {"png", IsPng, PngSize, DecodePng, true},
-    {"jpeg", IsJpeg, nullptr, DecodeJpeg, true},
-    {"gif", IsGif, GifSize, DecodeGif, true},
-    {"bmp", IsBmp, BmpSize, DecodeBmp, true},
-    {"tiff", IsTiff, nullptr, DecodeWithPlugin, false},
-    {"psd", IsPsd, PsdSize, DecodeWithPlugin, false},
-    {"dds", IsDds, DdsSize, DecodeWithPlugin, false},
-    {"hdr", IsHdr, nullptr, DecodeWithPlugin, false},
-    {"openexr", IsExr, nullptr, DecodeWithPlugin, false},
-    {"webp", IsWebp, nullptr, DecodeWithPlugin, false},
-    {"pnm", IsPnm, nullptr, DecodeWithPlugin, false},
-    {"targa", IsTga, TgaSize, DecodeTga, true},
+    {"png", "png", IsPng, PngSize, DecodePng, true},
+    {"jpeg", "jpg jpeg jpe jfif", IsJpeg, nullptr, DecodeJpeg, true},
+    {"gif", "gif", IsGif, GifSize, DecodeGif, true},
+    {"bmp", "bmp dib", IsBmp, BmpSize, DecodeBmp, true},
+    {"tiff", "tif tiff", IsTiff, nullptr, DecodeWithPlugin, false},
+    {"psd", "psd", IsPsd, PsdSize, DecodeWithPlugin, false},
+    {"dds", "dds", IsDds, DdsSize, DecodeWithPlugin, false},
+    {"hdr", "hdr", IsHdr, nullptr, DecodeWithPlugin, false},
+    {"openexr", "exr", IsExr, nullptr, DecodeWithPlugin, false},
+    {"webp", "webp", IsWebp, nullptr, DecodeWithPlugin, false},
+    {"pnm", "pnm pbm pgm ppm pfm", IsPnm, nullptr, DecodeWithPlugin, false},
+    {"targa", "tga", IsTga, TgaSize, DecodeTga, true},
 };
 
 }  // namespace
@@ -127,6 +128,30 @@ const TImageFormat* FindImageFormat(const std::uint8_t* head, std::size_t n) {
   for (const TImageFormat& f : kFormats)
     if (f.sniff(head, n)) return &f;
   return nullptr;
+}
+
+std::vector<std::string> PictureExtensions() {
+  std::vector<std::string> all;
+  for (const TImageFormat& f : kFormats) {
+    std::string_view list = f.extensions;
+    while (!list.empty()) {
+      const std::size_t blank = list.find(' ');
+      all.emplace_back(list.substr(0, blank));
+      list = blank == std::string_view::npos ? std::string_view() : list.substr(blank + 1);
+    }
+  }
+  return all;
+}
+
+bool IsPictureExtension(std::string_view ext) {
+  if (!ext.empty() && ext.front() == '.') ext.remove_prefix(1);
+  if (ext.empty()) return false;
+  std::string lower(ext);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const std::string& e : PictureExtensions()) {
+    if (e == lower) return true;
+  }
+  return false;
 }
 
 bool TooLarge(std::int64_t w, std::int64_t h) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "raster/Bitmap.h"
@@ -44,6 +45,7 @@ using TDecode = void (*)(const TImageInput& in, const TImageFormat& format, TDec
 
 struct TImageFormat {
   const char* name;         // as in messages: "damaged <name> image"
+  const char* extensions;   // the file name extensions it goes by, lower case, separated by blanks
   TSniff sniff;
   TStatedSize statedSize;   // nullptr: the decoder checks the size it reads before allocating
   TDecode decode;
@@ -53,6 +55,10 @@ struct TImageFormat {
 std::span<const TImageFormat> ImageFormats();
 // The row whose sniff accepts `head`, first match in table order; nullptr for none.
 const TImageFormat* FindImageFormat(const std::uint8_t* head, std::size_t n);
+// Every extension of the rows, in table order ("png", "jpg", "jpeg", ...).
+std::vector<std::string> PictureExtensions();
+// Whether a file name's extension (with or without its dot, any letter case) is a picture's.
+bool IsPictureExtension(std::string_view Extension);
 
 bool TooLarge(std::int64_t w, std::int64_t h);
 // EImageError "image of W x H pixels is too large".

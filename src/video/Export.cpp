@@ -93,9 +93,14 @@ bool ExportProject(const std::string& project, const TCompositionContext& contex
   TCompositionContext c = context;
   c.Ticks = &ticks;
   c.Canvases = nullptr;  // frames never show the editing overlay
+  std::unique_ptr<TFixedTimeOfDay> clock;
+  if (s.Time) {
+    clock = std::make_unique<TFixedTimeOfDay>(*s.Time);
+    c.TimeOfDay = clock.get();
+  }
   auto sys = Make<TQVSystem>(TQVSystem::kStandardWidth, TQVSystem::kStandardHeight, c, true);  // the project may resize it
   sys->LoadFromFile(project);
-  TFrameRenderer r(*sys, ticks);
+  TFrameRenderer r(*sys, ticks, clock.get());
   r.Prepare();
   return ExportRange(r, s, progress, cancel);
 }

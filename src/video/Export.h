@@ -11,10 +11,12 @@
 //   const bool done = qv::video::ExportProject("news.QV", context, s,
 //       [&](int done, int total) { /* update the bar */ }, &cancel);  // throws on errors
 #include "composition/CompositionContext.h"
+#include "platform/Clock.h"
 #include "video/FrameRenderer.h"
 #include "video/VideoEncoder.h"
 
 #include <atomic>
+#include <optional>
 #include <functional>
 #include <string>
 
@@ -32,6 +34,9 @@ struct TExportSettings {
   // H.264: a picture the frames are laid over (empty: black).
   std::string Background;
   int Threads = 2;  // the video codec's worker threads
+  // The time of day the page's clocks show at From, moving on 40 ms a frame, as qvrender --time
+  // gives it; none: the clocks read the context's time of day as they go.
+  std::optional<TTimeOfDay> Time;
 };
 
 // Frames done so far and in all; called after each frame.

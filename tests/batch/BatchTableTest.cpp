@@ -238,6 +238,46 @@ TEST_F(BatchPage, EachRowStartsFromTheTemplate) {
   EXPECT_EQ(Headline().MaxWidth(), 200);
 }
 
+// A snapshot of only the values some columns set, as the editor's test data keeps one: it puts
+// back what differs, leaves what the caller keeps, tells what changed since, and lets go of a
+// layer that left the page.
+TEST_F(BatchPage, ASnapshotOfSomeColumnsPutsBackOnlyThem) {
+  Tkeys& track = *Logo().XProperty().Animation(true);
+  track.AddKey(0, 5);
+  track.AddKey(10, 105);
+  const auto columns = ClassifyColumns({"headline.Text", "logo.X", "logo.Opacity"}, *sys, {});
+  const TPageSnapshot before(*sys, columns);
+  EXPECT_TRUE(before.Changed().empty());
+  EXPECT_EQ(ApplyRow(*sys, columns, {"New", "50", "7"}, carrier), Fields{});
+  Logo().SetY(44);  // not a column's: not held
+  std::vector<const TBaseProperty*> changed = before.Changed();
+  EXPECT_EQ(changed, (std::vector<const TBaseProperty*>{&Headline().TextProperty(), &Logo().XProperty(),
+                                                        &Logo().OpacityProperty()}));
+  // Everything but the opacity goes back; X by its curve.
+  const std::vector<TLayer*> put = before.RestoreExcept({&Logo().OpacityProperty()}, carrier);
+  EXPECT_EQ(put, std::vector<TLayer*>{&Headline()});
+  EXPECT_EQ(Headline().Text(), "Old");
+  EXPECT_EQ(Logo().Opacity(), 7);
+  EXPECT_EQ(Logo().Y(), 44);
+  Logo().SetFrame(10);
+  EXPECT_EQ(Logo().X(), 105);
+  EXPECT_EQ(before.Changed(), (std::vector<const TBaseProperty*>{&Logo().OpacityProperty()}));
+  // Kept, an animated value keeps its moved curve too.
+  EXPECT_EQ(ApplyRow(*sys, columns, {"New", "50", "7"}, carrier), Fields{});
+  before.RestoreExcept({&Logo().XProperty()}, carrier);
+  Logo().SetFrame(10);
+  EXPECT_NE(Logo().X(), 105);
+
+  TPageSnapshot again(*sys, columns);
+  sys->DeleteLayer(&Logo());
+  again.ForgetMissingLayers();
+  EXPECT_EQ(again.Changed(), std::vector<const TBaseProperty*>{});
+  Headline().SetText("Changed");
+  EXPECT_EQ(again.Changed(), (std::vector<const TBaseProperty*>{&Headline().TextProperty()}));
+  EXPECT_EQ(again.RestoreExcept({}, carrier), std::vector<TLayer*>{&Headline()});
+  EXPECT_EQ(Headline().Text(), "Old");
+}
+
 TEST(OutputPattern, ColumnsValuesAndBraces) {
   std::string error;
   const auto p = TOutputPattern::Parse("out/{{{team}}}/{name}_%05d.png", error);

@@ -276,12 +276,58 @@ TEST_F(Composition, OnlyHorizontalHandlesForAHorizontalResizer) {
   EXPECT_EQ(Hover(10, 20), TCursor::crDefault);  // no corner handles either
 }
 
-TEST_F(Composition, HoverOverNothingKeepsTheLastHover) {
+// The hover mark follows the pointer: over no layer there is none, so the name tag leaves the page
+// and a click on empty space selects nothing (the page) and drags nothing.
+TEST_F(Composition, HoverOverNothingClearsTheHover) {
+  TProbeLayer& l = Add(10, 20, 100, 60);
+  TProbeLayer& other = Add(300, 300, 40, 40);
+  other.SetlayerName("other");
+  Hover(50, 50);
+  ASSERT_EQ(sys->MouseLayer, &l);
+  EXPECT_EQ(Hover(500, 500), TCursor::crDefault);
+  EXPECT_EQ(sys->MouseLayer, nullptr);
+
+  // No name tag and no outline once the pointer is off every layer.
+  Hover(310, 310);
+  sys->DrawEditor();
+  EXPECT_FALSE(canvas.calls.empty());
+  canvas.calls.clear();
+  Hover(200, 200);
+  sys->DrawEditor();
+  EXPECT_TRUE(canvas.calls.empty());
+
+  // A click on empty space after hovering a layer selects nothing, and the drag after it moves
+  // nothing.
+  sys->SetSelectedLayer(&l);
+  Hover(310, 310);
+  Hover(200, 200);
+  sys->MouseDown(TMouseButton::mbLeft, ssLeft, 200, 200);
+  EXPECT_EQ(sys->_SelectedLayer(), nullptr);
+  TCursor c = TCursor::crDefault;
+  sys->MouseMove(ssLeft, 230, 240, c);
+  sys->MouseUp(TMouseButton::mbLeft, 0, 230, 240);
+  EXPECT_EQ(other.X(), 300);
+  EXPECT_EQ(other.Y(), 300);
+  EXPECT_EQ(other.tag0, 0);
+  EXPECT_EQ(l.X(), 10);
+}
+
+TEST_F(Composition, LeavingTheWorkAreaClearsTheHoverButNotADrag) {
   TProbeLayer& l = Add(10, 20, 100, 60);
   Hover(50, 50);
-  EXPECT_EQ(Hover(500, 500), TCursor::crDefault);
+  sys->MouseLeave();
+  EXPECT_EQ(sys->MouseLayer, nullptr);
+
+  Hover(50, 50);
+  sys->MouseDown(TMouseButton::mbLeft, ssLeft, 50, 50);
+  sys->MouseLeave();  // the drag goes on outside the work area
   EXPECT_EQ(sys->MouseLayer, &l);
-  EXPECT_EQ(sys->MouseEvent, maBody);
+  TCursor c = TCursor::crDefault;
+  sys->MouseMove(ssLeft, 60, 50, c);
+  EXPECT_EQ(l.X(), 20);
+  sys->MouseUp(TMouseButton::mbLeft, 0, 60, 50);
+  sys->MouseLeave();
+  EXPECT_EQ(sys->MouseLayer, nullptr);
 }
 
 TEST_F(Composition, HiddenAndOutOfTimeLayersCanStillBeGrabbed) {

@@ -58,6 +58,8 @@ struct TDialogs final : TEditorDialogs {
     return std::nullopt;
   }
   void Warn(QWidget*, const QString&, const QString& Text, const QString&) override { ADD_FAILURE() << Text.toStdString(); }
+  TSaveChoice AskSaveChanges(QWidget*, const QString&, const QString&) override { return TSaveChoice::scCancel; }
+  bool OfferRecovery(QWidget*, const QString&) override { return false; }
   static std::optional<QString> Take(std::deque<QString>& Q) {
     if (Q.empty()) return std::nullopt;
     QString v = Q.front();

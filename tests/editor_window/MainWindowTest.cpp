@@ -1,169 +1,13 @@
 // The editor's window under the offscreen platform: its commands, File menu, object list, keys and
 // render loop, with every dialog answered by the test.
-#include "editor_widgets/MainWindow.h"
-#include "editor_widgets/ObjectEditor.h"
-#include "editor_widgets/ObjectList.h"
-#include "editor_widgets/TimeRuler.h"
-#include "editor_widgets/WorkAreaWidget.h"
+#include "editor_window/EditorFixture.h"
 
-#include "composition/ClockLayer.h"
-#include "composition/ImageLayers.h"
-#include "composition/TextLayer.h"
-#include "support/Files.h"
-
-#include <QApplication>
-#include <QLineEdit>
-#include <QTest>
 #include <QWheelEvent>
-
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <deque>
-#include <fstream>
 
 namespace qv::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// One QApplication for the whole program, on the offscreen platform.
-class QtApplication : public ::testing::Environment {
- public:
-  void SetUp() override {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "editor_window_tests";
-    static char* argv[] = {name, nullptr};
-    app = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override { app.reset(); }
-  std::unique_ptr<QApplication> app;
-};
-const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtApplication);
-
-// Answers the window's questions from queues and records what was asked.
-struct TScriptedDialogs final : TEditorDialogs {
-  std::deque<std::optional<QString>> Files, Folders, Saves;
-  std::deque<bool> Confirms;
-  std::deque<int> Choices;
-  std::vector<QString> OpenTitles;
-  std::vector<QString> Questions;
-  struct TWarning {
-    QString Caption, Text, Details;
-  };
-  std::vector<TWarning> Warnings;
-
-  static std::optional<QString> Next(std::deque<std::optional<QString>>& Q) {
-    if (Q.empty()) return std::nullopt;
-    auto v = Q.front();
-    Q.pop_front();
-    return v;
-  }
-  std::optional<QString> OpenFile(QWidget*, const QString& Title, const QString&) override {
-    OpenTitles.push_back(Title);
-    return Next(Files);
-  }
-  std::optional<QString> PickFolder(QWidget*, const QString&) override { return Next(Folders); }
-  std::optional<QString> SaveFile(QWidget*, const QString&, const QString&) override { return Next(Saves); }
-  bool Confirm(QWidget*, const QString& Text, const QString& Caption) override {
-    Questions.push_back(Caption + "|" + Text);
-    if (Confirms.empty()) return false;
-    const bool v = Confirms.front();
-    Confirms.pop_front();
-    return v;
-  }
-  std::deque<std::optional<TExportRequest>> Exports;
-  std::vector<TExportRequest> ExportDefaults;
-  int CancelAfter = -1;  // the progress display's Cancel pressed once this many frames are done
-  std::vector<int> ProgressSeen;
-  std::optional<TExportRequest> AskExport(QWidget*, const TExportRequest& Defaults) override {
-    ExportDefaults.push_back(Defaults);
-    if (Exports.empty()) return std::nullopt;
-    auto v = Exports.front();
-    Exports.pop_front();
-    return v;
-  }
-  struct TScriptedProgress final : TProgress {
-    TScriptedDialogs& Owner;
-    explicit TScriptedProgress(TScriptedDialogs& O) : Owner(O) {}
-    bool Update(int Done, int) override {
-      Owner.ProgressSeen.push_back(Done);
-      return Owner.CancelAfter >= 0 && Done >= Owner.CancelAfter;
-    }
-  };
-  std::unique_ptr<TProgress> StartProgress(QWidget*, const QString&) override {
-    return std::make_unique<TScriptedProgress>(*this);
-  }
-  std::optional<int> ChooseItem(QWidget*, const QString&, const QString&, const QStringList&, int) override {
-    if (Choices.empty()) return std::nullopt;
-    const int v = Choices.front();
-    Choices.pop_front();
-    return v;
-  }
-  void Warn(QWidget*, const QString& Caption, const QString& Text, const QString& Details) override {
-    Warnings.push_back({Caption, Text, Details});
-  }
-};
-
-struct Editor : ::testing::Test {
-  TTestDir dir{"qv-editor"};
-  TScriptedDialogs* dialogs = nullptr;
-  TManualTickSource ticks{1000};  // the render loop's time goes as the test says
-  std::unique_ptr<TForm5> window;
-
-  void SetUp() override {
-    TEditorOptions options;
-    options.GridFolders = {dir.Path()};
-    options.Ticks = &ticks;
-    auto scripted = std::make_unique<TScriptedDialogs>();
-    dialogs = scripted.get();
-    options.Dialogs = std::move(scripted);
-    window = std::make_unique<TForm5>(std::move(options));
-  }
-  TQVSystem& Sys() { return window->Composition(); }
-
-  std::string Picture(const std::string& Name, int W = 6, int H = 4) {
-    TStreamedBitmap b(W, H);
-    b.Fill(0xFF336699u);
-    const std::string path = (dir / Name).string();
-    b.SaveToFile(path);
-    return path;
-  }
-  std::vector<std::string> StackNames() {
-    std::vector<std::string> names;
-    for (const auto& l : Sys().Layers) names.push_back(l->layerName());
-    return names;
-  }
-  // The object list's layer rows, top to bottom, as the names of their layers.
-  std::vector<std::string> ListNames() {
-    std::vector<std::string> names;
-    QTreeWidgetItem* root = window->ObjectList().topLevelItem(0);
-    for (int i = 0; root != nullptr && i < root->childCount(); ++i) {
-      auto* layer = dynamic_cast<TLayer*>(TObjectList::ObjectOf(root->child(i)));
-      EXPECT_NE(layer, nullptr);
-      names.push_back(layer != nullptr ? layer->layerName() : "?");
-      EXPECT_EQ(root->child(i)->text(0).toStdString(), names.back());
-    }
-    return names;
-  }
-  bool ShowsMoreThanTheCheckerboard() {
-    const TmemoryBitmap& work = *Sys().work;
-    const TmemoryBitmap& grid = window->Checkerboard().Image;
-    for (int y = 0; y < work.Height(); ++y) {
-      if (std::memcmp(work.PixelPtr(0, y), grid.PixelPtr(0, y), std::size_t(work.Width()) * 4) != 0) return true;
-    }
-    return false;
-  }
-  // A project of text layers with these names, written by a composition of its own.
-  std::string Project(const std::string& Name, const std::vector<std::string>& Layers) {
-    auto other = Make<TQVSystem>(768, 576, TCompositionContext{}, false);
-    for (const std::string& n : Layers) other->NewLayer<TTextLayer>().SetlayerName(n);
-    const std::string path = (dir / Name).string();
-    other->SaveToFile(path);
-    return path;
-  }
-};
 
 TEST_F(Editor, InsertCommandsNameSelectAndListTheirLayers) {
   const std::string picture = Picture("a.png");
@@ -244,6 +88,7 @@ TEST_F(Editor, SaveNeedsANameAndSaveAsAddsTheExtension) {
   EXPECT_EQ(window->SaveAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
 }
 
+// With no unsaved changes (the page saved), Exit asks its question only when there are layers.
 TEST_F(Editor, ExitAsksOnlyWhenThereAreLayers) {
   struct {
     bool withLayer;
@@ -252,14 +97,19 @@ TEST_F(Editor, ExitAsksOnlyWhenThereAreLayers) {
   } cases[] = {{false, std::nullopt, true}, {true, false, false}, {true, true, true}};
   for (const auto& c : cases) {
     SetUp();
-    if (c.withLayer) window->InsertAction(TLayerKind::lkText)->trigger();
+    if (c.withLayer) {
+      window->InsertAction(TLayerKind::lkText)->trigger();
+      dialogs->Saves.push_back(QString::fromStdString((dir / "saved.QV").string()));
+      window->SaveAsAction()->trigger();
+    }
     window->show();
     if (c.answer) dialogs->Confirms.push_back(*c.answer);
     window->ExitAction()->trigger();
-    EXPECT_EQ(dialogs->Questions.size(), c.answer ? 1u : 0u);
+    ASSERT_EQ(dialogs->Questions.size(), c.answer ? 1u : 0u);
     if (c.answer) {
       EXPECT_EQ(dialogs->Questions[0], "Alert|Are you sure ?");
     }
+    EXPECT_TRUE(dialogs->SaveQuestions.empty());
     EXPECT_EQ(window->isVisible(), !c.closes);
   }
 }
@@ -355,6 +205,7 @@ TEST_F(Editor, OpenProjectPutsItsLayersOnTopAndSelectsTheBottomOne) {
   Sys().Layers[0]->SetlayerName("mine");
   const std::string project = Project("p.QV", {"a", "b"});
   dialogs->Files.push_back(QString::fromStdString(project));
+  dialogs->SaveChoices.push_back(TSaveChoice::scDiscard);  // the inserted layer is not saved anywhere
   window->OpenAction()->trigger();
   ASSERT_EQ(dialogs->OpenTitles.size(), 1u);
   EXPECT_TRUE(dialogs->OpenTitles[0].contains("on top of the 1 layers")) << dialogs->OpenTitles[0].toStdString();

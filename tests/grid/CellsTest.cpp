@@ -427,6 +427,49 @@ TEST(ColorCell, DialogConfirmSetsOpaqueColourCancelChangesNothing) {
   EXPECT_EQ(page.Undo.Count(), before);
 }
 
+// A dialog that shows the alpha channel is asked with the colour's alpha and sets the one chosen;
+// an alpha left as shown keeps its exact value.
+TEST(ColorCell, ADialogWithAlphaSetsTheChosenAlpha) {
+  struct AlphaHost : FakeHost {
+    std::optional<TColorChoice> ColorDialogWithAlpha(std::uint32_t Initial, std::uint8_t Alpha) override {
+      ++ColorDialogs;
+      ColorInitial = Initial;
+      AlphaShown = Alpha;
+      return Answer;
+    }
+    std::uint8_t AlphaShown = 0;
+    std::optional<TColorChoice> Answer;
+  };
+  struct TCase {
+    double alpha;
+    std::uint8_t shown;
+    std::optional<TGridDialogs::TColorChoice> answer;
+    double alphaAfter;
+    std::uint32_t colorAfter;
+  };
+  const TCase cases[] = {
+      {0.5, 128, std::nullopt, 0.5, 0xFF0000u},                          // cancelled
+      {0.5, 128, TGridDialogs::TColorChoice{0x00FF00u, 128}, 0.5, 0x00FF00u},  // alpha untouched
+      {0.5, 128, TGridDialogs::TColorChoice{0x00FF00u, 51}, 0.2, 0x00FF00u},
+      {1.0, 255, TGridDialogs::TColorChoice{0x0000FFu, 0}, 0.0, 0x0000FFu},
+      {0.3, 77, TGridDialogs::TColorChoice{0x0000FFu, 255}, 1.0, 0x0000FFu},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.alpha);
+    auto color = TConstruction::Create<TColor4>();
+    color->SetVector(0.0, 0.0, 1.0, c.alpha);
+    AlphaHost host;
+    host.Answer = c.answer;
+    auto cell = MakeCell(color.get());
+    cell->MouseDown(host, TCellButton::mbLeft, 110, 8, kAt);
+    EXPECT_EQ(host.ColorDialogs, 1);
+    EXPECT_EQ(host.ColorInitial, 0xFF0000u);
+    EXPECT_EQ(host.AlphaShown, c.shown);
+    EXPECT_DOUBLE_EQ(color->Alpha()->Value(), c.alphaAfter);
+    EXPECT_EQ(color->GetWinColor(), c.colorAfter);
+  }
+}
+
 // The cell shows and reads timecodes with the timecode field's own conversions.
 TEST(TimecodeCell, ShowsAndReadsTimecodes) {
   struct { double seconds; const char* text; } shown[] = {
@@ -498,7 +541,11 @@ TEST(FileCells, DialogsWithTheirFiltersConfirmAndCancel) {
     bool folder;
   };
   std::vector<Case> cases;
-  cases.push_back({"image", std::make_unique<TImageFileName>(), "Image Files|*.tga;*.png;*.jpg;*.jpeg", false});
+  // The picture filters as they always were first, then every format the engine reads, then any file.
+  cases.push_back({"image", std::make_unique<TImageFileName>(),
+                   "Image Files|*.tga;*.png;*.jpg;*.jpeg|All pictures|*.png;*.jpg;*.jpeg;*.jpe;*.jfif;*.gif;*.bmp;*.dib;"
+                   "*.tif;*.tiff;*.psd;*.dds;*.hdr;*.exr;*.webp;*.pnm;*.pbm;*.pgm;*.ppm;*.pfm;*.tga|All files|*",
+                   false});
   cases.push_back({"text", std::make_unique<TTextFile>(),
                    "All Files (*.txt;*.rtf)|*.TXT;*.RTF|Text files (*.txt)|*.TXT|RichEdit files (*.rtf)|*.RTF", false});
   cases.push_back({"folder", std::make_unique<TDirectory>(), "", true});

@@ -123,7 +123,54 @@ TEST(GridRowsExpander, TenPixelsBeforeTheTitleIndentPerLevel) {
   } cases[] = {{1, 32, false}, {1, 33, true}, {1, 37, true},  {1, 45, true},  {1, 46, false},
                {2, 42, false}, {2, 43, true}, {2, 47, true},  {2, 55, true},  {2, 56, false},
                {3, 52, false}, {3, 53, true}, {3, 65, true},  {3, 66, false}, {3, 34, false}};
-  for (auto c : cases) EXPECT_EQ(TGridRows::OnExpander(c.level, c.x), c.hit) << c.level << " " << c.x;
+  const TGridRows rows;
+  for (auto c : cases) EXPECT_EQ(rows.OnExpander(c.level, c.x), c.hit) << c.level << " " << c.x;
+}
+
+// The header's column edges: a press within 3 pixels of column 0's or 1's right edge takes hold of
+// it, and the width follows the pointer within the column's limits; the rows' extents follow.
+TEST_F(GridRows, ColumnsResizeByTheirEdgeInTheHeader) {
+  EXPECT_EQ(rows.ColumnLeft(1), 32);
+  EXPECT_EQ(rows.ColumnLeft(2), 172);
+  struct {
+    int x, y, edge;
+  } edges[] = {{28, 10, -1}, {29, 10, 0}, {35, 10, 0},   {36, 10, -1}, {169, 0, 1},
+               {175, 22, 1}, {176, 5, -1}, {172, 23, -1}, {172, -1, -1}};
+  for (auto e : edges) EXPECT_EQ(rows.HeaderEdgeAt(e.x, e.y), e.edge) << e.x << "," << e.y;
+
+  struct {
+    int column, pressX, toX, width, valueLeft;
+    bool changed;
+  } drags[] = {
+      {1, 172, 232, 200, 232, true},   // 60 wider
+      {1, 232, 62, 120, 152, true},    // down to the least, 120
+      {1, 152, 900, 340, 372, true},   // up to the most, 340
+      {1, 372, 372, 340, 372, false},  // no move
+      {0, 32, 52, 52, 392, true},      // the first column pushes the title's along
+      {0, 52, 200, 64, 404, true},
+      {0, 64, 0, 32, 372, true},
+  };
+  for (auto d : drags) {
+    SCOPED_TRACE(d.pressX);
+    ASSERT_TRUE(rows.PressHeader(d.pressX, 10));
+    EXPECT_TRUE(rows.HeaderHeld());
+    EXPECT_EQ(rows.DragHeader(d.toX), d.changed);
+    rows.ReleaseHeader();
+    EXPECT_FALSE(rows.HeaderHeld());
+    EXPECT_EQ(rows.ColumnWidth(d.column), d.width);
+    EXPECT_EQ(rows.ColumnLeft(2), d.valueLeft);
+    EXPECT_EQ(rows.HitAt(d.valueLeft, 30).Zone, TGridZone::gzValue);
+    EXPECT_EQ(rows.HitAt(d.valueLeft - 1, 30).Zone, TGridZone::gzTitle);
+    EXPECT_EQ(rows.PlaceOf(kTitle, 500).Rect.Left, d.valueLeft + 4);
+    EXPECT_EQ(rows.Rows()[0].TextRight, d.valueLeft);
+    EXPECT_EQ(rows.Rows()[0].ValueLeft, d.valueLeft - 2);
+    EXPECT_EQ(rows.Rows()[0].TextLeft, rows.ColumnLeft(1) + 14);
+  }
+  EXPECT_FALSE(rows.PressHeader(100, 10));  // not on an edge
+  EXPECT_FALSE(rows.DragHeader(300));
+  // Rows built afterwards start at the columns as they are.
+  rows.Build(nullptr);
+  EXPECT_EQ(rows.ColumnLeft(2), 372);
 }
 
 TEST_F(GridRows, WhatAPointHits) {

@@ -13,7 +13,8 @@
 #include "composition/TextLayer.h"
 #include "editor_widgets/ObjectEditor.h"
 #include "editor_widgets/TimecodeEdit.h"
-#include "editor_widgets/UndoAction.h"
+#include "editor_widgets/HistoryActions.h"
+#include "history/History.h"
 #include "model/BasicTypes.h"
 #include "model/UndoEngine.h"
 #include "platform/Clock.h"
@@ -81,7 +82,7 @@ class ObjectEditorTest : public ::testing::Test {
   }
   // The centre of a visible row's value text start.
   QPoint ValuePoint(int row, int dx = 2) const {
-    return {TGridRows::ColumnLeft(2) + 4 + dx, editor.Model().RowTop(row) + 8};
+    return {editor.Model().ColumnLeft(2) + 4 + dx, editor.Model().RowTop(row) + 8};
   }
   struct AppFirst {
     AppFirst() { App(); }
@@ -130,7 +131,7 @@ TEST_F(ObjectEditorTest, NestedRowsExpandFromTheirOwnTriangles) {
   ASSERT_GE(red, 0);
   const TGridRows& rows = editor.Model();
   EXPECT_EQ(rows.RowTop(color), -1);  // rows start collapsed
-  const int c = TGridRows::ColumnLeft(1);
+  const int c = editor.Model().ColumnLeft(1);
   QTest::mouseClick(&editor, Qt::LeftButton, {}, QPoint(c + 5, rows.RowTop(font) + 8));
   ASSERT_GE(rows.RowTop(color), 0);
   QTest::mouseClick(&editor, Qt::LeftButton, {}, QPoint(c + 2, rows.RowTop(color) + 8));  // level 2: misses
@@ -241,7 +242,7 @@ TEST_F(ObjectEditorTest, HoveringAllocatesNothing) {
   };
   // Over a number's text (the west-east cursor throughout), then over everything else (the default).
   std::vector<std::unique_ptr<QMouseEvent>> overText, elsewhere;
-  for (int d = 1; d < 6; ++d) overText.push_back(move({TGridRows::ColumnLeft(2) + 4 + d, top + 2 + d}));
+  for (int d = 1; d < 6; ++d) overText.push_back(move({editor.Model().ColumnLeft(2) + 4 + d, top + 2 + d}));
   for (int y = 0; y < editor.height(); y += 7) {
     elsewhere.push_back(move({40, y}));                  // expanders and titles
     elsewhere.push_back(move({editor.width() - 5, y}));  // values, right of their text
@@ -313,11 +314,15 @@ TEST_F(ObjectEditorTest, RowRepaintsWhenValueChangesElsewhere) {
   editor.removeEventFilter(&counter);
 }
 
-// Ctrl+Z from the grid after each kind of edit; the action is enabled only with elements to pop.
+// Ctrl+Z from the grid after each kind of edit pops the element the cell pushed (the history
+// turns each into a step); the action is enabled only with something to undo.
 TEST_F(ObjectEditorTest, CtrlZAfterEachKindOfEdit) {
   auto& U = Undo();
   while (U.Count() > 0) U.PopUndoAction();
-  QAction* undo = MakeUndoAction(&editor, U);
+  THistory history(*sys, ticks);
+  THistoryActions actions(&editor, history);
+  history.OnChanged = [&] { actions.Update(); };
+  QAction* undo = actions.Undo();
   editor.addAction(undo);
   EXPECT_FALSE(undo->isEnabled());
   const int num = FirstNumberRow();

@@ -74,5 +74,36 @@ TEST_F(MediaPath, WithoutAProjectFolderOnlyTheStoredPathCounts) {
   EXPECT_EQ(ResolveMediaPath("D:\\media\\logo.png", fs::path(), TMediaKind::mkFile), "D:\\media\\logo.png");
 }
 
+
+// What a project written into a folder keeps for each media path: relative inside the folder (or
+// below it), absolute elsewhere, unchanged when nothing is known of where it lies.
+TEST(PortableMediaPath, RelativeInsideTheProjectFolderAbsoluteElsewhere) {
+  struct Case {
+    const char* Kind;
+    std::string Stored, From, To, Expected;
+  };
+  const Case cases[] = {
+      {"below the folder", "/show/media/strap.png", "", "/show", "media\\strap.png"},
+      {"beside the project", "/show/strap.png", "", "/show", "strap.png"},
+      {"two levels down", "/show/media/badge/b_1.png", "/other", "/show", "media\\badge\\b_1.png"},
+      {"a folder below", "/show/media/badge", "", "/show", "media\\badge"},
+      {"a folder with its separator", "/show/media/badge/", "", "/show", "media\\badge"},
+      {"outside: a sibling", "/media/strap.png", "", "/show", "/media/strap.png"},
+      {"outside: the parent", "/show/../lib/a.png", "", "/show/sub", "/lib/a.png"},
+      {"outside: a longer name", "/showtime/a.png", "", "/show", "/showtime/a.png"},
+      {"relative, same folder: as it was", "media/strap.png", "/show", "/show", "media/strap.png"},
+      {"relative, same folder, dots kept", "..\\shared\\x.png", "/show", "/show/", "..\\shared\\x.png"},
+      {"relative, written elsewhere below", "media\\strap.png", "/show", "/show/..", "show\\media\\strap.png"},
+      {"relative, written elsewhere outside", "media\\strap.png", "/show", "/backup/show", "/show/media/strap.png"},
+      {"relative, folder unknown", "media\\strap.png", "", "/show", "media\\strap.png"},
+      {"another system's drive", "D:\\media\\logo.png", "/show", "/elsewhere", "D:\\media\\logo.png"},
+      {"another system's server", "\\\\srv\\share\\a.png", "/show", "/elsewhere", "\\\\srv\\share\\a.png"},
+      {"empty", "", "/show", "/elsewhere", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PortableMediaPath(c.Stored, c.From, c.To), c.Expected) << c.Kind;
+  }
+}
+
 }  // namespace
 }  // namespace qv

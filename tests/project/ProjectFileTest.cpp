@@ -547,3 +547,92 @@ TEST_F(ProjectFile, PageSizesAreKeptWithinTheirLimits) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+// The "FileName = …" and "Directory = …" values a project file holds, in order.
+std::vector<std::string> MediaLines(const fs::path& File) {
+  std::vector<std::string> values;
+  for (const std::string& line : ReadTextLines(File.string())) {
+    for (const char* key : {"FileName = ", "Directory = "}) {
+      const std::size_t at = line.find(key);
+      if (at != std::string::npos) values.push_back(line.substr(at + std::string(key).size()));
+    }
+  }
+  return values;
+}
+
+// Media picked through a dialog (absolute paths) are saved relative to the project when they lie
+// in its folder or below it, absolutely otherwise; "Save As" into another folder writes them again
+// for the new place; every file written reads back with its media found, also after the project's
+// folder moved.
+TEST_F(ProjectFile, MediaPathsAreWrittenForTheFileTheyGoInto) {
+  const fs::path show = dir / "show";
+  fs::create_directories(show / "media" / "badge");
+  WriteImage(show / "media" / "strap.png", TRgbaImage::Pattern(40, 20, 1));
+  WriteImage(show / "media" / "badge" / "b_1.png", TRgbaImage::Pattern(8, 8, 2));
+  WriteImage(show / "media" / "badge" / "b_2.png", TRgbaImage::Pattern(8, 8, 3));
+  auto page = NewComposition();
+  page->NewLayer<TImageLayer>().SetFileName((show / "media" / "strap.png").string());
+  page->NewLayer<TMultiImageLayer>().SetDirectory((show / "media" / "badge").string());
+  page->NewLayer<TImageLayer>().SetFileName("D:\\media\\logo.png");  // another system's: kept as it is
+  problems.clear();
+
+  const std::string strap = (show / "media" / "strap.png").string();
+  const std::string badge = (show / "media" / "badge").string();
+  struct TCase {
+    const char* Kind;
+    fs::path File;
+    std::vector<std::string> Stored;
+  };
+  const TCase cases[] = {
+      {"inside", show / "page.QV", {"media\\strap.png", "media\\badge", "D:\\media\\logo.png"}},
+      {"beside the picture", show / "media" / "page.QV", {"strap.png", "badge", "D:\\media\\logo.png"}},
+      {"outside", dir / "elsewhere" / "page.QV", {strap, badge, "D:\\media\\logo.png"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Kind);
+    fs::create_directories(c.File.parent_path());
+    page->SaveToFile(c.File.string());
+    EXPECT_EQ(MediaLines(c.File), c.Stored);
+    auto back = NewComposition();
+    back->LoadFromFile(c.File.string());
+    ASSERT_EQ(back->Layers.size(), 3u);
+    ASSERT_TRUE(Image(*back, 0).Bitmap);
+    EXPECT_EQ(Image(*back, 0).Bitmap->Width(), 40);
+    EXPECT_EQ(dynamic_cast<TMultiImageLayer&>(*back->Layers[1]).FrameCount(), 2u);
+  }
+  // The page in memory keeps what it holds.
+  EXPECT_EQ(Image(*page, 0).FileName(), strap);
+
+  // Save As from a page read with relative paths: into the folder above it (still below), and
+  // into another folder (outside); saved back where it came from, it is the same file byte for byte.
+  auto opened = NewComposition();
+  opened->LoadFromFile((show / "page.QV").string());
+  const std::string original = ReadBytes(show / "page.QV");
+  const TCase saveAs[] = {
+      {"the folder above", dir / "up.QV", {"show\\media\\strap.png", "show\\media\\badge", "D:\\media\\logo.png"}},
+      {"another folder", dir / "copy" / "page.QV", {strap, badge, "D:\\media\\logo.png"}},
+      {"where it came from", show / "again.QV", {"media\\strap.png", "media\\badge", "D:\\media\\logo.png"}},
+  };
+  for (const TCase& c : saveAs) {
+    SCOPED_TRACE(c.Kind);
+    fs::create_directories(c.File.parent_path());
+    opened->SaveToFile(c.File.string());
+    EXPECT_EQ(MediaLines(c.File), c.Stored);
+  }
+  EXPECT_EQ(ReadBytes(show / "again.QV"), original);
+
+  // The folder moves with its media: the relative paths still find them.
+  fs::rename(show, dir / "moved");
+  auto moved = NewComposition();
+  problems.clear();
+  moved->LoadFromFile((dir / "moved" / "page.QV").string());
+  ASSERT_TRUE(Image(*moved, 0).Bitmap);
+  EXPECT_EQ(Image(*moved, 0).Bitmap->Width(), 40);
+  EXPECT_EQ(problems.size(), 1u);  // only the other system's logo
+}
+
+}  // namespace
+}  // namespace qv

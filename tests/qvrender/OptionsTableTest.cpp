@@ -65,6 +65,16 @@ void Check(const std::vector<TCase<TResult>>& cases, TParse parse, const TResult
 TEST(OptionTable, CommandLinesGiveOptionsOrOneError) {
   const std::vector<TCase<TOptions>> cases = {
       {{"render", "p.QV", "-o", "o.png"}, "", [](TOptions& o) { o.Output = "o.png"; }},
+      {{"render", "p.QV", "-o", "o.png", "--allow-missing-media"}, "",
+       [](TOptions& o) {
+         o.Output = "o.png";
+         o.AllowMissingMedia = true;
+       }},
+      {{"info", "p.QV", "--allow-missing-media"}, "option --allow-missing-media does not apply to info", nullptr},
+      {{"resave", "a.QV", "b.QV", "--allow-missing-media"}, "option --allow-missing-media does not apply to resave",
+       nullptr},
+      {{"play", "p.QV", "--raw", "-", "--allow-missing-media=yes"}, "option --allow-missing-media takes no value",
+       nullptr},
       {{"render", "p.QV", "--output=o.TGA", "--frame=+7", "--meta1", "", "--next-meta3=Later"}, "",
        [](TOptions& o) {
          o.Output = "o.TGA";
@@ -162,6 +172,8 @@ TEST(OptionTable, BatchCommandLinesGiveOptionsOrOneError) {
          o.Time = TTimeOfDay{10, 0, 0, 0};
        }},
       {{"t.QV", "d.csv", "-o", "o/{n}.png", "--frame", "30"}, "", [](TBatchOptions& o) { o.Frame = 30; }},
+      {{"t.QV", "d.csv", "-o", "o/{n}.png", "--allow-missing-media"}, "",
+       [](TBatchOptions& o) { o.AllowMissingMedia = true; }},
       {{"t.QV", "d.csv", "-o", "x.png", "--meta1", "x"}, "unknown option --meta1 for batch", nullptr},
       {{"t.QV", "d.csv", "-o", "x.png", "--wat"}, "unknown option --wat for batch", nullptr},
       {{"t.QV", "d.csv", "-o", "x.png", "--checkerboard"}, "unknown option --checkerboard for batch", nullptr},

@@ -234,17 +234,54 @@ TEST_F(Qvrender, AnHDPageRendersAtItsOwnSize) {
   EXPECT_NE(ReadBytes(P("again.QV")).find("\t\tWidth = 1920\r\n\t\tHeight = 1080\r\n\tEnd"), std::string::npos);
 }
 
-TEST_F(Qvrender, MissingMediaWarnsAndStillRenders) {
-  const std::string project =
+// A page whose media cannot be loaded is still rendered, each medium warned of, and the run ends
+// with exit status 3 — unless --allow-missing-media says that is fine. A page with all its media
+// ends with 0 either way.
+TEST_F(Qvrender, MissingMediaRenderButExitWithStatusThree) {
+  const std::string missing =
       Write("m.QV", Lines({"Object '':TImageLayer", "FileName = D:\\gone\\logo.png", "Width = 5", "Height = 5", "End",
                            "Object '':TMultiImageLayer", "Directory = " + P("nothere"), "End"}));
-  const Result r = Run({"render", project, "-o", P("m.tga")});
-  EXPECT_EQ(r.code, 0);
-  EXPECT_NE(r.err.find("warning"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("D:\\gone\\logo.png"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find(P("nothere")), std::string::npos) << r.err;
-  EXPECT_EQ(CountLines(r.err), 2) << r.err;
-  EXPECT_TRUE(fs::exists(P("m.tga")));
+  const std::string whole = PatternProject();
+  Write("rows.csv", "name\r\nfirst\r\n");
+  struct TCase {
+    const char* Kind;
+    std::vector<std::string> Args;  // the project goes after the command's name ("" for batch's data)
+    std::string Output;             // what must be written
+  };
+  const TCase cases[] = {
+      {"render", {"render", "", "-o", P("m.tga")}, P("m.tga")},
+      {"sequence", {"sequence", "", "-o", P("s_%02d.tga"), "--from", "0", "--to", "1", "--quiet"}, P("s_01.tga")},
+      {"video", {"video", "", "-o", P("v.mkv"), "--codec", "ffv1", "--from", "0", "--to", "1", "--quiet"}, P("v.mkv")},
+      {"play", {"play", "", "--raw", P("p.raw"), "--frames", "2"}, P("p.raw")},
+      {"batch", {"batch", "", P("rows.csv"), "-o", P("b/{name}.tga")}, P("b/first.tga")},
+  };
+  for (const TCase& c : cases) {
+    for (const bool allow : {false, true}) {
+      for (const bool lacking : {true, false}) {
+        SCOPED_TRACE(std::string(c.Kind) + (allow ? " allowing" : "") + (lacking ? " lacking media" : " whole"));
+        std::vector<std::string> args = c.Args;
+        args[1] = lacking ? missing : whole;
+        if (allow) args.push_back("--allow-missing-media");
+        fs::remove(c.Output);
+        const Result r = Run(args);
+        EXPECT_EQ(r.code, lacking && !allow ? 3 : 0) << r.err;
+        EXPECT_TRUE(fs::exists(c.Output));
+        if (!lacking) {
+          EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
+          continue;
+        }
+        EXPECT_NE(r.err.find("warning: "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("D:\\gone\\logo.png"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(P("nothere")), std::string::npos) << r.err;
+        const bool said = r.err.find("exit status 3; --allow-missing-media") != std::string::npos;
+        EXPECT_EQ(said, !allow) << r.err;
+        if (c.Args[0] == "render") EXPECT_EQ(CountLines(r.err), allow ? 2 : 3) << r.err;
+      }
+    }
+  }
+  // Nothing written stays 1, a bad command line 2, whatever the media.
+  EXPECT_EQ(Run({"render", missing, "-o", P("no/such/folder/m.tga")}).code, 1);
+  EXPECT_EQ(Run({"render", missing, "-o", P("m.bmp")}).code, 2);
 }
 
 }  // namespace

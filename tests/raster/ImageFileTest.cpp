@@ -418,6 +418,25 @@ TEST_F(ImageFiles, FormatTableRows) {
   EXPECT_EQ(image::FindImageFormat(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), nullptr);
 }
 
+// The names pictures go by, from the same rows: what the editor's picture dialog lists and what a
+// file dropped on the page is taken for.
+TEST(ImageFormatNames, EveryRowNamesItsExtensions) {
+  const std::vector<std::string> all = image::PictureExtensions();
+  for (const image::TImageFormat& f : image::ImageFormats()) {
+    ASSERT_NE(std::string(f.extensions), "") << f.name;
+    const std::string first = std::string(f.extensions).substr(0, std::string(f.extensions).find(' '));
+    EXPECT_NE(std::find(all.begin(), all.end(), first), all.end()) << f.name;
+  }
+  EXPECT_EQ(std::set<std::string>(all.begin(), all.end()).size(), all.size()) << "an extension in two rows";
+  const std::pair<const char*, bool> cases[] = {
+      {"png", true},  {".png", true},  {".PNG", true},  {"jpg", true},  {".JPEG", true}, {".tga", true},
+      {".tif", true}, {".tiff", true}, {".bmp", true},  {".gif", true}, {".exr", true},  {".webp", true},
+      {".ppm", true}, {".txt", false}, {".rtf", false}, {".qv", false}, {"", false},     {".", false},
+      {"pn", false},  {".png.", false},
+  };
+  for (const auto& [ext, picture] : cases) EXPECT_EQ(image::IsPictureExtension(ext), picture) << ext;
+}
+
 // Without the codec plug-in the formats it serves fail as damaged files do, naming the file, and
 // writing them fails as an unknown extension does; our own readers and writers go on working.
 TEST_F(ImageFiles, WithoutThePluginItsFormatsFailCleanly) {

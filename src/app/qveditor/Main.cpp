@@ -6,6 +6,7 @@
 #include "editor_widgets/MainWindow.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -36,6 +37,12 @@ int main(int argc, char** argv) {
   const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
   if (!cache.isEmpty()) options.GridFolders.push_back(std::filesystem::path(cache.toStdString()));
 
+  // Unsaved pages are written now and then to the user's data folder, and offered again after a
+  // crash; the recent files and the window's size and splits are kept in the user's settings.
+  const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  if (!data.isEmpty()) options.RecoveryFolder = std::filesystem::path(data.toStdString()) / "recovery";
+  options.SettingsFile = QSettings().fileName();
+
   qv::TForm5 window(std::move(options));
   window.show();
 
@@ -51,27 +58,28 @@ int main(int argc, char** argv) {
     }
     args.remove(0, 2);
   }
-  if (!args.isEmpty()) {
-    const QString project = args.at(0);
-    QTimer::singleShot(0, &window, [&window, project, playSeconds] {
-      window.OpenProjectFile(project);
-      if (playSeconds <= 0) return;
-      window.PlayAction(qv::TForm5::TPlayAction::paLoop)->setChecked(true);
-      window.Transport().SetLoop(true);
-      // Once the page's first frames are up (pictures decoded, crawls laid out), as an operator
-      // would press Play.
-      QTimer::singleShot(1000, &window, [&window, playSeconds] {
-        window.Transport().ResetCounts();
-        window.PlayAction(qv::TForm5::TPlayAction::paPlayPause)->trigger();
-        QTimer::singleShot(int(playSeconds * 1000), &window, [&window] {
-          const qv::TTransport& t = window.Transport();
-          std::printf("played: %lld frames shown of %lld due, %lld dropped\n", static_cast<long long>(t.Shown()),
-                      static_cast<long long>(t.Due()), static_cast<long long>(t.Dropped()));
-          std::fflush(stdout);
-          QApplication::quit();
-        });
+  const QString project = args.isEmpty() ? QString() : args.at(0);
+  QTimer::singleShot(0, &window, [&window, project, playSeconds] {
+    // A measured run asks nothing.
+    if (playSeconds <= 0) window.OfferRecovery();
+    if (project.isEmpty()) return;
+    window.OpenProjectFile(project);
+    if (playSeconds <= 0) return;
+    window.PlayAction(qv::TForm5::TPlayAction::paLoop)->setChecked(true);
+    window.Transport().SetLoop(true);
+    // Once the page's first frames are up (pictures decoded, crawls laid out), as an operator
+    // would press Play.
+    QTimer::singleShot(1000, &window, [&window, playSeconds] {
+      window.Transport().ResetCounts();
+      window.PlayAction(qv::TForm5::TPlayAction::paPlayPause)->trigger();
+      QTimer::singleShot(int(playSeconds * 1000), &window, [&window] {
+        const qv::TTransport& t = window.Transport();
+        std::printf("played: %lld frames shown of %lld due, %lld dropped\n", static_cast<long long>(t.Shown()),
+                    static_cast<long long>(t.Due()), static_cast<long long>(t.Dropped()));
+        std::fflush(stdout);
+        QApplication::quit();
       });
     });
-  }
+  });
   return QApplication::exec();
 }

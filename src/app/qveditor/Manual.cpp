@@ -42,8 +42,13 @@ manual::TManual QveditorManual() {
         "One window: the layer commands and the text-alignment bars at the top, the page at 1:1 over a "
         "checkerboard in the middle, the object list and the property grid on the right, the time ruler below. "
         "Click a layer to pick it, drag it or its handles; arrow keys nudge it; the Layer menu inserts pictures, "
-        "image sequences, texts, crawls and clocks; Edit > Undo takes back the newest change; File > Export writes "
-        "a range of frames as pictures or a clip.",
+        "image sequences, texts, crawls and clocks; File > Export writes a range of frames as pictures or a clip.",
+        "Edit > Undo (Ctrl+Z) takes back the newest change, whatever made it: a grid edit, a drag, nudges of one "
+        "layer in quick succession, an inserted or deleted layer, the z-order and alignment buttons, New Page, "
+        "Open Project; Edit > Redo (Ctrl+Shift+Z or Ctrl+Y) makes it again. The title shows the file's name, with "
+        "a * while there are unsaved changes; opening, a new page and closing then ask whether to save them. "
+        "While changes are unsaved the page is also written to a recovery file now and then; after a crash the "
+        "next start offers it.",
         "The Play menu plays the page over its Duration at 25 frames per second from a steady clock (Space plays and "
         "pauses, J, K and L play backwards, pause and play forwards, faster at each press up to 8x; comma and period "
         "step a frame, Home and End go to the ends, Shift+Space stops, Ctrl+L loops). The Keys menu, the toolbar and "
@@ -62,7 +67,11 @@ manual::TManual QveditorManual() {
          "when it runs from its build folder)"},
         {"../lib/qv/ beside the program (/usr/lib/qv)",
          "the plug-ins for image formats beyond PNG, JPEG, GIF, TGA and BMP and for scaling pictures"},
-        {"/usr/share/qv/examples/news/news.QV", "the example page"}}});
+        {"/usr/share/qv/examples/news/news.QV", "the example page"},
+        {"~/.local/share/Tessaly/qveditor/recovery/",
+         "recovery files of pages with unsaved changes (page-PID.qvrecovery), removed by a save or a clean exit; "
+         "a damaged one is renamed to end in .damaged"},
+        {"~/.config/Tessaly/qveditor.conf", "the eight recent files, the window's size and its panel splits"}}});
   m.Sections.push_back({"See also", {"qvrender(1)"}, {}});
   return m;
 }

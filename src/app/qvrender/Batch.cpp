@@ -104,6 +104,7 @@ int RunBatch(const TBatchOptions& o) {
     std::string Error;
   };
   std::vector<TJob> jobState(jobs);
+  std::atomic<int> templateProblems{0};
   std::mutex lock;
   std::condition_variable changed;
   unsigned loaded = 0;
@@ -113,6 +114,7 @@ int RunBatch(const TBatchOptions& o) {
     try {
       job.Page = std::make_unique<TBatchPage>(o, text);
       job.Page->Load(o.Template, loadThreads);
+      templateProblems += job.Page->TemplateProblems;
     } catch (const std::exception& e) {
       job.Error = e.what();
       job.Page.reset();
@@ -194,7 +196,9 @@ int RunBatch(const TBatchOptions& o) {
     std::cerr << "qvrender: " << failed << " of " << chosen.size() << " rows failed and were skipped\n";
     return 1;
   }
-  return 0;
+  const int status = StatusWithMedia(0, templateProblems.load(), o.AllowMissingMedia);
+  if (status == kMissingMediaStatus) std::cerr << kMissingMediaLine << "\n";
+  return status;
 }
 
 int RunBatch(const std::vector<std::string>& args) {

@@ -44,6 +44,7 @@ class TBatchPage {
       if (InRow) {
         Problems.push_back(message);
       } else {
+        ++TemplateProblems;
         std::cerr << "qvrender: warning: " << message << "\n";
       }
     };
@@ -100,6 +101,7 @@ class TBatchPage {
   std::unique_ptr<TQVSystem> Sys;
   std::vector<std::string> Problems;  // media problems of the row under way
   bool InRow = false;
+  int TemplateProblems = 0;           // media of the template that could not be loaded
 
  private:
   std::optional<TTimeOfDay> fStart;
@@ -116,7 +118,8 @@ class TBatchPage {
 
 // Args are those after "batch". Answers the exit status: 0 when every row chosen was rendered, 1
 // when some row failed (each is reported with its number) or the run could not start, 2 for a
-// bad command line.
+// bad command line, 3 when every row was rendered but media of the template could not be loaded
+// (unless --allow-missing-media).
 int RunBatch(const std::vector<std::string>& Args);
 // The run the command line describes.
 int RunBatch(const TBatchOptions& Options);

@@ -12,6 +12,7 @@
 #include "crawlinput/CrawlFile.h"
 #include "platform/Clock.h"
 #include "project/ProjectError.h"
+#include "project/ProjectFile.h"
 #include "raster/Bitmap.h"
 #include "raster/Checkerboard.h"
 #include "video/Export.h"
@@ -157,9 +158,13 @@ int RunPlay(const TOptions& o, Session& s) {
   return Play(o, *s.frames, gInterrupted);
 }
 
+// The project written again as it was read: media paths stay as the file stores them, wherever
+// the copy goes (a move of the project with its media is the editor's Save As).
 int RunResave(const TOptions& o, Session& s) {
   s.sys->LoadFromFile(o.Project);
-  s.sys->SaveToFile(o.Output);
+  TProjectTextWriter writer;
+  s.sys->WriteProject(writer);
+  writer.SaveTo(o.Output);
   return 0;
 }
 
@@ -205,23 +210,27 @@ int Run(const std::vector<std::string>& args) {
   try {
     if (options->Command == TCommand::cmItems) return RunItems(*options);
     Session s(*options);
+    int status = 1;
     switch (options->Command) {
-      case TCommand::cmRender: return RunRender(*options, s);
-      case TCommand::cmSequence: return RunSequence(*options, s);
       case TCommand::cmResave: return RunResave(*options, s);
       case TCommand::cmInfo: return RunInfo(*options, s);
-      case TCommand::cmVideo: return RunVideo(*options, s);
-      case TCommand::cmPlay: return RunPlay(*options, s);
+      case TCommand::cmRender: status = RunRender(*options, s); break;
+      case TCommand::cmSequence: status = RunSequence(*options, s); break;
+      case TCommand::cmVideo: status = RunVideo(*options, s); break;
+      case TCommand::cmPlay: status = RunPlay(*options, s); break;
       case TCommand::cmItems:
       case TCommand::cmBatch:
       case TCommand::cmServe: break;
     }
+    // What was written lacks what could not be loaded: not a success unless that is allowed.
+    const int final = StatusWithMedia(status, s.warnings, options->AllowMissingMedia);
+    if (final == kMissingMediaStatus) std::cerr << kMissingMediaLine << "\n";
+    return final;
   } catch (const std::exception& e) {
     // Project and image errors name their file (and line).
     std::cerr << "qvrender: " << e.what() << "\n";
     return 1;
   }
-  return 1;
 }
 
 }  // namespace

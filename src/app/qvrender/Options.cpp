@@ -126,7 +126,8 @@ const TCommandSpec kCommands[] = {
      "frames A to B as a clip at 25 frames per second, written beside the output and renamed into place at the end"},
     {TCommand::cmPlay, "play", "PROJECT.QV (--raw - | --y4m -)",
      "the page live from frame 0, paced to 25 frames per second, to standard output (-), a file or a FIFO"},
-    {TCommand::cmResave, "resave", "IN.QV OUT.QV", "reads a project and writes it again"},
+    {TCommand::cmResave, "resave", "IN.QV OUT.QV",
+     "reads a project and writes it again, its media paths as the file stores them"},
     {TCommand::cmInfo, "info", "PROJECT.QV", "the page's size (# page W x H), then one line per layer as it stands at the frame"},
     {TCommand::cmItems, "items", "FILE.(txt|rtf)",
      "the crawl items a roll layer makes of a text or RTF file, one per line in UTF-8"},
@@ -260,6 +261,10 @@ const TOptionSpec kOptions[] = {
      "the text of metadata slot 1 to 4, shown by text layers whose TextSource names the slot"},
     {"--next-meta", nullptr, kComposing, TOptionKind::okSlots, StoreSlot<&TOptions::NextMeta>, "TEXT",
      "the text of next-item slot 1 to 4"},
+    {"--allow-missing-media", nullptr, kRender | kSequence | kVideo | kPlay | kBatch, TOptionKind::okFlag,
+     Store<&TOptions::AllowMissingMedia>, nullptr,
+     "exit with 0 also when a picture, sequence folder or text file of the page could not be loaded (the warnings "
+     "stay)"},
 };
 
 const TExitStatusSpec kExitStatuses[] = {
@@ -270,6 +275,9 @@ const TExitStatusSpec kExitStatuses[] = {
         "pipe, serve could not listen, or "
         "sequence or video was stopped by SIGINT or SIGTERM (video then leaves no file)"},
     {2, "a bad command line: one line saying what was wrong, then the usage, on standard error"},
+    {3, "everything was written, but media of the page (a picture, a sequence folder, a text file) could not be "
+        "loaded: each was warned of, and its layer left empty (render, sequence, video, play and batch; not with "
+        "--allow-missing-media)"},
 };
 
 constexpr std::size_t kSlots = 4;
@@ -600,6 +608,7 @@ std::optional<TBatchOptions> ParseBatchOptions(const std::vector<std::string>& a
   o.Jobs = given.Jobs;
   o.Shard = given.Shard;
   o.Time = given.Time;
+  o.AllowMissingMedia = given.AllowMissingMedia;
   const auto format = PictureOutput(read, error);
   if (!format) return std::nullopt;
   o.Tga = *format == TImageFormat::ifTga;

@@ -60,6 +60,7 @@ struct TOptions {
   TShard Shard;       // batch --shard
   TListen Listen;     // serve --listen
   std::string Token;  // serve --token
+  bool AllowMissingMedia = false;  // media that cannot be loaded do not change the exit status
 
   bool operator==(const TOptions&) const = default;
 };
@@ -77,6 +78,7 @@ struct TBatchOptions {
   unsigned Jobs = 0;  // 0: one per core
   TShard Shard;
   std::optional<TTimeOfDay> Time;
+  bool AllowMissingMedia = false;
 
   bool operator==(const TBatchOptions&) const = default;
 };
@@ -142,6 +144,17 @@ struct TExitStatusSpec {
 std::span<const TCommandSpec> CommandTable();
 std::span<const TOptionSpec> OptionTable();
 std::span<const TExitStatusSpec> ExitStatusTable();
+
+// The exit status of a run that rendered a page whose media could not all be loaded.
+constexpr int kMissingMediaStatus = 3;
+// Status, or kMissingMediaStatus when Status is 0, media could not be loaded (MissingMedia) and
+// that was not allowed.
+constexpr int StatusWithMedia(int Status, int MissingMedia, bool Allowed) {
+  return Status == 0 && MissingMedia > 0 && !Allowed ? kMissingMediaStatus : Status;
+}
+// The line qvrender ends such a run with.
+inline constexpr const char* kMissingMediaLine =
+    "qvrender: media of the page could not be loaded (exit status 3; --allow-missing-media accepts that)";
 
 // How the usage and the manual page write an option and its value: "-o, --output FILE",
 // "--meta1..--meta4 TEXT".
