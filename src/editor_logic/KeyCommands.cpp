@@ -18,45 +18,6 @@ TCustomContainerObject* RootOf(const TBaseProperty& P) {
   return dynamic_cast<TCustomContainerObject*>(const_cast<TBaseProperty*>(node));
 }
 
-std::optional<TPropertyPath> PathOf(const TQVSystem& Sys, const TBaseProperty& P) {
-  TPropertyPath path;
-  const TBaseProperty* node = &P;
-  while (const TCustomContainerObject* owner = node->Owner()) {
-    const auto& children = owner->Properties();
-    const auto it = std::find_if(children.begin(), children.end(), [&](const auto& c) { return c.get() == node; });
-    if (it == children.end()) return std::nullopt;
-    path.Children.push_back(static_cast<std::uint32_t>(it - children.begin()));
-    node = owner;
-  }
-  std::reverse(path.Children.begin(), path.Children.end());
-  if (node == &Sys) {
-    path.Layer = -1;
-    return path;
-  }
-  for (std::size_t i = 0; i < Sys.Layers.size(); ++i) {
-    if (Sys.Layers[i].get() == node) {
-      path.Layer = static_cast<std::int32_t>(i);
-      return path;
-    }
-  }
-  return std::nullopt;
-}
-
-TBaseProperty* Resolve(const TQVSystem& Sys, const TPropertyPath& Path) {
-  TBaseProperty* node = nullptr;
-  if (Path.Layer < 0) {
-    node = const_cast<TQVSystem*>(&Sys);
-  } else if (static_cast<std::size_t>(Path.Layer) < Sys.Layers.size()) {
-    node = Sys.Layers[static_cast<std::size_t>(Path.Layer)].get();
-  }
-  for (const std::uint32_t i : Path.Children) {
-    const auto* c = dynamic_cast<const TCustomContainerObject*>(node);
-    if (c == nullptr || i >= c->Count()) return nullptr;
-    node = c->Child(i);
-  }
-  return node;
-}
-
 std::string DisplayName(const TBaseProperty& P) {
   if (P.Owner() == nullptr) {
     if (const auto* layer = dynamic_cast<const TLayer*>(&P)) return layer->layerName();
@@ -164,7 +125,7 @@ void SetPageFrame(TQVSystem& Sys, std::int32_t Frame) {
   if (TAnimationManager* am = Sys.AnimationManager()) am->SetFrame(Frame);
 }
 
-// ---- snapshots ------------------------------------------------------------------------------
+// ---- keys ---------------------------------------------------------------------------------
 
 std::vector<TKeyState> TrackKeys(const Tkeys& Track) {
   std::vector<TKeyState> keys;
@@ -185,146 +146,92 @@ void SetTrackKeys(Tkeys& Track, std::span<const TKeyState> Keys) {
   }
 }
 
-TPropertyState CaptureState(const TQVSystem& Sys, TBaseProperty& P) {
-  TPropertyState s;
-  if (std::optional<TPropertyPath> path = PathOf(Sys, P)) s.Path = std::move(*path);
-  s.Value.resize(static_cast<std::size_t>(std::max(P.DataSize(), 0)));
-  if (!s.Value.empty()) P.PushValue(s.Value.data());
-  if (const auto* str = dynamic_cast<const TString*>(&P)) s.Text = str->Value();
-  if (const Tkeys* t = P.Animation(false)) {
-    s.HasTrack = true;
-    s.In = t->finat;
-    s.Out = t->Foutat;
-    s.Keys = TrackKeys(*t);
-  }
-  return s;
-}
+// ---- steps ---------------------------------------------------------------------------------
+
+TKeyStep::TKeyStep(std::string Name, std::vector<TObjectRef> Targets, TOperation Operation)
+    : TStep(std::move(Name)), fTargets(std::move(Targets)), fOperation(std::move(Operation)) {}
 
 namespace {
 
-// Sets values with automatic keying off for the while: restoring and timing are no key edits.
-class TNoAutoKeys {
- public:
-  explicit TNoAutoKeys(const TQVSystem& Sys) : fAm(Sys.AnimationManager()) {
-    if (fAm != nullptr) {
-      fWas = fAm->AutoAnimationMode;
-      fAm->AutoAnimationMode = false;
-    }
+std::vector<TObjectState> TakeStates(TQVSystem& Page, const std::vector<TObjectRef>& Refs) {
+  std::vector<TObjectState> states;
+  states.reserve(Refs.size());
+  for (const TObjectRef& ref : Refs) {
+    const TBaseProperty* p = Resolve(Page, ref);
+    states.push_back(p != nullptr ? TObjectState::Take(*p) : TObjectState());
   }
-  ~TNoAutoKeys() {
-    if (fAm != nullptr) fAm->AutoAnimationMode = fWas;
-  }
-  TNoAutoKeys(const TNoAutoKeys&) = delete;
-  TNoAutoKeys& operator=(const TNoAutoKeys&) = delete;
-
- private:
-  TAnimationManager* fAm;
-  bool fWas = false;
-};
-
-}  // namespace
-
-void RestoreState(TQVSystem& Sys, const TPropertyState& State) {
-  TBaseProperty* p = Resolve(Sys, State.Path);
-  if (p == nullptr) return;
-  TNoAutoKeys noKeys(Sys);
-  // The value first: a setter moves the curve, which the track below puts back.
-  if (!State.Value.empty() && static_cast<std::size_t>(p->DataSize()) == State.Value.size()) {
-    p->PopValue(State.Value.data());
-  } else if (auto* str = dynamic_cast<TString*>(p)) {
-    if (str->Value() != State.Text) str->SetValue(State.Text);
-  }
-  if (Tkeys* t = p->Animation(State.HasTrack)) {
-    SetTrackKeys(*t, State.Keys);
-    if (State.HasTrack) {
-      t->finat = State.In;
-      t->Foutat = State.Out;
-    }
-  }
-}
-
-// ---- steps ---------------------------------------------------------------------------------
-
-TPropertyStep::TPropertyStep(TQVSystem& Sys, std::string Text, std::vector<TPropertyPath> Targets,
-                             TOperation Operation)
-    : fSys(Sys), fText(std::move(Text)), fTargets(std::move(Targets)), fOperation(std::move(Operation)) {}
-
-TPropertyStep::TPropertyStep(TQVSystem& Sys, std::string Text, std::vector<TPropertyState> Before,
-                             std::vector<TPropertyState> After)
-    : fSys(Sys), fText(std::move(Text)), fBefore(std::move(Before)), fAfter(std::move(After)), fDone(true), fFresh(true) {}
-
-std::vector<TPropertyState> TPropertyStep::Capture() const {
-  std::vector<TPropertyState> states;
-  states.reserve(fTargets.size());
-  for (const TPropertyPath& path : fTargets)
-    if (TBaseProperty* p = Resolve(fSys, path)) states.push_back(CaptureState(fSys, *p));
   return states;
 }
 
-void TPropertyStep::Redo() {
-  if (fFresh) {
-    // Made from a change already made: the page is in its after state.
-    fFresh = false;
-    return;
+void PutStates(TQVSystem& Page, const std::vector<TObjectRef>& Refs, const std::vector<TObjectState>& States) {
+  for (std::size_t i = Refs.size(); i-- > 0;) {
+    if (TBaseProperty* p = Resolve(Page, Refs[i]); p != nullptr && i < States.size()) States[i].Apply(*p);
   }
-  if (!fDone) {
-    fBefore = Capture();
-    fOperation(fSys);
-    fAfter = Capture();
-    fDone = true;
-    return;
-  }
-  for (const TPropertyState& s : fAfter) RestoreState(fSys, s);
 }
-
-void TPropertyStep::Undo() {
-  fFresh = false;
-  for (auto it = fBefore.rbegin(); it != fBefore.rend(); ++it) RestoreState(fSys, *it);
-}
-
-namespace {
-
-// An engine element that undoes a step when popped.
-class TStepElement final : public TUndoElement {
- public:
-  explicit TStepElement(std::unique_ptr<TEditStep> Step) : fStep(std::move(Step)) {}
-  void PushAction() override { fStep->Redo(); }
-  void PopAction() override { fStep->Undo(); }
-
- private:
-  std::unique_ptr<TEditStep> fStep;
-};
 
 }  // namespace
 
-void PushStep(TUndoEngine& Engine, std::unique_ptr<TEditStep> Step) {
-  if (Step) Engine.PushUndoAction(std::make_unique<TStepElement>(std::move(Step)));
+void TKeyStep::Redo(THistory& H) {
+  if (fDone) {
+    PutStates(H.Page(), fTargets, fAfter);
+    return;
+  }
+  fDone = true;
+  fBefore = TakeStates(H.Page(), fTargets);
+  {
+    // Keys are set as the command says, never by a setter's automatic keying.
+    TAutoKeyingOff keyingOff(H.Page().AnimationManager());
+    fOperation(H.Page());
+  }
+  fAfter = TakeStates(H.Page(), fTargets);
+  fOperation = nullptr;  // what it captured is no longer needed
+}
+
+void TKeyStep::Undo(THistory& H) { PutStates(H.Page(), fTargets, fBefore); }
+
+int TKeyStep::SelectAfter(bool) const {
+  if (fTargets.empty()) return kKeepSelection;
+  const int layer = fTargets.front().Layer;
+  for (const TObjectRef& r : fTargets)
+    if (r.Layer != layer) return kKeepSelection;
+  return layer >= 0 ? layer : kNoLayer;
 }
 
 namespace {
 
-std::string TargetName(std::span<TBaseProperty* const> Targets) {
-  for (const TBaseProperty* t : Targets) {
-    if (t == nullptr) continue;
-    const TCustomContainerObject* root = RootOf(*t);
-    if (const auto* layer = dynamic_cast<const TLayer*>(root)) return layer->layerName();
-    return "page";
-  }
-  return "page";
-}
-
-std::vector<TPropertyPath> PathsOf(const TQVSystem& Sys, std::span<TBaseProperty* const> Props) {
-  std::vector<TPropertyPath> paths;
+// The references of the properties of Props that are part of the page.
+std::vector<TObjectRef> RefsOf(const TQVSystem& Sys, std::span<TBaseProperty* const> Props) {
+  std::vector<TObjectRef> refs;
   for (const TBaseProperty* p : Props)
-    if (std::optional<TPropertyPath> path = PathOf(Sys, *p)) paths.push_back(std::move(*path));
-  return paths;
+    if (std::optional<TObjectRef> ref = RefOf(Sys, *p)) refs.push_back(std::move(*ref));
+  return refs;
 }
 
-// Runs Change on each property still found at Paths.
+// How a step names what it changes: "X of logo" for one property, "Font.FontColor of Text000" for
+// several of one group, "logo" for several of the layer, "Duration of the page", "layers" for
+// properties of several layers.
+std::string TargetName(TQVSystem& Sys, const std::vector<TObjectRef>& Refs) {
+  if (Refs.empty()) return "layers";
+  std::vector<std::uint32_t> common = Refs.front().Path;
+  for (const TObjectRef& r : Refs) {
+    if (r.Layer != Refs.front().Layer) return "layers";
+    std::size_t n = 0;
+    while (n < common.size() && n < r.Path.size() && common[n] == r.Path[n]) ++n;
+    common.resize(n);
+  }
+  const std::string layer = LayerTitle(Sys, Refs.front().Layer);
+  if (common.empty()) return layer;
+  TObjectRef group = Refs.front();
+  group.Path = std::move(common);
+  const TBaseProperty* p = Resolve(Sys, group);
+  return p != nullptr ? DisplayName(*p) + " of " + layer : layer;
+}
+
+// Runs Change on each property still found at Refs.
 template <class F>
-void ForEachResolved(TQVSystem& Sys, const std::vector<TPropertyPath>& Paths, F&& Change) {
-  for (const TPropertyPath& path : Paths)
-    if (TBaseProperty* p = Resolve(Sys, path)) Change(*p);
+void ForEachResolved(TQVSystem& Sys, const std::vector<TObjectRef>& Refs, F&& Change) {
+  for (const TObjectRef& ref : Refs)
+    if (TBaseProperty* p = Resolve(Sys, ref)) Change(*p);
 }
 
 // The value a key of P holds: its current value.
@@ -384,45 +291,48 @@ std::optional<std::pair<TKeyState, TKeyState>> EaseSegment(const Tkeys& Track, s
 
 }  // namespace
 
-std::unique_ptr<TEditStep> AddKeyStep(TQVSystem& Sys, std::span<TBaseProperty* const> Targets, std::int32_t Frame) {
-  const std::vector<TBaseProperty*> leaves = LeavesOf(Targets);
-  if (std::all_of(leaves.begin(), leaves.end(), [&](const TBaseProperty* p) { return HasKeyWithCurrentValue(*p, Frame); }))
-    return nullptr;
-  std::vector<TPropertyPath> paths = PathsOf(Sys, leaves);
-  return std::make_unique<TPropertyStep>(Sys, "Add Key to " + TargetName(Targets), paths, [paths, Frame](TQVSystem& S) {
-    ForEachResolved(S, paths, [&](TBaseProperty& p) {
+std::unique_ptr<TStep> AddKeyStep(TQVSystem& Sys, std::span<TBaseProperty* const> Targets, std::int32_t Frame) {
+  std::vector<TBaseProperty*> unkeyed;
+  for (TBaseProperty* p : LeavesOf(Targets))
+    if (!HasKeyWithCurrentValue(*p, Frame)) unkeyed.push_back(p);
+  if (unkeyed.empty()) return nullptr;
+  // Every target is keyed (a key there already takes the current value).
+  std::vector<TObjectRef> refs = RefsOf(Sys, LeavesOf(Targets));
+  if (refs.empty()) return nullptr;
+  std::string name = "Add Key to " + TargetName(Sys, refs);
+  return std::make_unique<TKeyStep>(std::move(name), refs, [refs, Frame](TQVSystem& S) {
+    ForEachResolved(S, refs, [&](TBaseProperty& p) {
       if (Tkeys* t = p.Animation(true)) KeyCurrentValue(p, *t, Frame);
     });
   });
 }
 
-std::unique_ptr<TEditStep> DeleteKeyStep(TQVSystem& Sys, std::span<TBaseProperty* const> Targets,
-                                         std::int32_t Frame) {
+std::unique_ptr<TStep> DeleteKeyStep(TQVSystem& Sys, std::span<TBaseProperty* const> Targets, std::int32_t Frame) {
   std::vector<TBaseProperty*> keyed;
   for (TBaseProperty* p : LeavesOf(Targets)) {
     const Tkeys* t = p->Animation(false);
     if (t != nullptr && t->HasKeyAt(Frame)) keyed.push_back(p);
   }
-  if (keyed.empty()) return nullptr;
-  std::vector<TPropertyPath> paths = PathsOf(Sys, keyed);
-  return std::make_unique<TPropertyStep>(Sys, "Delete Key from " + TargetName(Targets), paths,
-                                         [paths, Frame](TQVSystem& S) {
-                                           ForEachResolved(S, paths, [&](TBaseProperty& p) {
-                                             if (Tkeys* t = p.Animation(false)) RemoveKeysAt(*t, {Frame});
-                                           });
-                                         });
+  std::vector<TObjectRef> refs = RefsOf(Sys, keyed);
+  if (refs.empty()) return nullptr;
+  std::string name = "Delete Key from " + TargetName(Sys, refs);
+  return std::make_unique<TKeyStep>(std::move(name), refs, [refs, Frame](TQVSystem& S) {
+    ForEachResolved(S, refs, [&](TBaseProperty& p) {
+      if (Tkeys* t = p.Animation(false)) RemoveKeysAt(*t, {Frame});
+    });
+  });
 }
 
-std::unique_ptr<TEditStep> ClearAnimationStep(TQVSystem& Sys, std::span<TBaseProperty* const> Targets) {
+std::unique_ptr<TStep> ClearAnimationStep(TQVSystem& Sys, std::span<TBaseProperty* const> Targets) {
   std::vector<TBaseProperty*> animated;
   for (TBaseProperty* p : LeavesOf(Targets))
     if (IsAnimated(*p)) animated.push_back(p);
-  if (animated.empty()) return nullptr;
-  std::vector<TPropertyPath> paths = PathsOf(Sys, animated);
-  return std::make_unique<TPropertyStep>(Sys, "Clear Animation of " + TargetName(Targets), paths,
-                                         [paths](TQVSystem& S) {
-                                           ForEachResolved(S, paths, [](TBaseProperty& p) { p.ClearAnimation(); });
-                                         });
+  std::vector<TObjectRef> refs = RefsOf(Sys, animated);
+  if (refs.empty()) return nullptr;
+  std::string name = "Clear Animation of " + TargetName(Sys, refs);
+  return std::make_unique<TKeyStep>(std::move(name), refs, [refs](TQVSystem& S) {
+    ForEachResolved(S, refs, [](TBaseProperty& p) { p.ClearAnimation(); });
+  });
 }
 
 std::span<const TAnimationTypeName> AnimationTypeNames() {
@@ -432,22 +342,22 @@ std::span<const TAnimationTypeName> AnimationTypeNames() {
   return names;
 }
 
-std::unique_ptr<TEditStep> AnimationTypeStep(TQVSystem& Sys, std::span<TBaseProperty* const> Targets,
-                                             Tanimationtype Type) {
+std::unique_ptr<TStep> AnimationTypeStep(TQVSystem& Sys, std::span<TBaseProperty* const> Targets,
+                                         Tanimationtype Type) {
   std::vector<TBaseProperty*> tracked;
   for (TBaseProperty* p : LeavesOf(Targets)) {
     const Tkeys* t = p->Animation(false);
     if (t != nullptr && (t->finat != Type || t->Foutat != Type)) tracked.push_back(p);
   }
-  if (tracked.empty()) return nullptr;
-  std::string name = "Constant";
+  std::vector<TObjectRef> refs = RefsOf(Sys, tracked);
+  if (refs.empty()) return nullptr;
+  std::string mode = "Constant";
   for (const TAnimationTypeName& n : AnimationTypeNames())
-    if (n.Type == Type) name = n.Name;
-  std::vector<TPropertyPath> paths = PathsOf(Sys, tracked);
-  return std::make_unique<TPropertyStep>(Sys, name + " out of range on " + TargetName(Targets), paths,
-                                         [paths, Type](TQVSystem& S) {
-                                           ForEachResolved(S, paths, [&](TBaseProperty& p) { p.SetAnimationType(Type); });
-                                         });
+    if (n.Type == Type) mode = n.Name;
+  std::string name = "Set " + mode + " Out of Range on " + TargetName(Sys, refs);
+  return std::make_unique<TKeyStep>(std::move(name), refs, [refs, Type](TQVSystem& S) {
+    ForEachResolved(S, refs, [&](TBaseProperty& p) { p.SetAnimationType(Type); });
+  });
 }
 
 double EasedValue(const TKeyState& A, const TKeyState& B, double Frame) {
@@ -456,27 +366,27 @@ double EasedValue(const TKeyState& A, const TKeyState& B, double Frame) {
   return A.Value * (1 - m) + B.Value * m;
 }
 
-std::unique_ptr<TEditStep> EaseStep(TQVSystem& Sys, std::span<TBaseProperty* const> Targets, std::int32_t Frame) {
+std::unique_ptr<TStep> EaseStep(TQVSystem& Sys, std::span<TBaseProperty* const> Targets, std::int32_t Frame) {
   std::vector<TBaseProperty*> eased;
   for (TBaseProperty* p : LeavesOf(Targets)) {
     if (dynamic_cast<const TString*>(p) != nullptr) continue;  // texts step from key to key
     const Tkeys* t = p->Animation(false);
     if (t != nullptr && EaseSegment(*t, Frame)) eased.push_back(p);
   }
-  if (eased.empty()) return nullptr;
-  std::vector<TPropertyPath> paths = PathsOf(Sys, eased);
-  return std::make_unique<TPropertyStep>(
-      Sys, "Ease In/Out on " + TargetName(Targets), paths, [paths, Frame](TQVSystem& S) {
-        ForEachResolved(S, paths, [&](TBaseProperty& p) {
-          Tkeys* t = p.Animation(false);
-          if (t == nullptr) return;
-          const auto segment = EaseSegment(*t, Frame);
-          if (!segment) return;
-          const auto& [A, B] = *segment;
-          for (auto g = static_cast<std::int64_t>(A.Frame) + 1; g < static_cast<std::int64_t>(B.Frame); ++g)
-            t->AddKey(static_cast<double>(g), FileValue(EasedValue(A, B, static_cast<double>(g))));
-        });
-      });
+  std::vector<TObjectRef> refs = RefsOf(Sys, eased);
+  if (refs.empty()) return nullptr;
+  std::string name = "Ease In/Out " + TargetName(Sys, refs);
+  return std::make_unique<TKeyStep>(std::move(name), refs, [refs, Frame](TQVSystem& S) {
+    ForEachResolved(S, refs, [&](TBaseProperty& p) {
+      Tkeys* t = p.Animation(false);
+      if (t == nullptr) return;
+      const auto segment = EaseSegment(*t, Frame);
+      if (!segment) return;
+      const auto& [A, B] = *segment;
+      for (auto g = static_cast<std::int64_t>(A.Frame) + 1; g < static_cast<std::int64_t>(B.Frame); ++g)
+        t->AddKey(static_cast<double>(g), FileValue(EasedValue(A, B, static_cast<double>(g))));
+    });
+  });
 }
 
 namespace {
@@ -509,6 +419,33 @@ bool ShiftFits(const std::vector<std::pair<TBaseProperty*, std::set<std::int32_t
   return true;
 }
 
+// The keys of a timeline edit, by property: their references and frames, and how many keys.
+struct TKeyGroups {
+  std::vector<TObjectRef> Refs;
+  std::vector<std::set<std::int32_t>> Frames;
+  std::size_t Count = 0;
+};
+
+TKeyGroups GroupsOf(const TQVSystem& Sys, std::span<const TKeyRef> Keys) {
+  TKeyGroups g;
+  for (const auto& [p, frames] : ByProperty(Keys)) {
+    std::optional<TObjectRef> ref = RefOf(Sys, *p);
+    if (!ref) continue;
+    g.Refs.push_back(std::move(*ref));
+    g.Frames.push_back(frames);
+    g.Count += frames.size();
+  }
+  return g;
+}
+
+// "Move Keys of logo", "Delete Key of logo", "Move Keys" (several layers).
+std::string KeysName(TQVSystem& Sys, const char* Verb, const TKeyGroups& G) {
+  std::string name = std::string(Verb) + (G.Count == 1 ? " Key" : " Keys");
+  for (const TObjectRef& r : G.Refs)
+    if (r.Layer != G.Refs.front().Layer) return name;
+  return name + " of " + LayerTitle(Sys, G.Refs.front().Layer);
+}
+
 }  // namespace
 
 std::int32_t AllowedKeyShift(std::span<const TKeyRef> Keys, std::int32_t Delta) {
@@ -519,120 +456,50 @@ std::int32_t AllowedKeyShift(std::span<const TKeyRef> Keys, std::int32_t Delta) 
   return 0;
 }
 
-std::unique_ptr<TEditStep> MoveKeysStep(TQVSystem& Sys, std::span<const TKeyRef> Keys, std::int32_t Delta) {
+std::unique_ptr<TStep> MoveKeysStep(TQVSystem& Sys, std::span<const TKeyRef> Keys, std::int32_t Delta) {
   const std::int32_t d = AllowedKeyShift(Keys, Delta);
   if (d == 0) return nullptr;
-  std::vector<std::pair<TPropertyPath, std::set<std::int32_t>>> moves;
-  std::vector<TPropertyPath> paths;
-  std::size_t count = 0;
-  for (const auto& [p, frames] : ByProperty(Keys)) {
-    std::optional<TPropertyPath> path = PathOf(Sys, *p);
-    if (!path) continue;
-    moves.emplace_back(*path, frames);
-    paths.push_back(*path);
-    count += frames.size();
-  }
-  if (moves.empty()) return nullptr;
-  return std::make_unique<TPropertyStep>(Sys, count == 1 ? "Move Key" : "Move Keys", paths, [moves, d](TQVSystem& S) {
-    for (const auto& [path, frames] : moves) {
-      TBaseProperty* p = Resolve(S, path);
+  TKeyGroups g = GroupsOf(Sys, Keys);
+  if (g.Refs.empty()) return nullptr;
+  std::string name = KeysName(Sys, "Move", g);
+  return std::make_unique<TKeyStep>(std::move(name), g.Refs, [refs = g.Refs, frames = g.Frames, d](TQVSystem& S) {
+    for (std::size_t i = 0; i < refs.size(); ++i) {
+      TBaseProperty* p = Resolve(S, refs[i]);
       Tkeys* t = p != nullptr ? p->Animation(false) : nullptr;
       if (t == nullptr) continue;
       std::vector<TKeyState> keys = TrackKeys(*t);
       for (TKeyState& k : keys)
-        if (frames.contains(RoundToInt32(k.Frame))) k.Frame += d;
+        if (frames[i].contains(RoundToInt32(k.Frame))) k.Frame += d;
       std::stable_sort(keys.begin(), keys.end(), [](const TKeyState& a, const TKeyState& b) { return a.Frame < b.Frame; });
       SetTrackKeys(*t, keys);
     }
   });
 }
 
-std::unique_ptr<TEditStep> DeleteKeysStep(TQVSystem& Sys, std::span<const TKeyRef> Keys) {
-  std::vector<std::pair<TPropertyPath, std::set<std::int32_t>>> removals;
-  std::vector<TPropertyPath> paths;
-  std::size_t count = 0;
-  for (const auto& [p, frames] : ByProperty(Keys)) {
-    std::optional<TPropertyPath> path = PathOf(Sys, *p);
-    if (!path) continue;
-    removals.emplace_back(*path, frames);
-    paths.push_back(*path);
-    count += frames.size();
-  }
-  if (removals.empty()) return nullptr;
-  return std::make_unique<TPropertyStep>(Sys, count == 1 ? "Delete Key" : "Delete Keys", paths,
-                                         [removals](TQVSystem& S) {
-                                           for (const auto& [path, frames] : removals) {
-                                             TBaseProperty* p = Resolve(S, path);
-                                             if (Tkeys* t = p != nullptr ? p->Animation(false) : nullptr)
-                                               RemoveKeysAt(*t, frames);
-                                           }
-                                         });
-}
-
-std::unique_ptr<TEditStep> LayerTimingStep(TQVSystem& Sys, TLayer& Layer, std::int32_t LayerIN, std::int32_t Duration) {
-  if (Layer.LayerIN() == LayerIN && Layer.Duration() == Duration) return nullptr;
-  std::optional<TPropertyPath> in = PathOf(Sys, Layer.LayerINProperty());
-  std::optional<TPropertyPath> dur = PathOf(Sys, Layer.DurationProperty());
-  if (!in || !dur) return nullptr;
-  const std::string text =
-      (Layer.Duration() == Duration ? "Move " : "Trim ") + Layer.layerName() + (Layer.Duration() == Duration ? " in time" : "");
-  std::vector<TPropertyPath> paths{*in, *dur};
-  return std::make_unique<TPropertyStep>(Sys, text, paths, [in = *in, dur = *dur, LayerIN, Duration](TQVSystem& S) {
-    TNoAutoKeys noKeys(S);
-    if (auto* p = dynamic_cast<TInteger*>(Resolve(S, in))) p->SetValue(LayerIN);
-    if (auto* p = dynamic_cast<TInteger*>(Resolve(S, dur))) p->SetValue(Duration);
+std::unique_ptr<TStep> DeleteKeysStep(TQVSystem& Sys, std::span<const TKeyRef> Keys) {
+  TKeyGroups g = GroupsOf(Sys, Keys);
+  if (g.Refs.empty()) return nullptr;
+  std::string name = KeysName(Sys, "Delete", g);
+  return std::make_unique<TKeyStep>(std::move(name), g.Refs, [refs = g.Refs, frames = g.Frames](TQVSystem& S) {
+    for (std::size_t i = 0; i < refs.size(); ++i) {
+      TBaseProperty* p = Resolve(S, refs[i]);
+      if (Tkeys* t = p != nullptr ? p->Animation(false) : nullptr) RemoveKeysAt(*t, frames[i]);
+    }
   });
 }
 
-// ---- gestures ------------------------------------------------------------------------------
-
-namespace {
-
-// Every value under P (containers are walked, not captured).
-void ValueLeaves(TBaseProperty& P, std::vector<TBaseProperty*>& Out) {
-  if (const auto* c = dynamic_cast<const TCustomContainerObject*>(&P)) {
-    for (const auto& child : c->Properties()) ValueLeaves(*child, Out);
-    return;
-  }
-  Out.push_back(&P);
-}
-
-}  // namespace
-
-void TPropertyGesture::Begin(TQVSystem& Sys, std::span<TBaseProperty* const> Roots) {
-  fSys = &Sys;
-  fBefore.clear();
-  std::vector<TBaseProperty*> leaves;
-  for (TBaseProperty* r : Roots)
-    if (r != nullptr) ValueLeaves(*r, leaves);
-  for (TBaseProperty* p : leaves)
-    if (PathOf(Sys, *p)) fBefore.push_back(CaptureState(Sys, *p));
-}
-
-std::unique_ptr<TEditStep> TPropertyGesture::End(std::string Text) {
-  TQVSystem* sys = fSys;
-  fSys = nullptr;
-  if (sys == nullptr) return nullptr;
-  const TAnimationManager* am = sys->AnimationManager();
-  const bool autoKeys = am != nullptr && am->AutoAnimationMode;
-  std::vector<TPropertyState> before;
-  std::vector<TPropertyState> after;
-  for (TPropertyState& b : fBefore) {
-    TBaseProperty* p = Resolve(*sys, b.Path);
-    if (p == nullptr) continue;
-    TPropertyState a = CaptureState(*sys, *p);
-    if (autoKeys && a.SameValue(b) && !a.SameTrack(b)) {
-      // Keyed by a setter that left the value as it was.
-      RestoreState(*sys, b);
-      continue;
-    }
-    if (a.SameValue(b) && a.SameTrack(b)) continue;
-    before.push_back(std::move(b));
-    after.push_back(std::move(a));
-  }
-  fBefore.clear();
-  if (before.empty()) return nullptr;
-  return std::make_unique<TPropertyStep>(*sys, std::move(Text), std::move(before), std::move(after));
+std::unique_ptr<TStep> LayerTimingStep(TQVSystem& Sys, TLayer& Layer, std::int32_t LayerIN, std::int32_t Duration) {
+  if (Layer.LayerIN() == LayerIN && Layer.Duration() == Duration) return nullptr;
+  std::optional<TObjectRef> in = RefOf(Sys, Layer.LayerINProperty());
+  std::optional<TObjectRef> dur = RefOf(Sys, Layer.DurationProperty());
+  if (!in || !dur) return nullptr;
+  const std::string title = LayerTitle(Sys, in->Layer);
+  std::string name = Layer.Duration() == Duration ? "Move " + title + " in time" : "Change Timing of " + title;
+  std::vector<TObjectRef> refs{*in, *dur};
+  return std::make_unique<TKeyStep>(std::move(name), refs, [refs, LayerIN, Duration](TQVSystem& S) {
+    if (auto* p = dynamic_cast<TInteger*>(Resolve(S, refs[0]))) p->SetValue(LayerIN);
+    if (auto* p = dynamic_cast<TInteger*>(Resolve(S, refs[1]))) p->SetValue(Duration);
+  });
 }
 
 // ---- curve shift ---------------------------------------------------------------------------

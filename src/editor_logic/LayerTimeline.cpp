@@ -200,7 +200,7 @@ void TLayerTimelineModel::ClearKeySelection() {
   AskRepaint();
 }
 
-std::unique_ptr<TEditStep> TLayerTimelineModel::DeleteSelectedKeys() {
+std::unique_ptr<TStep> TLayerTimelineModel::DeleteSelectedKeys() {
   if (fSys == nullptr || fSelected.empty()) return nullptr;
   const std::vector<TKeyRef> keys(fSelected.begin(), fSelected.end());
   fSelected.clear();
@@ -301,7 +301,7 @@ void TLayerTimelineModel::ButtonUp() {
   const std::int32_t delta = fDelta;
   fMode = TMode::mdNone;
   fDelta = 0;
-  std::unique_ptr<TEditStep> step;
+  std::unique_ptr<TStep> step;
   if (fSys != nullptr && delta != 0) {
     if (mode == TMode::mdKeys) {
       const std::vector<TKeyRef> keys(fSelected.begin(), fSelected.end());

@@ -66,8 +66,8 @@ class TLayerTimelineModel {
   std::function<void()> Repaint;
   // A click on a track selects its layer.
   std::function<void(TLayer* Layer)> OnSelectLayer;
-  // A finished drag: the step for the history, not yet done (the history's first Redo does it).
-  std::function<void(std::unique_ptr<TEditStep> Step)> OnStep;
+  // A finished drag: the step for the history, not yet done (THistory::Do does it).
+  std::function<void(std::unique_ptr<TStep> Step)> OnStep;
 
   // The rows as the page stands (after any change of layers, keys, timing or selection). Keys of
   // the selection that are gone leave it. Asks for a repaint only when something shown changed,
@@ -117,7 +117,7 @@ class TLayerTimelineModel {
   // the row's property.
   std::vector<TKeyRef> KeysAt(std::int32_t Row, std::int32_t Frame) const;
   // Delete: the selected keys, as a step (none without a selection).
-  std::unique_ptr<TEditStep> DeleteSelectedKeys();
+  std::unique_ptr<TStep> DeleteSelectedKeys();
 
   // Gestures. Extend (Ctrl or Shift) adds to the key selection or toggles a diamond.
   void ButtonDown(std::int32_t X, std::int32_t Y, bool Extend);

@@ -607,7 +607,7 @@ void TForm5::BuildLayout() {
   rulerRow->addSpacing(4);
   rulerRow->addWidget(fRulerField);
   fTimeline->Model().OnSelectLayer = [this](TLayer* Layer) { fSys->SetSelectedLayer(Layer); };
-  fTimeline->Model().OnStep = [this](std::unique_ptr<TEditStep> Step) { TakeStep(std::move(Step)); };
+  fTimeline->Model().OnStep = [this](std::unique_ptr<TStep> Step) { TakeStep(std::move(Step)); };
   fTimeline->OnContextMenu = [this](const TTimelineHit& Hit, const QPoint& Global) {
     const TTimelineRow& row = fTimeline->Model().Rows()[std::size_t(Hit.Row)];
     if (Hit.Part == TTimelinePart::tpKey) fTransport.Seek(Hit.Frame);
@@ -1040,13 +1040,13 @@ QMenu* TForm5::KeyMenu(TBaseProperty* Row) {
   return menu;
 }
 
-void TForm5::TakeStep(std::unique_ptr<TEditStep> Step) {
+void TForm5::TakeStep(std::unique_ptr<TStep> Step) {
   if (!Step) {
     statusBar()->showMessage(tr("Nothing to change"), 3000);
     return;
   }
-  const QString text = QString::fromStdString(Step->Text());
-  PushStep(fUndoEngine, std::move(Step));
+  const QString text = QString::fromStdString(Step->Name());
+  Recorded([&] { fHistory->Do(std::move(Step)); });
   statusBar()->showMessage(text, 5000);
   KeysChanged();
 }

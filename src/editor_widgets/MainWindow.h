@@ -167,8 +167,9 @@ class TForm5 final : public QMainWindow {
   void SetKeyRow(TBaseProperty* Row) { fKeyRow = Row; }
   // The context menu of a grid row or a track: the key commands on Row.
   QMenu* KeyMenu(TBaseProperty* Row);
-  // A step for the page's undo engine (done as it is taken).
-  void TakeStep(std::unique_ptr<TEditStep> Step);
+  // A step of the history, done as it is taken (THistory::Do); none: the status bar says that
+  // nothing changed.
+  void TakeStep(std::unique_ptr<TStep> Step);
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;

@@ -1,7 +1,8 @@
-// The key commands as history steps on a page (each done, undone and redone against the page's
-// whole text and keys), Previous / Next key, easing against the cosine evaluator, key shifts that
-// never land on another key, automatic keying of gestures and grid edits, the curve-shift status
-// text, and the addressing that lets a step outlive the objects it touched.
+// The key commands as steps of the document's history (each done, undone and redone against the
+// page's whole text and keys, with its name and the unsaved marker), Previous / Next key, easing
+// against the cosine evaluator, key shifts that never land on another key, automatic keying of
+// gestures and grid edits as one step each, the curve-shift status text, and the addressing that
+// lets a step outlive the objects it touched.
 #include "editor_logic/KeyCommands.h"
 
 #include "base/NumberText.h"
@@ -9,6 +10,9 @@
 #include "composition/TextLayer.h"
 #include "composition/TextRenderStyle.h"
 #include "composition/WorkArea.h"
+#include "history/PageCommands.h"
+#include "model/UndoEngine.h"
+#include "platform/Clock.h"
 #include "platform/Input.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +29,8 @@ struct KeyCommands : ::testing::Test {
   TImageLayer& bottom = sys->NewLayer<TImageLayer>();
   TImageLayer& logo = sys->NewLayer<TImageLayer>();
   TAnimationManager& am = *sys->AnimationManager();
+  TManualTickSource ticks{1000};
+  THistory history{*sys, ticks};
 
   void SetUp() override {
     bottom.SetlayerName("bottom");
@@ -42,8 +48,8 @@ struct KeyCommands : ::testing::Test {
       for (int i = 0; i < t->Count(); ++i) out.emplace_back(RoundToInt32(t->key(i)->fframe), t->key(i)->fvalue);
     return out;
   }
-  // The page's project text plus every track of every property (single keys too, which the file
-  // leaves out) and both out-of-range modes. An empty track (the registry keeps a track until its
+  // The page's project text plus every track of every property of the page and its layers (single
+  // keys too, which the file leaves out) and both out-of-range modes. An empty track (the registry keeps a track until its
   // property goes) is as good as none.
   std::string PageText() const {
     TMemoryLineWriter w;
@@ -51,9 +57,11 @@ struct KeyCommands : ::testing::Test {
     for (const auto& l : sys->Layers) l->SaveToStream("", w);
     std::string text;
     for (const auto& line : w.Lines) text += line + "\n";
-    for (const auto& l : sys->Layers) {
+    std::vector<TBaseProperty*> roots{sys.get()};
+    for (const auto& l : sys->Layers) roots.push_back(l.get());
+    for (TBaseProperty* root : roots) {
       std::vector<TBaseProperty*> leaves;
-      TrackedLeaves(*l, leaves);
+      TrackedLeaves(*root, leaves);
       for (const TBaseProperty* p : leaves) {
         const Tkeys* t = p->Animation(false);
         if (t == nullptr || t->Count() == 0) continue;
@@ -64,17 +72,32 @@ struct KeyCommands : ::testing::Test {
     }
     return text;
   }
-  // Does the step and checks that undo and redo give the page's text before and after exactly.
-  void DoUndoRedo(std::unique_ptr<TEditStep> step, const std::string& name) {
+  // Does the step through the history and checks that it is one step named Name (as the Edit menu
+  // shows it after "Undo " and "Redo "), that the document is unsaved after it and after its redo
+  // and saved again after its undo, and that undo and redo give the page's text before and after
+  // exactly.
+  void DoUndoRedo(std::unique_ptr<TStep> step, const std::string& name) {
     ASSERT_TRUE(step) << name;
+    EXPECT_EQ(step->Name(), name);
+    history.SetClean();
     const std::string before = PageText();
-    step->Redo();
+    const std::size_t steps = history.Index();
+    const std::size_t elements = sys->UndoEngine()->Count();
+    history.Do(std::move(step));
     const std::string after = PageText();
     EXPECT_NE(before, after) << name;
-    step->Undo();
+    EXPECT_EQ(history.Index(), steps + 1) << name;
+    EXPECT_EQ(history.UndoName(), name);
+    EXPECT_FALSE(history.IsClean()) << name;
+    EXPECT_EQ(sys->UndoEngine()->Count(), elements) << name << ": no element of the page's undo engine";
+    history.Undo();
     EXPECT_EQ(PageText(), before) << name;
-    step->Redo();
+    EXPECT_EQ(history.RedoName(), name);
+    EXPECT_TRUE(history.IsClean()) << name;
+    history.Redo();
     EXPECT_EQ(PageText(), after) << name;
+    EXPECT_EQ(history.UndoName(), name);
+    EXPECT_FALSE(history.IsClean()) << name;
   }
 };
 
@@ -95,22 +118,72 @@ TEST_F(KeyCommands, AddDeletePreviousAndNextOnALayerWithKeysAt0_12And50) {
   TBaseProperty* x[] = {&logo.XProperty()};
   logo.SetFrame(30);  // X takes its value at frame 30: 100 + 18/38 * 300, rounded
   ASSERT_EQ(logo.X(), 242);
-  auto add = AddKeyStep(*sys, x, 30);
-  ASSERT_TRUE(add);
-  EXPECT_EQ(add->Text(), "Add Key to logo");
-  DoUndoRedo(std::move(add), "add at 30");
+  DoUndoRedo(AddKeyStep(*sys, x, 30), "Add Key to X of logo");
   EXPECT_EQ(Keys(logo.XProperty()), (Frames{{0, 0}, {12, 100}, {30, 242}, {50, 400}}));
   EXPECT_EQ(NextKey(row, 12), 30);
   // A key that is there with the value there changes nothing.
   EXPECT_FALSE(AddKeyStep(*sys, x, 30));
 
-  auto del = DeleteKeyStep(*sys, row, 12);
-  ASSERT_TRUE(del);
-  EXPECT_EQ(del->Text(), "Delete Key from logo");
-  DoUndoRedo(std::move(del), "delete at 12");
+  // On the layer's row: only X has a key there.
+  DoUndoRedo(DeleteKeyStep(*sys, row, 12), "Delete Key from X of logo");
   EXPECT_EQ(Keys(logo.XProperty()), (Frames{{0, 0}, {30, 242}, {50, 400}}));
   EXPECT_FALSE(DeleteKeyStep(*sys, row, 13));
   EXPECT_EQ(PreviousKey(row, 30), 0);
+}
+
+// Every key command on X (keys at 0 and 20, the page at frame 10) and on the layer's timing, each
+// undone and redone through the history.
+TEST_F(KeyCommands, EveryKeyCommandIsOneStepOfTheHistoryUndoneAndRedoneExactly) {
+  using TMake = std::unique_ptr<TStep> (*)(TQVSystem&, TLayer&);
+  static constexpr auto kX = [](TLayer& l) { return std::vector<TBaseProperty*>{&l.XProperty()}; };
+  struct {
+    const char* step;
+    TMake make;
+  } cases[] = {
+      {"Add Key to X of logo", [](TQVSystem& s, TLayer& l) { return AddKeyStep(s, kX(l), 10); }},
+      {"Add Key to logo",
+       [](TQVSystem& s, TLayer& l) {
+         l.ClearAnimation();  // a layer without animation: its position, size and opacity
+         return AddKeyStep(s, KeyTargets(l), 10);
+       }},
+      {"Delete Key from X of logo", [](TQVSystem& s, TLayer& l) { return DeleteKeyStep(s, kX(l), 20); }},
+      {"Clear Animation of X of logo", [](TQVSystem& s, TLayer& l) { return ClearAnimationStep(s, kX(l)); }},
+      {"Set Cycle Out of Range on X of logo", [](TQVSystem& s, TLayer& l) { return AnimationTypeStep(s, kX(l), atCycle); }},
+      {"Set Loop Out of Range on X of logo", [](TQVSystem& s, TLayer& l) { return AnimationTypeStep(s, kX(l), atLoop); }},
+      {"Set PingPong Out of Range on X of logo",
+       [](TQVSystem& s, TLayer& l) { return AnimationTypeStep(s, kX(l), atPingPong); }},
+      {"Set Linear Out of Range on X of logo", [](TQVSystem& s, TLayer& l) { return AnimationTypeStep(s, kX(l), atLinear); }},
+      {"Set RelativeRepeat Out of Range on X of logo",
+       [](TQVSystem& s, TLayer& l) { return AnimationTypeStep(s, kX(l), atRelativeRepeat); }},
+      {"Set Constant Out of Range on X of logo",
+       [](TQVSystem& s, TLayer& l) {
+         l.XProperty().Animation(false)->finat = atLoop;  // not constant yet (set outside the history)
+         return AnimationTypeStep(s, kX(l), atConstant);
+       }},
+      {"Ease In/Out X of logo", [](TQVSystem& s, TLayer& l) { return EaseStep(s, kX(l), 10); }},
+      {"Move Key of logo",
+       [](TQVSystem& s, TLayer& l) { return MoveKeysStep(s, std::vector<TKeyRef>{{&l.XProperty(), 20}}, 5); }},
+      {"Move Keys of logo",
+       [](TQVSystem& s, TLayer& l) {
+         return MoveKeysStep(s, std::vector<TKeyRef>{{&l.XProperty(), 0}, {&l.XProperty(), 20}}, 3);
+       }},
+      {"Delete Keys of logo",
+       [](TQVSystem& s, TLayer& l) {
+         return DeleteKeysStep(s, std::vector<TKeyRef>{{&l.XProperty(), 0}, {&l.XProperty(), 20}});
+       }},
+      {"Move logo in time", [](TQVSystem& s, TLayer& l) { return LayerTimingStep(s, l, 30, 250); }},
+      {"Change Timing of logo", [](TQVSystem& s, TLayer& l) { return LayerTimingStep(s, l, 0, 100); }},
+  };
+  for (const auto& c : cases) {
+    logo.ClearAnimation();
+    KeyX({{0, 0}, {20, 400}});
+    logo.SetLayerIN(0);
+    logo.SetDuration(250);
+    SetPageFrame(*sys, 10);
+    logo.SetFrame(10);
+    history.Clear();
+    DoUndoRedo(c.make(*sys, logo), c.step);
+  }
 }
 
 TEST_F(KeyCommands, AddKeyOnALayerWithoutAnimationKeysPositionSizeAndOpacity) {
@@ -118,14 +191,14 @@ TEST_F(KeyCommands, AddKeyOnALayerWithoutAnimationKeysPositionSizeAndOpacity) {
   TBaseProperty* row[] = {&logo};
   const std::vector<TBaseProperty*> targets = KeyTargets(logo);
   ASSERT_EQ(targets.size(), 5u);
-  DoUndoRedo(AddKeyStep(*sys, targets, 7), "layer key");
+  DoUndoRedo(AddKeyStep(*sys, targets, 7), "Add Key to logo");
   for (TBaseProperty* p : targets) EXPECT_EQ(KeyFrames(*p), std::vector<std::int32_t>{7}) << p->Name;
   EXPECT_EQ(Keys(logo.WidthProperty()), (Frames{{7, 200}}));
   EXPECT_FALSE(IsAnimated(logo.NameProperty()));
   // Once the layer is animated, its animated properties are what a layer key keys.
-  ClearAnimationStep(*sys, std::vector<TBaseProperty*>{&logo.YProperty(), &logo.WidthProperty(), &logo.HeightProperty(),
-                                                       &logo.OpacityProperty()})
-      ->Redo();
+  history.Do(ClearAnimationStep(*sys, std::vector<TBaseProperty*>{&logo.YProperty(), &logo.WidthProperty(),
+                                                                  &logo.HeightProperty(), &logo.OpacityProperty()}));
+  EXPECT_EQ(history.UndoName(), "Clear Animation of logo");
   EXPECT_EQ(KeyTargets(logo), std::vector<TBaseProperty*>{&logo.XProperty()});
   EXPECT_TRUE(PreviousKey(row, 8).has_value());
 }
@@ -141,18 +214,15 @@ TEST_F(KeyCommands, ClearAnimationAndTheOutOfRangeModeAreStepsAndTheModeIsSaved)
   for (const auto& m : modes) {
     auto step = AnimationTypeStep(*sys, row, m.type);
     ASSERT_TRUE(step) << m.word;
-    step->Redo();
+    history.Do(std::move(step));
     EXPECT_NE(PageText().find(std::string("Anim0 ") + m.word + " 0 0.0000 20 400.0000 "), std::string::npos) << m.word;
     EXPECT_EQ(logo.XProperty().Animation(false)->finat, m.type);
   }
   EXPECT_FALSE(AnimationTypeStep(*sys, row, atConstant));  // already so
-  DoUndoRedo(AnimationTypeStep(*sys, row, atPingPong), "ping-pong");
+  DoUndoRedo(AnimationTypeStep(*sys, row, atPingPong), "Set PingPong Out of Range on X of logo");
   EXPECT_EQ(AnimationTypeNames()[5].Name, std::string("RelativeRepeat"));
 
-  auto clear = ClearAnimationStep(*sys, row);
-  ASSERT_TRUE(clear);
-  EXPECT_EQ(clear->Text(), "Clear Animation of logo");
-  DoUndoRedo(std::move(clear), "clear");
+  DoUndoRedo(ClearAnimationStep(*sys, row), "Clear Animation of X of logo");
   EXPECT_FALSE(IsAnimated(logo.XProperty()));
   EXPECT_FALSE(ClearAnimationStep(*sys, row));
 }
@@ -177,15 +247,15 @@ TEST_F(KeyCommands, EaseBakesTheCosineCurveIntoAKeyPerFrame) {
     int frame;  // where the command is given
     const Tkeys* curve;
     int from, to;
+    const char* step;  // its name in the Edit menu
   } cases[] = {
-      {"X between 0 and 20, from inside", &logo.XProperty(), 7, &xCurve, 0, 20},
-      {"red between 4 and 11, from the first key", &red, 4, &redCurve, 4, 11},
+      {"X between 0 and 20, from inside", &logo.XProperty(), 7, &xCurve, 0, 20, "Ease In/Out X of logo"},
+      {"red between 4 and 11, from the first key", &red, 4, &redCurve, 4, 11,
+       "Ease In/Out Font.FontColor.Red of layer 3"},
   };
   for (const auto& c : cases) {
     TBaseProperty* target[] = {c.property};
-    auto step = EaseStep(*sys, target, c.frame);
-    ASSERT_TRUE(step) << c.name;
-    DoUndoRedo(std::move(step), c.name);
+    DoUndoRedo(EaseStep(*sys, target, c.frame), c.step);
     const Tkeys& t = *c.property->Animation(false);
     for (int g = c.from; g <= c.to; ++g) {
       ASSERT_TRUE(t.HasKeyAt(g)) << c.name << " " << g;
@@ -231,19 +301,13 @@ TEST_F(KeyCommands, KeyShiftsStopShortOfOtherKeysAndOfFrameZero) {
     EXPECT_EQ(AllowedKeyShift(keys, c.delta), c.allowed) << c.name;
   }
   std::vector<TKeyRef> keys{{x, 12}};
-  auto move = MoveKeysStep(*sys, keys, 38);
-  ASSERT_TRUE(move);
-  EXPECT_EQ(move->Text(), "Move Key");
-  DoUndoRedo(std::move(move), "move");
+  DoUndoRedo(MoveKeysStep(*sys, keys, 38), "Move Key of logo");
   EXPECT_EQ(Keys(*x), (Frames{{0, 0}, {49, 100}, {50, 400}}));
   EXPECT_FALSE(MoveKeysStep(*sys, std::vector<TKeyRef>{{x, 0}}, -3));
 
   logo.YProperty().Animation(true)->AddKey(49, 7.0);
   keys = {{x, 49}, {x, 50}, {&logo.YProperty(), 49}};
-  auto del = DeleteKeysStep(*sys, keys);
-  ASSERT_TRUE(del);
-  EXPECT_EQ(del->Text(), "Delete Keys");
-  DoUndoRedo(std::move(del), "delete keys");
+  DoUndoRedo(DeleteKeysStep(*sys, keys), "Delete Keys of logo");
   EXPECT_EQ(Keys(*x), (Frames{{0, 0}}));
   EXPECT_FALSE(IsAnimated(logo.YProperty()));
 }
@@ -256,12 +320,9 @@ TEST_F(KeyCommands, LayerTimingIsAStepWithoutKeys) {
   struct {
     int in, duration;
     const char* text;
-  } cases[] = {{45, 50, "Move logo in time"}, {35, 40, "Trim logo"}, {25, 60, "Trim logo"}};
+  } cases[] = {{45, 50, "Move logo in time"}, {35, 40, "Change Timing of logo"}, {25, 60, "Change Timing of logo"}};
   for (const auto& c : cases) {
-    auto step = LayerTimingStep(*sys, logo, c.in, c.duration);
-    ASSERT_TRUE(step) << c.text;
-    EXPECT_EQ(step->Text(), c.text);
-    DoUndoRedo(std::move(step), c.text);
+    DoUndoRedo(LayerTimingStep(*sys, logo, c.in, c.duration), c.text);
     EXPECT_EQ(logo.LayerIN(), c.in);
     EXPECT_EQ(logo.Duration(), c.duration);
     EXPECT_FALSE(IsAnimated(logo.LayerINProperty()));
@@ -301,9 +362,16 @@ const TGestureCase kGestures[] = {
      },
      {"Width"}},
     {"grid edit", [](TQVSystem&, TLayer& l) { l.SetOpacity(128); }, {"Opacity"}},
+    // A grid cell pushes its undo element before it sets the value: the element's step is the one.
+    {"grid cell",
+     [](TQVSystem& s, TLayer& l) {
+       s.UndoEngine()->PushUndoAction(std::make_unique<TPropertyChangedElement>(&l.OpacityProperty()));
+       l.SetOpacity(64);
+     },
+     {"Opacity"}},
 };
 
-TEST_F(KeyCommands, WithAutomaticKeyingGesturesKeyTheChangedPropertiesAtTheCurrentFrame) {
+TEST_F(KeyCommands, WithAutomaticKeyingAGestureIsOneStepThatKeysTheChangedPropertiesAtTheCurrentFrame) {
   logo.SetX(100);
   logo.SetY(50);
   logo.SetWidth(200);
@@ -312,19 +380,21 @@ TEST_F(KeyCommands, WithAutomaticKeyingGesturesKeyTheChangedPropertiesAtTheCurre
   am.AutoAnimationMode = true;
   SetPageFrame(*sys, 12);
   for (const TGestureCase& c : kGestures) {
+    history.SetClean();
     const std::string before = PageText();
-    TBaseProperty* roots[] = {&logo};
-    TPropertyGesture gesture;
     std::vector<double> old;
     for (const char* name : c.changed) {
       double v = 0;
       logo.GetProperty(name)->AsFloat(v);
       old.push_back(v);
     }
-    gesture.Begin(*sys, roots);
+    const std::size_t steps = history.Index();
+    // As the work area's recorder and the grid record a gesture.
+    TEdit edit(history, logo, c.name);
     c.gesture(*sys, logo);
-    std::unique_ptr<TEditStep> step = gesture.End(c.name);
-    ASSERT_TRUE(step) << c.name;
+    edit.Finish();
+    ASSERT_EQ(history.Index(), steps + 1) << c.name;
+    EXPECT_FALSE(history.IsClean()) << c.name;
     const std::string after = PageText();
     for (std::size_t i = 0; i < c.changed.size(); ++i) {
       const TBaseProperty& p = *logo.GetProperty(c.changed[i]);
@@ -336,12 +406,16 @@ TEST_F(KeyCommands, WithAutomaticKeyingGesturesKeyTheChangedPropertiesAtTheCurre
     std::vector<TBaseProperty*> animated;
     AnimatedLeaves(logo, animated);
     EXPECT_EQ(animated.size(), c.changed.size()) << c.name << ": only changed properties have keys";
-    // Undo gives the page back exactly and adds no key though automatic keying is on.
-    step->Undo();
+    // Undo takes back the value and its keys together and adds no key though automatic keying is
+    // on; redo brings both back.
+    history.Undo();
     EXPECT_EQ(PageText(), before) << c.name;
-    step->Redo();
+    EXPECT_TRUE(history.IsClean()) << c.name;
+    history.Redo();
     EXPECT_EQ(PageText(), after) << c.name;
-    step->Undo();
+    EXPECT_TRUE(am.AutoAnimationMode) << c.name;
+    history.Undo();
+    EXPECT_EQ(PageText(), before) << c.name;
   }
 }
 
@@ -387,22 +461,37 @@ TEST_F(KeyCommands, WithoutAutomaticKeyingEditsMoveTheCurveAndTheStatusBarSaysSo
   EXPECT_EQ(watch.Check(), "");
 }
 
-TEST_F(KeyCommands, StepsAreElementsOfThePagesUndoEngine) {
+TEST_F(KeyCommands, KeyCommandsAreStepsOfTheHistoryAndUndoAddsNoKey) {
   KeyX({{0, 0}, {12, 100}});
-  TUndoEngine& engine = *sys->UndoEngine();
-  const std::size_t before = engine.Count();
   TBaseProperty* x[] = {&logo.XProperty()};
-  PushStep(engine, AddKeyStep(*sys, x, 30));  // done as it is pushed
-  PushStep(engine, nullptr);                  // nothing to do is no element
+  const std::size_t elements = sys->UndoEngine()->Count();
+  history.Do(AddKeyStep(*sys, x, 30));  // done as it is taken
+  history.Do(nullptr);                  // nothing to do is no step
   EXPECT_EQ(KeyFrames(logo.XProperty()), (std::vector<std::int32_t>{0, 12, 30}));
-  ASSERT_EQ(engine.Count(), before + 1);
-  PushStep(engine, DeleteKeyStep(*sys, x, 0));
+  ASSERT_EQ(history.Count(), 1u);
+  history.Do(DeleteKeyStep(*sys, x, 0));
   EXPECT_EQ(KeyFrames(logo.XProperty()), (std::vector<std::int32_t>{12, 30}));
-  engine.PopUndoAction();
+  EXPECT_EQ(sys->UndoEngine()->Count(), elements);
+  // Undone and redone with automatic keying on, at a frame without a key: no key comes.
+  am.AutoAnimationMode = true;
+  SetPageFrame(*sys, 20);
+  history.Undo();
   EXPECT_EQ(KeyFrames(logo.XProperty()), (std::vector<std::int32_t>{0, 12, 30}));
-  engine.PopUndoAction();
+  history.Undo();
   EXPECT_EQ(KeyFrames(logo.XProperty()), (std::vector<std::int32_t>{0, 12}));
-  EXPECT_EQ(engine.Count(), before);
+  EXPECT_FALSE(history.CanUndo());
+  history.Redo();
+  EXPECT_EQ(KeyFrames(logo.XProperty()), (std::vector<std::int32_t>{0, 12, 30}));
+  EXPECT_TRUE(am.AutoAnimationMode);
+  // A new command drops the step that could be redone.
+  am.AutoAnimationMode = false;
+  history.Do(ClearAnimationStep(*sys, x));
+  EXPECT_FALSE(history.CanRedo());
+  EXPECT_EQ(history.Count(), 2u);
+  // Undoing selects the layer whose keys come back.
+  sys->SetSelectedLayer(&bottom);
+  history.Undo();
+  EXPECT_EQ(sys->_SelectedLayer(), &logo);
 }
 
 TEST_F(KeyCommands, KeyMarksOfGridRows) {
@@ -435,30 +524,32 @@ TEST_F(KeyCommands, StepsFindTheirPropertiesByPlaceNotByPointer) {
     const char* name;
   } cases[] = {{&red, "Font.FontColor.Red"}, {&logo.XProperty(), "X"}, {&sys->DurationProperty(), "Duration"}};
   for (const auto& c : cases) {
-    const std::optional<TPropertyPath> path = PathOf(*sys, *c.property);
-    ASSERT_TRUE(path) << c.name;
-    EXPECT_EQ(Resolve(*sys, *path), c.property) << c.name;
+    const std::optional<TObjectRef> ref = RefOf(*sys, *c.property);
+    ASSERT_TRUE(ref) << c.name;
+    EXPECT_EQ(Resolve(*sys, *ref), c.property) << c.name;
     EXPECT_EQ(DisplayName(*c.property), c.name);
   }
-  EXPECT_EQ(PathOf(*sys, red)->Layer, 2);
-  EXPECT_EQ(PathOf(*sys, sys->DurationProperty())->Layer, -1);
-  const TPropertyPath redPath = *PathOf(*sys, red);
+  EXPECT_EQ(RefOf(*sys, red)->Layer, 2);
+  EXPECT_EQ(RefOf(*sys, sys->DurationProperty())->Layer, TObjectRef::kPage);
+  const TObjectRef redRef = *RefOf(*sys, red);
   TBaseProperty* target[] = {&red};
-  auto step = AddKeyStep(*sys, target, 5);
-  step->Redo();
+  history.Do(AddKeyStep(*sys, target, 5));
   // The layer goes and a copy comes back at its place (as the history restores a deleted layer):
   // the step works on the copy.
   sys->DeleteLayer(&text);
-  EXPECT_EQ(Resolve(*sys, redPath), nullptr);
-  step->Undo();  // nothing to restore, nothing breaks
+  EXPECT_EQ(Resolve(*sys, redRef), nullptr);
+  history.Undo();  // nothing to restore, nothing breaks
   TTextLayer& again = sys->NewLayer<TTextLayer>();
-  step->Redo();
+  history.Redo();
   EXPECT_EQ(KeyFrames(*again.Font().FontColorProperty().Red()), std::vector<std::int32_t>{5});
-  step->Undo();
+  history.Undo();
   EXPECT_FALSE(IsAnimated(*again.Font().FontColorProperty().Red()));
+  // The page's own properties are keyed as the layers' are.
+  TBaseProperty* duration[] = {&sys->DurationProperty()};
+  DoUndoRedo(AddKeyStep(*sys, duration, 3), "Add Key to Duration of the page");
   // A property of another page has no place in this one.
   auto other = Make<TQVSystem>(768, 576, TCompositionContext{}, false);
-  EXPECT_FALSE(PathOf(*sys, other->NewLayer<TImageLayer>().XProperty()));
+  EXPECT_FALSE(RefOf(*sys, other->NewLayer<TImageLayer>().XProperty()));
 }
 
 }  // namespace

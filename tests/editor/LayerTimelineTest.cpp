@@ -5,6 +5,8 @@
 #include "editor_logic/LayerTimeline.h"
 
 #include "composition/ImageLayers.h"
+#include "history/History.h"
+#include "platform/Clock.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +24,9 @@ struct LayerTimeline : ::testing::Test {
   TImageLayer& b = sys->NewLayer<TImageLayer>();
   TTimeRulerModel ruler;
   TLayerTimelineModel model{ruler};
-  std::vector<std::unique_ptr<TEditStep>> steps;
+  TManualTickSource ticks{1000};
+  THistory history{*sys, ticks};
+  std::vector<std::string> steps;  // the names of the steps the model handed over, done at once
   std::vector<TLayer*> selected;
 
   void SetUp() override {
@@ -36,7 +40,10 @@ struct LayerTimeline : ::testing::Test {
     x->AddKey(0, 0.0);
     x->AddKey(12, 100.0);
     x->AddKey(50, 400.0);
-    model.OnStep = [this](std::unique_ptr<TEditStep> s) { steps.push_back(std::move(s)); };
+    model.OnStep = [this](std::unique_ptr<TStep> s) {
+      steps.push_back(s->Name());
+      history.Do(std::move(s));
+    };
     model.OnSelectLayer = [this](TLayer* l) { selected.push_back(l); };
     model.Rebuild(*sys);
   }
@@ -131,11 +138,11 @@ TEST_F(LayerTimeline, BarDragsChangeLayerInAndDurationAsOneStepEach) {
     const char* text;
   } cases[] = {
       {"the bar, 20 frames later", 250, 280, 45, 50, "Move b in time"},
-      {"the right end, 10 frames longer", X(76) - 2, X(76) + 13, 25, 60, "Trim b"},
-      {"the left end, 10 frames later, the out-point staying", X(25) - 3, X(25) + 12, 35, 40, "Trim b"},
-      {"the left end beyond frame 0", X(25) - 3, 0, 0, 75, "Trim b"},
-      {"the left end beyond the out-point", X(25) - 3, 700, 75, 0, "Trim b"},
-      {"the right end before the in-point", X(76) - 2, 0, 25, 0, "Trim b"},
+      {"the right end, 10 frames longer", X(76) - 2, X(76) + 13, 25, 60, "Change Timing of b"},
+      {"the left end, 10 frames later, the out-point staying", X(25) - 3, X(25) + 12, 35, 40, "Change Timing of b"},
+      {"the left end beyond frame 0", X(25) - 3, 0, 0, 75, "Change Timing of b"},
+      {"the left end beyond the out-point", X(25) - 3, 700, 75, 0, "Change Timing of b"},
+      {"the right end before the in-point", X(76) - 2, 0, 25, 0, "Change Timing of b"},
       {"the bar before frame 0", 250, 0, 0, 50, "Move b in time"},
   };
   for (const auto& c : cases) {
@@ -146,24 +153,27 @@ TEST_F(LayerTimeline, BarDragsChangeLayerInAndDurationAsOneStepEach) {
     EXPECT_EQ(model.BarOf(0).Duration, c.duration) << c.name;
     EXPECT_EQ(b.LayerIN(), 25) << c.name;
     model.ButtonUp();
-    ASSERT_EQ(steps.size(), 1u) << c.name;
-    std::unique_ptr<TEditStep> step = std::move(steps.back());
+    EXPECT_EQ(steps, std::vector<std::string>{c.text}) << c.name;
     steps.clear();
-    EXPECT_EQ(step->Text(), c.text);
-    step->Redo();
+    EXPECT_EQ(history.UndoName(), c.text);
     EXPECT_EQ(b.LayerIN(), c.in) << c.name;
     EXPECT_EQ(b.Duration(), c.duration) << c.name;
-    step->Undo();
+    history.Undo();
     EXPECT_EQ(b.LayerIN(), 25) << c.name;
     EXPECT_EQ(b.Duration(), 50) << c.name;
-    step->Redo();
+    history.Redo();
+    EXPECT_EQ(b.LayerIN(), c.in) << c.name;
     EXPECT_EQ(b.Duration(), c.duration) << c.name;
-    step->Undo();
+    history.Undo();
     model.Rebuild(*sys);
   }
   // A click without a move, and a drag that ends where it began, are no steps.
   Drag(250, 10, 250, 10);
+  EXPECT_TRUE(steps.empty());
   Drag(250, 10, 300, 10);
+  EXPECT_EQ(steps.size(), 1u);
+  history.Undo();
+  model.Rebuild(*sys);
   steps.clear();
   model.ButtonDown(250, 10, false);
   model.MouseMove(300, 10);
@@ -191,18 +201,17 @@ TEST_F(LayerTimeline, DiamondDragsMoveKeysOnWholeFramesNeverOntoAnotherKey) {
     for (const auto& d : model.DiamondsOf(0)) shown.push_back(d.Frame);
     EXPECT_EQ(shown, c.keys) << c.name << ": the drag shows where the keys go";
     model.ButtonUp();
-    ASSERT_EQ(steps.size(), 1u) << c.name;
-    steps.back()->Redo();
+    EXPECT_EQ(steps, std::vector<std::string>{"Move Key of b"}) << c.name;
     model.Rebuild(*sys);
     EXPECT_EQ(XKeys(), c.keys) << c.name;
     // The selection follows the key.
     const std::int32_t moved = c.keys == std::vector<std::int32_t>{0, 50, 60} ? 60 : c.keys[1];
     EXPECT_EQ(model.SelectedKeys(), (std::set<TKeyRef>{{&b.XProperty(), moved}})) << c.name;
-    steps.back()->Undo();
+    history.Undo();
     EXPECT_EQ(XKeys(), (std::vector<std::int32_t>{0, 12, 50})) << c.name;
-    steps.back()->Redo();
+    history.Redo();
     EXPECT_EQ(XKeys(), c.keys) << c.name;
-    steps.back()->Undo();
+    history.Undo();
     steps.clear();
     model.Rebuild(*sys);
   }
@@ -213,20 +222,19 @@ TEST_F(LayerTimeline, ALayerDiamondMovesEveryKeyOnItsFrameAPropertyDiamondOnlyIt
   b.YProperty().Animation(true)->AddKey(30, 4.0);
   model.Rebuild(*sys);
   Drag(X(12), 10, X(20), 10);
-  ASSERT_EQ(steps.size(), 1u);
-  EXPECT_EQ(steps[0]->Text(), "Move Keys");
-  steps[0]->Redo();
+  EXPECT_EQ(steps, std::vector<std::string>{"Move Keys of b"});
   EXPECT_EQ(XKeys(), (std::vector<std::int32_t>{0, 20, 50}));
   EXPECT_EQ(KeyFrames(b.YProperty()), (std::vector<std::int32_t>{20, 30}));
-  steps[0]->Undo();
+  history.Undo();
+  EXPECT_EQ(XKeys(), (std::vector<std::int32_t>{0, 12, 50}));
+  EXPECT_EQ(KeyFrames(b.YProperty()), (std::vector<std::int32_t>{12, 30}));
   steps.clear();
+  model.Rebuild(*sys);
 
   model.SetOpen(&b, true);  // rows: b, X, Y, a
   ASSERT_EQ(model.Rows()[2].Name, "Y");
   Drag(X(12), 50, X(20), 50);
-  ASSERT_EQ(steps.size(), 1u);
-  EXPECT_EQ(steps[0]->Text(), "Move Key");
-  steps[0]->Redo();
+  EXPECT_EQ(steps, std::vector<std::string>{"Move Key of b"});
   EXPECT_EQ(XKeys(), (std::vector<std::int32_t>{0, 12, 50}));
   EXPECT_EQ(KeyFrames(b.YProperty()), (std::vector<std::int32_t>{20, 30}));
   // While one of its keys is selected, the layer's diamond on 20 shows selected.
@@ -264,15 +272,15 @@ TEST_F(LayerTimeline, ClicksSelectRubberBandsCollectDeleteRemoves) {
   model.ButtonUp();
   EXPECT_EQ(model.SelectedKeys().size(), 2u);
 
-  std::unique_ptr<TEditStep> del = model.DeleteSelectedKeys();
+  std::unique_ptr<TStep> del = model.DeleteSelectedKeys();
   ASSERT_TRUE(del);
-  EXPECT_EQ(del->Text(), "Delete Keys");
-  del->Redo();
+  EXPECT_EQ(del->Name(), "Delete Keys of b");
+  history.Do(std::move(del));
   model.Rebuild(*sys);
   EXPECT_EQ(XKeys(), std::vector<std::int32_t>{0});
   EXPECT_TRUE(model.SelectedKeys().empty());
   EXPECT_FALSE(model.DeleteSelectedKeys());
-  del->Undo();
+  history.Undo();
   model.Rebuild(*sys);
   EXPECT_EQ(XKeys(), (std::vector<std::int32_t>{0, 12, 50}));
 

@@ -1,72 +1,25 @@
 // Playback and keys in the editor's window, on the offscreen platform with a clock the test moves
 // (no real waiting): 60 s of play reach frame 1500 however slow the frames, drops are counted,
 // loops wrap at the Duration, the transport's keys, scrubbing stops playback, automatic keying and
-// its red frame, the curve-shift status text, the key commands, timeline drags undone through the
-// page's undo engine, the context menus, and a keyed page saved and rendered by qvrender as the
-// editor composes it.
+// its red frame, the curve-shift status text, the key commands and timeline drags as steps of the
+// document's history (undone and redone from the Edit menu, named there, the title's unsaved
+// marker), the context menus, and a keyed page saved and rendered by qvrender as the editor
+// composes it.
 #include "editor_widgets/LayerTimelineWidget.h"
-#include "editor_widgets/MainWindow.h"
-#include "editor_widgets/ObjectEditor.h"
-#include "editor_widgets/TimeRuler.h"
-#include "editor_widgets/WorkAreaWidget.h"
+#include "editor_window/EditorFixture.h"
 
-#include "composition/ImageLayers.h"
+#include "history/ObjectState.h"
 #include "raster/StreamBitmaps.h"
-#include "support/Files.h"
 #include "support/Qvrender.h"
 #include "support/Tga.h"
 
-#include <QApplication>
-#include <QLineEdit>
 #include <QMenu>
 #include <QStatusBar>
-#include <QTest>
 
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <deque>
+#include <functional>
 
 namespace qv::test {
 namespace {
-
-namespace fs = std::filesystem;
-
-class QtApplication : public ::testing::Environment {
- public:
-  void SetUp() override {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "animate_tests";
-    static char* argv[] = {name, nullptr};
-    app = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override { app.reset(); }
-  std::unique_ptr<QApplication> app;
-};
-const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtApplication);
-
-struct TDialogs final : TEditorDialogs {
-  std::deque<QString> Files, Saves;
-  std::optional<TExportRequest> AskExport(QWidget*, const TExportRequest&) override { return std::nullopt; }
-  std::unique_ptr<TProgress> StartProgress(QWidget*, const QString&) override { return nullptr; }
-  std::optional<QString> OpenFile(QWidget*, const QString&, const QString&) override { return Take(Files); }
-  std::optional<QString> PickFolder(QWidget*, const QString&) override { return std::nullopt; }
-  std::optional<QString> SaveFile(QWidget*, const QString&, const QString&) override { return Take(Saves); }
-  bool Confirm(QWidget*, const QString&, const QString&) override { return true; }
-  std::optional<int> ChooseItem(QWidget*, const QString&, const QString&, const QStringList&, int) override {
-    return std::nullopt;
-  }
-  void Warn(QWidget*, const QString&, const QString& Text, const QString&) override { ADD_FAILURE() << Text.toStdString(); }
-  TSaveChoice AskSaveChanges(QWidget*, const QString&, const QString&) override { return TSaveChoice::scCancel; }
-  bool OfferRecovery(QWidget*, const QString&) override { return false; }
-  static std::optional<QString> Take(std::deque<QString>& Q) {
-    if (Q.empty()) return std::nullopt;
-    QString v = Q.front();
-    Q.pop_front();
-    return v;
-  }
-};
 
 class TFakeClock final : public video::TPaceClock {
  public:
@@ -82,7 +35,7 @@ struct Animate : ::testing::Test {
   TTestDir dir{"qv-animate"};
   TFakeClock clock;
   TManualTickSource ticks{1000};
-  TDialogs* dialogs = nullptr;
+  TScriptedDialogs* dialogs = nullptr;
   std::unique_ptr<TForm5> window;
 
   void SetUp() override {
@@ -90,7 +43,7 @@ struct Animate : ::testing::Test {
     options.GridFolders = {dir.Path()};
     options.Ticks = &ticks;
     options.PlayClock = &clock;
-    auto d = std::make_unique<TDialogs>();
+    auto d = std::make_unique<TScriptedDialogs>();
     dialogs = d.get();
     options.Dialogs = std::move(d);
     window = std::make_unique<TForm5>(std::move(options));
@@ -98,6 +51,10 @@ struct Animate : ::testing::Test {
     window->show();
     QApplication::processEvents();
   }
+  void TearDown() override {
+    for (const auto& w : dialogs->Warnings) ADD_FAILURE() << w.Text.toStdString();
+  }
+  bool Starred() const { return window->windowTitle().contains(QStringLiteral("*")); }
   TQVSystem& Sys() { return window->Composition(); }
   // The page goes on by Us microseconds, in which the window draws once.
   void Step(std::int64_t Us) {
@@ -227,7 +184,7 @@ TEST_F(Animate, TransportKeysAndTheirMenuItems) {
   }
 }
 
-TEST_F(Animate, AutomaticKeyingKeysADragAtTheCurrentFrameAndUndoTakesItBack) {
+TEST_F(Animate, AutomaticKeyingKeysADragAtTheCurrentFrameAsOneStepUndoneAndRedone) {
   TImageLayer& logo = Image("logo");
   const int x = logo.X();
   window->KeyAction(KA::kaAutoKeys)->trigger();
@@ -235,6 +192,9 @@ TEST_F(Animate, AutomaticKeyingKeysADragAtTheCurrentFrameAndUndoTakesItBack) {
   EXPECT_TRUE(window->WorkArea().RedFrame());
   GoTo(12);
   Step(40'000);
+  window->History().SetClean();
+  const std::size_t steps = window->History().Index();
+  const TObjectState before = TObjectState::Take(logo);
   TWorkArea& area = window->WorkArea();
   const QPoint inside(int((logo.X() + 20) * area.Scale()), int((logo.Y() + 15) * area.Scale()));
   QTest::mouseMove(&area, QPoint(1, 1));
@@ -246,17 +206,36 @@ TEST_F(Animate, AutomaticKeyingKeysADragAtTheCurrentFrameAndUndoTakesItBack) {
   EXPECT_EQ(XKeys(logo), (std::vector<std::int32_t>{0, 12}));
   EXPECT_EQ(logo.XProperty().Animation(false)->key(0)->fvalue, x);
   EXPECT_FALSE(IsAnimated(logo.YProperty())) << "only the changed property is keyed";
-  // A nudge keys too.
+  EXPECT_EQ(window->UndoAction()->text(), "Undo Move logo");
+  EXPECT_TRUE(Starred());
+  const TObjectState dragged = TObjectState::Take(logo);
+  // A nudge keys too, as a step of its own.
   GoTo(20);
   area.setFocus();
   QTest::keyClick(&area, Qt::Key_Down);
   EXPECT_EQ(KeyFrames(logo.YProperty()), (std::vector<std::int32_t>{0, 20}));
+  EXPECT_EQ(window->History().Index(), steps + 2);
+  const TObjectState nudged = TObjectState::Take(logo);
 
+  // Each undo takes back a value and the keys it brought together, and adds no key although
+  // automatic keying is on; each redo brings both back.
   window->UndoAction()->trigger();
   EXPECT_FALSE(IsAnimated(logo.YProperty()));
+  EXPECT_TRUE(TObjectState::Take(logo) == dragged);
   window->UndoAction()->trigger();
   EXPECT_EQ(logo.X(), x);
   EXPECT_FALSE(IsAnimated(logo.XProperty())) << "undo adds no key in automatic keying";
+  EXPECT_TRUE(TObjectState::Take(logo) == before);
+  EXPECT_FALSE(Starred());
+  EXPECT_EQ(window->RedoAction()->text(), "Redo Move logo");
+  window->RedoAction()->trigger();
+  EXPECT_EQ(XKeys(logo), (std::vector<std::int32_t>{0, 12}));
+  EXPECT_TRUE(TObjectState::Take(logo) == dragged);
+  EXPECT_TRUE(Starred());
+  window->RedoAction()->trigger();
+  EXPECT_TRUE(TObjectState::Take(logo) == nudged);
+  EXPECT_TRUE(Sys().AnimationManager()->AutoAnimationMode);
+  EXPECT_TRUE(window->WorkArea().RedFrame());
 
   window->KeyAction(KA::kaAutoKeys)->trigger();
   EXPECT_FALSE(Sys().AnimationManager()->AutoAnimationMode);
@@ -310,7 +289,103 @@ TEST_F(Animate, AddDeletePreviousAndNextKeyOnALayerWithKeysAt0_12And50) {
   EXPECT_EQ(KeyMarkOf(logo.XProperty(), window->Grid().KeyFrame()), TKeyMark::kmFilled);
 }
 
-TEST_F(Animate, TimelineDragsAreUndone) {
+// Every key command and timeline edit, on logo's X (keys 0 = 0 and 20 = 400, the page at frame
+// 10) and its bar (frames 0 .. 99): one step of the history, named in the Edit menu, that marks
+// the document unsaved; undone, the layer is as it was, values and tracks; redone, as after.
+TEST_F(Animate, EveryKeyCommandAndTimelineEditIsAStepOfTheEditMenu) {
+  TImageLayer& logo = Image("logo");
+  TLayerTimeline& timeline = window->Timeline();
+  TLayerTimelineModel& model = timeline.Model();
+  const int y = TLayerTimelineModel::kRowHeight / 2;
+  auto key = [&](KA Action) {
+    window->SetKeyRow(&logo.XProperty());
+    window->KeyAction(Action)->trigger();
+  };
+  auto drag = [&](int FromX, int ToX) {
+    QTest::mousePress(&timeline, Qt::LeftButton, {}, QPoint(FromX, y));
+    QTest::mouseMove(&timeline, QPoint((FromX + ToX) / 2, y));
+    QTest::mouseMove(&timeline, QPoint(ToX, y));
+    QTest::mouseRelease(&timeline, Qt::LeftButton, {}, QPoint(ToX, y));
+  };
+  struct TCase {
+    std::string step;
+    std::function<void()> command;
+    std::function<void()> setup = [] {};  // before the layer's state is taken
+  };
+  std::vector<TCase> cases = {
+      {"Add Key to X of logo", [&] { key(KA::kaAdd); }},
+      // A layer row without animation keys its position, size and opacity.
+      {"Add Key to logo",
+       [&] {
+         window->SetKeyRow(&logo);
+         window->KeyAction(KA::kaAdd)->trigger();
+       },
+       [&] { logo.ClearAnimation(); }},
+      {"Delete Key from X of logo", [&] { key(KA::kaDelete); }, [&] { GoTo(20); }},
+      {"Clear Animation of X of logo", [&] { key(KA::kaClear); }},
+      {"Ease In/Out X of logo", [&] { key(KA::kaEase); }},
+      {"Move Key of logo", [&] { drag(model.XOfFrame(20), model.XOfFrame(30)); }},
+      {"Delete Key of logo",
+       [&] {
+         QTest::mouseClick(&timeline, Qt::LeftButton, {}, QPoint(model.XOfFrame(20), y));
+         timeline.setFocus();
+         QTest::keyClick(&timeline, Qt::Key_Delete);
+       }},
+      {"Move logo in time", [&] { drag(model.XOfFrame(50), model.XOfFrame(70)); }},
+      {"Change Timing of logo", [&] { drag(model.XOfFrame(100), model.XOfFrame(120)); }},
+  };
+  const auto modes = AnimationTypeNames();
+  for (std::size_t i = 0; i < modes.size(); ++i) {
+    cases.push_back({std::string("Set ") + modes[i].Name + " Out of Range on X of logo",
+                     [&, i] {
+                       window->SetKeyRow(&logo.XProperty());
+                       window->OutOfRangeActions()[i]->trigger();
+                     },
+                     // Constant is the mode a track starts with: it is set from another one.
+                     [&, i] {
+                       if (i == 0) logo.XProperty().Animation(false)->Foutat = atLoop;
+                     }});
+  }
+  for (const TCase& c : cases) {
+    logo.ClearAnimation();
+    logo.XProperty().Animation(true)->AddKey(0, 0.0);
+    logo.XProperty().Animation(true)->AddKey(20, 400.0);
+    logo.SetLayerIN(0);
+    logo.SetDuration(100);
+    GoTo(10);
+    c.setup();
+    Step(40'000);
+    ASSERT_EQ(model.Rows().size(), 1u);
+    window->History().SetClean();
+    ASSERT_FALSE(Starred());
+    const TObjectState before = TObjectState::Take(logo);
+    const std::size_t steps = window->History().Index();
+    c.command();
+    const TObjectState after = TObjectState::Take(logo);
+    EXPECT_FALSE(after == before) << c.step;
+    EXPECT_EQ(window->History().Index(), steps + 1) << c.step;
+    EXPECT_EQ(window->UndoAction()->text().toStdString(), "Undo " + c.step);
+    EXPECT_TRUE(Starred()) << c.step;
+    window->UndoAction()->trigger();
+    EXPECT_TRUE(TObjectState::Take(logo) == before) << c.step;
+    EXPECT_EQ(window->RedoAction()->text().toStdString(), "Redo " + c.step);
+    window->RedoAction()->trigger();
+    EXPECT_TRUE(TObjectState::Take(logo) == after) << c.step;
+    EXPECT_TRUE(Starred()) << c.step;
+    // The timeline shows the keys as they are after each.
+    Step(40'000);
+    std::vector<std::int32_t> frames;
+    std::vector<TBaseProperty*> animated;
+    AnimatedLeaves(logo, animated);
+    for (TBaseProperty* p : animated)
+      for (std::int32_t f : KeyFrames(*p)) frames.push_back(f);
+    std::sort(frames.begin(), frames.end());
+    frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+    EXPECT_EQ(model.Rows()[0].Keys, frames) << c.step;
+  }
+}
+
+TEST_F(Animate, TimelineDragsAreUndoneAndRedone) {
   TImageLayer& logo = Image("logo");
   logo.SetLayerIN(0);
   logo.SetDuration(100);
@@ -345,6 +420,13 @@ TEST_F(Animate, TimelineDragsAreUndone) {
   window->UndoAction()->trigger();
   EXPECT_EQ(logo.LayerIN(), 0);
   EXPECT_EQ(logo.Duration(), 100);
+  window->RedoAction()->trigger();
+  EXPECT_EQ(logo.LayerIN(), 20);
+  window->RedoAction()->trigger();
+  EXPECT_EQ(XKeys(logo), (std::vector<std::int32_t>{0, 22}));
+  window->RedoAction()->trigger();
+  EXPECT_EQ(XKeys(logo), std::vector<std::int32_t>{0});
+  EXPECT_FALSE(window->RedoAction()->isEnabled());
 }
 
 TEST_F(Animate, ALayerDeletedWhilePlayingLeavesTheTimeline) {

@@ -54,7 +54,8 @@ manual::TManual QveditorManual() {
         "step a frame, Home and End go to the ends, Shift+Space stops, Ctrl+L loops). The Keys menu, the toolbar and "
         "the context menus of grid rows and of the layer timeline under the ruler add, delete and find keys, clear a "
         "property's animation, set its out-of-range mode and ease it; Automatic Keying (Ctrl+Shift+A, a red frame "
-        "round the page) keys every change at the current frame.",
+        "round the page) keys every change at the current frame. Key commands and timeline drags are steps of the "
+        "history too.",
         "qvrender(1) renders the same pages without a window."},
        {}});
   m.Sections.push_back({"Options", {}, {std::begin(kArguments), std::end(kArguments)}});
