@@ -6,12 +6,14 @@
 # deleted, brought back with Ctrl+Z and deleted again with Ctrl+Y, the "*" of unsaved changes in
 # the title, the editor killed (SIGKILL) and started again to its offer of the unsaved page; in the
 # recovered page the safe areas shown, a drag resting on the graphics-safe frame with its guide, the
-# page at 200 %, and the Data panel filling the headline's slot.
+# page at 200 %, and the Data panel filling the headline's slot; then, in a fourth editor, the
+# layer timeline, playback, automatic keying with its red frame, the keyed nudges undone and redone,
+# a layer dragged on a track and the timeline's context menu.
 #
 #   scripts/editor-tour.sh [OUT_DIR]      default out/screens
 #
-# Writes OUT_DIR/NN-step.png, and docs/editor.png (the editor on the example page, small) for
-# the README. Environment: QV_BUILD_DIR (default build).
+# Writes OUT_DIR/NN-step.png, and docs/editor.png (the editor on the example page, small),
+# docs/editor-keys.png (automatic keying on) and docs/frame.png for the README. Environment: QV_BUILD_DIR (default build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/xvfb-lib.sh
@@ -35,7 +37,7 @@ project=$work/news/news.QV
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
 recovery=$XDG_DATA_HOME/Tessaly/qveditor/recovery
 
-start_xvfb 1500x860x24  # wide enough for the window with its Data panel
+start_xvfb 1500x1040x24  # wide enough for the window with its Data panel, tall for the timeline
 trap 'kill $XVFB_PID 2>/dev/null || true; rm -rf "$work"' EXIT
 
 shot() { import -window root "$out/$1.png"; echo "  $out/$1.png"; }
@@ -45,7 +47,7 @@ titled_shot() {
   local title
   title=$(xdotool getwindowname "$1")
   import -window root "$out/$2.png"
-  convert "$out/$2.png" -font "$(fc-match -f "%{file}" sans)" -fill white -pointsize 16 -annotate +10+790 "Title: $title" "$out/$2.png"
+  convert "$out/$2.png" -font "$(fc-match -f "%{file}" sans)" -fill white -pointsize 16 -annotate +10+1032 "Title: $title" "$out/$2.png"
   echo "  $out/$2.png (title: $title)"
 }
 # Page coordinates to screen coordinates: the window sits at the top-left corner of the bare
@@ -93,9 +95,10 @@ xdotool key --window "$win" Right Right Right Down
 sleep 0.3
 shot 05-nudged
 
-# The time ruler under the page: a click puts the playhead (and the page) at ten seconds, the
-# wheel zooms out, and a time typed into the field beside it goes there.
-xdotool mousemove 386 705 click 1
+# The time ruler under the page (right of the timeline's name column, fitted to the page's 10 s
+# and its sequences): a click puts the playhead (and the page) at ten seconds, the wheel zooms
+# out, and a time typed into the field beside it goes there.
+xdotool mousemove 658 705 click 1
 sleep 0.5
 shot 06-ruler
 xdotool mousemove 600 712 click 5 click 5 click 5 click 5
@@ -206,8 +209,51 @@ shot 23-data-panel
 kill "$editor_pid"
 wait "$editor_pid" 2>/dev/null || true
 
+# Playback and keys, in a window tall enough for the layer timeline to show every layer; settings
+# and recovery files of its own, so that the killed editor's page is not offered and the window
+# takes the size it is given.
+XDG_CONFIG_HOME=$work/config-keys XDG_DATA_HOME=$work/data-keys \
+  "$editor" -geometry 1120x1010+0+0 "$project" >>"$work/editor.log" 2>&1 &
+editor_pid=$!
+win=$(wait_for_window "Tessaly \\(QV\\)")
+sleep 2
+xdotool mousemove 20 400 click 1  # the window takes the keys
+shot 24-timeline
+xdotool key --window "$win" space
+sleep 2
+shot 25-playing
+xdotool key --window "$win" space
+# Automatic keying on (the red frame), at two seconds; the logo nudged right keys its X there.
+xdotool key --window "$win" ctrl+shift+a
+xdotool mousemove 1072 711 click --repeat 3 1 type "00:02:00"
+xdotool key Return
+xdotool mousemove 200 180 click 1
+sleep 0.2
+xdotool key --window "$win" ctrl+Right ctrl+Right ctrl+Right ctrl+Right ctrl+Right
+sleep 0.5
+shot 26-auto-keying
+# The nudges (one step, their keys with them) undone, then redone: the Edit menu names the step.
+xdotool key --window "$win" ctrl+z
+sleep 0.5
+titled_shot "$win" 27-keys-undone
+xdotool key --window "$win" ctrl+y
+sleep 0.5
+titled_shot "$win" 28-keys-redone
+# The track of "logo small" (the ninth row of the timeline): its bar dragged a second later,
+# then the context menu on its first key (which has moved with nothing: keys stay on their frames).
+row_y=927
+xdotool mousemove 400 $row_y mousedown 1 mousemove 425 $row_y mousemove 451 $row_y mouseup 1
+sleep 0.3
+xdotool mousemove 218 $row_y click 3
+sleep 0.5
+shot 29-context-menu
+xdotool key Escape
+kill "$editor_pid"
+wait "$editor_pid" 2>/dev/null || true
+
 # The README's pictures, kept small: the editor as it opens, and a frame rendered by qvrender.
-convert "$out/01-opened.png" -crop 1204x760+0+0 +repage -resize 800x -strip -colors 256 docs/editor.png
+convert "$out/01-opened.png" -crop 1204x999+0+0 +repage -resize 800x -strip -colors 256 docs/editor.png
+convert "$out/26-auto-keying.png" -crop 1120x1010+0+0 +repage -resize 800x -strip -colors 256 docs/editor-keys.png
 "$build/src/app/qvrender" render examples/news/news.QV -o "$work/frame.png" --frame 200 --checkerboard
 convert "$work/frame.png" -resize 512x -strip -colors 256 docs/frame.png
-echo "  docs/editor.png, docs/frame.png"
+echo "  docs/editor.png, docs/editor-keys.png, docs/frame.png"

@@ -2,6 +2,7 @@
 #include "base/FrameRate.h"
 
 #include "editor_logic/ExportRequest.h"
+#include "editor_widgets/LayerTimelineWidget.h"
 #include "editor_widgets/DataPanel.h"
 #include "editor_widgets/ObjectEditor.h"
 #include "editor_widgets/ObjectList.h"
@@ -17,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
@@ -30,6 +32,8 @@
 #include <QToolBar>
 #include <QAbstractSpinBox>
 #include <QVBoxLayout>
+
+#include "composition/RollLayer.h"
 
 #include <algorithm>
 #include <atomic>
@@ -103,7 +107,8 @@ std::uint16_t VirtualKeyOf(int QtKey) {
 TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
     : QMainWindow(Parent),
       fMachineTicks(Options.Ticks != nullptr ? *Options.Ticks : fSteadyTicks),
-      fOptions(std::move(Options)) {
+      fOptions(std::move(Options)),
+      fTransport(fOptions.PlayClock != nullptr ? *fOptions.PlayClock : fSteadyPaceClock) {
   if (!fOptions.Dialogs) fOptions.Dialogs = MakeQtEditorDialogs();
   InitEditorIcons();
 
@@ -140,7 +145,11 @@ TForm5::TForm5(TEditorOptions Options, QWidget* Parent)
   setWindowTitle(kAppTitle);
   setFont(QFont(QStringLiteral("Tahoma"), 8));
   BuildActions();
+  BuildPlayActions();
+  BuildKeyActions();
   BuildLayout();
+  fTransport.OnChange = [this] { TransportChanged(); };
+  UpdateTimeRange(true);
   fTree->FillTree();
   UpdateFileActions();
   fHistory->OnChanged = [this] { HistoryChanged(); };
@@ -427,6 +436,17 @@ void TForm5::BuildLayout() {
   }
   panel4->setFixedWidth(barsWidth);
   top->addWidget(panel4);
+  QToolBar* playBar = Bar(QStringLiteral("PlayBar"), 20, panel1);
+  for (TPlayAction a : {TPlayAction::paStart, TPlayAction::paStepBack, TPlayAction::paPlayPause, TPlayAction::paStop,
+                        TPlayAction::paStepForward, TPlayAction::paEnd, TPlayAction::paLoop}) {
+    playBar->addAction(PlayAction(a));
+  }
+  playBar->addSeparator();
+  for (TKeyAction a : {TKeyAction::kaPrevious, TKeyAction::kaAdd, TKeyAction::kaDelete, TKeyAction::kaNext,
+                       TKeyAction::kaAutoKeys}) {
+    playBar->addAction(KeyAction(a));
+  }
+  top->addWidget(playBar);
   top->addStretch(1);
   column->addWidget(panel1);
 
@@ -555,6 +575,10 @@ void TForm5::BuildLayout() {
   auto* rulerRow = new QHBoxLayout(fRulerPanel);
   rulerRow->setContentsMargins(0, 0, 4, 0);
   rulerRow->setSpacing(4);
+  // The timeline's name column runs up beside the ruler, so that both share one time scale.
+  auto* corner = new QLabel(tr("Layers"), fRulerPanel);
+  corner->setObjectName(QStringLiteral("TimelineCorner"));
+  corner->setIndent(6);
   fRuler = new TTimeRuler(fRulerPanel);
   fRuler->setObjectName(QStringLiteral("TimeRuler"));
   fRulerField = new QLineEdit(fRulerPanel);
@@ -571,16 +595,45 @@ void TForm5::BuildLayout() {
   fRuler->SetLastFrame(0);  // the page's range: nothing lengthens it yet
   fRuler->SetFrame(0);  // fills the field
   connect(fRuler, &TTimeRuler::changed, this, [this](int frame) { SetFrame(frame); });
+  fTimeline = new TLayerTimeline(fRuler->Model(), bottom);
+  fTimeline->setObjectName(QStringLiteral("LayerTimeline"));
+  // The timeline takes the height the window has beyond the page's panel (none in a window just
+  // tall enough for a standard page at 1:1).
+  fTimeline->setMinimumHeight(0);
+  corner->setFixedWidth(fTimeline->Model().HeaderWidth());
+  rulerRow->setSpacing(0);
+  rulerRow->addWidget(corner);
   rulerRow->addWidget(fRuler, 1);
+  rulerRow->addSpacing(4);
   rulerRow->addWidget(fRulerField);
+  fTimeline->Model().OnSelectLayer = [this](TLayer* Layer) { fSys->SetSelectedLayer(Layer); };
+  fTimeline->Model().OnStep = [this](std::unique_ptr<TStep> Step) { TakeStep(std::move(Step)); };
+  fTimeline->OnContextMenu = [this](const TTimelineHit& Hit, const QPoint& Global) {
+    const TTimelineRow& row = fTimeline->Model().Rows()[std::size_t(Hit.Row)];
+    if (Hit.Part == TTimelinePart::tpKey) fTransport.Seek(Hit.Frame);
+    KeyMenu(row.Property != nullptr ? row.Property : row.Layer)->exec(Global);
+  };
   bottomColumn->addWidget(fRulerPanel);
-  column->addWidget(bottom);
+  auto* timelineRow = new QHBoxLayout();
+  timelineRow->setContentsMargins(0, 0, 4 + 84, 0);  // ends where the ruler ends
+  timelineRow->addWidget(fTimeline);
+  bottomColumn->addLayout(timelineRow, 1);
+  // A window taller than the page needs gives the timeline its share of the height.
+  column->addWidget(bottom, 1);
 
   setCentralWidget(central);
   statusBar()->setSizeGripEnabled(true);
+  fPlayStatus = new QLabel(statusBar());
+  fPlayStatus->setObjectName(QStringLiteral("PlayStatus"));
+  statusBar()->addPermanentWidget(fPlayStatus);
   fZoomLabel = new QLabel(statusBar());
   fZoomLabel->setObjectName(QStringLiteral("ZoomLabel"));
   statusBar()->addPermanentWidget(fZoomLabel);
+  fPropertyGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(fPropertyGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& At) {
+    TBaseProperty* row = fPropertyGrid->PropertyAt(At);
+    KeyMenu(row)->exec(fPropertyGrid->mapToGlobal(At));
+  });
 
   // The Data panel: test values for the page's fields, docked on the right, shown from the View menu.
   fDataPanel = new TDataPanel(*fTestData, *fOptions.Dialogs, fSettings.get(), this);
@@ -604,26 +657,54 @@ void TForm5::BuildLayout() {
 void TForm5::RequestFrame() {
   if (fRendering || QThread::currentThread() != thread()) return;
   fTicks.Wake();
+  if (fTransport.Playing()) {
+    const std::int64_t us = fTransport.UsUntilNextFrame();
+    if (!fFrameTimer.isActive()) fFrameTimer.start(int((std::max<std::int64_t>(us, 0) + 999) / 1000));
+    return;
+  }
   if (!fFrameTimer.isActive()) fFrameTimer.start(int(fPacer.MsUntilDue(fMachineTicks.TickCount())));
 }
 
 void TForm5::RenderStep() {
   if (fBusy > 0) return;  // the load's end asks for the next frame
   const std::uint32_t now = fMachineTicks.TickCount();
-  if (!fPacer.Due(now)) {
+  if (fTransport.Playing()) {
+    // Playing: frames come when the steady clock says, whatever the 40 ms pacer last saw.
+    const std::int64_t droppedBefore = fTransport.Dropped();
+    if (!fTransport.Tick()) {
+      RequestFrame();
+      return;
+    }
+    // As in playout, a crawl moves on through the frames nobody saw, so it keeps its speed.
+    const std::int64_t dropped = fTransport.Dropped() - droppedBefore;
+    if (dropped > 0 && std::any_of(fSys->Layers.begin(), fSys->Layers.end(), [](const auto& l) {
+          return dynamic_cast<const TRollLayer*>(l.get()) != nullptr;
+        })) {
+      for (std::int64_t i = 0; i < std::min<std::int64_t>(dropped, 2 * kFramesPerSecond); ++i) fSys->Advance();
+    }
+  } else if (!fPacer.Due(now)) {
     fFrameTimer.start(int(fPacer.MsUntilDue(now)));
     return;
   }
+  if (PlaybackFrames(*fSys) != fTransport.End()) UpdateTimeRange(false);
   fRendering = true;
   RenderEditorFrame(*fSys, fCheckerboard.Image, fCheckerboard.Opaque);
   fRendering = false;
   fPacer.Rendered(now);
   fWorkArea->update();
+  // While the page plays its keys stay as they are; commands rebuild the timeline themselves.
+  if (!fTransport.Playing()) {
+    if (!fTimeline->Model().Dragging()) fTimeline->Model().Rebuild(*fSys);
+    const std::string moved = fCurveWatch.Check();
+    if (!moved.empty()) statusBar()->showMessage(QString::fromStdString(moved), 10000);
+  }
   if (fNamesStale) {
     fNamesStale = false;
     fTree->RefreshNames();
   }
-  if (NeedsContinuousFrames(*fSys)) {
+  if (fTransport.Playing()) {
+    RequestFrame();
+  } else if (NeedsContinuousFrames(*fSys)) {
     fFrameTimer.start(int(fPacer.MsUntilDue(fMachineTicks.TickCount())));
   } else {
     fFrameTimer.stop();
@@ -646,6 +727,10 @@ void TForm5::SubscribeLayers() {
 
 void TForm5::LayersChanged() {
   SubscribeLayers();
+  fCurveWatch.Reset(fSys->_SelectedLayer());
+  fKeyRow = nullptr;
+  // No track outlives its layer, also while the page plays.
+  if (fTimeline != nullptr) fTimeline->Model().Rebuild(*fSys);
   // A deleted or reordered layer leaves no stale row; during a load the list is filled once at its
   // end. The test data applies again: a field may name a layer only now there.
   if (fBusy > 0) {
@@ -661,6 +746,7 @@ void TForm5::LayersChanged() {
 
 void TForm5::LayerSelected() {
   fTree->ShowSelection();
+  fCurveWatch.Reset(fSys->_SelectedLayer());
   RequestFrame();
 }
 
@@ -671,7 +757,11 @@ void TForm5::SetLastFrame(std::int32_t Frame) {
 }
 
 void TForm5::SetFrame(std::int32_t Frame) {
-  fSys->frame = Frame;
+  // A scrub of the ruler or a typed time stops playback there.
+  if (!fFollowing && Frame != fTransport.Frame()) fTransport.Seek(Frame);
+  SetPageFrame(*fSys, Frame);
+  fTimeline->SetFrames(Frame, fTransport.End());
+  fPropertyGrid->SetKeyFrame(Frame);
   RequestFrame();
 }
 
@@ -691,6 +781,8 @@ bool TForm5::KeyGoesToPage(QObject* Watched, QKeyEvent* Key) const {
                            focus->testAttribute(Qt::WA_InputMethodEnabled))) {
     return false;
   }
+  // Delete in the timeline removes its selected keys, not the layer.
+  if (focus == fTimeline && Key->key() == Qt::Key_Delete) return false;
   return VirtualKeyOf(Key->key()) != 0;
 }
 
@@ -710,6 +802,272 @@ bool TForm5::eventFilter(QObject* Watched, QEvent* Event) {
     }
   }
   return QMainWindow::eventFilter(Watched, Event);  // the key still reaches the focused control
+}
+
+// ---- playback -----------------------------------------------------------------------------
+
+void TForm5::BuildPlayActions() {
+  struct TRow {
+    TPlayAction Action;
+    const char* Text;
+    QKeySequence Key;
+    const char* Icon;  // none: no button
+  };
+  // The arrow keys nudge the selected layer and Delete deletes it: the transport keeps off them.
+  const TRow rows[] = {
+      {TPlayAction::paPlayPause, "Play", QKeySequence(Qt::Key_Space), "play"},
+      {TPlayAction::paStop, "Stop", QKeySequence(Qt::SHIFT | Qt::Key_Space), "stop"},
+      {TPlayAction::paLoop, "Loop", QKeySequence(Qt::CTRL | Qt::Key_L), "loop"},
+      {TPlayAction::paReverse, "Play Backwards (again: faster)", QKeySequence(Qt::Key_J), nullptr},
+      {TPlayAction::paHold, "Pause", QKeySequence(Qt::Key_K), nullptr},
+      {TPlayAction::paForward, "Play Forwards (again: faster)", QKeySequence(Qt::Key_L), nullptr},
+      {TPlayAction::paStepBack, "Previous Frame", QKeySequence(Qt::Key_Comma), "step-back"},
+      {TPlayAction::paStepForward, "Next Frame", QKeySequence(Qt::Key_Period), "step-forward"},
+      {TPlayAction::paStart, "Go to Start", QKeySequence(Qt::Key_Home), "go-start"},
+      {TPlayAction::paEnd, "Go to End", QKeySequence(Qt::Key_End), "go-end"},
+  };
+  QMenu* menu = menuBar()->addMenu(tr("Play"));
+  for (const TRow& r : rows) {
+    auto* a = new QAction(tr(r.Text), this);
+    a->setObjectName(QString::fromLatin1(r.Text));
+    if (r.Icon != nullptr) a->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(r.Icon))));
+    a->setShortcut(r.Key);
+    a->setToolTip(QStringLiteral("%1 (%2)").arg(a->text(), r.Key.toString(QKeySequence::NativeText)));
+    fPlayActions[std::size_t(r.Action)] = a;
+    menu->addAction(a);
+    if (r.Action == TPlayAction::paLoop || r.Action == TPlayAction::paForward) menu->addSeparator();
+  }
+  PlayAction(TPlayAction::paLoop)->setCheckable(true);
+  // Each command first takes the page's Duration as it now is.
+  auto on = [this](TPlayAction A, auto F) {
+    connect(PlayAction(A), &QAction::triggered, this, [this, F](bool Checked) {
+      UpdateTimeRange(false);
+      if constexpr (std::is_invocable_v<decltype(F), bool>)
+        F(Checked);
+      else
+        F();
+    });
+  };
+  on(TPlayAction::paPlayPause, [this] { fTransport.TogglePlay(); });
+  on(TPlayAction::paStop, [this] { fTransport.Stop(); });
+  on(TPlayAction::paLoop, [this](bool Checked) { fTransport.SetLoop(Checked); });
+  on(TPlayAction::paReverse, [this] { fTransport.Reverse(); });
+  on(TPlayAction::paHold, [this] { fTransport.Hold(); });
+  on(TPlayAction::paForward, [this] { fTransport.Forward(); });
+  on(TPlayAction::paStepBack, [this] { fTransport.StepBack(); });
+  on(TPlayAction::paStepForward, [this] { fTransport.StepForward(); });
+  on(TPlayAction::paStart, [this] { fTransport.GoToStart(); });
+  on(TPlayAction::paEnd, [this] { fTransport.GoToEnd(); });
+}
+
+QString TForm5::PlayStatus() const {
+  QString text;
+  if (fTransport.Playing()) {
+    const int speed = fTransport.Speed();
+    text = speed > 0 ? tr("Playing") : tr("Playing backwards");
+    if (std::abs(speed) != 1) text += QStringLiteral(" %1\u00d7").arg(std::abs(speed));
+  } else {
+    text = tr("Paused");
+  }
+  if (fTransport.Due() > 0) {
+    text += tr(" \u00b7 %1 of %2 frames shown, %3 dropped")
+                .arg(fTransport.Shown())
+                .arg(fTransport.Due())
+                .arg(fTransport.Dropped());
+  }
+  return text;
+}
+
+void TForm5::TransportChanged() {
+  const int frame = fTransport.Frame();
+  if (fRuler->Frame() != frame) {
+    fFollowing = true;
+    fRuler->SetFramePos(frame, true);
+    if (fTransport.Playing()) KeepPlayheadInView();
+    fFollowing = false;
+  }
+  // The button changes with the state only: its icon is not made again on every frame.
+  const bool playing = fTransport.Playing();
+  if (playing != fShownPlaying) {
+    fShownPlaying = playing;
+    QAction* play = PlayAction(TPlayAction::paPlayPause);
+    play->setText(playing ? tr("Pause") : tr("Play"));
+    play->setIcon(QIcon(playing ? QStringLiteral(":/icons/pause.svg") : QStringLiteral(":/icons/play.svg")));
+  }
+  if (PlayAction(TPlayAction::paLoop)->isChecked() != fTransport.Loop()) PlayAction(TPlayAction::paLoop)->setChecked(fTransport.Loop());
+  fPlayStatus->setText(PlayStatus());
+  if (playing) RequestFrame();
+}
+
+void TForm5::KeepPlayheadInView() {
+  const TTimeRulerModel& m = fRuler->Model();
+  const int visible = std::max(1, fRuler->width() - m.LeftMargin() - m.RightMargin());
+  const int at = m.FramePosition();
+  if (at >= 0 && at < visible - 8) return;
+  // A page further on, the playhead a tenth of the way in.
+  fRuler->SetDebut(std::max(0, int(fTransport.Frame() * m.FrameSize()) - visible / 10));
+}
+
+void TForm5::UpdateTimeRange(bool Fit) {
+  const std::int32_t end = PlaybackFrames(*fSys);
+  fTransport.SetEnd(end);
+  fRuler->SetEndMark(end);
+  fTimeline->SetFrames(fSys->frame, end);
+  if (!Fit) return;
+  // The ruler shows the whole of the longer of the Duration and the image sequences.
+  const int reach = std::max(end, LastFrame() + 1);
+  const int visible = std::max(100, fRuler->width() - fRuler->Model().LeftMargin() - fRuler->Model().RightMargin());
+  fRuler->SetScale(std::clamp(visible / (2.0 * reach * 1.05), TTimeRuler::kMinZoom, 1.0));
+  fRuler->SetDebut(0);
+}
+
+// ---- keys ---------------------------------------------------------------------------------
+
+void TForm5::BuildKeyActions() {
+  struct TRow {
+    TKeyAction Action;
+    const char* Text;
+    QKeySequence Key;
+    const char* Icon;
+  };
+  const TRow rows[] = {
+      {TKeyAction::kaAdd, "Add Key", QKeySequence(Qt::CTRL | Qt::Key_K), "key-add"},
+      {TKeyAction::kaDelete, "Delete Key", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K), "key-delete"},
+      {TKeyAction::kaPrevious, "Previous Key", QKeySequence(Qt::Key_BracketLeft), "key-previous"},
+      {TKeyAction::kaNext, "Next Key", QKeySequence(Qt::Key_BracketRight), "key-next"},
+      {TKeyAction::kaClear, "Clear Animation", QKeySequence(), nullptr},
+      {TKeyAction::kaEase, "Ease In/Out", QKeySequence(), nullptr},
+      {TKeyAction::kaAutoKeys, "Automatic Keying", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), "auto-key"},
+  };
+  for (const TRow& r : rows) {
+    auto* a = new QAction(tr(r.Text), this);
+    a->setObjectName(QString::fromLatin1(r.Text));
+    if (r.Icon != nullptr) a->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(r.Icon))));
+    if (!r.Key.isEmpty()) {
+      a->setShortcut(r.Key);
+      a->setToolTip(QStringLiteral("%1 (%2)").arg(a->text(), r.Key.toString(QKeySequence::NativeText)));
+    }
+    fKeyActions[std::size_t(r.Action)] = a;
+  }
+  QAction* autoKeys = KeyAction(TKeyAction::kaAutoKeys);
+  autoKeys->setCheckable(true);
+  connect(autoKeys, &QAction::toggled, this, [this](bool On) { SetAutoKeys(On); });
+  auto step = [this](TKeyAction A, auto Make) {
+    connect(KeyAction(A), &QAction::triggered, this, [this, Make] {
+      if (fBusy > 0) return;
+      const std::vector<TBaseProperty*> targets = KeyRowTargets();
+      TakeStep(Make(targets));
+    });
+  };
+  step(TKeyAction::kaAdd, [this](const std::vector<TBaseProperty*>& T) { return AddKeyStep(*fSys, T, fSys->frame); });
+  step(TKeyAction::kaDelete, [this](const std::vector<TBaseProperty*>& T) { return DeleteKeyStep(*fSys, T, fSys->frame); });
+  step(TKeyAction::kaClear, [this](const std::vector<TBaseProperty*>& T) { return ClearAnimationStep(*fSys, T); });
+  step(TKeyAction::kaEase, [this](const std::vector<TBaseProperty*>& T) { return EaseStep(*fSys, T, fSys->frame); });
+  connect(KeyAction(TKeyAction::kaPrevious), &QAction::triggered, this, [this] {
+    if (const auto f = PreviousKey(KeyRowTargets(), fSys->frame)) fTransport.Seek(*f);
+  });
+  connect(KeyAction(TKeyAction::kaNext), &QAction::triggered, this, [this] {
+    if (const auto f = NextKey(KeyRowTargets(), fSys->frame)) fTransport.Seek(*f);
+  });
+  auto* modes = new QActionGroup(this);
+  for (const TAnimationTypeName& n : AnimationTypeNames()) {
+    auto* a = new QAction(tr(n.Name), this);
+    a->setCheckable(true);
+    modes->addAction(a);
+    connect(a, &QAction::triggered, this, [this, type = n.Type] {
+      if (fBusy == 0) TakeStep(AnimationTypeStep(*fSys, KeyRowTargets(), type));
+    });
+    fOutOfRange.push_back(a);
+  }
+  QMenu* menu = menuBar()->addMenu(tr("Keys"));
+  for (TKeyAction a : {TKeyAction::kaAdd, TKeyAction::kaDelete, TKeyAction::kaPrevious, TKeyAction::kaNext}) {
+    menu->addAction(KeyAction(a));
+  }
+  menu->addSeparator();
+  menu->addAction(KeyAction(TKeyAction::kaClear));
+  menu->addAction(KeyAction(TKeyAction::kaEase));
+  QMenu* range = menu->addMenu(tr("Out of Range"));
+  for (QAction* a : fOutOfRange) range->addAction(a);
+  menu->addSeparator();
+  menu->addAction(autoKeys);
+  connect(menu, &QMenu::aboutToShow, this, [this] { fKeyRow = nullptr; });
+  for (QAction* a : fKeyActions) fCommands->addAction(a);
+  for (QAction* a : fPlayActions) fCommands->addAction(a);
+}
+
+std::vector<TBaseProperty*> TForm5::KeyRowTargets() const {
+  TBaseProperty* row = fKeyRow;
+  if (row == nullptr) row = fSys->_SelectedLayer();
+  if (row == nullptr) return {};
+  return KeyTargets(*row);
+}
+
+QMenu* TForm5::KeyMenu(TBaseProperty* Row) {
+  fKeyRow = Row;
+  auto* menu = new QMenu(this);
+  menu->setObjectName(QStringLiteral("KeyMenu"));
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  for (TKeyAction a : {TKeyAction::kaAdd, TKeyAction::kaDelete, TKeyAction::kaPrevious, TKeyAction::kaNext}) {
+    menu->addAction(KeyAction(a));
+  }
+  menu->addSeparator();
+  menu->addAction(KeyAction(TKeyAction::kaClear));
+  menu->addAction(KeyAction(TKeyAction::kaEase));
+  QMenu* range = menu->addMenu(tr("Out of Range"));
+  // The mode of the row's first track shows checked.
+  const std::vector<TBaseProperty*> targets = KeyRowTargets();
+  std::optional<Tanimationtype> mode;
+  for (TBaseProperty* p : targets)
+    if (const Tkeys* t = p->Animation(false); t != nullptr && !mode) mode = t->Foutat;
+  for (std::size_t i = 0; i < fOutOfRange.size(); ++i) {
+    fOutOfRange[i]->setChecked(mode && AnimationTypeNames()[i].Type == *mode);
+    fOutOfRange[i]->setEnabled(mode.has_value());
+    range->addAction(fOutOfRange[i]);
+  }
+  const bool animated = std::any_of(targets.begin(), targets.end(), [](TBaseProperty* p) { return IsAnimated(*p); });
+  KeyAction(TKeyAction::kaClear)->setEnabled(animated);
+  KeyAction(TKeyAction::kaEase)->setEnabled(animated);
+  connect(menu, &QMenu::aboutToHide, this, [this] {
+    // The chosen command runs before the menu hides; a row kept longer could be freed meanwhile,
+    // and commands from the menu bar work on the selection again.
+    QTimer::singleShot(0, this, [this] {
+      fKeyRow = nullptr;
+      KeyAction(TKeyAction::kaClear)->setEnabled(true);
+      KeyAction(TKeyAction::kaEase)->setEnabled(true);
+      for (QAction* a : fOutOfRange) a->setEnabled(true);
+    });
+  });
+  return menu;
+}
+
+void TForm5::TakeStep(std::unique_ptr<TStep> Step) {
+  if (!Step) {
+    statusBar()->showMessage(tr("Nothing to change"), 3000);
+    return;
+  }
+  const QString text = QString::fromStdString(Step->Name());
+  Recorded([&] { fHistory->Do(std::move(Step)); });
+  statusBar()->showMessage(text, 5000);
+  KeysChanged();
+}
+
+void TForm5::KeysChanged() {
+  fTimeline->Model().Rebuild(*fSys);
+  // Keys added or moved by a command, and tracks put back by the history, are no curve shift.
+  fCurveWatch.Reset(fSys->_SelectedLayer());
+  fPropertyGrid->update();
+  RequestFrame();
+}
+
+void TForm5::SetAutoKeys(bool On) {
+  fAnimations.AutoAnimationMode = On;
+  fAnimations.SetFrame(fSys->frame);
+  fWorkArea->SetRedFrame(On);
+  KeyAction(TKeyAction::kaAutoKeys)->setChecked(On);
+  fCurveWatch.Reset(fSys->_SelectedLayer());
+  statusBar()->showMessage(On ? tr("Automatic keying is on: changes key the changed properties at the current frame")
+                              : tr("Automatic keying is off: changing an animated value moves its whole curve"),
+                           8000);
 }
 
 // ---- loading ------------------------------------------------------------------------------
@@ -800,6 +1158,7 @@ void TForm5::Insert(TLayerKind Kind) {
   fHistory->Settle();
   WithLoading([&] { Recorded([&] { RecordInsertedLayer(*fHistory, InsertLayer(*fSys, Kind, source)); }); });
   SetLastFrame(LastFrameFor(*fSys, LastFrame()));
+  UpdateTimeRange(Kind == TLayerKind::lkSequence);
   fTree->FillTree();
 }
 
@@ -821,6 +1180,7 @@ bool TForm5::OpenProjectFile(const QString& FileName) {
                              15000);
   }
   SetLastFrame(LastFrameFor(*fSys, LastFrame()));
+  UpdateTimeRange(true);
   fTree->FillTree();
   UpdateFileActions();
   return opened;
@@ -906,7 +1266,9 @@ void TForm5::NewPage() {
   const TPageSize& size = sizes[std::size_t(*chosen)];
   Recorded([&] { qv::NewPage(*fHistory, [&] { ResetToNewPage(*fSys, size.Width, size.Height); }); });
   SetLastFrame(0);
+  fTransport.Stop();
   fRuler->SetFrame(0);
+  UpdateTimeRange(true);
   fTree->FillTree();
   UpdateFileActions();
   RequestFrame();
@@ -1102,7 +1464,7 @@ void TForm5::ApplyHistory(bool Undoing) {
     });
   });
   SetLastFrame(LastFrameFor(*fSys, LastFrame()));
-  RequestFrame();
+  KeysChanged();
 }
 
 void TForm5::PollRecovery() {

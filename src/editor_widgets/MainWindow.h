@@ -13,7 +13,9 @@
 #include "editor_widgets/EditorDialogs.h"
 #include "editor_widgets/HistoryActions.h"
 #include "editor_logic/MediaProblems.h"
+#include "editor_logic/KeyCommands.h"
 #include "editor_logic/RenderLoop.h"
+#include "editor_logic/Transport.h"
 #include "grid/Cells.h"
 #include "history/History.h"
 #include "history/PageCommands.h"
@@ -39,6 +41,7 @@ class QActionGroup;
 class QKeyEvent;
 class QActionGroup;
 class QLabel;
+class QMenu;
 class QLineEdit;
 class QMenu;
 class QProgressDialog;
@@ -49,6 +52,7 @@ class QToolBar;
 
 namespace qv {
 
+class TLayerTimeline;
 class TDataPanel;
 class TObjectEditor;
 class TObjectList;
@@ -66,6 +70,8 @@ struct TEditorOptions {
   // The millisecond tick count the render loop and the composition go by; none: the machine's
   // monotonic clock. Not owned; it must outlive the window.
   TTickSource* Ticks = nullptr;
+  // The steady clock playback goes by; none: the machine's. Not owned.
+  video::TPaceClock* PlayClock = nullptr;
   // Where the recovery files of unsaved pages are written and looked for at start-up (the user's
   // data folder); empty: none are.
   std::filesystem::path RecoveryFolder;
@@ -141,6 +147,30 @@ class TForm5 final : public QMainWindow {
   // At does.
   void DropFiles(const std::vector<TDropItem>& Items, TPagePoint At);
 
+  // Playback and keys.
+  TTransport& Transport() { return fTransport; }
+  TLayerTimeline& Timeline() { return *fTimeline; }
+  enum class TPlayAction : std::uint8_t {
+    paPlayPause, paStop, paLoop, paReverse, paHold, paForward, paStepBack, paStepForward, paStart, paEnd, paCount
+  };
+  QAction* PlayAction(TPlayAction A) const { return fPlayActions[std::size_t(A)]; }
+  enum class TKeyAction : std::uint8_t {
+    kaAdd, kaDelete, kaPrevious, kaNext, kaClear, kaEase, kaAutoKeys, kaCount
+  };
+  QAction* KeyAction(TKeyAction A) const { return fKeyActions[std::size_t(A)]; }
+  // The out-of-range modes, in the file's order.
+  const std::vector<QAction*>& OutOfRangeActions() const { return fOutOfRange; }
+  // What the status bar says of playback ("Playing 2x", the drops).
+  QString PlayStatus() const;
+  // The key commands on the grid row or timeline track they were asked for: its property (a
+  // layer, a group, a value), or the selected layer when none is given.
+  void SetKeyRow(TBaseProperty* Row) { fKeyRow = Row; }
+  // The context menu of a grid row or a track: the key commands on Row.
+  QMenu* KeyMenu(TBaseProperty* Row);
+  // A step of the history, done as it is taken (THistory::Do); none: the status bar says that
+  // nothing changed.
+  void TakeStep(std::unique_ptr<TStep> Step);
+
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
   // Closing the window asks about unsaved changes (Save, Discard, Cancel); a closed window keeps
@@ -199,6 +229,20 @@ class TForm5 final : public QMainWindow {
   void ShowLoadProgress(std::size_t Loaded, std::size_t Found);
   void ReportMedia(const std::string& Message);
   bool KeyGoesToPage(QObject* Watched, QKeyEvent* Key) const;
+  void BuildPlayActions();
+  void BuildKeyActions();
+  // The transport moved the frame: the ruler follows (and keeps the playhead in view), the page
+  // takes the frame; a scrub of the ruler stops playback instead.
+  void TransportChanged();
+  void KeepPlayheadInView();
+  // The ruler's end mark at the Duration, its scale fitted to the longer of the Duration and the
+  // image sequences.
+  void UpdateTimeRange(bool Fit);
+  std::vector<TBaseProperty*> KeyRowTargets() const;
+  // The keys changed (a key command, undo or redo): the timeline, the grid's key marks and the
+  // curve watch follow.
+  void KeysChanged();
+  void SetAutoKeys(bool On);
 
   // What the composition reaches the platform through; made before it and freed after it.
   TQtTextRenderer fTextRenderer;
@@ -280,6 +324,18 @@ class TForm5 final : public QMainWindow {
   std::array<QAction*, 6> fArrange{};
   QAction* fArrangeToSafe = nullptr;
   QMenu* fViewMenu = nullptr;
+
+  video::TSteadyPaceClock fSteadyPaceClock;
+  TTransport fTransport;
+  bool fFollowing = false;  // the ruler is being moved to the transport's frame
+  bool fShownPlaying = false;  // what the Play button shows
+  std::array<QAction*, std::size_t(TPlayAction::paCount)> fPlayActions{};
+  std::array<QAction*, std::size_t(TKeyAction::kaCount)> fKeyActions{};
+  std::vector<QAction*> fOutOfRange;
+  QLabel* fPlayStatus = nullptr;
+  TLayerTimeline* fTimeline = nullptr;
+  TBaseProperty* fKeyRow = nullptr;
+  TCurveWatch fCurveWatch;
 };
 
 // The composition's virtual-key code of a Qt key; 0 for keys it has no code for.

@@ -1,5 +1,7 @@
 #include "editor_widgets/ObjectEditor.h"
 
+#include "editor_logic/KeyCommands.h"
+
 #include "editor_widgets/TimecodeEdit.h"
 
 #include <QColorDialog>
@@ -161,6 +163,18 @@ int TObjectEditor::TextWidth(const std::string& Text, bool Underline) {
   return m.Width;
 }
 
+TBaseProperty* TObjectEditor::PropertyAt(const QPoint& At) const {
+  const int row = fRows.RowAt(At.y());
+  if (row >= 0 && fRows.Rows()[std::size_t(row)].prop != nullptr) return fRows.Rows()[std::size_t(row)].prop;
+  return fObj;
+}
+
+void TObjectEditor::SetKeyFrame(int Frame) {
+  if (Frame == fKeyFrame) return;
+  fKeyFrame = Frame;
+  update();
+}
+
 void TObjectEditor::paintEvent(QPaintEvent* e) {
   QPainter p(this);
   p.fillRect(rect(), kBackground);
@@ -197,6 +211,15 @@ void TObjectEditor::paintEvent(QPaintEvent* e) {
         p.drawPolygon(QPolygon({QPoint(x - 4, y + 2), QPoint(x + 4, y + 2), QPoint(x, y + 6)}));
       else
         p.drawPolygon(QPolygon({QPoint(x - 2, y), QPoint(x + 2, y + 4), QPoint(x - 2, y + 8)}));
+    }
+    if (r.prop != nullptr) {
+      const TKeyMark mark = KeyMarkOf(*r.prop, fKeyFrame);
+      if (mark != TKeyMark::kmNone) {
+        const QPolygon diamond({QPoint(10, 3), QPoint(15, 8), QPoint(10, 13), QPoint(5, 8)});
+        p.setPen(QColor(0xF0, 0xC0, 0x40));
+        p.setBrush(mark == TKeyMark::kmFilled ? QBrush(QColor(0xF0, 0xC0, 0x40)) : QBrush(Qt::NoBrush));
+        p.drawPolygon(diamond);
+      }
     }
     r.data->DrawTitle(r.Caption, canvas, fRows.TitleRect(row), kTitleColor);
     const TCellPlace at = fRows.PlaceOf(row, width());

@@ -52,6 +52,11 @@ class TObjectEditor : public QWidget, public TCellHost {
   void SetExpanded(int Row, bool E);
   // The state of the mouse gesture: metValueDraw from a press on a value to its release.
   TMouseEventType Gesture() const { return MouseIndex; }
+  // The property of the row under a point (the shown object off the rows).
+  TBaseProperty* PropertyAt(const QPoint& At) const;
+  // Animated rows carry a key mark in the first column, filled when a key sits on Frame.
+  void SetKeyFrame(int Frame);
+  int KeyFrame() const { return fKeyFrame; }
   // The inline editor or timecode field that is open, if any.
   QLineEdit* InlineEditor() const { return fEditor; }
   // Ends an inline edit under way as a loss of focus does (its text applied).
@@ -108,6 +113,7 @@ class TObjectEditor : public QWidget, public TCellHost {
   bool fEditing = false;  // between OnEditBegins and OnEditEnds
   TQVSystem* fSystem = nullptr;
   TConnection fSelectConn, fLayersConn;
+  int fKeyFrame = 0;
 };
 
 // Qt's popup menu, colour (with the alpha channel for colours that have one), file and font

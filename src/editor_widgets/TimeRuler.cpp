@@ -191,6 +191,14 @@ void TTimeRuler::paintEvent(QPaintEvent*) {
     p.drawText(x, 22 + fm.ascent(), label);
     p.restore();
   }
+  // The page's Duration ends here: what follows is dimmed.
+  if (fEndMark > 0) {
+    const int end = fModel.FrameToPixel(fEndMark);
+    if (end < w) {
+      p.fillRect(QRect(QPoint(std::max(end, left), 23), QPoint(w, 40)), QColor(0, 0, 0, 90));
+      Line(p, end, 15, end, 41, QColor(240, 200, 60));
+    }
+  }
   p.setClipping(false);
 
   Line(p, 0, 41, w, 41, kGrey);

@@ -45,6 +45,13 @@ class TTimeRuler : public QWidget {
   void SetLeftMargin(int Value) { fModel.SetLeftMargin(Value); }
   void SetRightMargin(int Value) { fModel.SetRightMargin(Value); }
   void SetLastFrame(int Value) { fModel.SetLastFrame(Value); }
+  // The first frame past the page's Duration: the ruler marks it and dims what follows (0: none).
+  void SetEndMark(int Frame) {
+    if (Frame == fEndMark) return;
+    fEndMark = Frame;
+    update();
+  }
+  int EndMark() const { return fEndMark; }
 
   // Binds a field (not owned; none unbinds): it shows each frame as MM:SS:FF, and Enter in it
   // moves the playhead to the frame typed.
@@ -78,6 +85,7 @@ class TTimeRuler : public QWidget {
   QPointer<QLineEdit> fAssociate;
   std::int32_t fPointerX = 0;  // last pointer x seen during a gesture
   std::vector<TRulerTick> fTicks;
+  int fEndMark = 0;
 };
 
 }  // namespace qv

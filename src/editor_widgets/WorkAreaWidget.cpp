@@ -160,6 +160,12 @@ void TWorkArea::PaintOverlay(QPainter& P) {
     frame(a.Action, kActionSafe, Qt::SolidLine);
     frame(a.Graphics, kGraphicsSafe, Qt::SolidLine);
   }
+  if (fRedFrame) {
+    // Automatic keying is on.
+    P.setPen(QPen(QColor(230, 20, 20), 4));
+    P.setBrush(Qt::NoBrush);
+    P.drawRect(rect().adjusted(2, 2, -2, -2));
+  }
   P.setPen(QPen(kGuide, 0));
   for (const TSnapGuide& g : fMouse.Guides()) {
     if (g.Vertical) {

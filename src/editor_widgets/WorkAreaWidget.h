@@ -2,8 +2,9 @@
 // The work area (PaintBox1): shows the composition's work image with alpha ignored, straight from
 // the image's memory, at the view's zoom (1:1 copies the pixels; above it each page pixel is a
 // block of whole screen pixels; below it the page is smoothed), and over it what only the editor
-// draws: the safe-area frames and the snap guide of a drag that rests on a line. It hands the
-// pointer to the composition through the snapping mouse, and files dropped on it to the window.
+// draws: the safe-area frames, the snap guide of a drag that rests on a line and the red frame of
+// automatic keying. It hands the pointer to the composition through the snapping mouse, and files
+// dropped on it to the window.
 #include "composition/QvSystem.h"
 #include "editor_logic/Drops.h"
 #include "editor_logic/Snapping.h"
@@ -53,6 +54,12 @@ class TWorkArea final : public QWidget {
   // Runs what records a step (the recorder's press and release); none: runs it as it is. The
   // window withdraws the page's test data meanwhile, so that no step holds a test value.
   std::function<void(const std::function<void()>& Record)> AroundStep;
+  // Automatic keying is on: a red frame round the page says so.
+  void SetRedFrame(bool On) {
+    fRedFrame = On;
+    update();
+  }
+  bool RedFrame() const { return fRedFrame; }
 
  protected:
   void paintEvent(QPaintEvent* Event) override;
@@ -73,6 +80,7 @@ class TWorkArea final : public QWidget {
   QImage fImage;  // over fSys.work's pixels, never a copy
   TZoom fZoom;
   bool fSafeAreas = false;
+  bool fRedFrame = false;
   int fWheel = 0;  // eighths of a degree not yet a whole notch
 };
 

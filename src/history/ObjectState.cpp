@@ -102,34 +102,57 @@ bool TObjectState::ApplyNode(const std::vector<TNode>& Nodes, std::size_t& At, T
     }
   }
   // The tracks last: a value put back on an animated property has moved its curve.
-  if (TracksOf(P) != node.Tracks) {
-    if (TAnimationManager* am = P.AnimationManager()) {
-      am->Remove(&P);
-      for (const TTrack& t : node.Tracks) {
-        Tkeys* keys = am->getAnimation(&P, true, t.Slot);
-        if (keys == nullptr) continue;
-        for (const TKey& k : t.Keys) keys->AddKey(k.Frame, k.Value);
-        for (int i = 0; i < keys->Count() && i < static_cast<int>(t.Keys.size()); ++i) {
-          Tkeyframe* k = keys->key(i);
-          const TKey& from = t.Keys[static_cast<std::size_t>(i)];
-          k->fstr = from.Text;
-          k->fTag = from.Tag;
-          k->firstControlPoint = from.FirstControl;
-          k->secondControlPoint = from.SecondControl;
-        }
-        keys->finat = static_cast<Tanimationtype>(t.In);
-        keys->Foutat = static_cast<Tanimationtype>(t.Out);
-        keys->startframe = t.StartFrame;
-        keys->EndFrame = t.EndFrame;
-        keys->Minvalue = t.MinValue;
-        keys->maxvalue = t.MaxValue;
-        keys->P = t.Coefficients;
-        keys->Name = t.Name;
-        keys->fpropertyname = t.PropertyName;
-      }
-    }
-  }
+  if (TracksOf(P) != node.Tracks) PutTracks(P, node.Tracks);
   return true;
+}
+
+void TObjectState::PutTracks(TBaseProperty& P, const std::vector<TTrack>& Tracks) {
+  TAnimationManager* am = P.AnimationManager();
+  if (am == nullptr) return;
+  am->Remove(&P);
+  for (const TTrack& t : Tracks) {
+    Tkeys* keys = am->getAnimation(&P, true, t.Slot);
+    if (keys == nullptr) continue;
+    for (const TKey& k : t.Keys) keys->AddKey(k.Frame, k.Value);
+    for (int i = 0; i < keys->Count() && i < static_cast<int>(t.Keys.size()); ++i) {
+      Tkeyframe* k = keys->key(i);
+      const TKey& from = t.Keys[static_cast<std::size_t>(i)];
+      k->fstr = from.Text;
+      k->fTag = from.Tag;
+      k->firstControlPoint = from.FirstControl;
+      k->secondControlPoint = from.SecondControl;
+    }
+    keys->finat = static_cast<Tanimationtype>(t.In);
+    keys->Foutat = static_cast<Tanimationtype>(t.Out);
+    keys->startframe = t.StartFrame;
+    keys->EndFrame = t.EndFrame;
+    keys->Minvalue = t.MinValue;
+    keys->maxvalue = t.MaxValue;
+    keys->P = t.Coefficients;
+    keys->Name = t.Name;
+    keys->fpropertyname = t.PropertyName;
+  }
+}
+
+bool TObjectState::KeepNode(const std::vector<TNode>& Nodes, std::size_t& At, TBaseProperty& P) {
+  if (At >= Nodes.size()) return false;
+  const TNode& node = Nodes[At++];
+  if (node.Class != P.ClassName()) return false;
+  if (auto* container = dynamic_cast<TCustomContainerObject*>(&P)) {
+    if (container->Count() != node.Children) return false;
+    for (const auto& child : container->Properties()) {
+      if (!KeepNode(Nodes, At, *child)) return false;
+    }
+    return true;
+  }
+  const bool same = node.Text ? static_cast<const TString&>(P).Value() == *node.Text : BytesOf(P) == node.Bytes;
+  if (same && TracksOf(P) != node.Tracks) PutTracks(P, node.Tracks);
+  return true;
+}
+
+void TObjectState::KeepTracksOfUnchangedValues(TBaseProperty& Root) const {
+  std::size_t at = 0;
+  KeepNode(fNodes, at, Root);
 }
 
 bool TObjectState::Apply(TBaseProperty& Root) const {

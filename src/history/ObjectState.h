@@ -27,6 +27,11 @@ class TObjectState {
   // Root's tree is not shaped as the state's (another class): nothing more is applied then.
   bool Apply(TBaseProperty& Root) const;
 
+  // After a change made with automatic keying on, from this state: puts back the tracks of the
+  // values under Root that the change left as they were (a setter keys a value it is given again,
+  // such as a move's Y when only X moved), so that only the changed values carry new keys.
+  void KeepTracksOfUnchangedValues(TBaseProperty& Root) const;
+
   bool Empty() const { return fNodes.empty(); }
   friend bool operator==(const TObjectState&, const TObjectState&) = default;
 
@@ -58,6 +63,8 @@ class TObjectState {
   static void TakeNode(const TBaseProperty& P, std::vector<TNode>& Out);
   static std::vector<TTrack> TracksOf(const TBaseProperty& P);
   static bool ApplyNode(const std::vector<TNode>& Nodes, std::size_t& At, TBaseProperty& P);
+  static void PutTracks(TBaseProperty& P, const std::vector<TTrack>& Tracks);
+  static bool KeepNode(const std::vector<TNode>& Nodes, std::size_t& At, TBaseProperty& P);
 
   std::vector<TNode> fNodes;
 };

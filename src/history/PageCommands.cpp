@@ -25,6 +25,10 @@ bool TEdit::Finish() {
   }
   TBaseProperty* p = Resolve(fHistory.Page(), *fRef);
   if (p == nullptr) return false;
+  // Automatic keying keys the values the action changed, not those it set again as they were.
+  if (const TAnimationManager* am = p->AnimationManager(); am != nullptr && am->AutoAnimationMode) {
+    fBefore.KeepTracksOfUnchangedValues(*p);
+  }
   TObjectState after = TObjectState::Take(*p);
   if (after == fBefore) return false;
   std::string name = fName.empty() ? ChangeName(fHistory.Page(), *fRef) : fName;

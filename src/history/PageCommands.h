@@ -18,6 +18,8 @@ namespace qv {
 // Records what an action does to one object of the page (a layer, a property, a group): its state
 // when the recording starts and, at Finish, a step when it changed — unless the grid's gesture
 // recorded the change already (a cell that pushes an undo element), which then becomes the step.
+// With automatic keying on, the step holds the keys the action added to the values it changed;
+// the keys a setter added to a value it set again unchanged are taken back first.
 class TEdit {
  public:
   // Name empty: the step is named as the grid's gestures are ("Change Opacity of logo").

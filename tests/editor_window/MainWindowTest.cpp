@@ -344,6 +344,9 @@ TEST_F(Editor, NewPageEmptiesThePageAtTheChosenSizeAndFitsItInThePanel) {
   const QPoint centre(int((text->X() + text->Width() / 2) * area.Scale()), int((text->Y() + text->Height() / 2) * area.Scale()));
   Sys().SetSelectedLayer(nullptr);
   QApplication::processEvents();  // the layout places the smaller work area
+  // From elsewhere first: a move to where the pointer already is (an earlier test may have left
+  // it there) moves nothing.
+  QTest::mouseMove(&area, QPoint(1, 1));
   QTest::mouseMove(&area, centre);
   QTest::mouseClick(&area, Qt::LeftButton, {}, centre);
   EXPECT_EQ(Sys()._SelectedLayer(), text) << "scale " << area.Scale();

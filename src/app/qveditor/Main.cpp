@@ -1,5 +1,6 @@
-// qveditor [PROJECT.QV]: the page editor. A project named on the command line opens as "Open
-// Project" opens one, once the window shows.
+// qveditor [--play SECONDS] [PROJECT.QV]: the page editor. A project named on the command line
+// opens as "Open Project" opens one, once the window shows. --play then plays it in a loop for that
+// long, prints the frames shown, due and dropped, and closes (the playback benchmarks use it).
 #include "app/qveditor/Manual.h"
 #include "editor_widgets/EditorStyle.h"
 #include "editor_widgets/MainWindow.h"
@@ -45,11 +46,40 @@ int main(int argc, char** argv) {
   qv::TForm5 window(std::move(options));
   window.show();
 
-  const QStringList args = QApplication::arguments();
-  const QString project = args.size() > 1 ? args.at(1) : QString();
-  QTimer::singleShot(0, &window, [&window, project] {
-    window.OfferRecovery();
-    if (!project.isEmpty()) window.OpenProjectFile(project);
+  QStringList args = QApplication::arguments();
+  args.removeFirst();
+  double playSeconds = 0;
+  if (args.size() >= 2 && args.at(0) == QStringLiteral("--play")) {
+    bool ok = false;
+    playSeconds = args.at(1).toDouble(&ok);
+    if (!ok || !(playSeconds > 0)) {
+      std::fprintf(stderr, "qveditor: --play needs a number of seconds above 0, not \"%s\"\n", qPrintable(args.at(1)));
+      return 2;
+    }
+    args.remove(0, 2);
+  }
+  const QString project = args.isEmpty() ? QString() : args.at(0);
+  QTimer::singleShot(0, &window, [&window, project, playSeconds] {
+    // A measured run asks nothing.
+    if (playSeconds <= 0) window.OfferRecovery();
+    if (project.isEmpty()) return;
+    window.OpenProjectFile(project);
+    if (playSeconds <= 0) return;
+    window.PlayAction(qv::TForm5::TPlayAction::paLoop)->setChecked(true);
+    window.Transport().SetLoop(true);
+    // Once the page's first frames are up (pictures decoded, crawls laid out), as an operator
+    // would press Play.
+    QTimer::singleShot(1000, &window, [&window, playSeconds] {
+      window.Transport().ResetCounts();
+      window.PlayAction(qv::TForm5::TPlayAction::paPlayPause)->trigger();
+      QTimer::singleShot(int(playSeconds * 1000), &window, [&window] {
+        const qv::TTransport& t = window.Transport();
+        std::printf("played: %lld frames shown of %lld due, %lld dropped\n", static_cast<long long>(t.Shown()),
+                    static_cast<long long>(t.Due()), static_cast<long long>(t.Dropped()));
+        std::fflush(stdout);
+        QApplication::quit();
+      });
+    });
   });
   return QApplication::exec();
 }

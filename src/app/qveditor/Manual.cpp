@@ -8,17 +8,20 @@ namespace qv::editor {
 
 namespace {
 
-const char* const kSynopsis[] = {"[PROJECT.QV]", "--help"};
+const char* const kSynopsis[] = {"[PROJECT.QV]", "--play SECONDS PROJECT.QV", "--help"};
 
 const manual::TManualEntry kArguments[] = {
     {"PROJECT.QV", "a project to open once the window shows, as File > Open Project opens one; Ctrl+S then saves it"},
+    {"--play SECONDS", "open PROJECT.QV, play it in a loop for SECONDS, print the frames shown, due and dropped "
+                       "(\"played: 1500 frames shown of 1500 due, 0 dropped\") and exit; for measuring playback"},
     {"-h, --help", "print this help and exit"},
     {"-platform NAME", "Qt's platform: xcb or wayland on a desktop, offscreen for a start without a display "
                        "(Qt's other options, such as -style and -geometry, apply too)"},
 };
 
 const manual::TManualEntry kExitStatuses[] = {
-    {"0", "the window was closed (File > Exit), or --help was printed"},
+    {"0", "the window was closed (File > Exit), --play's time was up, or --help was printed"},
+    {"2", "--play was given no number of seconds above 0"},
     {"SIGABRT (134 in a shell)", "Qt found no display or no platform plug-in, and says which on standard error"},
 };
 
@@ -46,6 +49,13 @@ manual::TManual QveditorManual() {
         "a * while there are unsaved changes; opening, a new page and closing then ask whether to save them. "
         "While changes are unsaved the page is also written to a recovery file now and then; after a crash the "
         "next start offers it.",
+        "The Play menu plays the page over its Duration at 25 frames per second from a steady clock (Space plays and "
+        "pauses, J, K and L play backwards, pause and play forwards, faster at each press up to 8x; comma and period "
+        "step a frame, Home and End go to the ends, Shift+Space stops, Ctrl+L loops). The Keys menu, the toolbar and "
+        "the context menus of grid rows and of the layer timeline under the ruler add, delete and find keys, clear a "
+        "property's animation, set its out-of-range mode and ease it; Automatic Keying (Ctrl+Shift+A, a red frame "
+        "round the page) keys every change at the current frame. Key commands and timeline drags are steps of the "
+        "history too.",
         "qvrender(1) renders the same pages without a window."},
        {}});
   m.Sections.push_back({"Options", {}, {std::begin(kArguments), std::end(kArguments)}});
