@@ -980,19 +980,23 @@ void TForm5::BuildKeyActions() {
     fOutOfRange.push_back(a);
   }
   QMenu* menu = menuBar()->addMenu(tr("Keys"));
-  for (TKeyAction a : {TKeyAction::kaAdd, TKeyAction::kaDelete, TKeyAction::kaPrevious, TKeyAction::kaNext}) {
-    menu->addAction(KeyAction(a));
-  }
-  menu->addSeparator();
-  menu->addAction(KeyAction(TKeyAction::kaClear));
-  menu->addAction(KeyAction(TKeyAction::kaEase));
-  QMenu* range = menu->addMenu(tr("Out of Range"));
+  QMenu* range = AddKeyItems(menu);
   for (QAction* a : fOutOfRange) range->addAction(a);
   menu->addSeparator();
   menu->addAction(autoKeys);
   connect(menu, &QMenu::aboutToShow, this, [this] { fKeyRow = nullptr; });
   for (QAction* a : fKeyActions) fCommands->addAction(a);
   for (QAction* a : fPlayActions) fCommands->addAction(a);
+}
+
+QMenu* TForm5::AddKeyItems(QMenu* menu) {
+  for (TKeyAction a : {TKeyAction::kaAdd, TKeyAction::kaDelete, TKeyAction::kaPrevious, TKeyAction::kaNext}) {
+    menu->addAction(KeyAction(a));
+  }
+  menu->addSeparator();
+  menu->addAction(KeyAction(TKeyAction::kaClear));
+  menu->addAction(KeyAction(TKeyAction::kaEase));
+  return menu->addMenu(tr("Out of Range"));
 }
 
 std::vector<TBaseProperty*> TForm5::KeyRowTargets() const {
@@ -1007,13 +1011,7 @@ QMenu* TForm5::KeyMenu(TBaseProperty* Row) {
   auto* menu = new QMenu(this);
   menu->setObjectName(QStringLiteral("KeyMenu"));
   menu->setAttribute(Qt::WA_DeleteOnClose);
-  for (TKeyAction a : {TKeyAction::kaAdd, TKeyAction::kaDelete, TKeyAction::kaPrevious, TKeyAction::kaNext}) {
-    menu->addAction(KeyAction(a));
-  }
-  menu->addSeparator();
-  menu->addAction(KeyAction(TKeyAction::kaClear));
-  menu->addAction(KeyAction(TKeyAction::kaEase));
-  QMenu* range = menu->addMenu(tr("Out of Range"));
+  QMenu* range = AddKeyItems(menu);
   // The mode of the row's first track shows checked.
   const std::vector<TBaseProperty*> targets = KeyRowTargets();
   std::optional<Tanimationtype> mode;

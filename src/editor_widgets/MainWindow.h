@@ -178,6 +178,9 @@ class TForm5 final : public QMainWindow {
   void closeEvent(QCloseEvent* Event) override;
 
  private:
+  // The key commands of the Keys menu and of the rows' context menus, into Menu; answers its
+  // "Out of Range" submenu, still empty.
+  QMenu* AddKeyItems(QMenu* Menu);
   void BuildActions();
   void BuildLayout();
   void Insert(TLayerKind Kind);
