@@ -12,18 +12,15 @@ cd "$(dirname "$0")/.."
 source scripts/xvfb-lib.sh
 
 seconds=${1:-10}
-build=${QV_BUILD_DIR:-build}
-export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/qv-ccache}"
-if [ ! -f "$build/build.ninja" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" -j "${QV_JOBS:-2}" --target qveditor >/dev/null
+build_targets qveditor
 editor=$build/src/app/qveditor
 
 work=$(mktemp -d)
 cp examples/news/media/logo.png "$work/logo.png"
 printf '\tObject %s:TQVSystem\n\t\tDuration = 10.00000000\n\tEnd\n\tObject %s:TImageLayer\n\t\tFileName = logo.png\n\t\tlayerName = logo\n\t\tX = 40\n\t\tY = 40\n\t\tWidth = 240\n\t\tHeight = 96\n\tEnd\n\tObject %s:TTextLayer\n\t\tlayerName = title\n\t\tText = Quiet page\n\tEnd\n' "''" "''" "''" >"$work/static.QV"
 
+# Settings and recovery files of its own: no offer to recover another editor's page.
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache
 start_xvfb
 trap 'kill $XVFB_PID 2>/dev/null || true; rm -rf "$work"' EXIT
 ticks=$(getconf CLK_TCK)
@@ -35,7 +32,7 @@ measure() {
   local name=$1 project=$2
   "$editor" "$project" >/dev/null 2>&1 &
   local pid=$!
-  wait_for_window "^Tessaly" >/dev/null
+  wait_for_window "Tessaly \\(QV\\)" >/dev/null
   sleep 3  # start-up, the project's load and the first frames
   local before after
   before=$(cpu_ticks "$pid")

@@ -12,12 +12,7 @@ cd "$(dirname "$0")/.."
 source scripts/xvfb-lib.sh
 
 seconds=${1:-60}
-build=${QV_BUILD_DIR:-build}
-export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/qv-ccache}"
-if [ ! -f "$build/build.ninja" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" -j "${QV_JOBS:-2}" --target qveditor >/dev/null
+build_targets qveditor
 editor=$build/src/app/qveditor
 
 work=$(mktemp -d)

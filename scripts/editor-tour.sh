@@ -19,12 +19,7 @@ cd "$(dirname "$0")/.."
 source scripts/xvfb-lib.sh
 
 out=${1:-out/screens}
-build=${QV_BUILD_DIR:-build}
-export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/qv-ccache}"
-if [ ! -f "$build/build.ninja" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" -j "${QV_JOBS:-2}" --target qveditor qvrender >/dev/null
+build_targets qveditor qvrender
 editor=$(pwd)/$build/src/app/qveditor
 mkdir -p "$out" docs
 

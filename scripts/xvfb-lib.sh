@@ -32,3 +32,14 @@ wait_for_window() {
   [ -n "$id" ] || { echo "window '$1' did not appear" >&2; return 1; }
   echo "$id"
 }
+
+# build_targets TARGET...: configures the build folder ($QV_BUILD_DIR, default build) when it is
+# new and builds the targets in it; sets `build` to the folder.
+build_targets() {
+  build=${QV_BUILD_DIR:-build}
+  export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/qv-ccache}"
+  if [ ! -f "$build/build.ninja" ]; then
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  fi
+  cmake --build "$build" -j "${QV_JOBS:-2}" --target "$@" >/dev/null
+}
