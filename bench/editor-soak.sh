@@ -1,16 +1,14 @@
 #!/usr/bin/env bash
 # Looped playback for a long time: qveditor plays the example page under Xvfb for MINUTES (30 by
 # default) and the script reads its resident memory, threads and open files from /proc once a
-# minute (or every SAMPLE seconds). Its own memory (anonymous: the heap, the pictures) must stay
-# within 2 % of its value at minute 2 (or at the second sample of a short run) to the end, threads
-# and open files constant. The pages of files it maps (libraries, fonts) are shown beside: they
-# come in as code and glyphs are first used and the kernel may drop them at any time, so they say
-# nothing of a leak.
+# minute (or every SAMPLE seconds). Resident memory must stay within 2 % of its value at minute 2
+# (or at the second sample of a short run) to the end, threads and open files constant. Its two
+# parts are printed beside: the editor's own (anonymous) pages and those of the files it maps.
 #
 #   bench/editor-soak.sh [MINUTES] [SAMPLE]     defaults 30 and 60
 #
 # Prints one "minute <m> rss_kb <n> anon_kb <n> file_kb <n> threads <n> fds <n>" line per sample, then
-# "editor_soak_anon_drift <percent>" and "editor_soak PASS" or "editor_soak FAIL <why>" (exit 1).
+# "editor_soak_rss_drift <percent>" and "editor_soak PASS" or "editor_soak FAIL <why>" (exit 1).
 # Environment: QV_BUILD_DIR (default build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -53,13 +51,13 @@ ref=$(( 120 / sample ))
 fail=""
 drift=0
 for ((i = ref; i <= n; i++)); do
-  d=$(awk -v a="${anon[i]}" -v b="${anon[ref]}" 'BEGIN { x = 100 * (a - b) / b; if (x < 0) x = -x; printf "%.2f", x }')
+  d=$(awk -v a="${rss[i]}" -v b="${rss[ref]}" 'BEGIN { x = 100 * (a - b) / b; if (x < 0) x = -x; printf "%.2f", x }')
   drift=$(awk -v a="$d" -v b="$drift" 'BEGIN { print (a > b ? a : b) }')
   [ "${threads[i]}" = "${threads[ref]}" ] || fail="$fail threads ${threads[ref]} -> ${threads[i]};"
   [ "${fds[i]}" = "${fds[ref]}" ] || fail="$fail open files ${fds[ref]} -> ${fds[i]};"
 done
-echo "editor_soak_anon_drift $drift"
-awk -v d="$drift" 'BEGIN { exit !(d > 2) }' && fail="$fail its own memory moved ${drift} %;"
+echo "editor_soak_rss_drift $drift"
+awk -v d="$drift" 'BEGIN { exit !(d > 2) }' && fail="$fail resident memory moved ${drift} %;"
 if [ -n "$fail" ]; then
   echo "editor_soak FAIL$fail"
   exit 1
