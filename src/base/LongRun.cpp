@@ -6,9 +6,10 @@
 
 namespace qv {
 
-void GiveLargeBlocksBackToTheSystem() {
+void KeepMemoryForLongRuns() {
 #if defined(__GLIBC__)
-  // Setting the threshold also stops the library from moving it.
+  mallopt(M_ARENA_MAX, 1);
+  // Setting the threshold also stops the library from raising it to the largest block freed.
   mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 #endif
 }

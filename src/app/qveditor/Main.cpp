@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     std::fputs(qv::editor::QveditorHelp().c_str(), stdout);
     return 0;
   }
-  qv::GiveLargeBlocksBackToTheSystem();  // an editor plays pages in a loop for hours
+  qv::KeepMemoryForLongRuns();  // an editor plays pages in a loop for hours
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("qveditor"));
   QApplication::setOrganizationName(QStringLiteral("Tessaly"));

@@ -3,7 +3,6 @@
 #include "app/qvrender/OnDemandQt.h"
 #include "app/qvrender/Options.h"
 #include "app/qvrender/Output.h"
-#include "base/LongRun.h"
 #include "app/qvrender/Play.h"
 #include "app/qvrender/Playout.h"
 #include "app/qvrender/Progress.h"
@@ -195,10 +194,7 @@ int Run(const std::vector<std::string>& args) {
     return 0;
   }
   if (!args.empty() && args[0] == "batch") return RunBatch({args.begin() + 1, args.end()});
-  if (!args.empty() && args[0] == "serve") {
-    GiveLargeBlocksBackToTheSystem();  // on air for hours
-    return RunServe({args.begin() + 1, args.end()}, gInterrupted);
-  }
+  if (!args.empty() && args[0] == "serve") return RunServe({args.begin() + 1, args.end()}, gInterrupted);
   std::string error;
   const auto options = ParseOptions(args, error);
   if (!options) {
@@ -213,7 +209,6 @@ int Run(const std::vector<std::string>& args) {
   } else if (c == TCommand::cmPlay) {
     // Also when the consumer has stopped reading.
     InstallStopSignals(gInterrupted);
-    GiveLargeBlocksBackToTheSystem();  // a playout may run for hours
   }
   try {
     if (options->Command == TCommand::cmItems) return RunItems(*options);
