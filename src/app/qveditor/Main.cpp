@@ -2,7 +2,6 @@
 // opens as "Open Project" opens one, once the window shows. --play then plays it in a loop for that
 // long, prints the frames shown, due and dropped, and closes (the playback benchmarks use it).
 #include "app/qveditor/Manual.h"
-#include "base/LongRun.h"
 #include "editor_widgets/EditorStyle.h"
 #include "editor_widgets/MainWindow.h"
 
@@ -21,7 +20,6 @@ int main(int argc, char** argv) {
     std::fputs(qv::editor::QveditorHelp().c_str(), stdout);
     return 0;
   }
-  qv::KeepMemoryForLongRuns();  // an editor plays pages in a loop for hours
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("qveditor"));
   QApplication::setOrganizationName(QStringLiteral("Tessaly"));
@@ -47,10 +45,6 @@ int main(int argc, char** argv) {
 
   qv::TForm5 window(std::move(options));
   window.show();
-  // A minute apart, the heaps' free pages go back to the system.
-  QTimer trim;
-  QObject::connect(&trim, &QTimer::timeout, [] { qv::GiveFreePagesBackToTheSystem(); });
-  trim.start(60 * 1000);
 
   QStringList args = QApplication::arguments();
   args.removeFirst();
