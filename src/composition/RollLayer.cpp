@@ -2,10 +2,12 @@
 
 #include "composition/FrameLoader.h"
 #include "composition/RichTextRender.h"
+#include "crawlinput/CrawlFile.h"
 #include "crawlinput/PlainText.h"
 #include "model/MathLib.h"
 #include "platform/RichEdit.h"
 #include "project/ProjectError.h"
+#include "project/TextFile.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -132,22 +134,26 @@ void TRollThread::Execute() {
   out = {};
   std::vector<std::unique_ptr<TTextStrip>>& strips = layer.waiting;
   try {
-    if (job.FileName.empty()) throw std::runtime_error("no text file");
-    if (job.Rich) {
+    const TRollLayer::TLooks& looks = job.Looks;
+    if (looks.FileName.empty()) throw std::runtime_error("no text file");
+    // Read outside the lock: only the engine is shared.
+    out.Bytes = looks.Rich ? ReadCrawlFileBytes(looks.FileName) : ReadWholeFile(looks.FileName, kMaxPlainTextBytes);
+    if (job.CanKeep && out.Bytes == job.ShownBytes) {
+      out.Kept = true;
+    } else if (looks.Rich) {
       out.Rich = true;
-      // Read outside the lock: only the engine is shared.
-      const TRichDocument doc = ReadCrawlDocument(job.FileName);
-      if (job.Engine == nullptr || job.Section == nullptr) {
-        throw EProjectError(job.FileName, 0, "no rich-text engine to render RTF with");
+      const TRichDocument doc = CrawlDocumentOf(looks.FileName, out.Bytes);
+      if (looks.Engine == nullptr || job.Section == nullptr) {
+        throw EProjectError(looks.FileName, 0, "no rich-text engine to render RTF with");
       }
       std::lock_guard lock(*job.Section);
-      job.Engine->Load(doc);
+      looks.Engine->Load(doc);
       int tallest = 0;
-      for (int i = 0; i < job.Engine->LineCount(); ++i) {
+      for (int i = 0; i < looks.Engine->LineCount(); ++i) {
         if (layer.fCancel.load(std::memory_order_relaxed)) break;
         int dx = 0, dy = 0, descent = 0, ascent = 0;
-        auto strip = RenderRichTextLine(*job.Engine, i, job.Plain.Shadow, job.Plain.Contour, job.Plain.Factor, dx, dy,
-                                        descent, ascent, job.PieceWidth);
+        auto strip = RenderRichTextLine(*looks.Engine, i, looks.Plain.Shadow, looks.Plain.Contour, looks.Plain.Factor,
+                                        dx, dy, descent, ascent, looks.PieceWidth);
         out.Dx = dx;
         out.DY = dy;
         if (!strip) continue;
@@ -158,15 +164,15 @@ void TRollThread::Execute() {
       }
       out.Height = std::max(out.Maxdescent + out.MaxAscent + 2 * out.DY, tallest);
     } else {
-      if (job.Renderer == nullptr) throw std::runtime_error("no text renderer is installed");
-      const std::vector<std::string> lines = ReadPlainTextLines(job.FileName);
-      TTextImageParams p = job.Plain;
+      if (looks.Renderer == nullptr) throw std::runtime_error("no text renderer is installed");
+      const std::vector<std::string> lines = DecodePlainTextLines(out.Bytes);
+      TTextImageParams p = looks.Plain;
       for (const std::string& line : lines) {
         if (layer.fCancel.load(std::memory_order_relaxed)) break;
         if (Blank(line)) continue;
         p.Text = line;
         int dx = 0, dy = 0;
-        auto strip = RenderTextStrip(*job.Renderer, p, dx, dy, job.PieceWidth);
+        auto strip = RenderTextStrip(*looks.Renderer, p, dx, dy, looks.PieceWidth);
         out.Dx = dx;
         out.DY = dy;
         // The vertical reference is the text's own height, the strip without its margins.
@@ -182,7 +188,7 @@ void TRollThread::Execute() {
   } catch (...) {
     strips.clear();
     out.Failed = true;
-    out.Error = job.FileName + ": could not be rendered";
+    out.Error = job.Looks.FileName + ": could not be rendered";
   }
   // Everything above is published by these stores; the drawing thread reads it only after it
   // has seen one of them. Clearing inrefresh comes last: from then on this render touches
@@ -298,14 +304,17 @@ void TRollLayer::StartWorker() {
   // The last render has ended (inrefresh is clear); whatever it left and nobody took is stale.
   waiting.clear();
   fJob = {};
-  fJob.FileName = owner->ResolveMedia(TextFile(), TMediaKind::mkFile);
-  fJob.Rich = IsRichTextFileName(TextFile());
-  fJob.Plain = TTextImageParams::Make({}, fshadow, fcontour, 4, ffont->FontName(), ffont->FontSize(),
-                                      TextDirection() == tdRighttoLeft ? "RIGHT" : "LEFT", ffont->FontColor(), false, 0);
-  fJob.Renderer = owner->TextRenderer();
-  fJob.Engine = owner->RichEdit1;
+  TLooks& looks = fJob.Looks;
+  looks.FileName = owner->ResolveMedia(TextFile(), TMediaKind::mkFile);
+  looks.Rich = IsRichTextFileName(TextFile());
+  looks.Plain = TTextImageParams::Make({}, fshadow, fcontour, 4, ffont->FontName(), ffont->FontSize(),
+                                       TextDirection() == tdRighttoLeft ? "RIGHT" : "LEFT", ffont->FontColor(), false, 0);
+  looks.Renderer = owner->TextRenderer();
+  looks.Engine = owner->RichEdit1;
+  looks.PieceWidth = StripPieceWidth;
   fJob.Section = &owner->richEditSection;
-  fJob.PieceWidth = StripPieceWidth;
+  fJob.CanKeep = fShownValid && looks == fShownLooks;
+  if (fJob.CanKeep) fJob.ShownBytes = fShownResult.Bytes;
   fRetryPending = false;
   ++fWorkersStarted;
 
@@ -338,17 +347,23 @@ void TRollLayer::ReapWorker() {
 
 void TRollLayer::TakeStrips() {
   fFrameReady = false;  // the layout was of the strips that go now
-  working.clear();
-  working.swap(waiting);
-  Dx = fResult.Dx;
-  DY = fResult.DY;
-  if (fResult.Rich) {
-    Maxdescent = fResult.Maxdescent;
-    MaxAscent = fResult.MaxAscent;
+  if (!fResult.Kept) {
+    working.clear();
+    working.swap(waiting);
+    fShownValid = true;
+    fShownLooks = fJob.Looks;
+    fShownResult = std::move(fResult);
+  }
+  const TResult& shown = fShownResult;
+  Dx = shown.Dx;
+  DY = shown.DY;
+  if (shown.Rich) {
+    Maxdescent = shown.Maxdescent;
+    MaxAscent = shown.MaxAscent;
   } else {
     Maxdescent = MaxAscent = 0;
   }
-  if (fResult.Height >= 0) fh->StoreDerived(fResult.Height);
+  if (shown.Height >= 0) fh->StoreDerived(shown.Height);
   Pos = StartPos();
   if (working.empty()) {
     // Nothing to crawl: look at the file again a second later, not on every frame.

@@ -173,20 +173,31 @@ class TRollLayer : public TLayer {
   void AfterConstruction() override;
 
  private:
-  // What a worker renders from: copied on the drawing thread when it starts.
-  struct TJob {
+  // Everything but the file's bytes that decides a render's strips.
+  struct TLooks {
     std::string FileName;  // resolved
     bool Rich = false;
     TTextImageParams Plain;  // the style of plain-text lines (Text set per line)
     const TTextRenderer* Renderer = nullptr;
     TRichEdit* Engine = nullptr;
-    std::mutex* Section = nullptr;
     int PieceWidth = kStripPieceWidth;
+    friend bool operator==(const TLooks&, const TLooks&) = default;
+  };
+  // What a worker renders from: copied on the drawing thread when it starts.
+  struct TJob {
+    TLooks Looks;
+    std::mutex* Section = nullptr;
+    // The strips shown were rendered with these looks from ShownBytes: a file that still holds
+    // them is not rendered again.
+    bool CanKeep = false;
+    std::string ShownBytes;
   };
   // What it hands back besides `waiting`.
   struct TResult {
     bool Failed = false;
     std::string Error;
+    bool Kept = false;  // the file had not changed: `waiting` is empty and the strips shown stay
+    std::string Bytes;  // the file read
     bool Rich = false;
     int Dx = 0, DY = 0, Maxdescent = 0, MaxAscent = 0;
     int Height = -1;  // -1: leave the layer's height
@@ -215,6 +226,12 @@ class TRollLayer : public TLayer {
 
   TJob fJob;
   TResult fResult;
+  // What the strips in `working` were rendered from, and the results that came with them: a
+  // crawl that passed its end reads its file again, and only a file or looks that changed are
+  // rendered again (the same strips, not a new set of the same pictures, on air for hours).
+  bool fShownValid = false;
+  TLooks fShownLooks;
+  TResult fShownResult;
   std::atomic<bool> fCancel{false};
   std::unique_ptr<TRollThread> fWorker;  // made at the first render
   bool fRunning = false;                 // a render was started and its end not yet noted

@@ -18,9 +18,7 @@ bool IsBlankLine(std::string_view s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) <= 32; });
 }
 
-namespace {
-
-std::string ReadFileBytes(const std::string& fileName) {
+std::string ReadCrawlFileBytes(const std::string& fileName) {
   std::ifstream in(fileName, std::ios::binary);
   if (!in) throw EProjectError(fileName, 0, std::strerror(errno));
   // A crawl's file is text a person wrote: anything larger than a plain-text file may be is not.
@@ -31,6 +29,8 @@ std::string ReadFileBytes(const std::string& fileName) {
   if (in.bad()) throw EProjectError(fileName, 0, "cannot be read");
   return bytes;
 }
+
+namespace {
 
 // A paragraph's text as the rich-text engine lays it out: one line, line breaks as blanks.
 std::string OneLine(const TRichParagraph& p) {
@@ -49,7 +49,10 @@ bool IsRichTextFileName(const std::string& FileName) {
 }
 
 TRichDocument ReadCrawlDocument(const std::string& FileName) {
-  const std::string bytes = ReadFileBytes(FileName);
+  return CrawlDocumentOf(FileName, ReadCrawlFileBytes(FileName));
+}
+
+TRichDocument CrawlDocumentOf(const std::string& FileName, std::string_view bytes) {
   if (LooksLikeRtf(bytes)) {
     try {
       return ReadRtf(bytes);

@@ -17,6 +17,11 @@ bool IsRichTextFileName(const std::string& FileName);
 // text, one paragraph per line. Throws std::runtime_error (EProjectError, naming the file) when
 // the file cannot be read or the RTF is beyond the reader's limits.
 TRichDocument ReadCrawlDocument(const std::string& FileName);
+// The two halves of ReadCrawlDocument, for a reader that looks at the bytes before it parses
+// them: the file's bytes (throws as above), and the document made of them (FileName names the
+// file in errors).
+std::string ReadCrawlFileBytes(const std::string& FileName);
+TRichDocument CrawlDocumentOf(const std::string& FileName, std::string_view Bytes);
 // The crawl items of a file, in order, as a crawl layer reads it: the non-blank lines of a plain
 // text file, or the non-blank paragraphs of an RTF file (UTF-8). Throws as ReadCrawlDocument.
 std::vector<std::string> ReadCrawlItems(const std::string& FileName);

@@ -183,6 +183,67 @@ TEST_F(RollLayer, TheCrawlStartsOverWhenEverythingHasPassed) {
   EXPECT_EQ(Odd().Left, 758) << "from the start position again";
 }
 
+// Every pass reads the file again, but only a file or looks that changed are rendered again: a
+// crawl on air for hours shows the same strips, not a new set of the same pictures every pass.
+TEST_F(RollLayer, EachPassReadsTheFileAndRendersOnlyWhatChanged) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string edited;  // as long as text, other words
+  };
+  const Case cases[] = {
+      {"crawl.txt", kTwoLines, "Jello\r\n\r\nWorld  \n   \n"},
+      {"crawl.rtf", "{\\rtf1\\ansi\\pard AB\\par\\pard CD\\par}", "{\\rtf1\\ansi\\pard AB\\par\\pard CE\\par}"},
+  };
+  for (const Case& c : cases) {
+    TCrawlScene s;
+    TRollLayer& r = s.NewRoll();
+    r.SetSpeed(10);
+    r.SetTextFile(dir.Write(c.name, c.text));
+    s.Frame(r);
+    r.WaitForWorker();
+    const auto work = [&s] { return s.renderer.Draws.load() + s.engine.Loads; };
+    // Runs frames until the crawl has passed and read its file again, then shows the next frame.
+    const auto pass = [&] {
+      const std::uint64_t started = r.WorkersStarted();
+      for (int frame = 0; frame < 500 && r.WorkersStarted() == started; ++frame) s.Frame(r);
+      r.WaitForWorker();
+      s.Frame(r);
+    };
+    ASSERT_EQ(r.working.size(), 2u) << c.name;
+    const TTextStrip* firstStrip = r.working[0].get();
+    const int firstWork = work();
+    const int height = r.Height();
+
+    pass();
+    EXPECT_EQ(r.WorkersStarted(), 2u) << c.name;
+    EXPECT_EQ(work(), firstWork) << c.name << ": the same bytes are not rendered again";
+    ASSERT_EQ(r.working.size(), 2u) << c.name;
+    EXPECT_EQ(r.working[0].get(), firstStrip) << c.name;
+    EXPECT_EQ(r.Height(), height) << c.name;
+    EXPECT_EQ(InkColumns(s.target, 1).Left, 758) << c.name << ": from the start again";
+
+    dir.Write(c.name, c.edited);
+    pass();
+    EXPECT_GT(work(), firstWork) << c.name << ": other bytes of the same length are";
+    ASSERT_EQ(r.working.size(), 2u) << c.name;
+    EXPECT_NE(r.working[0].get(), firstStrip) << c.name;
+
+    // New looks are rendered at once; going back to the old ones renders again too, as the
+    // strips shown are of the new ones.
+    const int beforeLooks = work();
+    r.Font().SetFontSize(64);
+    s.Frame(r);
+    r.WaitForWorker();
+    EXPECT_GT(work(), beforeLooks) << c.name;
+    const int atNewLooks = work();
+    r.Font().SetFontSize(32);
+    s.Frame(r);
+    r.WaitForWorker();
+    EXPECT_GT(work(), atNewLooks) << c.name;
+  }
+}
+
 TEST_F(RollLayer, AMissingFileIsTriedOnceASecondAndReportedOnce) {
   roll.SetTextFile((dir / "missing.txt").string());
   for (int frame = 0; frame < 100; ++frame) {  // four seconds
