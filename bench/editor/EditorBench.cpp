@@ -52,7 +52,6 @@ struct EditorPage {
       qv::RenderEditorFrame(window->Composition(), window->Checkerboard().Image, window->Checkerboard().Opaque);
       window->WorkArea().repaint();
     }
-    fprintf(stderr, "layers %zu frame %d px %08x %08x\n", window->Composition().Layers.size(), window->Composition().frame, window->Composition().work->Pixel(400, 60), window->Composition().work->Pixel(300, 560));
   }
 };
 
