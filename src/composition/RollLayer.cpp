@@ -329,6 +329,7 @@ void TRollLayer::StartWorker() {
 void TRollLayer::ReapWorker() {
   if (!fRunning || inrefresh.load(std::memory_order_acquire)) return;
   fRunning = false;
+  fJob.ShownBytes = std::string();  // the worker is done with its copy of the file
   if (fResult.Failed) {
     // Tried again a second later, not on every frame, and each problem reported once.
     Pos = StartPos();
