@@ -8,6 +8,7 @@
 #include <QGlyphRun>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRawFont>
 #include <QString>
 #include <QTextLayout>
@@ -17,7 +18,10 @@
 #include <cmath>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace qv {
 
@@ -126,9 +130,168 @@ int CeilToInt(qreal v) {
   return static_cast<int>(std::clamp(c, 0.0, 2147483647.0));
 }
 
+// Qt places glyphs on a grid of 1/64 pixel; a glyph's coverage depends on where in its pixel it
+// starts, so each of those offsets is a glyph image of its own.
+constexpr int kSubPixels = 64;
+
+// A glyph's coverage at one sub-pixel offset: the antialiased fill of its outline, in a box
+// placed relative to the whole pixel the glyph's origin falls in.
+struct TGlyphMask {
+  int Left = 0;
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+  std::vector<std::uint8_t> Coverage;  // Width × Height, top row first
+};
+
+// Which outlines a run's glyph indexes refer to. Font engines are made per thread, so the face
+// is named by what it is rather than by the engine object.
+struct TFaceKey {
+  QString Family;
+  QString Style;
+  qreal PixelSize = 0;
+  int Weight = 0;
+  int Slant = 0;
+  int Hinting = 0;
+  friend bool operator==(const TFaceKey&, const TFaceKey&) = default;
+};
+
+TFaceKey FaceKeyOf(const QRawFont& font) {
+  return {font.familyName(), font.styleName(), font.pixelSize(), font.weight(), int(font.style()),
+          int(font.hintingPreference())};
+}
+
+std::uint64_t GlyphKey(quint32 glyph, int fx, int fy) {
+  return (std::uint64_t(glyph) << 16) | (std::uint64_t(fx) << 8) | std::uint64_t(fy);
+}
+
+// The glyph's outline shifted by (fx, fy) / 64 pixels, filled as Qt fills a line of text: with the
+// winding rule, antialiased.
+QPainterPath GlyphPath(const QRawFont& font, quint32 glyph, int fx, int fy) {
+  QPainterPath path = font.pathForGlyph(glyph);
+  path.setFillRule(Qt::WindingFill);
+  path.translate(qreal(fx) / kSubPixels, qreal(fy) / kSubPixels);
+  return path;
+}
+
+void FillWhite(QPainter& painter, const QPainterPath& path) {
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(255, 255, 255));
+  painter.drawPath(path);
+}
+
+// The glyph's coverage; none for a glyph whose box would be larger than kLargestMask pixels (a
+// title's letters), which is filled straight into the surface instead.
+constexpr double kLargestMask = 1 << 20;
+std::shared_ptr<const TGlyphMask> RenderGlyph(const QPainterPath& path) {
+  auto mask = std::make_shared<TGlyphMask>();
+  if (path.isEmpty()) return mask;  // a blank: nothing to cover
+  const QRectF bounds = path.boundingRect();
+  // One pixel more on every side for the antialiased edge.
+  const double left = std::floor(bounds.left()) - 1;
+  const double top = std::floor(bounds.top()) - 1;
+  const double width = std::ceil(bounds.right()) + 1 - left;
+  const double height = std::ceil(bounds.bottom()) + 1 - top;
+  if (!(width * height <= kLargestMask)) return nullptr;
+  mask->Left = static_cast<int>(left);
+  mask->Top = static_cast<int>(top);
+  mask->Width = static_cast<int>(width);
+  mask->Height = static_cast<int>(height);
+  QImage image(mask->Width, mask->Height, QImage::Format_ARGB32_Premultiplied);
+  image.fill(0);
+  {
+    QPainter painter(&image);
+    painter.translate(-left, -top);
+    FillWhite(painter, path);
+  }
+  mask->Coverage.resize(std::size_t(mask->Width) * std::size_t(mask->Height));
+  for (int y = 0; y < mask->Height; ++y) {
+    const uchar* row = image.constScanLine(y);
+    std::uint8_t* out = mask->Coverage.data() + std::size_t(y) * std::size_t(mask->Width);
+    for (int x = 0; x < mask->Width; ++x) out[x] = row[4 * x + 3];
+  }
+  return mask;
+}
+
+// a × b / 255, rounded as Qt's raster engine rounds it.
+inline std::uint32_t MulDiv255(std::uint32_t a, std::uint32_t b) {
+  const std::uint32_t t = a * b + 128;
+  return (t + (t >> 8)) >> 8;
+}
+
+// White with the mask's coverage over the surface, the mask's box at (x, y); what falls outside
+// the surface is cut off.
+void Composite(const TGlyphMask& mask, std::int64_t x, std::int64_t y, const TTextSurface& surface) {
+  const std::int64_t left = std::max<std::int64_t>(x + mask.Left, 0);
+  const std::int64_t top = std::max<std::int64_t>(y + mask.Top, 0);
+  const std::int64_t right = std::min<std::int64_t>(x + mask.Left + mask.Width, surface.Width);
+  const std::int64_t bottom = std::min<std::int64_t>(y + mask.Top + mask.Height, surface.Height);
+  for (std::int64_t py = top; py < bottom; ++py) {
+    const std::uint8_t* in = mask.Coverage.data() + std::size_t(py - y - mask.Top) * std::size_t(mask.Width) +
+                             std::size_t(left - x - mask.Left);
+    std::uint8_t* out = surface.Bits + (std::size_t(py) * std::size_t(surface.Width) + std::size_t(left)) * 4;
+    for (std::int64_t px = left; px < right; ++px, ++in, out += 4) {
+      const std::uint32_t a = *in;
+      // Every byte of a pixel holds the same coverage: white over what is there.
+      const auto v = static_cast<std::uint8_t>(a + MulDiv255(out[0], 255 - a));
+      out[0] = out[1] = out[2] = out[3] = v;
+    }
+  }
+}
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
 }  // namespace
 
-TQtTextRenderer::TQtTextRenderer() {
+struct TQtTextRenderer::TGlyphCache {
+  struct TFace {
+    TFaceKey Key;
+    std::unordered_map<std::uint64_t, std::shared_ptr<const TGlyphMask>> Glyphs;
+  };
+  // What the cached glyphs may add up to; past it the cache starts again empty (a page uses a
+  // few sizes of a few faces, far below it; an animated font size makes a face per size).
+  static constexpr std::size_t kBudget = std::size_t(48) << 20;
+
+  std::mutex Lock;
+  std::vector<std::unique_ptr<TFace>> Faces;  // few: looked through in order
+  std::size_t Bytes = 0;
+
+  TFace& FaceOf(const TFaceKey& key) {
+    for (const auto& face : Faces) {
+      if (face->Key == key) return *face;
+    }
+    Faces.push_back(std::make_unique<TFace>(TFace{key, {}}));
+    return *Faces.back();
+  }
+
+  // The glyph's mask, drawn now unless drawn before; none when it is too large to keep.
+  std::shared_ptr<const TGlyphMask> Glyph(const QRawFont& font, const TFaceKey& faceKey, quint32 glyph, int fx,
+                                          int fy) {
+    const std::uint64_t key = GlyphKey(glyph, fx, fy);
+    {
+      const std::lock_guard<std::mutex> hold(Lock);
+      TFace& face = FaceOf(faceKey);
+      if (auto it = face.Glyphs.find(key); it != face.Glyphs.end()) return it->second;
+    }
+    // Drawn outside the lock: another thread may draw the same glyph meanwhile, and either
+    // drawing is the same.
+    std::shared_ptr<const TGlyphMask> mask = RenderGlyph(GlyphPath(font, glyph, fx, fy));
+    if (!mask) return nullptr;
+    const std::size_t size = mask->Coverage.size() + sizeof(TGlyphMask);
+    const std::lock_guard<std::mutex> hold(Lock);
+    if (Bytes + size > kBudget) {
+      Faces.clear();
+      Bytes = 0;
+    }
+    if (FaceOf(faceKey).Glyphs.emplace(key, mask).second) Bytes += size;
+    return mask;
+  }
+};
+
+TQtTextRenderer::~TQtTextRenderer() = default;
+
+TQtTextRenderer::TQtTextRenderer() : fGlyphs(std::make_unique<TGlyphCache>()) {
   EnsureGuiApplication();
   static std::once_flag once;
   std::call_once(once, [] {
@@ -160,15 +323,40 @@ void TQtTextRenderer::Draw(std::string_view Text, const TFontSpec& Font, TReadin
   qreal height = 0;
   LayOut(layout, BoxWidth, widest, height);
 
-  // Our pixels are Qt's premultiplied ARGB32; the image only borrows them. White drawn over
-  // transparent black leaves the coverage in every byte of a pixel.
-  QImage image(Surface.Bits, Surface.Width, Surface.Height, static_cast<qsizetype>(Surface.Width) * 4,
-               QImage::Format_ARGB32_Premultiplied);
-  QPainter painter(&image);
-  painter.setRenderHint(QPainter::Antialiasing, true);
-  painter.setRenderHint(QPainter::TextAntialiasing, true);
-  painter.setPen(QColor(255, 255, 255));
-  layout.draw(&painter, QPointF(-Surface.OriginX, -Surface.OriginY));
+  // Each glyph where the layout puts it, its coverage drawn once per face, glyph and offset
+  // within its pixel and reused: text is drawn several times its final size, where filling the
+  // outlines of a line costs milliseconds, and lines repeat their letters. The pixels are those
+  // of Qt drawing the line, except where two glyphs' edges share a pixel.
+  std::optional<QImage> image;  // the surface for Qt, for glyphs too large to keep
+  std::optional<QPainter> painter;
+  for (const QGlyphRun& run : layout.glyphRuns()) {
+    const QRawFont font = run.rawFont();
+    const TFaceKey face = FaceKeyOf(font);
+    const QList<quint32> glyphs = run.glyphIndexes();
+    const QList<QPointF> positions = run.positions();
+    for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
+      // Positions are whole 64ths of a pixel, the surface's origin whole pixels.
+      const std::int64_t x = std::llround(positions[i].x() * kSubPixels) - std::int64_t(Surface.OriginX) * kSubPixels;
+      const std::int64_t y = std::llround(positions[i].y() * kSubPixels) - std::int64_t(Surface.OriginY) * kSubPixels;
+      const std::int64_t px = FloorDiv(x, kSubPixels);
+      const std::int64_t py = FloorDiv(y, kSubPixels);
+      const int fx = int(x - px * kSubPixels);
+      const int fy = int(y - py * kSubPixels);
+      if (const auto mask = fGlyphs->Glyph(font, face, glyphs[i], fx, fy)) {
+        Composite(*mask, px, py, Surface);
+        continue;
+      }
+      if (!painter) {
+        // Our pixels are Qt's premultiplied ARGB32; the image only borrows them.
+        image.emplace(Surface.Bits, Surface.Width, Surface.Height, static_cast<qsizetype>(Surface.Width) * 4,
+                      QImage::Format_ARGB32_Premultiplied);
+        painter.emplace(&*image);
+      }
+      painter->resetTransform();
+      painter->translate(qreal(px), qreal(py));
+      FillWhite(*painter, GlyphPath(font, glyphs[i], fx, fy));
+    }
+  }
 }
 
 int TQtTextRenderer::MissingGlyphs(std::string_view Text, const TFontSpec& Font) const {
