@@ -42,7 +42,7 @@ struct HdPage {
       }
       if (auto* roll = dynamic_cast<qv::TRollLayer*>(layer.get())) crawls.push_back(roll);
     }
-    for (qv::TRollLayer* roll : crawls) roll->PrepareStrips();
+    qv::PrepareStrips(crawls);
   }
 };
 

@@ -374,13 +374,22 @@ void TRollLayer::TakeStrips() {
   }
 }
 
-void TRollLayer::PrepareStrips() {
+void TRollLayer::StartStrips() {
   // A render asked for before the latest change ends first; then the latest one is started.
   WaitForWorker();
   if (!TextFile().empty() && refreshList.load(std::memory_order_acquire) && !inrefresh.load(std::memory_order_acquire)) {
     StartWorker();
   }
+}
+
+void TRollLayer::PrepareStrips() {
+  StartStrips();
   WaitForWorker();
+}
+
+void PrepareStrips(const std::vector<TRollLayer*>& crawls) {
+  for (TRollLayer* roll : crawls) roll->StartStrips();
+  for (TRollLayer* roll : crawls) roll->WaitForWorker();
 }
 
 void TRollLayer::WaitForWorker() {

@@ -124,6 +124,9 @@ class TRollLayer : public TLayer {
   // For tools that need repeatable frames: starts the render a frame would start now (whatever
   // the retry pause) and waits for it, so the next Advance shows the strips.
   void PrepareStrips();
+  // PrepareStrips without the waiting: WaitForWorker then takes the strips in. A render asked
+  // for before the latest change is waited for first.
+  void StartStrips();
   // Waits for a running worker and takes its result in as the next Advance would.
   void WaitForWorker();
   // Puts the crawl back at its start with the strips it holds, as PrepareStrips leaves a crawl
@@ -250,5 +253,9 @@ class TRollLayer : public TLayer {
   int fFrameY = 0;
   bool fFrameReady = false;  // a frame is laid out and its strips are in `working`
 };
+
+// PrepareStrips for several crawls, their renders side by side: every one started, then each
+// waited for.
+void PrepareStrips(const std::vector<TRollLayer*>& Crawls);
 
 }  // namespace qv

@@ -150,11 +150,9 @@ void TServePage::Rewind() {
   fSys->lasttick = fTicks.TickCount();
   // Crawls start over with the strips they hold, or render them again when those are stale.
   for (TRollLayer* roll : fFrames->Crawls()) {
-    if (!roll->Rewind()) {
-      roll->CloseObject();
-      roll->PrepareStrips();
-    }
+    if (!roll->Rewind()) roll->CloseObject();
   }
+  PrepareStrips(fFrames->Crawls());
 }
 
 int TServePage::StartOutro(int frame) {

@@ -14,7 +14,7 @@ void TFrameRenderer::Prepare() {
   for (const auto& layer : fSys.Layers) {
     if (auto* roll = dynamic_cast<TRollLayer*>(layer.get())) fCrawls.push_back(roll);
   }
-  for (TRollLayer* roll : fCrawls) roll->PrepareStrips();
+  PrepareStrips(fCrawls);
 }
 
 void TFrameRenderer::AdvanceTo(int frame) {

@@ -304,6 +304,27 @@ TEST_F(RollLayer, PrepareStripsDuringAStaleRenderShowsTheLatestStyle) {
   EXPECT_EQ(roll.WorkersStarted(), 2u);
 }
 
+// A page's crawls, prepared together (as a page is before its first frame), render side by side,
+// each on its worker: the first one's drawing waits until the second one draws too.
+TEST(RollLayers, PreparedTogetherRenderSideBySide) {
+  TCrawlScene scene;
+  TTestDir dir{"crawls"};
+  TRollLayer& a = scene.NewRoll();
+  TRollLayer& b = scene.NewRoll();
+  a.SetTextFile(dir.Write("a.txt", "Hello\n"));
+  b.SetTextFile(dir.Write("b.txt", "World\n"));
+  scene.renderer.MostInFlight = 0;
+  scene.renderer.WaitForCompany = 2;
+  PrepareStrips({&a, &b});
+  scene.renderer.WaitForCompany = 0;
+  EXPECT_EQ(scene.renderer.MostInFlight.load(), 2);
+  for (TRollLayer* roll : {&a, &b}) {
+    EXPECT_FALSE(roll->Rendering());
+    ASSERT_EQ(roll->working.size(), 1u) << "the strips are in for the next frame";
+    EXPECT_EQ(roll->working[0]->Width, 5 * 8 + 1);
+  }
+}
+
 TEST_F(RollLayer, DestroyingALayerStopsItsWorkerFirst) {
   std::string many;
   for (int i = 0; i < 300; ++i) many += "line " + std::to_string(i) + "\n";

@@ -12,9 +12,17 @@ TTextExtent TFakeTextRenderer::Measure(std::string_view Text, const TFontSpec& F
 
 void TFakeTextRenderer::Draw(std::string_view Text, const TFontSpec& Font, TReadingOrder, int BoxWidth,
                              const TTextSurface& S) const {
-  ++InFlight;
+  const int now = ++InFlight;
+  for (int most = MostInFlight.load(); now > most && !MostInFlight.compare_exchange_weak(most, now);) {
+  }
   ++Draws;
   if (const int d = DelayMicroseconds.load()) std::this_thread::sleep_for(std::chrono::microseconds(d));
+  if (const int company = WaitForCompany.load()) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (MostInFlight.load() < company && std::chrono::steady_clock::now() < giveUp) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
   const int cell = Cell(Font.PointSize);
   const int height = std::max(1, Font.PointSize / 2);
   const int textW = static_cast<int>(Text.size()) * cell;

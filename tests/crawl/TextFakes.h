@@ -21,10 +21,13 @@ class TFakeTextRenderer final : public TTextRenderer {
   TTextExtent Measure(std::string_view Text, const TFontSpec& Font) const override;
   void Draw(std::string_view Text, const TFontSpec& Font, TReadingOrder Order, int BoxWidth,
             const TTextSurface& Surface) const override;
-  // Counts draws in flight and in all; a draw may be slowed down.
+  // Counts draws in flight (and the most at once) and in all; a draw may be slowed down, or held
+  // until WaitForCompany draws have been in flight at once (for 5 s at most).
   mutable std::atomic<int> InFlight{0};
+  mutable std::atomic<int> MostInFlight{0};
   mutable std::atomic<int> Draws{0};
   std::atomic<int> DelayMicroseconds{0};
+  std::atomic<int> WaitForCompany{0};
 };
 
 // Each paragraph a line; each character 8 pixels wide per 12 points; a run of N half points has

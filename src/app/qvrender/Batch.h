@@ -89,8 +89,8 @@ class TBatchPage {
     for (TRollLayer* roll : crawls) {
       const bool changed = std::find(fRestored.begin(), fRestored.end(), roll) != fRestored.end();
       if (changed || !roll->Rewind()) roll->CloseObject();
-      roll->PrepareStrips();
     }
+    PrepareStrips(crawls);
     std::erase_if(fRestored, [&](TLayer* l) { return std::find(crawls.begin(), crawls.end(), l) != crawls.end(); });
     rowProblems.insert(rowProblems.end(), Problems.begin(), Problems.end());
     return rowProblems;
