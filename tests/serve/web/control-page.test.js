@@ -188,7 +188,10 @@ async function main() {
     await a.focus('body');
     await a.keyboard.press('x');
     await b.waitForFunction(() => !document.querySelector('#layers li[data-layer="1"]'));
-    await a.click('#layers li[data-layer="2"] button');
+    // The page draws its list of layers again at every change of state, so a button found first
+    // and clicked after may be gone: the click goes to the button the list holds at that moment.
+    await a.waitForFunction(() => document.querySelector('#layers li[data-layer="2"] button') !== null);
+    await a.evaluate(() => document.querySelector('#layers li[data-layer="2"] button').click());
     await b.waitForFunction(() => document.querySelector('#layers li.empty') !== null, { timeout: 5000 });
     await moreFrames(10);
     check(frames[frames.length - 1] === empty, 'after both take outs the program is empty');
