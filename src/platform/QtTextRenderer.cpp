@@ -265,27 +265,24 @@ struct TQtTextRenderer::TGlyphCache {
     return *Faces.back();
   }
 
-  // The glyph's mask, drawn now unless drawn before; none when it is too large to keep.
-  std::shared_ptr<const TGlyphMask> Glyph(const QRawFont& font, const TFaceKey& faceKey, quint32 glyph, int fx,
-                                          int fy) {
-    const std::uint64_t key = GlyphKey(glyph, fx, fy);
-    {
-      const std::lock_guard<std::mutex> hold(Lock);
-      TFace& face = FaceOf(faceKey);
-      if (auto it = face.Glyphs.find(key); it != face.Glyphs.end()) return it->second;
-    }
-    // Drawn outside the lock: another thread may draw the same glyph meanwhile, and either
-    // drawing is the same.
-    std::shared_ptr<const TGlyphMask> mask = RenderGlyph(GlyphPath(font, glyph, fx, fy));
-    if (!mask) return nullptr;
+  // The glyph's mask at that offset, if drawn before.
+  std::shared_ptr<const TGlyphMask> Find(const TFaceKey& faceKey, std::uint64_t key) {
+    const std::lock_guard<std::mutex> hold(Lock);
+    TFace& face = FaceOf(faceKey);
+    const auto it = face.Glyphs.find(key);
+    return it != face.Glyphs.end() ? it->second : nullptr;
+  }
+
+  // Keeps a mask drawn outside the lock (another thread may have drawn the same one meanwhile:
+  // either is the same).
+  void Keep(const TFaceKey& faceKey, std::uint64_t key, std::shared_ptr<const TGlyphMask> mask) {
     const std::size_t size = mask->Coverage.size() + sizeof(TGlyphMask);
     const std::lock_guard<std::mutex> hold(Lock);
     if (Bytes + size > kBudget) {
       Faces.clear();
       Bytes = 0;
     }
-    if (FaceOf(faceKey).Glyphs.emplace(key, mask).second) Bytes += size;
-    return mask;
+    if (FaceOf(faceKey).Glyphs.emplace(key, std::move(mask)).second) Bytes += size;
   }
 };
 
@@ -342,7 +339,15 @@ void TQtTextRenderer::Draw(std::string_view Text, const TFontSpec& Font, TReadin
       const std::int64_t py = FloorDiv(y, kSubPixels);
       const int fx = int(x - px * kSubPixels);
       const int fy = int(y - py * kSubPixels);
-      if (const auto mask = fGlyphs->Glyph(font, face, glyphs[i], fx, fy)) {
+      const std::uint64_t key = GlyphKey(glyphs[i], fx, fy);
+      std::shared_ptr<const TGlyphMask> mask = fGlyphs->Find(face, key);
+      QPainterPath path;
+      if (!mask) {
+        path = GlyphPath(font, glyphs[i], fx, fy);
+        mask = RenderGlyph(path);
+        if (mask) fGlyphs->Keep(face, key, mask);
+      }
+      if (mask) {
         Composite(*mask, px, py, Surface);
         continue;
       }
@@ -354,7 +359,7 @@ void TQtTextRenderer::Draw(std::string_view Text, const TFontSpec& Font, TReadin
       }
       painter->resetTransform();
       painter->translate(qreal(px), qreal(py));
-      FillWhite(*painter, GlyphPath(font, glyphs[i], fx, fy));
+      FillWhite(*painter, path);
     }
   }
 }
