@@ -91,6 +91,13 @@ async function sameAsPng(page, selector, file) {
   }, selector, url);
 }
 
+// The page draws its rows (and its list of layers) again at every change of state, so an element
+// found first and clicked after may be gone by then: the click is made inside the page, on the
+// row's first cell as it is at that moment.
+async function clickRow(page, id) {
+  await page.evaluate((rowId) => document.querySelector('#rows tr[data-id="' + rowId + '"] td').click(), id);
+}
+
 async function main() {
   const browser = await puppeteer.launch({
     executablePath: process.env.QV_CHROMIUM || '/usr/bin/chromium',
@@ -113,7 +120,7 @@ async function main() {
 
     // An edit in one browser shows in the other within a second.
     const field = 'input[aria-label="anna Meta1"]';
-    await a.click(field, { clickCount: 3 });
+    await a.evaluate((sel) => { const el = document.querySelector(sel); el.focus(); el.select(); }, field);
     await a.keyboard.type(EDITED);
     const patched = a.waitForResponse((r) => r.url().endsWith('/api/rows/anna') && r.request().method() === 'PATCH');
     await a.keyboard.press('Enter');
@@ -126,7 +133,7 @@ async function main() {
     check(saved.rows.find((r) => r.id === 'anna').fields.Meta1 === EDITED, 'the rundown file holds the edit');
 
     // Cue: the preview shows the new text.
-    await a.click('#rows tr[data-id="anna"] td');
+    await clickRow(a, 'anna');
     await a.click('#cue');
     await a.waitForFunction(() => document.getElementById('cue-state').classList.contains('ready'));
     await a.waitForFunction(() => { const p = document.getElementById('preview'); return p.complete && p.naturalWidth > 0; });
@@ -166,7 +173,7 @@ async function main() {
     check(true, 'the second browser shows layer 1 on air');
 
     // A second layer: the bug, cued by its row and taken with the button.
-    await a.click('#rows tr[data-id="bug"] td');
+    await clickRow(a, 'bug');
     await a.keyboard.press('c');
     await a.waitForFunction(() => document.getElementById('cue-state').classList.contains('ready'));
     await a.click('#take');
@@ -174,7 +181,7 @@ async function main() {
     check(true, 'two layers on air, seen by the second browser');
 
     // Ben cued for the picture of the page; the program picture a few times a second.
-    await a.click('#rows tr[data-id="ben"] td');
+    await clickRow(a, 'ben');
     await a.keyboard.press('c');
     await a.waitForFunction(() => document.getElementById('cue-state').classList.contains('ready'));
     await a.waitForFunction(() => { const p = document.getElementById('preview'); return p.complete && p.naturalWidth > 0; });
@@ -184,12 +191,11 @@ async function main() {
     if (screenshot) await a.screenshot({ path: screenshot });
 
     // Take Out: the X key for the selected row's layer, then layer 2's own button.
-    await a.click('#rows tr[data-id="anna"] td');
+    await clickRow(a, 'anna');
     await a.focus('body');
     await a.keyboard.press('x');
     await b.waitForFunction(() => !document.querySelector('#layers li[data-layer="1"]'));
-    // The page draws its list of layers again at every change of state, so a button found first
-    // and clicked after may be gone: the click goes to the button the list holds at that moment.
+    // The click goes to the button the list holds at that moment (see clickRow).
     await a.waitForFunction(() => document.querySelector('#layers li[data-layer="2"] button') !== null);
     await a.evaluate(() => document.querySelector('#layers li[data-layer="2"] button').click());
     await b.waitForFunction(() => document.querySelector('#layers li.empty') !== null, { timeout: 5000 });
